@@ -1,0 +1,11 @@
+// Where the program's own files live. Every path the program builds starts
+// from the folder of its executable; nothing comes from the environment.
+#pragma once
+
+#include <string>
+
+// The folder that holds the running executable, without a trailing slash.
+std::string ProgramFolder();
+
+// The platform's system folder, where the sound driver keeps its effects library.
+std::string SystemFolder();
