@@ -3,21 +3,15 @@
 #include "placeholder_window.h"
 
 InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry) {
-    InspectionWindow* window = nullptr;
     switch (kind) {
     case InspectionKind::Microcode:
-        window = new PlaceholderWindow(viewEntry, "Microcode Memory", 660);
-        break;
+        return CreatePlaceholderWindow(kind, viewEntry);
     case InspectionKind::Effects:
-        window = new PlaceholderWindow(viewEntry, "FX Code View (eapsfx.dll)", 720);
-        break;
+        return CreatePlaceholderWindow(kind, viewEntry);
     case InspectionKind::Registers:
-        window = new PlaceholderWindow(viewEntry, "General Purpose Registers", 780);
-        break;
+        return CreatePlaceholderWindow(kind, viewEntry);
     case InspectionKind::Tanks:
-        window = new PlaceholderWindow(viewEntry, "Tank Memory Usage", 840);
-        break;
+        return CreatePlaceholderWindow(kind, viewEntry);
     }
-    window->show();
-    return window;
+    return nullptr;
 }

@@ -8,3 +8,20 @@ PlaceholderWindow::PlaceholderWindow(QAction* viewEntry, const QString& caption,
     resize(TwipsToPixels(7335), TwipsToPixels(4470));
     placeAtTop(topTwips);
 }
+
+InspectionWindow* CreatePlaceholderWindow(InspectionKind kind, QAction* viewEntry) {
+    struct Place {
+        const char* caption;
+        int topTwips;
+    };
+    static const Place places[] = {
+        {"Microcode Memory", 660},
+        {"FX Code View (eapsfx.dll)", 720},
+        {"General Purpose Registers", 780},
+        {"Tank Memory Usage", 840},
+    };
+    const Place& p = places[static_cast<int>(kind)];
+    auto* window = new PlaceholderWindow(viewEntry, p.caption, p.topTwips);
+    window->show();
+    return window;
+}

@@ -1,0 +1,39 @@
+# make run   — install what is missing, build, start the simulated driver service and the viewer
+# make test  — the same set-up, then every test (AddressSanitizer and UBSan on)
+# make bench — build optimised and run the benchmarks
+
+JOBS        ?= $(shell nproc)
+BUILD       ?= build
+TEST_BUILD  ?= build-test
+BENCH_BUILD ?= build-bench
+
+.PHONY: run test bench deps build build-test clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	tools/run-demo.sh $(BUILD)/bin
+
+build-test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j$(JOBS)
+
+test: build-test
+	cd $(TEST_BUILD) && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j$(JOBS)
+	@for b in $(BENCH_BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,151 @@
+#include "main_window.h"
+
+#include "always_on_top.h"
+#include "inspection_window.h"
+#include "readme_opener.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace {
+
+constexpr int kBarHeightTwips = 660;
+
+int Index(InspectionKind kind) { return static_cast<int>(kind); }
+
+QAction* AddEntry(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+void AddSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); }
+
+} // namespace
+
+MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
+    : readmeViewer_(std::move(readmeViewer)), createWindow_(std::move(createWindow)) {
+    setObjectName("winMain");
+    setWindowTitle("Velmora");
+    if (!readmeViewer_)
+        readmeViewer_ = OpenInTextViewer;
+    if (!createWindow_)
+        createWindow_ = CreateInspectionWindow;
+    BuildMenu();
+}
+
+MainWindow::~MainWindow() { UnloadWindows(); }
+
+void MainWindow::BuildMenu() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->setObjectName("mnuFile");
+    AddEntry(file, "mnuFileExit", "E&xit")->setEnabled(false);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    view->setObjectName("mnuView");
+    struct Entry {
+        InspectionKind kind;
+        const char* name;
+        const char* caption;
+        bool checked;
+    };
+    const Entry entries[] = {
+        {InspectionKind::Effects, "mnuViewRifx", "FX &Dll Code (RIFX)", true},
+        {InspectionKind::Microcode, "mnuViewInstr", "Micro&code Memory", true},
+        {InspectionKind::Registers, "mnuViewGpr", "General Perpose &Registers", false},
+        {InspectionKind::Tanks, "mnuViewTram", "&Tank Memory Usage", false},
+    };
+    for (const Entry& e : entries) {
+        QAction* action = AddEntry(view, e.name, e.caption);
+        action->setCheckable(true);
+        action->setChecked(e.checked);
+        const InspectionKind kind = e.kind;
+        // Qt has already inverted the check mark when triggered arrives.
+        connect(action, &QAction::triggered, this, [this, kind](bool on) { ShowWindow(kind, on); });
+        entries_[Index(kind)] = action;
+    }
+    AddSeparator(view, "sepc");
+    onTop_ = AddEntry(view, "mnuViewOnTop", "Always On &Top");
+    onTop_->setCheckable(true);
+    connect(onTop_, &QAction::triggered, this,
+            [this](bool on) { SetAlwaysOnTop(windowHandle(), on); });
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->setObjectName("mnuHelp");
+    QAction* readme = AddEntry(help, "mnuHelpReadme", "&Readme...");
+    connect(readme, &QAction::triggered, this, [this] { readmeViewer_(ReadmePath()); });
+    AddSeparator(help, "sepb");
+    AddEntry(help, "mnuHelpAbout", "&About")->setEnabled(false);
+}
+
+void MainWindow::Load() {
+    int width = 0;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        width = screen->geometry().width();
+    move(0, 0);
+    resize(width, TwipsToPixels(kBarHeightTwips));
+    Create(InspectionKind::Microcode);
+    Create(InspectionKind::Effects);
+}
+
+void MainWindow::Create(InspectionKind kind) {
+    windows_[Index(kind)] = createWindow_(kind, viewEntry(kind)); // shows itself
+}
+
+InspectionWindow* MainWindow::window(InspectionKind kind) const { return windows_[Index(kind)]; }
+
+QAction* MainWindow::viewEntry(InspectionKind kind) const { return entries_[Index(kind)]; }
+
+void MainWindow::ShowWindow(InspectionKind kind, bool visible) {
+    InspectionWindow*& window = windows_[Index(kind)];
+    if (!window) {
+        if (visible)
+            Create(kind);
+        return;
+    }
+    window->setVisible(visible);
+}
+
+void MainWindow::KeepWindowsInStepWithState() {
+    const bool minimised = isMinimized();
+    for (InspectionKind kind : {InspectionKind::Effects, InspectionKind::Tanks,
+                                InspectionKind::Registers, InspectionKind::Microcode}) {
+        InspectionWindow* w = window(kind);
+        if (w && viewEntry(kind)->isChecked())
+            w->setVisible(!minimised);
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        KeepWindowsInStepWithState();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    KeepWindowsInStepWithState();
+}
+
+void MainWindow::UnloadWindows() {
+    for (InspectionKind kind : {InspectionKind::Effects, InspectionKind::Microcode,
+                                InspectionKind::Registers, InspectionKind::Tanks}) {
+        InspectionWindow*& w = windows_[Index(kind)];
+        if (!w)
+            continue;
+        w->allowClose();
+        w->close();
+        delete w;
+        w = nullptr;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    UnloadWindows();
+    event->accept();
+}

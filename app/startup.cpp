@@ -1,0 +1,53 @@
+#include "startup.h"
+
+#include "splash_window.h"
+#include "symbol_file.h"
+#include "zendra.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+#include <functional>
+
+StartUp::StartUp() = default;
+StartUp::~StartUp() = default;
+
+void StartUp::UnloadSplash() { splash_.reset(); }
+
+int StartUp::Run() {
+    if (ifInitApsIo() != 0) {
+        QMessageBox::critical(nullptr, "Velmora", "Error: Can't open emuaps.vxd!", QMessageBox::Ok);
+        return 1;
+    }
+
+    // A step that fails takes the splash down and start-up goes on with the
+    // next step, using whatever was loaded so far.
+    const std::function<void()> steps[] = {
+        [this] {
+            splash_ = std::make_unique<SplashWindow>();
+            splash_->show();
+            QCoreApplication::processEvents();
+        },
+        [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
+        [] { LoadSymbolFile(); },
+        [] { RegisterListingLanguage(); },
+        [this] {
+            main_ = std::make_unique<MainWindow>();
+            main_->show();
+            main_->Load();
+        },
+    };
+    for (const auto& step : steps) {
+        try {
+            step();
+        } catch (const std::exception&) {
+            UnloadSplash();
+        }
+    }
+    // Back to the arrow whether or not a step failed.
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    UnloadSplash();
+    return 0;
+}
