@@ -1,0 +1,27 @@
+// Loading the symbol file Symbols/8010.d: a sectioned text file of names and
+// values that gives the DSP's opcodes and operand addresses their names.
+//
+//   [OPCODES]                      -> opcode table
+//   [CONSTANTS] [PHISICAL] [VIRTUAL] -> register table
+//   name 0xHHHH // note
+//
+// Malformed entry lines are skipped silently; only an unopenable file or a
+// lone "[" header stops the load (std::runtime_error).
+#pragma once
+
+#include <string>
+
+class SymbolTable;
+
+// Reads symbol file text into the given tables.
+void ReadSymbolText(const std::string& text, SymbolTable& opcodes, SymbolTable& registers);
+
+// Reads the file at path into the given tables; returns 0.
+int LoadSymbolFile(const std::string& path, SymbolTable& opcodes, SymbolTable& registers);
+// Reads the file at path into OpcodeSymbols and RegisterSymbols; returns 0.
+int LoadSymbolFile(const std::string& path);
+// Reads the symbol file that ships with the program; returns 0.
+int LoadSymbolFile();
+
+// Where the shipped symbol file lives: <program folder>/Symbols/8010.d.
+std::string SymbolFilePath();

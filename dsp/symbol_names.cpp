@@ -1,0 +1,35 @@
+#include "symbol_names.h"
+
+#include "hex_pad.h"
+#include "symbol_table.h"
+
+namespace {
+
+std::vector<std::string> NamesOf(const SymbolTable& table) {
+    std::vector<std::string> names;
+    names.reserve(table.ValueByName().size());
+    for (const auto& entry : table.ValueByName().entries())
+        names.push_back(entry.first);
+    return names;
+}
+
+} // namespace
+
+std::string OpcodeName(int32_t opcode) {
+    if (const std::string* name = OpcodeSymbols().NameByValue().find(opcode))
+        return *name;
+    return HexPad(opcode, 2);
+}
+
+std::string RegisterName(int32_t address) {
+    if (const std::string* name = RegisterSymbols().NameByValue().find(address))
+        return *name;
+    return "0x" + HexPad(address, 3);
+}
+
+std::vector<std::string> OpcodeNames() {
+    return NamesOf(OpcodeSymbols());
+}
+std::vector<std::string> RegisterNames() {
+    return NamesOf(RegisterSymbols());
+}
