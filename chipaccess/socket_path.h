@@ -1,0 +1,25 @@
+// Where the driver service listens and where the library looks for it: one
+// Unix-domain socket per user, so the service and its clients always agree.
+#ifndef ZENDRA_SOCKET_PATH_H
+#define ZENDRA_SOCKET_PATH_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum { ZENDRA_SOCKET_PATH_MAX = 108 };
+
+// Writes $XDG_RUNTIME_DIR/emuaps.vxd, or /tmp/emuaps-<uid>/emuaps.vxd when
+// XDG_RUNTIME_DIR is unset or empty, into out. *private_folder (if not null)
+// becomes 1 for the /tmp form, whose folder must be the user's own with mode
+// 0700. Returns 0, or 1 when the path does not fit into size bytes or a
+// socket address.
+int ZendraSocketPath(char* out, size_t size, int* private_folder);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

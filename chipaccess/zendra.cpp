@@ -1,0 +1,90 @@
+// The seven exports on top of the register primitives.
+#include "zendra.h"
+
+#include "chip_registers.h"
+
+namespace {
+
+// A failed open leaves the invalid handle behind; it is no more usable than none.
+bool DeviceHeld() {
+    return ZendraDevice != 0 && ZendraDevice != APS_INVALID_HANDLE;
+}
+
+const uint32_t kMicrocodeBase = 0x400;
+
+MicrocodeInstruction Unpack(uint32_t low, uint32_t high) {
+    MicrocodeInstruction instr;
+    instr.Opcode = (int32_t)((high >> 20) & 0xF);
+    instr.A = (int32_t)(high & 0x3FF);
+    instr.X = (int32_t)((low >> 10) & 0x3FF);
+    instr.Y = (int32_t)(low & 0x3FF);
+    instr.R = (int32_t)((high >> 10) & 0x3FF);
+    return instr;
+}
+
+MicrocodeInstruction ReadInstruction(int32_t index) {
+    uint32_t low = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0);
+    uint32_t high = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0);
+    return Unpack(low, high);
+}
+
+} // namespace
+
+extern "C" {
+
+ZENDRA_API int32_t ZENDRA_CALL ifInitApsIo(void) {
+    ZendraDevice = ApsDeviceOpen();
+    return ZendraDevice == APS_INVALID_HANDLE ? 1 : 0;
+}
+
+ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryRead(int32_t address, int32_t* value) {
+    if (!DeviceHeld())
+        return 1;
+    *value = (int32_t)ReadChipRegister((uint32_t)address, 0);
+    return 0;
+}
+
+ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryReadAll(int32_t first, int32_t count, int32_t* values) {
+    if (!DeviceHeld())
+        return 1;
+    for (int32_t i = 0; i < count; ++i)
+        values[i] = (int32_t)ReadChipRegister((uint32_t)first + (uint32_t)i, 0);
+    return 0;
+}
+
+ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryWrite(int32_t address, const int32_t* value) {
+    if (!DeviceHeld())
+        return 1;
+    WriteChipRegister((uint32_t)address, 0, (uint32_t)*value);
+    return 0;
+}
+
+ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryRead(int32_t index, MicrocodeInstruction* instr) {
+    if (!DeviceHeld())
+        return 1;
+    *instr = ReadInstruction(index);
+    return 0;
+}
+
+ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryReadAll(int32_t count, MicrocodeInstruction* instrs) {
+    if (!DeviceHeld())
+        return 1;
+    for (int32_t i = 0; i < count; ++i)
+        instrs[i] = ReadInstruction(i);
+    return 0;
+}
+
+// The fields are combined unmasked: the caller keeps each within its width.
+ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryWrite(int32_t index,
+                                                  const MicrocodeInstruction* instr) {
+    if (!DeviceHeld())
+        return 1;
+    uint32_t low = ((uint32_t)instr->X << 10) | (uint32_t)instr->Y;
+    uint32_t high =
+        ((uint32_t)instr->Opcode << 20) | ((uint32_t)instr->R << 10) | (uint32_t)instr->A;
+    WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0, low);
+    WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0, high);
+    return 0;
+}
+
+} // extern "C"
