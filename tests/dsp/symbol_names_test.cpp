@@ -1,6 +1,6 @@
 // The shipped symbol file and the name lookups built on the process-wide tables.
 #include "hex_pad.h"
-#include "symbol_file.h"
+#include "shipped_symbols.h"
 #include "symbol_names.h"
 #include "symbol_table.h"
 
@@ -12,11 +12,7 @@ namespace {
 
 class ShippedSymbols : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        // The copy beside the test binaries is the one the program loads.
-        ASSERT_EQ(SymbolFilePath(), std::string(VELMORA_PROGRAM_DIR) + "/Symbols/8010.d");
-        ASSERT_EQ(LoadSymbolFile(), 0);
-    }
+    void SetUp() override { LoadShippedSymbolsOnce(); }
 };
 
 TEST_F(ShippedSymbols, NamesAllSixteenOpcodesByTheirMainMnemonic) {

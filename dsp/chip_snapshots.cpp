@@ -1,0 +1,61 @@
+#include "chip_snapshots.h"
+
+#include <cstdlib>
+
+namespace {
+
+GprHistory& GprImages() {
+    static GprHistory history;
+    return history;
+}
+
+CodeHistory& CodeImages() {
+    static CodeHistory history;
+    return history;
+}
+
+template <typename Item>
+int RefreshHistoryOrEnd(SnapshotHistory<Item>& history, const LibraryRead<Item>& read) {
+    // The windows cannot show a half-read image, and the chip is gone if a
+    // read fails: stop before any further event runs.
+    if (history.Refresh(read) != 0)
+        std::_Exit(kSnapshotReadFailed);
+    return 0;
+}
+
+} // namespace
+
+const GprHistory& GprSnapshot() {
+    return GprImages();
+}
+const CodeHistory& CodeSnapshot() {
+    return CodeImages();
+}
+
+int RefreshOrEnd(GprHistory& history, const LibraryRead<int32_t>& read) {
+    return RefreshHistoryOrEnd(history, read);
+}
+
+int RefreshOrEnd(CodeHistory& history, const LibraryRead<MicrocodeInstruction>& read) {
+    return RefreshHistoryOrEnd(history, read);
+}
+
+int ReadGprSnapshot() {
+    return RefreshOrEnd(GprImages(), [](int32_t* values) {
+        return ifGPRMemoryReadAll(kGprSnapshotFirst, static_cast<int32_t>(GprHistory::kSize),
+                                  values);
+    });
+}
+
+int ReadCodeSnapshot() {
+    return RefreshOrEnd(CodeImages(), [](MicrocodeInstruction* code) {
+        return ifInstrMemoryReadAll(static_cast<int32_t>(CodeHistory::kSize), code);
+    });
+}
+
+int InstructionDiffers(const MicrocodeInstruction& first, const MicrocodeInstruction& second) {
+    return first.Opcode != second.Opcode || first.A != second.A || first.X != second.X ||
+                   first.Y != second.Y || first.R != second.R
+               ? 1
+               : 0;
+}

@@ -1,0 +1,36 @@
+// The program's copies of the DSP register memory (0x100 to 0x2FF) and of its
+// microcode (512 instructions), each with four earlier images. Windows read
+// them directly; only the two Read operations change them.
+#pragma once
+
+#include "snapshot_history.h"
+#include "zendra.h"
+
+#include <cstdint>
+#include <functional>
+
+using GprHistory = SnapshotHistory<int32_t>;
+using CodeHistory = SnapshotHistory<MicrocodeInstruction>;
+
+// The first register of the register image.
+constexpr int32_t kGprSnapshotFirst = 0x100;
+
+const GprHistory& GprSnapshot();
+const CodeHistory& CodeSnapshot();
+
+// Age the history and read the chip through Zendra; return 0. A failed read
+// ends the program at once, without a message.
+int ReadGprSnapshot();
+int ReadCodeSnapshot();
+
+// 1 when any of the five fields differ, else 0.
+int InstructionDiffers(const MicrocodeInstruction& first, const MicrocodeInstruction& second);
+
+// The library read a snapshot uses: fills 512 items, returns 0 when done.
+template <typename Item> using LibraryRead = std::function<int32_t(Item* destination)>;
+
+// Ages history and fills it with read; a non-zero result ends the program at
+// once (exit status kSnapshotReadFailed). Returns 0.
+constexpr int kSnapshotReadFailed = 1;
+int RefreshOrEnd(GprHistory& history, const LibraryRead<int32_t>& read);
+int RefreshOrEnd(CodeHistory& history, const LibraryRead<MicrocodeInstruction>& read);

@@ -1,0 +1,16 @@
+// The one text layout of a DSP instruction. Code views parse it back by its
+// token columns, so the layout is fixed:
+//   OPNAME <gap> A X Y R <trailing tabs> // OP AAA XXX YYY RRR
+// In the listing form the gap is two tabs for an opcode name shorter than the
+// tab width and one tab otherwise; the trailing tabs, 7 - (operand text length
+// / tab width) of them, put the hex comment at column 9 x tab width. The short
+// form uses one space as the gap and has no hex comment.
+#pragma once
+
+#include "zendra.h"
+
+#include <string>
+
+// tabWidth must be greater than 0.
+std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth,
+                              bool shortForm);
