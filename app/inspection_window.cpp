@@ -8,7 +8,9 @@
 InspectionWindow::InspectionWindow(QAction* viewEntry, QWidget* parent)
     : QMainWindow(parent), viewEntry_(viewEntry) {}
 
-void InspectionWindow::placeAtTop(int topTwips) { move(x(), TwipsToPixels(topTwips)); }
+void InspectionWindow::placeAtTop(int topTwips) {
+    move(x(), TwipsToPixels(topTwips));
+}
 
 void InspectionWindow::closeEvent(QCloseEvent* event) {
     if (closing_) {

@@ -1,6 +1,7 @@
 #include "inspection_windows.h"
 
 #include "placeholder_window.h"
+#include "tank_window.h"
 
 InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry) {
     switch (kind) {
@@ -10,8 +11,11 @@ InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry
         return CreatePlaceholderWindow(kind, viewEntry);
     case InspectionKind::Registers:
         return CreatePlaceholderWindow(kind, viewEntry);
-    case InspectionKind::Tanks:
-        return CreatePlaceholderWindow(kind, viewEntry);
+    case InspectionKind::Tanks: {
+        auto* window = new TankWindow(viewEntry);
+        window->show();
+        return window;
+    }
     }
     return nullptr;
 }

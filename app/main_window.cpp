@@ -16,7 +16,9 @@ namespace {
 
 constexpr int kBarHeightTwips = 660;
 
-int Index(InspectionKind kind) { return static_cast<int>(kind); }
+int Index(InspectionKind kind) {
+    return static_cast<int>(kind);
+}
 
 QAction* AddEntry(QMenu* menu, const char* name, const QString& caption) {
     QAction* action = menu->addAction(caption);
@@ -24,7 +26,9 @@ QAction* AddEntry(QMenu* menu, const char* name, const QString& caption) {
     return action;
 }
 
-void AddSeparator(QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); }
+void AddSeparator(QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(name);
+}
 
 } // namespace
 
@@ -39,7 +43,9 @@ MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
     BuildMenu();
 }
 
-MainWindow::~MainWindow() { UnloadWindows(); }
+MainWindow::~MainWindow() {
+    UnloadWindows();
+}
 
 void MainWindow::BuildMenu() {
     QMenu* file = menuBar()->addMenu("&File");
@@ -97,9 +103,13 @@ void MainWindow::Create(InspectionKind kind) {
     windows_[Index(kind)] = createWindow_(kind, viewEntry(kind)); // shows itself
 }
 
-InspectionWindow* MainWindow::window(InspectionKind kind) const { return windows_[Index(kind)]; }
+InspectionWindow* MainWindow::window(InspectionKind kind) const {
+    return windows_[Index(kind)];
+}
 
-QAction* MainWindow::viewEntry(InspectionKind kind) const { return entries_[Index(kind)]; }
+QAction* MainWindow::viewEntry(InspectionKind kind) const {
+    return entries_[Index(kind)];
+}
 
 void MainWindow::ShowWindow(InspectionKind kind, bool visible) {
     InspectionWindow*& window = windows_[Index(kind)];

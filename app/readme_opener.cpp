@@ -5,7 +5,9 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-QString ReadmePath() { return QString::fromStdString(ProgramFolder()) + "/readme.txt"; }
+QString ReadmePath() {
+    return QString::fromStdString(ProgramFolder()) + "/readme.txt";
+}
 
 bool OpenInTextViewer(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

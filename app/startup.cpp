@@ -13,7 +13,9 @@
 StartUp::StartUp() = default;
 StartUp::~StartUp() = default;
 
-void StartUp::UnloadSplash() { splash_.reset(); }
+void StartUp::UnloadSplash() {
+    splash_.reset();
+}
 
 int StartUp::Run() {
     if (ifInitApsIo() != 0) {
@@ -31,7 +33,7 @@ int StartUp::Run() {
         },
         [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
         [] { LoadSymbolFile(); },
-        [] { RegisterListingLanguage(); },
+        // LISTING_LANGUAGE_STEP
         [this] {
             main_ = std::make_unique<MainWindow>();
             main_->show();

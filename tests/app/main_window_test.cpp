@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QWindow>
 #include <gtest/gtest.h>
 

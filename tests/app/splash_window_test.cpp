@@ -1,6 +1,7 @@
 #include "splash_window.h"
 
 #include <QLabel>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 TEST(SplashWindow, ShowsStartUpTextWithProgramVersionAndKeepsOnlyLastInfo) {

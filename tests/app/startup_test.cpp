@@ -1,5 +1,5 @@
-#include "startup.h"
 #include "splash_window.h"
+#include "startup.h"
 #include "support/modal_box.h"
 #include "support/temp_dir.h"
 
