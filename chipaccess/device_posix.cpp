@@ -6,7 +6,6 @@
 #include "socket_path.h"
 
 #include <poll.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -21,6 +20,11 @@ struct Connection {
     uint32_t seq;
     bool dead; // once the service is gone, every later request fails at once
 };
+
+// Handles are never closed, so connections live in a fixed table rather than
+// on the heap; an entry is reused only once its service has hung up.
+const int kMaxConnections = 8;
+Connection g_connections[kMaxConnections];
 
 const int kHandshakeTimeoutMs = 2000;
 const uint64_t kSpinNs = 50 * 1000;
@@ -152,6 +156,20 @@ bool AwaitReply(Connection* c, uint32_t seq) {
     return v == seq;
 }
 
+Connection* FreeConnection() {
+    for (Connection& c : g_connections) {
+        if (c.slot && !c.dead && !ServiceGone(c.socket))
+            continue;
+        if (c.slot) {
+            munmap(c.slot, APS_SLOT_SIZE);
+            close(c.socket);
+            c.slot = nullptr;
+        }
+        return &c;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ApsDeviceHandle ApsDeviceOpen(void) {
@@ -171,7 +189,7 @@ ApsDeviceHandle ApsDeviceOpen(void) {
         close(slot_fd);
     }
     if (slot)
-        c = (Connection*)calloc(1, sizeof(Connection));
+        c = FreeConnection();
     if (!c) {
         if (slot)
             munmap(slot, APS_SLOT_SIZE);

@@ -1,0 +1,21 @@
+// What the driver service answers port requests from: a chip behind its
+// pointer (port 0) and data (port 4) registers.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+class ChipBackend {
+  public:
+    virtual ~ChipBackend() = default;
+
+    // Both are called with mutex() held: a register access is a pointer write
+    // followed by data accesses, and nothing else may touch the pointer between.
+    virtual uint32_t PortRead(uint16_t port) = 0;
+    virtual void PortWrite(uint16_t port, uint32_t value) = 0;
+
+    std::mutex& mutex() { return mutex_; }
+
+  private:
+    std::mutex mutex_;
+};

@@ -1,0 +1,44 @@
+// A chip image: the contents of the EMU10K1's 0x800 registers that the
+// simulated chip starts from, in a text form and as a raw register dump.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+constexpr std::size_t kChipRegisterCount = 0x800;
+constexpr std::size_t kChipDumpSize = kChipRegisterCount * 4;
+constexpr uint32_t kMicrocodeBase = 0x400;
+constexpr int kMicrocodeSize = 512;
+// The first line of the text form: the format's name and its version.
+constexpr std::string_view kChipImageFormat = "emuaps-chip-image";
+constexpr std::string_view kChipImageHeader = "emuaps-chip-image 1";
+
+struct ChipImage {
+    std::array<uint32_t, kChipRegisterCount> registers{};
+    bool operator==(const ChipImage&) const = default;
+};
+
+// A parse either yields an image or says what is wrong; line is 1-based and
+// 0 when the fault is not on one line.
+struct ChipImageResult {
+    std::optional<ChipImage> image;
+    int line = 0;
+    std::string error;
+
+    // "line N: message", or just the message.
+    std::string describe() const;
+};
+
+ChipImageResult ParseChipImageText(std::string_view text);
+ChipImageResult ParseChipImageDump(std::string_view bytes);
+// Takes either form: text when it starts with the header line, else a dump.
+ChipImageResult ParseChipImage(std::string_view bytes);
+
+std::string FormatChipImageText(const ChipImage& image);
+std::string DumpChipImage(const ChipImage& image);
+
+// Reads and parses a file; a file that cannot be read is an error too.
+ChipImageResult LoadChipImageFile(const std::string& path);

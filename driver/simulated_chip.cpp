@@ -1,0 +1,33 @@
+#include "simulated_chip.h"
+
+#include "aps_request.h"
+
+namespace {
+// Register number (bits 16-26) and channel (bits 0-5); the rest reads as zero.
+const uint32_t kPointerBits = 0x07FF003F;
+} // namespace
+
+uint32_t SimulatedChip::PortRead(uint16_t port) {
+    if (port == APS_PORT_POINTER)
+        return pointer_;
+    if (port == APS_PORT_DATA)
+        return image_.registers[Selected()];
+    return 0;
+}
+
+void SimulatedChip::PortWrite(uint16_t port, uint32_t value) {
+    if (port == APS_PORT_POINTER)
+        pointer_ = value & kPointerBits;
+    else if (port == APS_PORT_DATA)
+        image_.registers[Selected()] = value;
+}
+
+void SimulatedChip::Load(const ChipImage& image) {
+    std::lock_guard lock(mutex());
+    image_ = image;
+}
+
+ChipImage SimulatedChip::Snapshot() {
+    std::lock_guard lock(mutex());
+    return image_;
+}
