@@ -1,0 +1,74 @@
+// Runs the real viewer in real windows on a private X server, with and without
+// the real driver service.
+#include "support/temp_dir.h"
+#include "x_display.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+const std::string kBin = VELMORA_PROGRAM_DIR;
+
+std::vector<std::string> ViewerEnv(const XDisplay& x, const TempDir& runtime) {
+    return {"DISPLAY=" + x.name(), "XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=xcb"};
+}
+
+struct Viewer {
+    pid_t pid;
+    ~Viewer() {
+        if (pid > 0 && WaitExit(pid, 0) == -1) {
+            kill(pid, SIGKILL);
+            WaitExit(pid, 5000);
+        }
+    }
+};
+
+} // namespace
+
+TEST(ViewerEndToEnd, WithoutTheServiceOnlyTheErrorBoxAppearsAndOkEndsTheProgram) {
+    XDisplay x;
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+    TempDir runtime; // no service listens here
+
+    Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime))};
+    ASSERT_GT(viewer.pid, 0);
+    const std::string box = x.WaitForWindow("^Velmora$", 30000);
+    ASSERT_FALSE(box.empty()) << "no error box";
+    // Give a wrongly started splash or main bar the time to show up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(x.VisibleWindowsOf(viewer.pid), std::vector<std::string>({box}));
+    EXPECT_TRUE(x.VisibleWindows("Microcode|FX Code").empty());
+
+    x.Key(box, "Return");
+    EXPECT_EQ(WaitExit(viewer.pid, 15000), 1);
+    viewer.pid = -1;
+}
+
+TEST(ViewerEndToEnd, WithTheServiceTheMainBarAndFirstTwoWindowsAppear) {
+    XDisplay x;
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+    TempDir runtime;
+    const std::string socket = runtime.path() + "/emuaps.vxd";
+    Viewer service{Spawn({kBin + "/emuapsd", "--image", kBin + "/images/demo.chip"},
+                         {"XDG_RUNTIME_DIR=" + runtime.path()})};
+    ASSERT_GT(service.pid, 0);
+    for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_TRUE(std::filesystem::exists(socket)) << "service did not listen";
+
+    Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime))};
+    ASSERT_GT(viewer.pid, 0);
+    EXPECT_FALSE(x.WaitForWindow("^Velmora$", 30000).empty());
+    EXPECT_FALSE(x.WaitForWindow("^Microcode Memory$", 10000).empty());
+    EXPECT_FALSE(x.WaitForWindow("^FX Code View \\(eapsfx.dll\\)$", 10000).empty());
+    EXPECT_TRUE(x.VisibleWindows("^General Purpose Registers$").empty());
+    EXPECT_TRUE(x.VisibleWindows("^Tank Memory Usage$").empty());
+    // Start-up is over: the untitled splash is gone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const std::string& w : x.VisibleWindowsOf(viewer.pid))
+        EXPECT_FALSE(x.Title(w).empty()) << "an untitled window is still up";
+    EXPECT_EQ(WaitExit(viewer.pid, 0), -1) << "the viewer ended";
+}

@@ -1,0 +1,168 @@
+#include "x_display.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<char*> CStrings(std::vector<std::string>& v) {
+    std::vector<char*> out;
+    for (auto& s : v)
+        out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string key = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const auto& x : extra)
+            replaced |= x.substr(0, x.find('=')) == key;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+pid_t SpawnWith(std::vector<std::string> argv, const std::vector<std::string>& extraEnv,
+                posix_spawn_file_actions_t* actions) {
+    std::vector<std::string> env = Environment(extraEnv);
+    auto args = CStrings(argv);
+    auto envp = CStrings(env);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), envp.data()) != 0)
+        return -1;
+    return pid;
+}
+
+} // namespace
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    return SpawnWith(argv, env, nullptr);
+}
+
+int WaitExit(pid_t pid, int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (Clock::now() < end);
+    return -1;
+}
+
+std::string RunAndRead(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    pid_t pid = SpawnWith(argv, env, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    if (pid > 0)
+        WaitExit(pid, 10000);
+    return out;
+}
+
+XDisplay::XDisplay() {
+    // A display number of our own, so parallel tests never share a server.
+    for (int n = 100 + getpid() % 400; n < 1000; ++n) {
+        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        if (std::filesystem::exists(lock))
+            continue;
+        name_ = ":" + std::to_string(n);
+        pid_ = Spawn({"Xvfb", name_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {});
+        if (pid_ <= 0)
+            return;
+        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        for (int i = 0; i < 250; ++i) {
+            if (std::filesystem::exists(socket))
+                return;
+            if (WaitExit(pid_, 20) != -1)
+                break; // lost a race for that number; try the next
+        }
+        pid_ = -1;
+    }
+}
+
+XDisplay::~XDisplay() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        WaitExit(pid_, 5000);
+    }
+}
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> ids;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            ids.push_back(line);
+    return ids;
+}
+
+} // namespace
+
+std::vector<std::string> XDisplay::VisibleWindows(const std::string& titleRegex) const {
+    return Lines(RunAndRead({"xdotool", "search", "--onlyvisible", "--name", titleRegex},
+                            {"DISPLAY=" + name_}));
+}
+
+std::vector<std::string> XDisplay::VisibleWindowsOf(pid_t pid) const {
+    return Lines(RunAndRead({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)},
+                            {"DISPLAY=" + name_}));
+}
+
+std::string XDisplay::WaitForWindow(const std::string& titleRegex, int timeoutMs) const {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        auto ids = VisibleWindows(titleRegex);
+        if (!ids.empty())
+            return ids.front();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (Clock::now() < end);
+    return {};
+}
+
+std::string XDisplay::Title(const std::string& window) const {
+    std::string t = RunAndRead({"xdotool", "getwindowname", window}, {"DISPLAY=" + name_});
+    while (!t.empty() && t.back() == '\n')
+        t.pop_back();
+    return t;
+}
+
+void XDisplay::Key(const std::string& window, const std::string& key) const {
+    // Real key events through XTEST: Qt ignores synthetic ones sent to a window.
+    RunAndRead({"xdotool", "windowfocus", "--sync", window}, {"DISPLAY=" + name_});
+    RunAndRead({"xdotool", "key", key}, {"DISPLAY=" + name_});
+}
