@@ -8,9 +8,11 @@
 #include <QMessageBox>
 
 #include <exception>
-#include <functional>
 
-StartUp::StartUp() = default;
+StartUp::StartUp(std::function<void()> loadSymbols) : loadSymbols_(std::move(loadSymbols)) {
+    if (!loadSymbols_)
+        loadSymbols_ = [] { LoadSymbolFile(); };
+}
 StartUp::~StartUp() = default;
 
 void StartUp::UnloadSplash() {
@@ -32,7 +34,7 @@ int StartUp::Run() {
             QCoreApplication::processEvents();
         },
         [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
-        [] { LoadSymbolFile(); },
+        [this] { loadSymbols_(); },
         // LISTING_LANGUAGE_STEP
         [this] {
             main_ = std::make_unique<MainWindow>();

@@ -4,13 +4,15 @@
 
 #include "main_window.h"
 
+#include <functional>
 #include <memory>
 
 class SplashWindow;
 
 class StartUp {
   public:
-    StartUp();
+    // loadSymbols reads the DSP vocabulary; by default the shipped symbol file.
+    explicit StartUp(std::function<void()> loadSymbols = {});
     ~StartUp();
 
     // Runs the sequence once. Returns 0 when the main window is up; 1 when the
@@ -25,6 +27,7 @@ class StartUp {
   private:
     void UnloadSplash();
 
+    std::function<void()> loadSymbols_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<MainWindow> main_;
 };

@@ -1,7 +1,9 @@
 #include "splash_window.h"
 #include "startup.h"
 #include "support/modal_box.h"
+#include "support/service_process.h"
 #include "support/temp_dir.h"
+#include "symbol_names.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -26,5 +28,47 @@ TEST(StartUp, WithoutTheDriverShowsOnlyTheErrorBoxAndEnds) {
                 std::none_of(QApplication::topLevelWidgets().begin(),
                              QApplication::topLevelWidgets().end(),
                              [](QWidget* w) { return w->isVisible(); }));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(StartUp, WithTheDriverEndsWithTheMainBarUpTheSplashGoneAndTheArrowBack) {
+    TempDir runtime;
+    ServiceProcess service(runtime.path(), std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
+    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+
+    StartUp startUp;
+    ASSERT_EQ(startUp.Run(), 0);
+    ASSERT_NE(startUp.mainWindow(), nullptr);
+    EXPECT_TRUE(startUp.mainWindow()->isVisible());
+    EXPECT_EQ(startUp.splash(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(startUp.mainWindow()->window(InspectionKind::Microcode), nullptr);
+    EXPECT_NE(startUp.mainWindow()->window(InspectionKind::Effects), nullptr);
+    EXPECT_EQ(startUp.mainWindow()->window(InspectionKind::Registers), nullptr);
+    // The vocabulary was loaded on the way.
+    EXPECT_EQ(OpcodeName(6), "ACC3");
+}
+
+TEST(StartUp, AFailedStepTakesTheSplashDownAndStartUpGoesOn) {
+    TempDir runtime;
+    ServiceProcess service(runtime.path(), std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
+    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+
+    bool splashWasUp = false;
+    bool busyWhileLoading = false;
+    StartUp* self = nullptr;
+    StartUp startUp([&] {
+        splashWasUp = self->splash() && self->splash()->isVisible();
+        busyWhileLoading = QApplication::overrideCursor() &&
+                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        throw std::runtime_error("unreadable symbol file");
+    });
+    self = &startUp;
+    ASSERT_EQ(startUp.Run(), 0);
+    EXPECT_TRUE(splashWasUp);
+    EXPECT_TRUE(busyWhileLoading);
+    EXPECT_EQ(startUp.splash(), nullptr);
+    ASSERT_NE(startUp.mainWindow(), nullptr);
+    EXPECT_TRUE(startUp.mainWindow()->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -1,10 +1,10 @@
 // Runs the real viewer in real windows on a private X server, with and without
 // the real driver service.
+#include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "x_display.h"
 
 #include <csignal>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -51,13 +51,7 @@ TEST(ViewerEndToEnd, WithTheServiceTheMainBarAndFirstTwoWindowsAppear) {
     XDisplay x;
     ASSERT_TRUE(x.ok()) << "Xvfb did not start";
     TempDir runtime;
-    const std::string socket = runtime.path() + "/emuaps.vxd";
-    Viewer service{Spawn({kBin + "/emuapsd", "--image", kBin + "/images/demo.chip"},
-                         {"XDG_RUNTIME_DIR=" + runtime.path()})};
-    ASSERT_GT(service.pid, 0);
-    for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_TRUE(std::filesystem::exists(socket)) << "service did not listen";
+    ServiceProcess service(runtime.path(), kBin + "/images/demo.chip");
 
     Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime))};
     ASSERT_GT(viewer.pid, 0);
