@@ -8,30 +8,36 @@
 
 std::string FormatMs(int32_t samples, MsStyle style) {
     const int64_t magnitude = std::llabs(int64_t{samples});
-    const char* sign = samples < 0 ? "-" : "";
+    int64_t units = 0; // of the last digit shown
     switch (style) {
-    case MsStyle::Tenths: {
-        // Tenths of a millisecond, rounded half away from zero in integers so
-        // that 12 samples give exactly 0.3.
-        const int64_t tenths = (magnitude * 20 + kSamplesPerMs) / (2 * kSamplesPerMs);
-        if (tenths == 0)
-            sign = "";
-        return sign + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    case MsStyle::Tenths:
+        // Rounded half away from zero in integers, so that 12 samples give exactly 0.3.
+        units = (magnitude * 20 + kSamplesPerMs) / (2 * kSamplesPerMs);
+        break;
+    case MsStyle::Whole:
+        units = (magnitude * 2 + kSamplesPerMs) / (2 * kSamplesPerMs);
+        break;
+    case MsStyle::WholeTruncated:
+        units = magnitude / kSamplesPerMs;
+        break;
     }
-    case MsStyle::Whole: {
-        const int64_t whole = (magnitude * 2 + kSamplesPerMs) / (2 * kSamplesPerMs);
-        return (whole == 0 ? "" : sign) + std::to_string(whole);
+    std::string text;
+    if (samples < 0 && units != 0)
+        text += '-';
+    if (style == MsStyle::Tenths) {
+        text += std::to_string(units / 10);
+        text += '.';
+        text += std::to_string(units % 10);
+    } else {
+        text += std::to_string(units);
     }
-    case MsStyle::WholeTruncated: {
-        const int64_t whole = magnitude / kSamplesPerMs;
-        return (whole == 0 ? "" : sign) + std::to_string(whole);
-    }
-    }
-    return {};
+    return text;
 }
 
 std::string TankKey(TankPool pool, int32_t number) {
-    return (pool == TankPool::Internal ? "i" : "e") + std::to_string(number);
+    std::string key(1, pool == TankPool::Internal ? 'i' : 'e');
+    key += std::to_string(number);
+    return key;
 }
 
 std::optional<TankRef> ParseTankKey(const std::string& key) {
@@ -48,12 +54,17 @@ std::optional<TankRef> ParseTankKey(const std::string& key) {
 
 std::string TankLabel(TankPool pool, int32_t number, const TankRecord& tank) {
     const bool internal = pool == TankPool::Internal;
-    std::string label = (internal ? "itank" : "etank") + std::to_string(number);
-    if (tank.ReadCount <= 0)
-        return label + "(?)";
+    std::string label(internal ? "itank" : "etank");
+    label += std::to_string(number);
+    if (tank.ReadCount <= 0) {
+        label += "(?)";
+        return label;
+    }
     const int32_t size = tank.ReadAddrs[0] - tank.WriteAddr;
-    return label + " (" + FormatMs(size, internal ? MsStyle::Tenths : MsStyle::WholeTruncated) +
-           "ms)";
+    label += " (";
+    label += FormatMs(size, internal ? MsStyle::Tenths : MsStyle::WholeTruncated);
+    label += "ms)";
+    return label;
 }
 
 const TankInfo& TankInfoCaptions() {
