@@ -1,0 +1,157 @@
+// The real emuapsd binary: serving a chip image to the library, reloading it
+// on SIGHUP, refusing bad images, stopping cleanly, and the library's own
+// refusal of a service run by someone else.
+#include "support/service_process.h"
+#include "support/temp_dir.h"
+#include "zendra.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const std::string kDemo = std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip";
+
+std::string Image(uint32_t gpr100) {
+    std::ostringstream text;
+    text << "emuaps-chip-image 1\nreg 0x100 " << gpr100 << "\n";
+    return text.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+int32_t ReadGpr(int32_t address) {
+    int32_t value = -1;
+    EXPECT_EQ(ifGPRMemoryRead(address, &value), 0);
+    return value;
+}
+
+TEST(Emuapsd, ServesTheDemoChipThroughTheLibrary) {
+    TempDir dir;
+    ServiceProcess service(dir.path(), kDemo);
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    ASSERT_EQ(ifInitApsIo(), 0);
+    MicrocodeInstruction first{};
+    EXPECT_EQ(ifInstrMemoryRead(0, &first), 0);
+    EXPECT_EQ(first.Opcode, 0); // MACS 0x10D 0x040 0x000 0x100
+    EXPECT_EQ(first.R, 0x10D);
+    EXPECT_EQ(first.A, 0x040);
+    EXPECT_EQ(first.X, 0x000);
+    EXPECT_EQ(first.Y, 0x100);
+    std::vector<MicrocodeInstruction> all(512);
+    EXPECT_EQ(ifInstrMemoryReadAll(512, all.data()), 0);
+    EXPECT_EQ(all[511].Opcode, 6);
+    EXPECT_EQ(all[511].R, 0x40);
+    int32_t tram[4] = {};
+    EXPECT_EQ(ifGPRMemoryReadAll(0x300, 4, tram), 0);
+    EXPECT_EQ(tram[0], 0x00200000);
+    EXPECT_EQ(tram[1], 0x001004B0);
+}
+
+TEST(Emuapsd, SighupReloadsTheImageAndKeepsTheChipWhenTheNewOneIsBad) {
+    TempDir dir;
+    std::string image = dir.write("chip.txt", Image(1));
+    std::string log = dir.path() + "/emuapsd.log";
+    ServiceProcess service(dir.path(), image, log);
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    ASSERT_EQ(ifInitApsIo(), 0);
+    EXPECT_EQ(ReadGpr(0x100), 1);
+
+    dir.write("chip.txt", Image(2));
+    service.reload();
+    ASSERT_TRUE(service.waitForLog("reloaded"));
+    EXPECT_EQ(ReadGpr(0x100), 2) << "the open device sees the new chip";
+
+    dir.write("chip.txt", "emuaps-chip-image 1\nreg 0x100 oops\n");
+    service.reload();
+    ASSERT_TRUE(service.waitForLog("keeping the current chip"));
+    EXPECT_TRUE(service.waitForLog("line 2: bad value 'oops'"));
+    EXPECT_EQ(ReadGpr(0x100), 2);
+}
+
+TEST(Emuapsd, SigtermRemovesTheSocketAndEndsWell) {
+    TempDir dir;
+    ServiceProcess service(dir.path(), kDemo);
+    ASSERT_TRUE(Exists(service.socketPath()));
+    EXPECT_EQ(service.stop(), 0);
+    EXPECT_FALSE(Exists(service.socketPath()));
+}
+
+TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
+    TempDir dir;
+    std::string bad = dir.write("bad.chip", "emuaps-chip-image 1\ninstr 600 ACC3 0 0 0 0\n");
+    std::string log = dir.path() + "/bad.log";
+    EXPECT_THROW(ServiceProcess(dir.path(), bad, log), std::runtime_error);
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("line 2"), std::string::npos) << text.str();
+    EXPECT_FALSE(Exists(dir.path() + "/emuaps.vxd"));
+
+    ServiceProcess first(dir.path(), kDemo);
+    std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
+    std::string command = "XDG_RUNTIME_DIR='" + dir.path() + "' '" + program + "' --image '" +
+                          kDemo + "' 2>'" + dir.path() + "/second.log'";
+    int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream secondLog(dir.path() + "/second.log");
+    std::stringstream second;
+    second << secondLog.rdbuf();
+    EXPECT_NE(second.str().find("already listens"), std::string::npos) << second.str();
+    EXPECT_TRUE(Exists(first.socketPath())) << "the second must not take the first's socket";
+    // The second one's probe held the device for a moment; the first still serves.
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    int opened = 1;
+    for (int i = 0; i < 100 && opened != 0; ++i) {
+        opened = ifInitApsIo();
+        if (opened != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(opened, 0);
+}
+
+// A service of another user could answer with anything: the library does
+// not take it for the driver.
+TEST(Emuapsd, LibraryRefusesAServiceOfAnotherUser) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the service as another user";
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    std::string image = dir.write("chip.txt", Image(5));
+    ASSERT_EQ(chmod(image.c_str(), 0644), 0);
+    std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
+    std::string env = "XDG_RUNTIME_DIR=" + dir.path();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(10);
+        char* argv[] = {program.data(), const_cast<char*>("--image"), image.data(), nullptr};
+        char* envp[] = {env.data(), nullptr};
+        execve(program.c_str(), argv, envp);
+        _exit(127);
+    }
+    std::string socket = dir.path() + "/emuaps.vxd";
+    for (int i = 0; i < 5000 && !Exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(Exists(socket)) << "the service of user nobody did not start";
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    EXPECT_EQ(ifInitApsIo(), 1);
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+} // namespace
