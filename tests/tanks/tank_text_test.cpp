@@ -111,13 +111,4 @@ TEST(TankInfoValues, OverfullTankSaysSo) {
     EXPECT_EQ(values[3].substr(values[3].size() - 5), "0x220");
 }
 
-TEST(TankInfoCaptions, TenRowsInOrder) {
-    const TankInfo& c = TankInfoCaptions();
-    EXPECT_EQ(c[0], "Type");
-    EXPECT_EQ(c[3], "Read Register(s)");
-    EXPECT_EQ(c[5], "Size in ms");
-    EXPECT_EQ(c[8], "Read Address(es)");
-    EXPECT_EQ(c[9], "Read Flags");
-}
-
 } // namespace

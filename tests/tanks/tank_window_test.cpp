@@ -68,6 +68,10 @@ class TankWindowTest : public ::testing::Test {
                           Tree()->visualItemRect(node).center());
     }
     void Update() { window->findChild<QAction*>("mnuViewUpdate")->trigger(); }
+    void Set(std::initializer_list<std::pair<int, int32_t>> registers) {
+        for (auto [index, value] : registers)
+            chip[index] = value;
+    }
 
     TramAddrImage chip{};
     TankMemory tanks;
@@ -100,14 +104,14 @@ TEST_F(TankWindowTest, NoTanksLeavesTheThreeFixedNodes) {
 }
 
 TEST_F(TankWindowTest, TankNodesCarryKeysAndLabels) {
-    chip[0] = Write(100);
-    chip[1] = Read(112);
-    chip[2] = Write(500);
-    chip[3] = Write(900);
-    chip[4] = Read(948);
-    chip[128] = Write(0);
-    chip[129] = Read(1000);
-    chip[130] = Write(5000);
+    Set({{0, Write(100)},
+         {1, Read(112)},
+         {2, Write(500)},
+         {3, Write(900)},
+         {4, Read(948)},
+         {128, Write(0)},
+         {129, Read(1000)},
+         {130, Write(5000)}});
     Open();
     QTreeWidgetItem* internal = Node("chip");
     ASSERT_EQ(internal->childCount(), 3);
@@ -125,11 +129,11 @@ TEST_F(TankWindowTest, TankNodesCarryKeysAndLabels) {
 }
 
 TEST_F(TankWindowTest, ClickingATankFillsTheRowsAndAPoolEmptiesThem) {
-    chip[5] = Write(100);
-    chip[1] = Read(148);
-    chip[3] = Read(196) | kTramAlignBit;
-    chip[128] = Write(0);
-    chip[129] = Read(1000);
+    Set({{5, Write(100)},
+         {1, Read(148)},
+         {3, Read(196) | kTramAlignBit},
+         {128, Write(0)},
+         {129, Read(1000)}});
     Open();
 
     Click("i0");
@@ -172,10 +176,7 @@ TEST_F(TankWindowTest, TankWithoutReadPointsOrOverfullCanBeShown) {
 }
 
 TEST_F(TankWindowTest, UpdateSelectsTheSameKeyAgainAndShowsItsNewValues) {
-    chip[0] = Write(100);
-    chip[1] = Read(148);
-    chip[2] = Write(500);
-    chip[3] = Read(596);
+    Set({{0, Write(100)}, {1, Read(148)}, {2, Write(500)}, {3, Read(596)}});
     Open();
     Click("i1");
     EXPECT_EQ(Value(4), "96");
@@ -197,13 +198,13 @@ TEST_F(TankWindowTest, UpdateSelectsTheSameKeyAgainAndShowsItsNewValues) {
 }
 
 TEST_F(TankWindowTest, OnlyAMovedFirstReadPointIsNavyUntilTheNextUpdate) {
-    chip[0] = Write(100);
-    chip[1] = Read(148);
-    chip[2] = Read(160);
-    chip[3] = Write(500);
-    chip[4] = Read(548);
-    chip[128] = Write(0);
-    chip[129] = Read(96);
+    Set({{0, Write(100)},
+         {1, Read(148)},
+         {2, Read(160)},
+         {3, Write(500)},
+         {4, Read(548)},
+         {128, Write(0)},
+         {129, Read(96)}});
     Open();
     for (const char* key : {"i0", "i1", "e0"})
         EXPECT_NE(Node(key)->foreground(0).color(), kNavy) << key;
