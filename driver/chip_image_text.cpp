@@ -201,10 +201,13 @@ void AppendRegisterRuns(std::string& out, const ChipImage& image, uint32_t first
             ++i;
             continue;
         }
-        out += "reg " + Hex(i, 3);
-        for (uint32_t n = 0; n < kPerLine && i < end && image.registers[i] != 0; ++n, ++i)
-            out += " " + Hex(image.registers[i], 8);
-        out += "\n";
+        out += "reg ";
+        out += Hex(i, 3);
+        for (uint32_t n = 0; n < kPerLine && i < end && image.registers[i] != 0; ++n, ++i) {
+            out += ' ';
+            out += Hex(image.registers[i], 8);
+        }
+        out += '\n';
     }
 }
 
@@ -214,9 +217,13 @@ bool Representable(uint32_t low, uint32_t high) {
 }
 
 std::string InstrOperands(uint32_t low, uint32_t high) {
-    return std::string(kOpcodeNames[(high >> 20) & 0xF]) + " " + Hex((high >> 10) & 0x3FF, 3) +
-           " " + Hex(high & 0x3FF, 3) + " " + Hex((low >> 10) & 0x3FF, 3) + " " +
-           Hex(low & 0x3FF, 3);
+    std::string out = kOpcodeNames[(high >> 20) & 0xF];
+    for (uint32_t operand :
+         {(high >> 10) & 0x3FF, high & 0x3FF, (low >> 10) & 0x3FF, low & 0x3FF}) {
+        out += ' ';
+        out += Hex(operand, 3);
+    }
+    return out;
 }
 
 } // namespace
@@ -245,10 +252,15 @@ std::string FormatChipImageText(const ChipImage& image) {
                image.registers[kMicrocodeBase + 2 * (last + 1) + 1] == high)
             ++last;
         if (low != 0 || high != 0) {
-            out += "instr " + std::to_string(i);
-            if (last > i)
-                out += "-" + std::to_string(last);
-            out += " " + InstrOperands(low, high) + "\n";
+            out += "instr ";
+            out += std::to_string(i);
+            if (last > i) {
+                out += '-';
+                out += std::to_string(last);
+            }
+            out += ' ';
+            out += InstrOperands(low, high);
+            out += '\n';
         }
         i = last + 1;
     }
