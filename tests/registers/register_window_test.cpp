@@ -369,7 +369,8 @@ TEST_F(RegisterWindowTest, MenusAndTheirKeys) {
     EXPECT_EQ(find->actions().first(), changed->menuAction());
     EXPECT_TRUE(find->actions().at(1)->isSeparator());
 
-    Grid()->setFocus();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(reads, 2);
 }
