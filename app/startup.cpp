@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "listing_language.h"
 #include "splash_window.h"
 #include "symbol_file.h"
 #include "zendra.h"
@@ -35,7 +36,7 @@ int StartUp::Run() {
         },
         [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
         [this] { loadSymbols_(); },
-        // LISTING_LANGUAGE_STEP
+        [] { RegisterListingLanguage(); },
         [this] {
             main_ = std::make_unique<MainWindow>();
             main_->show();
