@@ -9,6 +9,12 @@ constexpr int32_t kFirstTramData = 256;
 constexpr int32_t kFirstUnknown = 416;
 constexpr int32_t kRegistersPerRow = 4;
 
+std::string Prefixed(const char* prefix, const std::string& text) {
+    std::string joined(prefix);
+    joined += text;
+    return joined;
+}
+
 } // namespace
 
 std::string RegisterKind(int32_t index) {
@@ -33,10 +39,14 @@ const RegisterInfo& RegisterInfoLabels() {
 }
 
 RegisterInfo RegisterInfoValues(int32_t index, int32_t value) {
-    return {RegisterKind(index), " 0x" + HexPad(kFirstRegisterAddress + index, 3),
-            " 0x" + HexPad(value, 8), " " + std::to_string(value), " " + FractionText(value)};
+    return {RegisterKind(index), Prefixed(" 0x", HexPad(kFirstRegisterAddress + index, 3)),
+            Prefixed(" 0x", HexPad(value, 8)), Prefixed(" ", std::to_string(value)),
+            Prefixed(" ", FractionText(value))};
 }
 
 std::string HistoryRowText(int32_t value) {
-    return std::to_string(value) + " / " + FractionText(value);
+    std::string text = std::to_string(value);
+    text += " / ";
+    text += FractionText(value);
+    return text;
 }
