@@ -225,11 +225,11 @@ TEST(ParsingEffects, PadBytesFollowOddCkidAndCodeButNeverWordLists) {
     ASSERT_EQ(ScanOne(reader, dir, R"(rifx
   ckid "FX" "1" "Pads"
   chunk code 01 00 02 00 03 00 04 00 05  02 00 06 00 07 00 08 00 09  EE
+  chunk rsrc 12 34 56
   list gpri
     chunk gprs 00 01 02 03 7F
     tram 0x0010
   end
-  chunk rsrc 12 34 56
 end
 )"),
               kEffectsDone);
