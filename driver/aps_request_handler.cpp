@@ -15,6 +15,8 @@ ApsReply HandleApsRequest(ChipBackend& chip, uint32_t code, const uint8_t* input
         reply.value = chip.PortRead(request.port);
         reply.bytesReturned = 4;
     } else {
+        if (!chip.CanWrite(request.port))
+            return reply;
         chip.PortWrite(request.port, request.value);
     }
     reply.ok = true;

@@ -13,6 +13,12 @@ class ChipBackend {
     // followed by data accesses, and nothing else may touch the pointer between.
     virtual uint32_t PortRead(uint16_t port) = 0;
     virtual void PortWrite(uint16_t port, uint32_t value) = 0;
+    // A read-only chip refuses writes to a port: the request then fails and
+    // PortWrite is not called.
+    virtual bool CanWrite(uint16_t port) const {
+        (void)port;
+        return true;
+    }
 
     std::mutex& mutex() { return mutex_; }
 

@@ -1,8 +1,10 @@
 // emuapsd: the driver service that stands in for the sound card's driver on
-// Linux. It serves a simulated EMU10K1 loaded from a chip image; SIGHUP
-// reloads the image, SIGTERM and SIGINT end the service.
+// Linux. It serves a simulated EMU10K1 loaded from a chip image (SIGHUP
+// reloads the image) or, with --card, a real card read through the sound
+// driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
 #include "chip_image.h"
+#include "proc_chip.h"
 #include "simulated_chip.h"
 #include "socket_folder.h"
 #include "socket_path.h"
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -21,26 +24,48 @@ void Say(const std::string& text) {
 }
 
 int Usage() {
-    std::cerr << "usage: emuapsd [--image FILE]\n"
+    std::cerr << "usage: emuapsd [--image FILE | --card N]\n"
                  "Serves a simulated EMU10K1 to the Zendra library. FILE is a chip image\n"
                  "(text form or 8192-byte register dump); without it every register is 0.\n"
-                 "SIGHUP reloads FILE.\n";
+                 "SIGHUP reloads FILE.\n"
+                 "--card N serves the real EMU10K1 of ALSA card N instead, read-only,\n"
+                 "through /proc/asound/cardN/fx8010_*.\n";
     return 2;
+}
+
+// A card number as ALSA counts them.
+bool ParseCard(const std::string& text, int* card) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos)
+        return false;
+    *card = std::stoi(text);
+    return *card < 256;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     std::string imagePath;
+    int card = -1;
+    std::string procFolder; // where card's register files are; tests point it elsewhere
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--image" && i + 1 < argc)
             imagePath = argv[++i];
         else if (arg.starts_with("--image="))
             imagePath = arg.substr(8);
+        else if (arg == "--card" && i + 1 < argc && ParseCard(argv[i + 1], &card))
+            ++i;
+        else if (arg.starts_with("--card=") && ParseCard(arg.substr(7), &card))
+            continue;
+        else if (arg == "--proc-dir" && i + 1 < argc)
+            procFolder = argv[++i];
         else
             return Usage();
     }
+    if (card >= 0 && !imagePath.empty())
+        return Usage();
+    if (!procFolder.empty() && card < 0)
+        return Usage();
 
     // Signals are taken by sigwait on this thread; the others never see them.
     sigset_t signals;
@@ -60,6 +85,17 @@ int main(int argc, char** argv) {
         }
         chip.Load(*loaded.image);
     }
+    std::unique_ptr<ProcChip> realCard;
+    if (card >= 0) {
+        std::string error;
+        realCard = ProcChip::Open(procFolder.empty() ? ProcCardFolder(card) : procFolder, &error);
+        if (!realCard) {
+            Say("card " + std::to_string(card) + ": " + error +
+                " (is it an EMU10K1 with its ALSA driver, snd-emu10k1, loaded?)");
+            return 1;
+        }
+    }
+    ChipBackend& served = realCard ? static_cast<ChipBackend&>(*realCard) : chip;
 
     char path[ZENDRA_SOCKET_PATH_MAX];
     int privateFolder = 0;
@@ -75,7 +111,7 @@ int main(int argc, char** argv) {
     ApsServiceOptions options;
     options.socketPath = path;
     options.log = Say;
-    ApsService service(chip, options);
+    ApsService service(served, options);
     if (std::string error = service.Listen(); !error.empty()) {
         Say(error);
         return 1;
@@ -89,6 +125,10 @@ int main(int argc, char** argv) {
             continue;
         if (sig != SIGHUP)
             break;
+        if (realCard) {
+            Say("the card is read live; nothing to reload");
+            continue;
+        }
         if (imagePath.empty()) {
             Say("no chip image to reload");
             continue;
