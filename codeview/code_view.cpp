@@ -105,15 +105,20 @@ void SetUpCodeView(QsciScintilla* view) {
     view->setMarginsFont(CodeViewFont());
     view->setMarginsBackgroundColor(marginBack);
     view->setMarginsForegroundColor(Qt::black);
+    // Narrow margins leave room for the hex comment of a typical line.
     view->setMarginType(kNumberMargin, QsciScintilla::TextMarginRightJustified);
-    view->setMarginWidth(kNumberMargin, QStringLiteral("5120"));
+    const long numberWidth = view->SendScintilla(Sci::SCI_TEXTWIDTH, Sci::STYLE_LINENUMBER, "511");
+    view->setMarginWidth(kNumberMargin, static_cast<int>(numberWidth) + 4);
     view->setMarginMarkerMask(kNumberMargin, 0);
     view->setMarginType(kImageMargin, QsciScintilla::SymbolMarginColor);
     view->setMarginBackgroundColor(kImageMargin, marginBack);
-    view->setMarginWidth(kImageMargin, CodeViewMarginImageSize(view) + 2);
+    view->setMarginWidth(kImageMargin, CodeViewMarginImageSize(view).width());
     view->setMarginMarkerMask(kImageMargin, kChangedFlag | kCaretFlag);
     for (int margin = 2; margin < view->margins(); ++margin)
         view->setMarginWidth(margin, 0);
+    // The horizontal scroll range follows the widest line.
+    Send(view, Sci::SCI_SETSCROLLWIDTH, 1);
+    Send(view, Sci::SCI_SETSCROLLWIDTHTRACKING, 1);
 
     if (const std::vector<KeyBinding>* keyMap = InstalledKeyMap()) {
         Send(view, Sci::SCI_CLEARALLCMDKEYS);
@@ -184,9 +189,9 @@ void SetMarginImages(QsciScintilla* view, const std::array<QPixmap, 2>& images) 
     view->markerDefine(images[1], kCaretMarker);
 }
 
-int CodeViewMarginImageSize(QsciScintilla* view) {
+QSize CodeViewMarginImageSize(QsciScintilla* view) {
     const long height = Send(view, Sci::SCI_TEXTHEIGHT, 0);
-    return std::max(12, static_cast<int>(height));
+    return QSize(12, std::max(12, static_cast<int>(height)));
 }
 
 int LineFlags(QsciScintilla* view, int line) {

@@ -19,6 +19,7 @@
 #include "zendra.h"
 
 #include <QPixmap>
+#include <QSize>
 
 #include <array>
 #include <functional>
@@ -52,7 +53,7 @@ void SelectField(QObject* window, QsciScintilla* view, int line, int field);
 // Gives the view the two margin images (image 1, image 2).
 void SetMarginImages(QsciScintilla* view, const std::array<QPixmap, 2>& images);
 // The size the margin images should have for this view's lines.
-int CodeViewMarginImageSize(QsciScintilla* view);
+QSize CodeViewMarginImageSize(QsciScintilla* view);
 int LineFlags(QsciScintilla* view, int line);
 // Replaces the whole flag value of the line.
 void SetLineFlags(QsciScintilla* view, int line, int flags);

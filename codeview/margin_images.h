@@ -4,8 +4,9 @@
 #pragma once
 
 #include <QPixmap>
+#include <QSize>
 
 #include <array>
 
-// Index 0 is image 1 (changed), index 1 image 2 (caret line); both size x size.
-std::array<QPixmap, 2> MakeMarginImages(int size);
+// Index 0 is image 1 (changed), index 1 image 2 (caret line).
+std::array<QPixmap, 2> MakeMarginImages(QSize size);
