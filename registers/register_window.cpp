@@ -1,5 +1,6 @@
 #include "register_window.h"
 
+#include "compact_cell_style.h"
 #include "register_grid.h"
 #include "register_text.h"
 #include "twips.h"
@@ -75,7 +76,10 @@ RegisterWindow::RegisterWindow(QAction* viewEntry, const GprHistory& images,
     setObjectName("winGpr");
     setWindowTitle("General Purpose Registers");
     setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
+    // Where Tahoma or Courier New is missing, the nearest metric-compatible
+    // face keeps the texts inside their fixed columns.
+    QFont font;
+    font.setFamilies({"Tahoma", "Liberation Sans", "Arial"});
     font.setPointSizeF(8.25);
     setFont(font);
 
@@ -102,10 +106,12 @@ void RegisterWindow::CreateControls() {
 
     grid_ = new QTableWidget(client);
     grid_->setObjectName("lstGPR");
-    QFont courier("Courier New");
+    QFont courier;
+    courier.setFamilies({"Courier New", "Liberation Mono", "Courier"});
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPointSize(9);
     grid_->setFont(courier);
+    grid_->setStyle(CompactCellStyle());
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -122,6 +128,7 @@ void RegisterWindow::CreateControls() {
 
     info_ = new QTableWidget(client);
     info_->setObjectName("lstRegInfo");
+    info_->setStyle(CompactCellStyle());
     info_->horizontalHeader()->hide();
     info_->verticalHeader()->hide();
     info_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
