@@ -2,6 +2,7 @@
 
 #include "microcode_window.h"
 #include "placeholder_window.h"
+#include "register_window.h"
 #include "rifx_window.h"
 #include "tank_window.h"
 
@@ -17,8 +18,11 @@ InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry
         window->show();
         return window;
     }
-    case InspectionKind::Registers:
-        return CreatePlaceholderWindow(kind, viewEntry);
+    case InspectionKind::Registers: {
+        auto* window = new RegisterWindow(viewEntry);
+        window->show();
+        return window;
+    }
     case InspectionKind::Tanks: {
         auto* window = new TankWindow(viewEntry);
         window->show();
