@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "effects_library.h"
 #include "listing_language.h"
 #include "splash_window.h"
 #include "symbol_file.h"
@@ -33,6 +34,13 @@ int StartUp::Run() {
             splash_ = std::make_unique<SplashWindow>();
             splash_->show();
             QCoreApplication::processEvents();
+            // The first run's copy of the effects library is announced here.
+            SetLibraryNotice([this](const std::string& text) {
+                if (!splash_)
+                    return;
+                splash_->ShowSomeInfo(QString::fromLocal8Bit(text.c_str()));
+                QCoreApplication::processEvents();
+            });
         },
         [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
         [this] { loadSymbols_(); },
