@@ -21,7 +21,13 @@ std::unique_ptr<std::vector<KeyBinding>>& KeyMap() {
 
 } // namespace
 
+// The resource lives in a static library: make sure it is linked and registered.
+static void InitKeyMapResource() {
+    Q_INIT_RESOURCE(cmhotkeys);
+}
+
 std::string KeyMapResource() {
+    InitKeyMapResource();
     QFile resource(":/CMHOTKEYS/201");
     if (!resource.open(QIODevice::ReadOnly))
         throw std::runtime_error("The key map resource CMHOTKEYS 201 is missing");
