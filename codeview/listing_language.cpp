@@ -23,7 +23,11 @@ std::unique_ptr<std::vector<KeyBinding>>& KeyMap() {
 
 // The resource lives in a static library: make sure it is linked and registered.
 static void InitKeyMapResource() {
-    Q_INIT_RESOURCE(cmhotkeys);
+    static bool registered = false;
+    if (!registered) {
+        Q_INIT_RESOURCE(cmhotkeys);
+        registered = true;
+    }
 }
 
 std::string KeyMapResource() {
