@@ -4,6 +4,8 @@
 // driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
 #include "chip_image.h"
+#include "dsp_runner.h"
+#include "patch_placement.h"
 #include "proc_chip.h"
 #include "simulated_chip.h"
 #include "socket_folder.h"
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,10 +27,12 @@ void Say(const std::string& text) {
 }
 
 int Usage() {
-    std::cerr << "usage: emuapsd [--image FILE | --card N]\n"
+    std::cerr << "usage: emuapsd [--image FILE] [--patch PATCH] [--run] | --card N\n"
                  "Serves a simulated EMU10K1 to the Zendra library. FILE is a chip image\n"
                  "(text form or 8192-byte register dump); without it every register is 0.\n"
-                 "SIGHUP reloads FILE.\n"
+                 "PATCH, an as10k1 patch (.emu10k1), is placed beside FILE's program.\n"
+                 "--run executes the microcode 48,000 times a second.\n"
+                 "SIGHUP reloads FILE and PATCH.\n"
                  "--card N serves the real EMU10K1 of ALSA card N instead, read-only,\n"
                  "through /proc/asound/cardN/fx8010_*.\n";
     return 2;
@@ -44,7 +49,8 @@ bool ParseCard(const std::string& text, int* card) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string imagePath;
+    std::string imagePath, patchPath;
+    bool run = false;
     int card = -1;
     std::string procFolder; // where card's register files are; tests point it elsewhere
     for (int i = 1; i < argc; ++i) {
@@ -53,6 +59,10 @@ int main(int argc, char** argv) {
             imagePath = argv[++i];
         else if (arg.starts_with("--image="))
             imagePath = arg.substr(8);
+        else if (arg == "--patch" && i + 1 < argc)
+            patchPath = argv[++i];
+        else if (arg == "--run")
+            run = true;
         else if (arg == "--card" && i + 1 < argc && ParseCard(argv[i + 1], &card))
             ++i;
         else if (arg.starts_with("--card=") && ParseCard(arg.substr(7), &card))
@@ -62,7 +72,7 @@ int main(int argc, char** argv) {
         else
             return Usage();
     }
-    if (card >= 0 && !imagePath.empty())
+    if (card >= 0 && (!imagePath.empty() || !patchPath.empty() || run))
         return Usage();
     if (!procFolder.empty() && card < 0)
         return Usage();
@@ -77,14 +87,20 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     SimulatedChip chip;
-    if (!imagePath.empty()) {
-        ChipImageResult loaded = LoadChipImageFile(imagePath);
+    std::string placed;
+    if (!imagePath.empty() || !patchPath.empty()) {
+        ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, &placed);
         if (!loaded.image) {
-            Say(imagePath + ": " + loaded.describe());
+            Say(loaded.describe());
             return 1;
         }
         chip.Load(*loaded.image);
+        if (!placed.empty())
+            Say(placed);
     }
+    std::optional<DspRunner> dsp;
+    if (run)
+        dsp.emplace(chip);
     std::unique_ptr<ProcChip> realCard;
     if (card >= 0) {
         std::string error;
@@ -129,20 +145,21 @@ int main(int argc, char** argv) {
             Say("the card is read live; nothing to reload");
             continue;
         }
-        if (imagePath.empty()) {
+        if (imagePath.empty() && patchPath.empty()) {
             Say("no chip image to reload");
             continue;
         }
-        ChipImageResult loaded = LoadChipImageFile(imagePath);
+        ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, &placed);
         if (loaded.image) {
             chip.Load(*loaded.image);
-            Say("reloaded " + imagePath);
+            Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
         } else {
-            Say("keeping the current chip; " + imagePath + ": " + loaded.describe());
+            Say("keeping the current chip; " + loaded.describe());
         }
     }
     service.Stop();
     serving.join();
+    dsp.reset();
     Say("stopped");
     return 0;
 }

@@ -25,9 +25,15 @@ void SimulatedChip::PortWrite(uint16_t port, uint32_t value) {
 void SimulatedChip::Load(const ChipImage& image) {
     std::lock_guard lock(mutex());
     image_ = image;
+    dsp_.Reset();
 }
 
 ChipImage SimulatedChip::Snapshot() {
     std::lock_guard lock(mutex());
     return image_;
+}
+
+void SimulatedChip::Run(int samples) {
+    std::lock_guard lock(mutex());
+    dsp_.Run(image_, samples);
 }

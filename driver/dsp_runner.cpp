@@ -1,0 +1,50 @@
+#include "dsp_runner.h"
+
+namespace {
+constexpr int64_t kMicrosPerSecond = 1000000;
+}
+
+int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing) {
+    return elapsed.count() * pacing.sampleRate / kMicrosPerSecond;
+}
+
+std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing) {
+    int64_t target = done + pacing.blockSamples;
+    return std::chrono::microseconds((target * kMicrosPerSecond + pacing.sampleRate - 1) /
+                                     pacing.sampleRate);
+}
+
+int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing) {
+    return due - done > pacing.maxBacklogSamples ? due - pacing.maxBacklogSamples : done;
+}
+
+DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing)
+    : chip_(chip), pacing_(pacing), thread_([this] { Run(); }) {}
+
+DspRunner::~DspRunner() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void DspRunner::Run() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    int64_t done = 0;
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+        int64_t due = SamplesDue(elapsed, pacing_);
+        done = DropBacklog(due, done, pacing_);
+        while (done + pacing_.blockSamples <= due && !stop_) {
+            lock.unlock();
+            chip_.Run(pacing_.blockSamples);
+            lock.lock();
+            done += pacing_.blockSamples;
+        }
+        wake_.wait_until(lock, start + NextBlockDue(done, pacing_), [this] { return stop_; });
+    }
+}

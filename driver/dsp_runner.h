@@ -1,0 +1,48 @@
+// The thread that makes the simulated chip run in real time: it executes the
+// microcode in blocks of samples as the clock makes them due, releasing the
+// chip between blocks so port requests are served in between, and sleeps
+// until the next block is due.
+#pragma once
+
+#include "simulated_chip.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+struct DspPacing {
+    int sampleRate = 48000;
+    int blockSamples = 48; // one millisecond
+    // Further behind than this (a stopped process, an overloaded machine)
+    // the chip skips ahead instead of racing to catch up.
+    int64_t maxBacklogSamples = 4800;
+};
+
+// Samples due after `elapsed` since the start, at the pacing's rate.
+int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing);
+// When the next block falls due, counted from the start: the first moment at
+// which SamplesDue reaches done + one block.
+std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing);
+// The count of samples to treat as run: `done`, or the backlog's limit below
+// `due` when the chip fell further behind than that.
+int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
+
+class DspRunner {
+  public:
+    explicit DspRunner(SimulatedChip& chip, DspPacing pacing = {});
+    ~DspRunner();
+    DspRunner(const DspRunner&) = delete;
+    DspRunner& operator=(const DspRunner&) = delete;
+
+  private:
+    void Run();
+
+    SimulatedChip& chip_;
+    DspPacing pacing_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
+};

@@ -1,0 +1,139 @@
+#include "fx8010_interpreter.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kConstantValues[] = {
+    0x00000000, 0x00000001, 0x00000002, 0x00000003, 0x00000004, 0x00000008, 0x00000010, 0x00000020,
+    0x00000100, 0x00010000, 0x00080000, 0x10000000, 0x20000000, 0x40000000, 0x80000000, 0x7FFFFFFF,
+    0xFFFFFFFF, 0xFFFFFFFE, 0xC0000000, 0x4F1BBCDC, 0x5A7EF9DB, 0x00100000};
+
+// The DSP sees a data register's 20-bit sample in bits 12-31 and an address
+// register's 20-bit address in bits 11-30, below it the address fraction.
+constexpr uint32_t kDataMask = 0xFFFFF000;
+constexpr uint32_t kAddressMask = 0x7FFFFFFF;
+constexpr uint32_t kFractionMask = 0x7FF;
+
+} // namespace
+
+Fx8010Interpreter::Fx8010Interpreter() {
+    Reset();
+}
+
+void Fx8010Interpreter::Reset() {
+    mem_.fill(0);
+    for (std::size_t i = 0; i < std::size(kConstantValues); ++i)
+        mem_[kConstants + i] = int32_t(kConstantValues[i]);
+    addressFraction_.fill(0);
+    acc_ = 0;
+    tram_.Clear();
+}
+
+void Fx8010Interpreter::Run(ChipImage& chip, int samples) {
+    Decode(chip);
+    Pick(chip);
+    for (int i = 0; i < samples; ++i)
+        RunSample();
+    Put(chip);
+}
+
+int32_t Fx8010Interpreter::Operand(uint32_t address) const {
+    address &= 0x3FF;
+    if (address == kAccumulator)
+        return int32_t(uint32_t(static_cast<unsigned __int128>(acc_)));
+    return mem_[address];
+}
+
+void Fx8010Interpreter::Decode(const ChipImage& chip) {
+    for (int i = 0; i < kMicrocodeSize; ++i) {
+        uint32_t low = chip.registers[kMicrocodeBase + 2 * i];
+        uint32_t high = chip.registers[kMicrocodeBase + 2 * i + 1];
+        Instruction& in = code_[i];
+        in.op = uint8_t((high >> 20) & 0xF);
+        in.a = uint16_t(high & 0x3FF);
+        in.x = uint16_t((low >> 10) & 0x3FF);
+        in.y = uint16_t(low & 0x3FF);
+        in.accumulatorOperands =
+            uint8_t((in.a == kAccumulator ? 1 : 0) | (in.x == kAccumulator ? 2 : 0) |
+                    (in.y == kAccumulator ? 4 : 0));
+        uint16_t r = uint16_t((high >> 10) & 0x3FF);
+        // Constants, the accumulator, the condition codes, noise, the delay
+        // base counter and the unused addresses ignore writes.
+        bool writable = r < kConstants || r == kInterrupt || r >= kGprs;
+        in.r = writable ? r : kSink;
+        in.writeMask = r >= kTramAddress ? kAddressMask : r >= kTramData ? kDataMask : ~0u;
+    }
+}
+
+void Fx8010Interpreter::Pick(const ChipImage& chip) {
+    const uint32_t* regs = chip.registers.data();
+    for (uint32_t i = 0; i < 0x100; ++i) {
+        mem_[kGprs + i] = int32_t(regs[kGprs + i]);
+        mem_[kTramData + i] = int32_t(regs[kTramData + i] << 12);
+        mem_[kTramAddress + i] = int32_t(
+            ((regs[kTramAddress + i] & TramEngine::kAddressMask) << 11) | addressFraction_[i]);
+    }
+    tram_.Configure(regs + kTramAddress);
+}
+
+void Fx8010Interpreter::Put(ChipImage& chip) {
+    uint32_t* regs = chip.registers.data();
+    for (uint32_t i = 0; i < 0x100; ++i) {
+        regs[kGprs + i] = uint32_t(mem_[kGprs + i]);
+        regs[kTramData + i] = uint32_t(mem_[kTramData + i]) >> 12;
+        uint32_t address = uint32_t(mem_[kTramAddress + i]);
+        regs[kTramAddress + i] = (regs[kTramAddress + i] & ~TramEngine::kAddressMask) |
+                                 ((address >> 11) & TramEngine::kAddressMask);
+        addressFraction_[i] = uint16_t(address & kFractionMask);
+    }
+}
+
+void Fx8010Interpreter::RunSample() {
+    int32_t* m = mem_.data();
+    if (testSignal_)
+        signal_.Next(m + kEffectsBus);
+    else
+        std::fill(m + kEffectsBus, m + kExternalInputs, 0);
+    std::fill(m + kExternalInputs, m + kOutputs, 0); // no outside sources
+    m[kNoiseDelayed] = m[kNoise];
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 17;
+    noise_ ^= noise_ << 5;
+    m[kNoise] = int32_t(noise_);
+    m[kDelayBase] = int32_t(tram_.counter() << 11);
+    tram_.Read(m + kTramData, m + kTramAddress);
+    RunMicrocode();
+    tram_.Write(m + kTramData, m + kTramAddress);
+    tram_.Advance();
+}
+
+void Fx8010Interpreter::RunMicrocode() {
+    using namespace fx8010;
+    int32_t* m = mem_.data();
+    Accumulator acc = acc_;
+    for (int pc = 0; pc < kMicrocodeSize; ++pc) {
+        const Instruction& in = code_[pc];
+        int32_t a = m[in.a], x = m[in.x], y = m[in.y];
+        if (in.accumulatorOperands) [[unlikely]] {
+            int32_t value = AccumulatorOperand(acc, in.op);
+            if (in.accumulatorOperands & 1)
+                a = value;
+            if (in.accumulatorOperands & 2)
+                x = value;
+            if (in.accumulatorOperands & 4)
+                y = value;
+        }
+        if (in.op == kSkip) [[unlikely]] {
+            // R receives A's codes; the condition code register keeps its own.
+            m[in.r] = int32_t(uint32_t(a) & in.writeMask);
+            if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
+                pc += int(std::min<uint32_t>(uint32_t(y), kMicrocodeSize));
+            continue;
+        }
+        AluResult result = Execute(in.op, a, x, y, acc);
+        m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
+        m[kConditionCodes] = int32_t(result.cc);
+    }
+    acc_ = acc;
+}

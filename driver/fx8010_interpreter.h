@@ -1,0 +1,73 @@
+// The FX8010 running its microcode: once per sample, all 512 instructions
+// over the DSP's operand space, with the TRAM engine around them. The chip's
+// registers (host view) stay the one record of GPRs, TRAM registers and
+// microcode; Run picks them up before a block of samples and puts them back
+// after it, so a host write between blocks takes effect at the next block.
+#pragma once
+
+#include "chip_image.h"
+#include "effects_bus_signal.h"
+#include "fx8010_alu.h"
+#include "tram_engine.h"
+
+#include <array>
+#include <cstdint>
+
+class Fx8010Interpreter {
+  public:
+    // Operand addresses with a meaning of their own.
+    static constexpr uint32_t kEffectsBus = 0x00;
+    static constexpr uint32_t kExternalInputs = 0x10;
+    static constexpr uint32_t kOutputs = 0x20;
+    static constexpr uint32_t kConstants = 0x40;
+    static constexpr uint32_t kAccumulator = 0x56;
+    static constexpr uint32_t kConditionCodes = 0x57;
+    static constexpr uint32_t kNoise = 0x58;
+    static constexpr uint32_t kNoiseDelayed = 0x59;
+    static constexpr uint32_t kInterrupt = 0x5A;
+    static constexpr uint32_t kDelayBase = 0x5B;
+    static constexpr uint32_t kGprs = 0x100;
+    static constexpr uint32_t kTramData = 0x200;
+    static constexpr uint32_t kTramAddress = 0x300;
+
+    Fx8010Interpreter();
+    // Powers up: silence in the delay lines, the accumulator, outputs and
+    // counters at zero.
+    void Reset();
+    // Executes `samples` samples on the chip's registers.
+    void Run(ChipImage& chip, int samples);
+    // With the test signal off the effects bus inputs are silent.
+    void SetTestSignal(bool on) { testSignal_ = on; }
+
+    // The DSP's view of an operand as the last sample left it (the
+    // accumulator's low word at 0x56).
+    int32_t Operand(uint32_t address) const;
+    fx8010::Accumulator accumulator() const { return acc_; }
+    const TramEngine& tram() const { return tram_; }
+
+  private:
+    struct Instruction {
+        uint8_t op;
+        uint8_t accumulatorOperands; // bit 0: A, 1: X, 2: Y
+        uint16_t r, a, x, y;
+        uint32_t writeMask;
+    };
+
+    void Decode(const ChipImage& chip);
+    void Pick(const ChipImage& chip);
+    void Put(ChipImage& chip);
+    void RunSample();
+    void RunMicrocode();
+
+    // 0x000-0x3FF in the DSP's view, then a sink for writes that go nowhere.
+    static constexpr uint16_t kSink = 0x400;
+    std::array<int32_t, 0x401> mem_{};
+    std::array<Instruction, kMicrocodeSize> code_{};
+    // Address bits below a whole sample, which only the DSP sees.
+    std::array<uint16_t, 256> addressFraction_{};
+    fx8010::Accumulator acc_ = 0;
+    uint32_t noise_ = 0x9E3779B9;
+    bool testSignal_ = true;
+    EffectsBusSignal signal_;
+    TramEngine tram_;
+};

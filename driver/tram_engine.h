@@ -1,0 +1,51 @@
+// The delay-line memory behind the TRAM registers: the chip's internal pool,
+// the external pool in host memory, and the delay base counter. Each sample
+// every read register loads its data register from (address + counter) modulo
+// the pool size before the microcode runs, and every write register stores
+// its data register there after it. Samples are held at 16 bits.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class TramEngine {
+  public:
+    static constexpr uint32_t kInternalSamples = 8192;
+    static constexpr uint32_t kExternalSamples = 0x2000u << 4;
+    static constexpr int kInternalRegisters = 128;
+    static constexpr int kPooledRegisters = 160; // internal, then 32 external
+    // Address register flags, as the host sees them.
+    static constexpr uint32_t kRead = 0x00100000;
+    static constexpr uint32_t kWrite = 0x00200000;
+    static constexpr uint32_t kClear = 0x00800000;
+    static constexpr uint32_t kAddressMask = 0x000FFFFF;
+
+    TramEngine();
+    // Silence in both pools, the counter at 0.
+    void Clear();
+    // Picks the read and write registers from the 256 address registers'
+    // flags (host view).
+    void Configure(const uint32_t* addressRegisters);
+
+    // data and address point at the DSP's view of the 256 data registers
+    // (sample in bits 12-31) and address registers (address in bits 11-30).
+    void Read(int32_t* data, const int32_t* address) const;
+    void Write(const int32_t* data, const int32_t* address);
+    void Advance() { counter_ = (counter_ - 1) & kAddressMask; }
+
+    // The delay base counter, a 20-bit address that wraps.
+    uint32_t counter() const { return counter_; }
+    int16_t sample(bool external, uint32_t index) const;
+
+  private:
+    struct Access {
+        uint16_t reg;
+        bool external;
+        bool clear;
+    };
+    uint32_t Location(const Access& a, const int32_t* address) const;
+
+    std::vector<Access> reads_, writes_;
+    std::vector<int16_t> internal_, external_;
+    uint32_t counter_ = 0;
+};
