@@ -170,25 +170,6 @@ TEST_F(CodeViewTest, SelectingFieldFourTakesTheResultNameAndItsTabs) {
     EXPECT_EQ(window.calls, 2) << "no such line or field: nothing selected";
 }
 
-TEST_F(CodeViewTest, FieldUnderCaretReadsTheViewsSelection) {
-    FillListing(view(), Program(0x40));
-    const std::string line = LineWithoutEnd(3).toStdString();
-    view()->setCursorPosition(3, static_cast<int>(line.find("IN_AC97_L")) + 2);
-    FieldHit hit = FieldUnderCaret(view());
-    EXPECT_TRUE(hit.found);
-    EXPECT_EQ(hit.line, 3);
-    EXPECT_EQ(hit.field, 2);
-
-    view()->setCursorPosition(3, static_cast<int>(line.find("//")) + 4);
-    EXPECT_FALSE(FieldUnderCaret(view()).found);
-
-    view()->setSelection(3, 0, 4, 0);
-    hit = FieldUnderCaret(view());
-    EXPECT_FALSE(hit.found);
-    EXPECT_EQ(hit.line, 3);
-    EXPECT_EQ(hit.field, 0);
-}
-
 TEST_F(CodeViewTest, MarginFlagsAreReplacedWholeAndDroppedByARefill) {
     FillListing(view(), Program(0x40));
     SetLineFlags(view(), 5, kChangedFlag | kCaretFlag);

@@ -217,22 +217,6 @@ TEST_F(MicrocodeWindowTest, SixUpdatesLeaveTheFourNewestEarlierVersions) {
     }
 }
 
-TEST_F(MicrocodeWindowTest, F6WalksTheChangedLinesAndWraps) {
-    chip_[3].R = 0x101;
-    chip_[400].Opcode = 0;
-    Update();
-    Activate();
-    Caret(0, 5);
-    for (int expected : {3, 400, 3}) {
-        QTest::keyClick(view_, Qt::Key_F6);
-        int line, index;
-        view_->getCursorPosition(&line, &index);
-        EXPECT_EQ(line, expected);
-        EXPECT_EQ(index, 0);
-        EXPECT_EQ(window_->caretLine(), expected);
-    }
-}
-
 TEST_F(MicrocodeWindowTest, F6WithoutChangesGoesToTheStartOfItsOwnLine) {
     Update();
     Caret(10, 7);
@@ -241,26 +225,6 @@ TEST_F(MicrocodeWindowTest, F6WithoutChangesGoesToTheStartOfItsOwnLine) {
     view_->getCursorPosition(&line, &index);
     EXPECT_EQ(line, 10);
     EXPECT_EQ(index, 0);
-}
-
-TEST_F(MicrocodeWindowTest, RegisterSearchesSelectTheNextUse) {
-    chip_[10] = {0, 0x150, 0x41, 0x42, 0x150};
-    chip_[20] = {0, 0x41, 0x150, 0x42, 0x43};
-    chip_[30] = {0, 0x41, 0x42, 0x43, 0x150};
-    Update();
-    Activate();
-    SelectField(window_.get(), view_, 10, 4);
-    EXPECT_EQ(SelInfo(), "Instruction 10 Field 4");
-
-    QTest::keyClick(view_, Qt::Key_L, Qt::ControlModifier); // as Input
-    EXPECT_EQ(SelInfo(), "Instruction 20 Field 2");
-    EXPECT_EQ(view_->selectedText(), "0x150 ");
-
-    QTest::keyClick(view_, Qt::Key_O, Qt::ControlModifier); // as Output
-    EXPECT_EQ(SelInfo(), "Instruction 30 Field 4");
-
-    QTest::keyClick(view_, Qt::Key_P, Qt::ControlModifier); // as Any, wraps
-    EXPECT_EQ(SelInfo(), "Instruction 10 Field 1") << "A comes before R";
 }
 
 TEST_F(MicrocodeWindowTest, RegisterSearchWithoutHitSaysNotFound) {

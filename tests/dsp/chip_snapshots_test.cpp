@@ -80,18 +80,6 @@ TEST(SnapshotHistory, UnchangedReadStillAgesAndLeavesIndependentCopies) {
     EXPECT_EQ(history.previous(2)[7].R, 0x40);
 }
 
-TEST(SnapshotHistory, ReadIsGivenTheWholeImageInPlace) {
-    GprHistory history;
-    const int32_t* seen = nullptr;
-    RefreshOrEnd(history, [&](int32_t* values) {
-        seen = values;
-        values[GprHistory::kSize - 1] = 0x1234;
-        return 0;
-    });
-    EXPECT_EQ(seen, history.current().data());
-    EXPECT_EQ(history.current().back(), 0x1234);
-}
-
 TEST(SnapshotHistoryDeathTest, FailedReadEndsTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
