@@ -13,6 +13,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 constexpr int kTopTwips = 660;
