@@ -37,3 +37,23 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
+
+# make test-windows — cross-build Zendra for 32- and 64-bit Windows with mingw-w64,
+# check its export table and run its test program under Wine
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
+
+.PHONY: test-windows deps-windows
+
+deps-windows:
+	@tools/windows/install-deps.sh
+
+test-windows: deps-windows
+	cmake -S tools/windows -B $(WIN32_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
+	cmake --build $(WIN32_BUILD) -j$(JOBS)
+	cd $(WIN32_BUILD) && ctest --output-on-failure
+	cmake -S tools/windows -B $(WIN64_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
+	cmake --build $(WIN64_BUILD) -j$(JOBS)
+	cd $(WIN64_BUILD) && ctest --output-on-failure
