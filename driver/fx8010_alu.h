@@ -48,9 +48,10 @@ inline bool ReadsAccumulatorHigh(uint32_t op) {
     return op <= kMacw1 || op == kMacmv || op == kInterp;
 }
 
-// A scaled to the accumulator's fractional alignment (A times 2^31).
-inline Accumulator Aligned(int32_t a) {
-    return Accumulator(a) * (int64_t(1) << 31);
+// A scaled to the accumulator's fractional alignment (A times 2^31). Plus or
+// minus a product of two 32-bit values it still fits 64 bits.
+inline int64_t Aligned(int32_t a) {
+    return int64_t(a) * (int64_t(1) << 31);
 }
 
 inline int32_t AccumulatorOperand(Accumulator acc, uint32_t op) {
@@ -116,31 +117,37 @@ int32_t Log(int32_t a, int32_t maxExponent, int32_t signMode);
 int32_t Exp(int32_t a, int32_t maxExponent, int32_t signMode);
 
 // Every opcode but SKIP, which changes the flow and so belongs to the
-// interpreter (see SkipTestHolds).
+// interpreter (see SkipTestHolds). Without kAccumulator the accumulator is
+// left alone, for programs that never read it.
+template <bool kAccumulator = true>
 inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulator& acc) {
     const int64_t product = int64_t(x) * y;
     switch (op) {
     case kMacs:
     case kMacw: {
         int64_t term = product >> 31;
-        acc = WrapAccumulator(Aligned(a) + product);
+        if constexpr (kAccumulator)
+            acc = Aligned(a) + product;
         return op == kMacs ? SaturatedSum(a + term, a, term) : WrappedSum(a + term, a, term);
     }
     case kMacs1:
     case kMacw1: {
         int64_t term = (-product) >> 31;
-        acc = WrapAccumulator(Aligned(a) - product);
+        if constexpr (kAccumulator)
+            acc = Aligned(a) - product;
         return op == kMacs1 ? SaturatedSum(a + term, a, term) : WrappedSum(a + term, a, term);
     }
     case kMacints: {
         int64_t exact = a + product;
-        acc = exact;
+        if constexpr (kAccumulator)
+            acc = exact;
         return SaturatedSum(exact, a, product);
     }
     case kMacintw: {
         // Wraps to 31 bits, so the result is never negative.
         int64_t exact = a + product;
-        acc = exact;
+        if constexpr (kAccumulator)
+            acc = exact;
         int32_t r = int32_t(uint64_t(exact) & 0x7FFFFFFF);
         uint32_t cc = ResultCodes(r) | BorrowCode(a, product);
         if (exact < 0 || exact > INT32_MAX)
@@ -149,16 +156,19 @@ inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulat
     }
     case kAcc3: {
         int64_t term = int64_t(x) + y;
-        acc = a + term;
+        if constexpr (kAccumulator)
+            acc = a + term;
         return SaturatedSum(a + term, a, term);
     }
     case kMacmv:
-        acc = WrapAccumulator(acc + product);
+        if constexpr (kAccumulator)
+            acc = WrapAccumulator(acc + product);
         return {a, ResultCodes(a)};
     case kInterp: {
         int64_t spanProduct = int64_t(x) * (int64_t(y) - a);
         int64_t term = spanProduct >> 31;
-        acc = WrapAccumulator(Aligned(a) + spanProduct);
+        if constexpr (kAccumulator)
+            acc = WrapAccumulator(Accumulator(Aligned(a)) + spanProduct);
         return SaturatedSum(a + term, a, term);
     }
     default:
@@ -188,7 +198,8 @@ inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulat
         r = a;
         break;
     }
-    acc = r;
+    if constexpr (kAccumulator)
+        acc = r;
     return {r, ResultCodes(r)};
 }
 

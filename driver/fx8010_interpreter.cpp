@@ -46,6 +46,7 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
 }
 
 void Fx8010Interpreter::Decode(const ChipImage& chip) {
+    codesRead_ = accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
         uint32_t low = chip.registers[kMicrocodeBase + 2 * i];
         uint32_t high = chip.registers[kMicrocodeBase + 2 * i + 1];
@@ -57,6 +58,8 @@ void Fx8010Interpreter::Decode(const ChipImage& chip) {
         in.accumulatorOperands =
             uint8_t((in.a == kAccumulator ? 1 : 0) | (in.x == kAccumulator ? 2 : 0) |
                     (in.y == kAccumulator ? 4 : 0));
+        accumulatorRead_ |= in.accumulatorOperands != 0;
+        codesRead_ |= in.a == kConditionCodes || in.x == kConditionCodes || in.y == kConditionCodes;
         uint16_t r = uint16_t((high >> 10) & 0x3FF);
         // Constants, the accumulator, the condition codes, noise, the delay
         // base counter and the unused addresses ignore writes.
@@ -103,19 +106,22 @@ void Fx8010Interpreter::RunSample() {
     m[kNoise] = int32_t(noise_);
     m[kDelayBase] = int32_t(tram_.counter() << 11);
     tram_.Read(m + kTramData, m + kTramAddress);
-    RunMicrocode();
+    if (codesRead_)
+        accumulatorRead_ ? RunMicrocode<true, true>() : RunMicrocode<true, false>();
+    else
+        accumulatorRead_ ? RunMicrocode<false, true>() : RunMicrocode<false, false>();
     tram_.Write(m + kTramData, m + kTramAddress);
     tram_.Advance();
 }
 
-void Fx8010Interpreter::RunMicrocode() {
+template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode() {
     using namespace fx8010;
     int32_t* m = mem_.data();
     Accumulator acc = acc_;
     for (int pc = 0; pc < kMicrocodeSize; ++pc) {
         const Instruction& in = code_[pc];
         int32_t a = m[in.a], x = m[in.x], y = m[in.y];
-        if (in.accumulatorOperands) [[unlikely]] {
+        if (kAccumulator && in.accumulatorOperands) [[unlikely]] {
             int32_t value = AccumulatorOperand(acc, in.op);
             if (in.accumulatorOperands & 1)
                 a = value;
@@ -131,9 +137,10 @@ void Fx8010Interpreter::RunMicrocode() {
                 pc += int(std::min<uint32_t>(uint32_t(y), kMicrocodeSize));
             continue;
         }
-        AluResult result = Execute(in.op, a, x, y, acc);
+        AluResult result = Execute<kAccumulator>(in.op, a, x, y, acc);
         m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
-        m[kConditionCodes] = int32_t(result.cc);
+        if constexpr (kCodes)
+            m[kConditionCodes] = int32_t(result.cc);
     }
     acc_ = acc;
 }

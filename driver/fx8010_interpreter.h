@@ -57,12 +57,16 @@ class Fx8010Interpreter {
     void Pick(const ChipImage& chip);
     void Put(ChipImage& chip);
     void RunSample();
-    void RunMicrocode();
+    template <bool kCodes, bool kAccumulator> void RunMicrocode();
 
     // 0x000-0x3FF in the DSP's view, then a sink for writes that go nowhere.
     static constexpr uint16_t kSink = 0x400;
     std::array<int32_t, 0x401> mem_{};
     std::array<Instruction, kMicrocodeSize> code_{};
+    // Whether any instruction reads the condition codes or the accumulator:
+    // when none does, the interpreter saves itself keeping them.
+    bool codesRead_ = true;
+    bool accumulatorRead_ = true;
     // Address bits below a whole sample, which only the DSP sees.
     std::array<uint16_t, 256> addressFraction_{};
     fx8010::Accumulator acc_ = 0;
