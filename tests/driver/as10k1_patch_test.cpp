@@ -153,10 +153,4 @@ TEST(As10k1Patch, NamesAreCutAtTheirEndAndShownPrintable) {
     EXPECT_EQ(r.patch->name, "a?z");
 }
 
-TEST(As10k1Patch, AMissingFileIsAnError) {
-    As10k1PatchResult r = LoadAs10k1PatchFile("/nonexistent/x.emu10k1");
-    EXPECT_FALSE(r.patch);
-    EXPECT_EQ(r.error, "cannot read /nonexistent/x.emu10k1");
-}
-
 } // namespace

@@ -99,22 +99,16 @@ TEST_F(Program, ConditionCodesFollowEveryInstruction) {
 }
 
 TEST_F(Program, ConstantsAndHardwareRegistersIgnoreWrites) {
-    const uint32_t expected[] = {0,          1,          2,          3,          4,
-                                 8,          0x10,       0x20,       0x100,      0x10000,
-                                 0x80000,    0x10000000, 0x20000000, 0x40000000, 0x80000000,
-                                 0x7FFFFFFF, 0xFFFFFFFF, 0xFFFFFFFE, 0xC0000000, 0x4F1BBCDC,
-                                 0x5A7EF9DB, 0x00100000};
-    int i = 0;
-    for (uint32_t c = 0x40; c <= 0x55; ++c)
-        Instr(i++, kAcc3, c, C1, C1, C0); // try to overwrite every constant
-    Instr(i++, kAcc3, 0x5B, C1, C0, C0);  // and the delay base counter
-    for (uint32_t c = 0x40; c <= 0x55; ++c)
-        Instr(i++, kAndxor, 0x100 + c - 0x40, c, 0x50, C0);
-    Copy(i++, 0x120, 0x5B);
+    Instr(0, kAcc3, 0x4A, C1, C1, C0); // the chip's own 0x80000
+    Instr(1, kAcc3, 0x55, C1, C1, C0);
+    Instr(2, kAcc3, 0x5B, C1, C0, C0); // the delay base counter
+    Copy(3, 0x100, 0x4A);
+    Copy(4, 0x101, 0x55);
+    Copy(5, 0x102, 0x5B);
     Run();
-    for (uint32_t c = 0; c < std::size(expected); ++c)
-        EXPECT_EQ(Reg(0x100 + c), expected[c]) << "constant " << std::hex << 0x40 + c;
-    EXPECT_EQ(Reg(0x120), 0u);
+    EXPECT_EQ(Reg(0x100), 0x80000u);
+    EXPECT_EQ(Reg(0x101), 0x100000u);
+    EXPECT_EQ(Reg(0x102), 0u);
 }
 
 // Internal tank: write at 100, read `delay` samples later; the program copies
