@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -33,15 +34,43 @@ QsciScintilla* CodeViewOf(MicrocodeWindow& window) {
     return window.findChild<QsciScintilla*>("CodeView");
 }
 
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
 // The whole update: read, fill, mark, caret info; then the colouring that
-// the first paint would do.
-void UpdateAndStyle(benchmark::State& state, MicrocodeWindow& window) {
+// the first paint would do. readTime collects the time spent in the read.
+void UpdateAndStyle(benchmark::State& state, MicrocodeWindow& window,
+                    const Clock::duration& readTime) {
     QAction* update = window.findChild<QAction*>("mnuViewUpdate");
     QsciScintilla* view = CodeViewOf(window);
+    Clock::duration updateTime{};
+    Clock::duration lexTime{};
     for (auto _ : state) {
+        const auto start = Clock::now();
         update->trigger();
+        const auto updated = Clock::now();
         Colourise(view);
+        updateTime += updated - start;
+        lexTime += Clock::now() - updated;
     }
+    const auto perIteration = benchmark::Counter::kAvgIterations;
+    state.counters["read_ms"] = benchmark::Counter(Milliseconds(readTime), perIteration);
+    state.counters["fill_mark_ms"] =
+        benchmark::Counter(Milliseconds(updateTime - readTime), perIteration);
+    state.counters["lex_ms"] = benchmark::Counter(Milliseconds(lexTime), perIteration);
+}
+
+// The program's code snapshot, read through Zendra, with the read timed.
+CodeSource TimedChipSource(Clock::duration& readTime) {
+    return {[&readTime] {
+                const auto start = Clock::now();
+                ReadCodeSnapshot();
+                readTime += Clock::now() - start;
+            },
+            &CodeSnapshot()};
 }
 
 void BM_F5ThroughService(benchmark::State& state) {
@@ -49,9 +78,11 @@ void BM_F5ThroughService(benchmark::State& state) {
         state.SkipWithError("emuapsd could not be started");
         return;
     }
+    Clock::duration readTime{};
     QAction entry;
-    MicrocodeWindow window(&entry); // the program's code snapshot, read through Zendra
-    UpdateAndStyle(state, window);
+    MicrocodeWindow window(&entry, TimedChipSource(readTime));
+    readTime = {};
+    UpdateAndStyle(state, window, readTime);
     window.allowClose();
 }
 BENCHMARK(BM_F5ThroughService)
@@ -78,7 +109,8 @@ void BM_F5InMemory(benchmark::State& state) {
                       &history};
     QAction entry;
     MicrocodeWindow window(&entry, source);
-    UpdateAndStyle(state, window);
+    const Clock::duration noRead{};
+    UpdateAndStyle(state, window, noRead);
     window.allowClose();
 }
 BENCHMARK(BM_F5InMemory)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
