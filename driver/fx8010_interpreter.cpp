@@ -27,6 +27,8 @@ void Fx8010Interpreter::Reset() {
         mem_[kConstants + i] = int32_t(kConstantValues[i]);
     addressFraction_.fill(0);
     acc_ = 0;
+    codesResult_ = 0;
+    codesFlags_ = 0;
     tram_.Clear();
 }
 
@@ -55,11 +57,15 @@ void Fx8010Interpreter::Decode(const ChipImage& chip) {
         in.a = uint16_t(high & 0x3FF);
         in.x = uint16_t((low >> 10) & 0x3FF);
         in.y = uint16_t(low & 0x3FF);
-        in.accumulatorOperands =
-            uint8_t((in.a == kAccumulator ? 1 : 0) | (in.x == kAccumulator ? 2 : 0) |
-                    (in.y == kAccumulator ? 4 : 0));
-        accumulatorRead_ |= in.accumulatorOperands != 0;
-        codesRead_ |= in.a == kConditionCodes || in.x == kConditionCodes || in.y == kConditionCodes;
+        bool readsCodes =
+            in.a == kConditionCodes || in.x == kConditionCodes || in.y == kConditionCodes;
+        in.special =
+            uint8_t((in.a == kAccumulator ? kAccumulatorA : 0) |
+                    (in.x == kAccumulator ? kAccumulatorX : 0) |
+                    (in.y == kAccumulator ? kAccumulatorY : 0) | (readsCodes ? kReadsCodes : 0) |
+                    (in.op == fx8010::kSkip ? kSkipping : 0));
+        accumulatorRead_ |= (in.special & (kAccumulatorA | kAccumulatorX | kAccumulatorY)) != 0;
+        codesRead_ |= readsCodes;
         uint16_t r = uint16_t((high >> 10) & 0x3FF);
         // Constants, the accumulator, the condition codes, noise, the delay
         // base counter and the unused addresses ignore writes.
@@ -116,31 +122,45 @@ void Fx8010Interpreter::RunSample() {
 
 template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode() {
     using namespace fx8010;
+    constexpr uint32_t kKeptFlags = kCcSaturated | kCcBorrow;
     int32_t* m = mem_.data();
     Accumulator acc = acc_;
+    int32_t lastResult = codesResult_;
+    uint32_t lastFlags = codesFlags_;
     for (int pc = 0; pc < kMicrocodeSize; ++pc) {
         const Instruction& in = code_[pc];
+        if (kCodes && (in.special & kReadsCodes)) [[unlikely]]
+            m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
         int32_t a = m[in.a], x = m[in.x], y = m[in.y];
-        if (kAccumulator && in.accumulatorOperands) [[unlikely]] {
-            int32_t value = AccumulatorOperand(acc, in.op);
-            if (in.accumulatorOperands & 1)
-                a = value;
-            if (in.accumulatorOperands & 2)
-                x = value;
-            if (in.accumulatorOperands & 4)
-                y = value;
-        }
-        if (in.op == kSkip) [[unlikely]] {
-            // R receives A's codes; the condition code register keeps its own.
-            m[in.r] = int32_t(uint32_t(a) & in.writeMask);
-            if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
-                pc += int(std::min<uint32_t>(uint32_t(y), kMicrocodeSize));
-            continue;
+        if (in.special) [[unlikely]] {
+            if (kAccumulator && (in.special & (kAccumulatorA | kAccumulatorX | kAccumulatorY))) {
+                int32_t value = AccumulatorOperand(acc, in.op);
+                if (in.special & kAccumulatorA)
+                    a = value;
+                if (in.special & kAccumulatorX)
+                    x = value;
+                if (in.special & kAccumulatorY)
+                    y = value;
+            }
+            if (in.special & kSkipping) {
+                // R receives A's codes; the condition code register keeps its own.
+                m[in.r] = int32_t(uint32_t(a) & in.writeMask);
+                if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
+                    pc += int(std::min<uint32_t>(uint32_t(y), kMicrocodeSize));
+                continue;
+            }
         }
         AluResult result = Execute<kAccumulator>(in.op, a, x, y, acc);
         m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
-        if constexpr (kCodes)
-            m[kConditionCodes] = int32_t(result.cc);
+        if constexpr (kCodes) {
+            lastResult = result.r;
+            lastFlags = result.cc & kKeptFlags;
+        }
+    }
+    if constexpr (kCodes) {
+        m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
+        codesResult_ = lastResult;
+        codesFlags_ = lastFlags;
     }
     acc_ = acc;
 }

@@ -46,9 +46,16 @@ class Fx8010Interpreter {
     const TramEngine& tram() const { return tram_; }
 
   private:
+    enum : uint8_t {
+        kAccumulatorA = 1,
+        kAccumulatorX = 2,
+        kAccumulatorY = 4,
+        kReadsCodes = 8,
+        kSkipping = 16,
+    };
     struct Instruction {
         uint8_t op;
-        uint8_t accumulatorOperands; // bit 0: A, 1: X, 2: Y
+        uint8_t special; // kAccumulatorA...kSkipping: what the plain path does not do
         uint16_t r, a, x, y;
         uint32_t writeMask;
     };
@@ -67,6 +74,10 @@ class Fx8010Interpreter {
     // when none does, the interpreter saves itself keeping them.
     bool codesRead_ = true;
     bool accumulatorRead_ = true;
+    // The condition codes are worked out when read, from the last result and
+    // its saturation and borrow bits.
+    int32_t codesResult_ = 0;
+    uint32_t codesFlags_ = 0;
     // Address bits below a whole sample, which only the DSP sees.
     std::array<uint16_t, 256> addressFraction_{};
     fx8010::Accumulator acc_ = 0;
