@@ -3,9 +3,8 @@
 // request checks and the port accesses without any transport).
 #include "aps_request.h"
 #include "aps_request_handler.h"
+#include "demo_service.h"
 #include "simulated_chip.h"
-#include "support/service_process.h"
-#include "support/temp_dir.h"
 #include "zendra.h"
 
 #include <benchmark/benchmark.h>
@@ -70,13 +69,9 @@ BENCHMARK(BM_MicrocodeReadOnModelInProcess)->UseRealTime()->Unit(benchmark::kMil
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    TempDir runtime;
-    ServiceProcess service(runtime.path(), kDemo);
-    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-    if (ifInitApsIo() != 0) {
-        std::fprintf(stderr, "cannot open the device at %s\n", service.socketPath().c_str());
+    DemoService service;
+    if (!service.ready())
         return 1;
-    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -4,10 +4,9 @@
 // marks. The steps are also measured one by one to show their shares.
 #include "chip_snapshots.h"
 #include "code_view.h"
+#include "demo_service.h"
 #include "listing_language.h"
 #include "microcode_window.h"
-#include "support/service_process.h"
-#include "support/temp_dir.h"
 #include "symbol_file.h"
 #include "zendra.h"
 
@@ -169,9 +168,6 @@ BENCHMARK(BM_ColouriseListing)
 } // namespace
 
 int main(int argc, char** argv) {
-    // The service and Zendra meet in a private runtime folder.
-    TempDir runtime;
-    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
@@ -183,14 +179,8 @@ int main(int argc, char** argv) {
         std::cerr << "listing language: " << e.what() << '\n';
         return 1;
     }
-    std::unique_ptr<ServiceProcess> service;
-    try {
-        service = std::make_unique<ServiceProcess>(
-            runtime.path(), std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
-        gServiceReady = ifInitApsIo() == 0;
-    } catch (const std::exception& e) {
-        std::cerr << "emuapsd: " << e.what() << '\n';
-    }
+    DemoService service;
+    gServiceReady = service.ready();
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -2,10 +2,9 @@
 // 0x2FF through Zendra and the emuapsd service (1,024 port requests), writing
 // the 512 grid cells and colouring the changed ones. The in-memory runs are
 // the floor without the chip.
+#include "demo_service.h"
 #include "fraction_text.h"
 #include "register_window.h"
-#include "support/service_process.h"
-#include "support/temp_dir.h"
 #include "zendra.h"
 
 #include <QAction>
@@ -95,16 +94,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    TempDir runtime;
-    std::unique_ptr<ServiceProcess> service;
-    try {
-        service = std::make_unique<ServiceProcess>(
-            runtime.path(), std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
-        setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-        gServiceReady = ifInitApsIo() == 0;
-    } catch (const std::exception& e) {
-        std::cerr << "emuapsd: " << e.what() << '\n';
-    }
+    DemoService service;
+    gServiceReady = service.ready();
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

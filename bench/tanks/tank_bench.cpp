@@ -1,9 +1,8 @@
 // What an update of the tank window costs: reading the 256 TRAM address
 // registers through Zendra and the emuapsd service (512 port requests), the
 // analysis and the tree rebuild. The in-memory runs are the floor without the chip.
+#include "demo_service.h"
 #include "find_tanks.h"
-#include "support/service_process.h"
-#include "support/temp_dir.h"
 #include "tank_window.h"
 #include "zendra.h"
 
@@ -119,21 +118,12 @@ BENCHMARK(BM_FindTanksBusyImage)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    // The service and Zendra meet in a private runtime folder.
-    TempDir runtime;
-    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    std::unique_ptr<ServiceProcess> service;
-    try {
-        service = std::make_unique<ServiceProcess>(
-            runtime.path(), std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
-        gServiceReady = ifInitApsIo() == 0;
-    } catch (const std::exception& e) {
-        std::cerr << "emuapsd: " << e.what() << '\n';
-    }
+    DemoService service;
+    gServiceReady = service.ready();
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
