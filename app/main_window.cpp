@@ -1,9 +1,9 @@
 #include "main_window.h"
 
 #include "always_on_top.h"
-#include "inspection_window.h"
 #include "readme_opener.h"
 #include "twips.h"
+#include "view_menu_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kBarHeightTwips = 660;
 
-int Index(InspectionKind kind) {
+int Index(WindowKind kind) {
     return static_cast<int>(kind);
 }
 
@@ -39,7 +39,7 @@ MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
     if (!readmeViewer_)
         readmeViewer_ = OpenInTextViewer;
     if (!createWindow_)
-        createWindow_ = CreateInspectionWindow;
+        createWindow_ = CreateViewMenuWindow;
     BuildMenu();
 }
 
@@ -55,22 +55,22 @@ void MainWindow::BuildMenu() {
     QMenu* view = menuBar()->addMenu("&View");
     view->setObjectName("mnuView");
     struct Entry {
-        InspectionKind kind;
+        WindowKind kind;
         const char* name;
         const char* caption;
         bool checked;
     };
     const Entry entries[] = {
-        {InspectionKind::Effects, "mnuViewRifx", "FX &Dll Code (RIFX)", true},
-        {InspectionKind::Microcode, "mnuViewInstr", "Micro&code Memory", true},
-        {InspectionKind::Registers, "mnuViewGpr", "General Perpose &Registers", false},
-        {InspectionKind::Tanks, "mnuViewTram", "&Tank Memory Usage", false},
+        {WindowKind::Effects, "mnuViewRifx", "FX &Dll Code (RIFX)", true},
+        {WindowKind::Microcode, "mnuViewInstr", "Micro&code Memory", true},
+        {WindowKind::Registers, "mnuViewGpr", "General Perpose &Registers", false},
+        {WindowKind::Tanks, "mnuViewTram", "&Tank Memory Usage", false},
     };
     for (const Entry& e : entries) {
         QAction* action = AddEntry(view, e.name, e.caption);
         action->setCheckable(true);
         action->setChecked(e.checked);
-        const InspectionKind kind = e.kind;
+        const WindowKind kind = e.kind;
         // Qt has already inverted the check mark when triggered arrives.
         connect(action, &QAction::triggered, this, [this, kind](bool on) { ShowWindow(kind, on); });
         entries_[Index(kind)] = action;
@@ -95,24 +95,24 @@ void MainWindow::Load() {
         width = screen->geometry().width();
     move(0, 0);
     resize(width, TwipsToPixels(kBarHeightTwips));
-    Create(InspectionKind::Microcode);
-    Create(InspectionKind::Effects);
+    Create(WindowKind::Microcode);
+    Create(WindowKind::Effects);
 }
 
-void MainWindow::Create(InspectionKind kind) {
+void MainWindow::Create(WindowKind kind) {
     windows_[Index(kind)] = createWindow_(kind, viewEntry(kind)); // shows itself
 }
 
-InspectionWindow* MainWindow::window(InspectionKind kind) const {
+ViewMenuWindow* MainWindow::window(WindowKind kind) const {
     return windows_[Index(kind)];
 }
 
-QAction* MainWindow::viewEntry(InspectionKind kind) const {
+QAction* MainWindow::viewEntry(WindowKind kind) const {
     return entries_[Index(kind)];
 }
 
-void MainWindow::ShowWindow(InspectionKind kind, bool visible) {
-    InspectionWindow*& window = windows_[Index(kind)];
+void MainWindow::ShowWindow(WindowKind kind, bool visible) {
+    ViewMenuWindow*& window = windows_[Index(kind)];
     if (!window) {
         if (visible)
             Create(kind);
@@ -123,9 +123,9 @@ void MainWindow::ShowWindow(InspectionKind kind, bool visible) {
 
 void MainWindow::KeepWindowsInStepWithState() {
     const bool minimised = isMinimized();
-    for (InspectionKind kind : {InspectionKind::Effects, InspectionKind::Tanks,
-                                InspectionKind::Registers, InspectionKind::Microcode}) {
-        InspectionWindow* w = window(kind);
+    for (WindowKind kind :
+         {WindowKind::Effects, WindowKind::Tanks, WindowKind::Registers, WindowKind::Microcode}) {
+        ViewMenuWindow* w = window(kind);
         if (w && viewEntry(kind)->isChecked())
             w->setVisible(!minimised);
     }
@@ -143,9 +143,9 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::UnloadWindows() {
-    for (InspectionKind kind : {InspectionKind::Effects, InspectionKind::Microcode,
-                                InspectionKind::Registers, InspectionKind::Tanks}) {
-        InspectionWindow*& w = windows_[Index(kind)];
+    for (WindowKind kind :
+         {WindowKind::Effects, WindowKind::Microcode, WindowKind::Registers, WindowKind::Tanks}) {
+        ViewMenuWindow*& w = windows_[Index(kind)];
         if (!w)
             continue;
         w->allowClose();

@@ -2,21 +2,21 @@
 // and shows and hides the four inspection windows.
 #pragma once
 
-#include "inspection_windows.h"
+#include "view_menu_windows.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
 
-class InspectionWindow;
+class ViewMenuWindow;
 class QAction;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
     using TextViewer = std::function<bool(const QString& path)>;
-    using WindowFactory = std::function<InspectionWindow*(InspectionKind, QAction*)>;
+    using WindowFactory = std::function<ViewMenuWindow*(WindowKind, QAction*)>;
 
     // Both default to the real ones: the desktop's text viewer and the
     // program's inspection windows.
@@ -27,8 +27,8 @@ class MainWindow : public QMainWindow {
     void Load();
 
     // The window of that kind, or null while it was never loaded.
-    InspectionWindow* window(InspectionKind kind) const;
-    QAction* viewEntry(InspectionKind kind) const;
+    ViewMenuWindow* window(WindowKind kind) const;
+    QAction* viewEntry(WindowKind kind) const;
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -37,15 +37,15 @@ class MainWindow : public QMainWindow {
 
   private:
     void BuildMenu();
-    void ShowWindow(InspectionKind kind, bool visible);
+    void ShowWindow(WindowKind kind, bool visible);
     void KeepWindowsInStepWithState();
     void UnloadWindows();
 
-    void Create(InspectionKind kind);
+    void Create(WindowKind kind);
 
     TextViewer readmeViewer_;
     WindowFactory createWindow_;
     std::array<QAction*, 4> entries_{};
-    std::array<InspectionWindow*, 4> windows_{};
+    std::array<ViewMenuWindow*, 4> windows_{};
     QAction* onTop_ = nullptr;
 };

@@ -3,13 +3,13 @@
 #include "twips.h"
 
 PlaceholderWindow::PlaceholderWindow(QAction* viewEntry, const QString& caption, int topTwips)
-    : InspectionWindow(viewEntry) {
+    : ViewMenuWindow(viewEntry) {
     setWindowTitle(caption);
     resize(TwipsToPixels(7335), TwipsToPixels(4470));
     placeAtTop(topTwips);
 }
 
-InspectionWindow* CreatePlaceholderWindow(InspectionKind kind, QAction* viewEntry) {
+ViewMenuWindow* CreatePlaceholderWindow(WindowKind kind, QAction* viewEntry) {
     struct Place {
         const char* caption;
         int topTwips;

@@ -2,14 +2,14 @@
 // starting place, nothing inside.
 #pragma once
 
-#include "inspection_window.h"
-#include "inspection_windows.h"
+#include "view_menu_window.h"
+#include "view_menu_windows.h"
 
-class PlaceholderWindow : public InspectionWindow {
+class PlaceholderWindow : public ViewMenuWindow {
     Q_OBJECT
   public:
     PlaceholderWindow(QAction* viewEntry, const QString& caption, int topTwips);
 };
 
 // A shown placeholder with the caption and starting place of that kind of window.
-InspectionWindow* CreatePlaceholderWindow(InspectionKind kind, QAction* viewEntry);
+ViewMenuWindow* CreatePlaceholderWindow(WindowKind kind, QAction* viewEntry);

@@ -44,7 +44,7 @@ CodeSource ChipCodeSource() {
 }
 
 MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget* parent)
-    : InspectionWindow(viewEntry, parent), source_(std::move(source)) {
+    : ViewMenuWindow(viewEntry, parent), source_(std::move(source)) {
     setObjectName("winInstrMem");
     setWindowTitle("Microcode Memory");
     setWindowFlag(Qt::Tool);

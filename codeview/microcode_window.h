@@ -5,8 +5,8 @@
 #pragma once
 
 #include "chip_snapshots.h"
-#include "inspection_window.h"
 #include "listing_search.h"
+#include "view_menu_window.h"
 
 #include <QPixmap>
 
@@ -26,7 +26,7 @@ struct CodeSource {
 // The chip, through ReadCodeSnapshot and CodeSnapshot.
 CodeSource ChipCodeSource();
 
-class MicrocodeWindow : public InspectionWindow {
+class MicrocodeWindow : public ViewMenuWindow {
     Q_OBJECT
   public:
     // Loads the window: shows it, reads the code and fills the listing.

@@ -31,7 +31,7 @@ QString FromLibraryText(const std::string& text) {
 } // namespace
 
 RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* parent)
-    : InspectionWindow(viewEntry, parent) {
+    : ViewMenuWindow(viewEntry, parent) {
     setObjectName("winRifx");
     setWindowTitle("FX Code View (eapsfx.dll)");
     setWindowFlag(Qt::Tool);

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "effects_library.h"
-#include "inspection_window.h"
+#include "view_menu_window.h"
 
 #include <functional>
 
@@ -14,7 +14,7 @@ class QComboBox;
 class QTreeWidget;
 class QsciScintilla;
 
-class RifxWindow : public InspectionWindow {
+class RifxWindow : public ViewMenuWindow {
     Q_OBJECT
   public:
     // Makes the private copy of the library ready and scans it (once a run).

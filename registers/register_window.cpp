@@ -72,7 +72,7 @@ RegisterWindow::RegisterWindow(QAction* viewEntry, QWidget* parent)
 
 RegisterWindow::RegisterWindow(QAction* viewEntry, const GprHistory& images,
                                std::function<void()> read, QWidget* parent)
-    : InspectionWindow(viewEntry, parent), images_(images), read_(std::move(read)) {
+    : ViewMenuWindow(viewEntry, parent), images_(images), read_(std::move(read)) {
     setObjectName("winGpr");
     setWindowTitle("General Purpose Registers");
     setWindowFlag(Qt::Tool);

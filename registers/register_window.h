@@ -6,7 +6,7 @@
 #pragma once
 
 #include "changed_registers.h"
-#include "inspection_window.h"
+#include "view_menu_window.h"
 
 #include <QBrush>
 #include <QColor>
@@ -17,7 +17,7 @@
 class QTableWidget;
 class QTreeWidget;
 
-class RegisterWindow : public InspectionWindow {
+class RegisterWindow : public ViewMenuWindow {
     Q_OBJECT
   public:
     // Shows the program's register snapshot and reads the chip into it.

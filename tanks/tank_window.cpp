@@ -64,7 +64,7 @@ TankWindow::TankWindow(QAction* viewEntry, QWidget* parent)
     : TankWindow(viewEntry, Tanks(), &ifGPRMemoryReadAll, parent) {}
 
 TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, QWidget* parent)
-    : InspectionWindow(viewEntry, parent), tanks_(tanks), read_(std::move(read)) {
+    : ViewMenuWindow(viewEntry, parent), tanks_(tanks), read_(std::move(read)) {
     setObjectName("winTram");
     setWindowTitle("Tank Memory Usage");
     setWindowFlag(Qt::Tool);
@@ -212,7 +212,7 @@ void TankWindow::ShowTankInfo() {
 bool TankWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         FitControls(static_cast<QResizeEvent*>(event)->size());
-    return InspectionWindow::eventFilter(watched, event);
+    return ViewMenuWindow::eventFilter(watched, event);
 }
 
 // The list follows the window's width and the tree its height; sizes that

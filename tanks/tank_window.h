@@ -2,13 +2,13 @@
 // delays, and ten rows describing the tank selected in it. F5 re-reads the chip.
 #pragma once
 
-#include "inspection_window.h"
 #include "tank_memory.h"
+#include "view_menu_window.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class TankWindow : public InspectionWindow {
+class TankWindow : public ViewMenuWindow {
     Q_OBJECT
   public:
     // Reads the chip and keeps its tanks in the program's tank state.

@@ -1,6 +1,6 @@
-#include "inspection_window.h"
 #include "main_window.h"
 #include "placeholder_window.h"
+#include "view_menu_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,13 +16,13 @@ namespace {
 // A main window whose inspection windows are placeholders, and which records
 // every window it asks for and every readme it opens.
 struct Bar {
-    std::vector<InspectionKind> created;
+    std::vector<WindowKind> created;
     std::vector<QString> opened;
     MainWindow main{[this](const QString& path) {
                         opened.push_back(path);
                         return true;
                     },
-                    [this](InspectionKind kind, QAction* entry) {
+                    [this](WindowKind kind, QAction* entry) {
                         created.push_back(kind);
                         return CreatePlaceholderWindow(kind, entry);
                     }};
@@ -31,7 +31,7 @@ struct Bar {
         main.Load();
     }
     QAction* action(const char* name) { return main.findChild<QAction*>(name); }
-    InspectionWindow* window(InspectionKind kind) { return main.window(kind); }
+    ViewMenuWindow* window(WindowKind kind) { return main.window(kind); }
 };
 
 } // namespace
@@ -78,28 +78,27 @@ TEST(MainWindow, MenuHasItsEntriesCaptionsAndStates) {
 
 TEST(MainWindow, LoadsMicrocodeThenEffectsAndNothingElseUntilChecked) {
     Bar bar;
-    EXPECT_EQ(bar.created,
-              std::vector<InspectionKind>({InspectionKind::Microcode, InspectionKind::Effects}));
+    EXPECT_EQ(bar.created, std::vector<WindowKind>({WindowKind::Microcode, WindowKind::Effects}));
     EXPECT_EQ(bar.main.pos(), QPoint(0, 0));
     EXPECT_EQ(bar.main.height(), 44);
-    EXPECT_EQ(bar.window(InspectionKind::Registers), nullptr);
-    EXPECT_EQ(bar.window(InspectionKind::Tanks), nullptr);
-    EXPECT_TRUE(bar.window(InspectionKind::Microcode)->isVisible());
-    EXPECT_EQ(bar.window(InspectionKind::Microcode)->windowTitle(), "Microcode Memory");
-    EXPECT_EQ(bar.window(InspectionKind::Effects)->windowTitle(), "FX Code View (eapsfx.dll)");
+    EXPECT_EQ(bar.window(WindowKind::Registers), nullptr);
+    EXPECT_EQ(bar.window(WindowKind::Tanks), nullptr);
+    EXPECT_TRUE(bar.window(WindowKind::Microcode)->isVisible());
+    EXPECT_EQ(bar.window(WindowKind::Microcode)->windowTitle(), "Microcode Memory");
+    EXPECT_EQ(bar.window(WindowKind::Effects)->windowTitle(), "FX Code View (eapsfx.dll)");
 
     bar.action("mnuViewGpr")->trigger();
-    ASSERT_NE(bar.window(InspectionKind::Registers), nullptr);
-    EXPECT_TRUE(bar.window(InspectionKind::Registers)->isVisible());
-    EXPECT_EQ(bar.window(InspectionKind::Registers)->windowTitle(), "General Purpose Registers");
-    EXPECT_EQ(bar.window(InspectionKind::Tanks), nullptr);
+    ASSERT_NE(bar.window(WindowKind::Registers), nullptr);
+    EXPECT_TRUE(bar.window(WindowKind::Registers)->isVisible());
+    EXPECT_EQ(bar.window(WindowKind::Registers)->windowTitle(), "General Purpose Registers");
+    EXPECT_EQ(bar.window(WindowKind::Tanks), nullptr);
 }
 
 TEST(MainWindow, HidingKeepsTheSameWindowAndCloseBoxOnlyHidesAndUnchecks) {
     Bar bar;
     QAction* entry = bar.action("mnuViewTram");
     entry->trigger();
-    InspectionWindow* tanks = bar.window(InspectionKind::Tanks);
+    ViewMenuWindow* tanks = bar.window(WindowKind::Tanks);
     ASSERT_TRUE(tanks);
     tanks->setObjectName("remembered");
 
@@ -107,7 +106,7 @@ TEST(MainWindow, HidingKeepsTheSameWindowAndCloseBoxOnlyHidesAndUnchecks) {
     EXPECT_FALSE(entry->isChecked());
     EXPECT_FALSE(tanks->isVisible());
     entry->trigger();
-    EXPECT_EQ(bar.window(InspectionKind::Tanks), tanks);
+    EXPECT_EQ(bar.window(WindowKind::Tanks), tanks);
     EXPECT_TRUE(tanks->isVisible());
     EXPECT_EQ(tanks->objectName(), "remembered");
 
@@ -122,8 +121,8 @@ TEST(MainWindow, HidingKeepsTheSameWindowAndCloseBoxOnlyHidesAndUnchecks) {
 TEST(MainWindow, MinimiseHidesShownWindowsAndRestoreBringsBackOnlyCheckedOnes) {
     Bar bar;
     bar.action("mnuViewInstr")->trigger(); // unchecked: hidden
-    InspectionWindow* micro = bar.window(InspectionKind::Microcode);
-    InspectionWindow* fx = bar.window(InspectionKind::Effects);
+    ViewMenuWindow* micro = bar.window(WindowKind::Microcode);
+    ViewMenuWindow* fx = bar.window(WindowKind::Effects);
     ASSERT_FALSE(micro->isVisible());
 
     bar.main.setWindowState(Qt::WindowMinimized);
@@ -143,7 +142,7 @@ TEST(MainWindow, AlwaysOnTopChangesOnlyTheMainWindow) {
     bar.action("mnuViewOnTop")->trigger();
     EXPECT_TRUE(bar.action("mnuViewOnTop")->isChecked());
     EXPECT_TRUE(bar.main.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(bar.window(InspectionKind::Microcode)->windowHandle()->flags() &
+    EXPECT_FALSE(bar.window(WindowKind::Microcode)->windowHandle()->flags() &
                  Qt::WindowStaysOnTopHint);
     EXPECT_EQ(bar.main.geometry(), before);
     EXPECT_TRUE(bar.main.isVisible());
@@ -159,13 +158,13 @@ TEST(MainWindow, ReadmeOpensTheFileBesideTheProgram) {
     EXPECT_TRUE(QFile::exists(bar.opened[0]));
 }
 
-TEST(MainWindow, ClosingUnloadsEveryInspectionWindow) {
+TEST(MainWindow, ClosingUnloadsEveryViewMenuWindow) {
     auto bar = std::make_unique<Bar>();
     bar->action("mnuViewGpr")->trigger();
-    QPointer<InspectionWindow> micro = bar->window(InspectionKind::Microcode);
-    QPointer<InspectionWindow> gpr = bar->window(InspectionKind::Registers);
+    QPointer<ViewMenuWindow> micro = bar->window(WindowKind::Microcode);
+    QPointer<ViewMenuWindow> gpr = bar->window(WindowKind::Registers);
     EXPECT_TRUE(bar->main.close());
     EXPECT_TRUE(micro.isNull());
     EXPECT_TRUE(gpr.isNull());
-    EXPECT_EQ(bar->window(InspectionKind::Tanks), nullptr);
+    EXPECT_EQ(bar->window(WindowKind::Tanks), nullptr);
 }

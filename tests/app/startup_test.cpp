@@ -42,9 +42,9 @@ TEST(StartUp, WithTheDriverEndsWithTheMainBarUpTheSplashGoneAndTheArrowBack) {
     EXPECT_TRUE(startUp.mainWindow()->isVisible());
     EXPECT_EQ(startUp.splash(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_NE(startUp.mainWindow()->window(InspectionKind::Microcode), nullptr);
-    EXPECT_NE(startUp.mainWindow()->window(InspectionKind::Effects), nullptr);
-    EXPECT_EQ(startUp.mainWindow()->window(InspectionKind::Registers), nullptr);
+    EXPECT_NE(startUp.mainWindow()->window(WindowKind::Microcode), nullptr);
+    EXPECT_NE(startUp.mainWindow()->window(WindowKind::Effects), nullptr);
+    EXPECT_EQ(startUp.mainWindow()->window(WindowKind::Registers), nullptr);
     // The vocabulary was loaded on the way.
     EXPECT_EQ(OpcodeName(6), "ACC3");
 }

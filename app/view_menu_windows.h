@@ -1,10 +1,10 @@
 // The one place that knows which class implements each inspection window.
 #pragma once
 
-class InspectionWindow;
+class ViewMenuWindow;
 class QAction;
 
-enum class InspectionKind { Microcode, Effects, Registers, Tanks };
+enum class WindowKind { Microcode, Effects, Registers, Tanks };
 
 // Creates (loads) the inspection window of that kind; it shows and fills itself.
-InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry);
+ViewMenuWindow* CreateViewMenuWindow(WindowKind kind, QAction* viewEntry);

@@ -1,4 +1,4 @@
-#include "inspection_windows.h"
+#include "view_menu_windows.h"
 
 #include "microcode_window.h"
 #include "placeholder_window.h"
@@ -6,24 +6,24 @@
 #include "rifx_window.h"
 #include "tank_window.h"
 
-InspectionWindow* CreateInspectionWindow(InspectionKind kind, QAction* viewEntry) {
+ViewMenuWindow* CreateViewMenuWindow(WindowKind kind, QAction* viewEntry) {
     switch (kind) {
-    case InspectionKind::Microcode: {
+    case WindowKind::Microcode: {
         auto* window = new MicrocodeWindow(viewEntry);
         window->show();
         return window;
     }
-    case InspectionKind::Effects: {
+    case WindowKind::Effects: {
         auto* window = new RifxWindow(viewEntry);
         window->show();
         return window;
     }
-    case InspectionKind::Registers: {
+    case WindowKind::Registers: {
         auto* window = new RegisterWindow(viewEntry);
         window->show();
         return window;
     }
-    case InspectionKind::Tanks: {
+    case WindowKind::Tanks: {
         auto* window = new TankWindow(viewEntry);
         window->show();
         return window;

@@ -8,11 +8,11 @@
 
 class QAction;
 
-class InspectionWindow : public QMainWindow {
+class ViewMenuWindow : public QMainWindow {
     Q_OBJECT
   public:
     // viewEntry is the main window's View menu entry of this window.
-    explicit InspectionWindow(QAction* viewEntry, QWidget* parent = nullptr);
+    explicit ViewMenuWindow(QAction* viewEntry, QWidget* parent = nullptr);
 
     // Moves the window so that its frame starts topTwips from the top of the
     // screen; left, width and height stay the window's own.

@@ -1,18 +1,18 @@
-#include "inspection_window.h"
+#include "view_menu_window.h"
 
 #include "twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
 
-InspectionWindow::InspectionWindow(QAction* viewEntry, QWidget* parent)
+ViewMenuWindow::ViewMenuWindow(QAction* viewEntry, QWidget* parent)
     : QMainWindow(parent), viewEntry_(viewEntry) {}
 
-void InspectionWindow::placeAtTop(int topTwips) {
+void ViewMenuWindow::placeAtTop(int topTwips) {
     move(x(), TwipsToPixels(topTwips));
 }
 
-void InspectionWindow::closeEvent(QCloseEvent* event) {
+void ViewMenuWindow::closeEvent(QCloseEvent* event) {
     if (closing_) {
         event->accept();
         return;
