@@ -1,5 +1,5 @@
-// Stand-in for an inspection window that is not built yet: right caption and
-// starting place, nothing inside.
+// An empty window with the caption and starting place of a real one, so the
+// main window's menu logic is tested without reading the chip.
 #pragma once
 
 #include "view_menu_window.h"
