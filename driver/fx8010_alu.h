@@ -95,19 +95,30 @@ inline uint32_t BorrowCode(int32_t a, int64_t term) {
     return int64_t(uint32_t(a)) + term < 0 ? kCcBorrow : 0;
 }
 
+// The zero, negative and normalised codes, unless the caller keeps only
+// saturation and borrow and would mask them off anyway.
+template <bool kResultCodes> inline uint32_t CodesOf(int32_t r) {
+    if constexpr (kResultCodes)
+        return ResultCodes(r);
+    else
+        return 0;
+}
+
 // A saturating sum: the result, and its codes with saturation flagged.
+template <bool kResultCodes = true>
 inline AluResult SaturatedSum(int64_t exact, int32_t a, int64_t term) {
     int32_t r = Saturate(exact);
-    uint32_t cc = ResultCodes(r) | BorrowCode(a, term);
+    uint32_t cc = CodesOf<kResultCodes>(r) | BorrowCode(a, term);
     if (OutOfRange(exact))
         cc |= kCcSaturated;
     return {r, cc};
 }
 
 // A wrapping sum still flags saturation when the wrap changed the value.
+template <bool kResultCodes = true>
 inline AluResult WrappedSum(int64_t exact, int32_t a, int64_t term) {
     int32_t r = int32_t(uint32_t(uint64_t(exact)));
-    uint32_t cc = ResultCodes(r) | BorrowCode(a, term);
+    uint32_t cc = CodesOf<kResultCodes>(r) | BorrowCode(a, term);
     if (OutOfRange(exact))
         cc |= kCcSaturated;
     return {r, cc};
@@ -118,30 +129,47 @@ int32_t Exp(int32_t a, int32_t maxExponent, int32_t signMode);
 
 // Every opcode but SKIP, which changes the flow and so belongs to the
 // interpreter (see SkipTestHolds). Without kAccumulator the accumulator is
-// left alone, for programs that never read it.
-template <bool kAccumulator = true>
+// left alone, for programs that never read it. Without kResultCodes the
+// codes hold only saturation and borrow.
+template <bool kAccumulator = true, bool kResultCodes = true>
 inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulator& acc) {
     const int64_t product = int64_t(x) * y;
+    // One case per opcode, so the dispatch is a single jump.
+    auto plain = [&](int32_t r) {
+        if constexpr (kAccumulator)
+            acc = r;
+        return AluResult{r, CodesOf<kResultCodes>(r)};
+    };
     switch (op) {
-    case kMacs:
+    case kMacs: {
+        int64_t term = product >> 31;
+        if constexpr (kAccumulator)
+            acc = Aligned(a) + product;
+        return SaturatedSum<kResultCodes>(a + term, a, term);
+    }
     case kMacw: {
         int64_t term = product >> 31;
         if constexpr (kAccumulator)
             acc = Aligned(a) + product;
-        return op == kMacs ? SaturatedSum(a + term, a, term) : WrappedSum(a + term, a, term);
+        return WrappedSum<kResultCodes>(a + term, a, term);
     }
-    case kMacs1:
+    case kMacs1: {
+        int64_t term = (-product) >> 31;
+        if constexpr (kAccumulator)
+            acc = Aligned(a) - product;
+        return SaturatedSum<kResultCodes>(a + term, a, term);
+    }
     case kMacw1: {
         int64_t term = (-product) >> 31;
         if constexpr (kAccumulator)
             acc = Aligned(a) - product;
-        return op == kMacs1 ? SaturatedSum(a + term, a, term) : WrappedSum(a + term, a, term);
+        return WrappedSum<kResultCodes>(a + term, a, term);
     }
     case kMacints: {
         int64_t exact = a + product;
         if constexpr (kAccumulator)
             acc = exact;
-        return SaturatedSum(exact, a, product);
+        return SaturatedSum<kResultCodes>(exact, a, product);
     }
     case kMacintw: {
         // Wraps to 31 bits, so the result is never negative.
@@ -149,7 +177,7 @@ inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulat
         if constexpr (kAccumulator)
             acc = exact;
         int32_t r = int32_t(uint64_t(exact) & 0x7FFFFFFF);
-        uint32_t cc = ResultCodes(r) | BorrowCode(a, product);
+        uint32_t cc = CodesOf<kResultCodes>(r) | BorrowCode(a, product);
         if (exact < 0 || exact > INT32_MAX)
             cc |= kCcSaturated;
         return {r, cc};
@@ -158,49 +186,34 @@ inline AluResult Execute(uint32_t op, int32_t a, int32_t x, int32_t y, Accumulat
         int64_t term = int64_t(x) + y;
         if constexpr (kAccumulator)
             acc = a + term;
-        return SaturatedSum(a + term, a, term);
+        return SaturatedSum<kResultCodes>(a + term, a, term);
     }
     case kMacmv:
         if constexpr (kAccumulator)
             acc = WrapAccumulator(acc + product);
-        return {a, ResultCodes(a)};
+        return {a, CodesOf<kResultCodes>(a)};
+    case kAndxor:
+        return plain((a & x) ^ y);
+    case kTstneg:
+        return plain(a >= y ? x : ~x);
+    case kLimit:
+        return plain(a >= y ? x : y);
+    case kLimit1:
+        return plain(a < y ? x : y);
+    case kLog:
+        return plain(Log(a, x, y));
+    case kExp:
+        return plain(Exp(a, x, y));
     case kInterp: {
         int64_t spanProduct = int64_t(x) * (int64_t(y) - a);
         int64_t term = spanProduct >> 31;
         if constexpr (kAccumulator)
             acc = WrapAccumulator(Accumulator(Aligned(a)) + spanProduct);
-        return SaturatedSum(a + term, a, term);
+        return SaturatedSum<kResultCodes>(a + term, a, term);
     }
-    default:
-        break;
-    }
-    int32_t r = 0;
-    switch (op) {
-    case kAndxor:
-        r = (a & x) ^ y;
-        break;
-    case kTstneg:
-        r = a >= y ? x : ~x;
-        break;
-    case kLimit:
-        r = a >= y ? x : y;
-        break;
-    case kLimit1:
-        r = a < y ? x : y;
-        break;
-    case kLog:
-        r = Log(a, x, y);
-        break;
-    case kExp:
-        r = Exp(a, x, y);
-        break;
     default: // SKIP: the interpreter never passes it
-        r = a;
-        break;
+        return plain(a);
     }
-    if constexpr (kAccumulator)
-        acc = r;
-    return {r, ResultCodes(r)};
 }
 
 // SKIP's test word against condition codes: three 10-bit fields (bits 0-4

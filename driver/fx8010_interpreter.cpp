@@ -150,7 +150,8 @@ template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode()
                 continue;
             }
         }
-        AluResult result = Execute<kAccumulator>(in.op, a, x, y, acc);
+        // The other codes come from the last result when read.
+        AluResult result = Execute<kAccumulator, false>(in.op, a, x, y, acc);
         m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
         if constexpr (kCodes) {
             lastResult = result.r;
