@@ -127,7 +127,7 @@ template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode()
     Accumulator acc = acc_;
     int32_t lastResult = codesResult_;
     uint32_t lastFlags = codesFlags_;
-    for (int pc = 0; pc < kMicrocodeSize; ++pc) {
+    for (uint32_t pc = 0; pc < kMicrocodeSize; ++pc) {
         const Instruction& in = code_[pc];
         if (kCodes && (in.special & kReadsCodes)) [[unlikely]]
             m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
@@ -146,7 +146,7 @@ template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode()
                 // R receives A's codes; the condition code register keeps its own.
                 m[in.r] = int32_t(uint32_t(a) & in.writeMask);
                 if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
-                    pc += int(std::min<uint32_t>(uint32_t(y), kMicrocodeSize));
+                    pc += std::min<uint32_t>(uint32_t(y), kMicrocodeSize);
                 continue;
             }
         }
