@@ -5,6 +5,13 @@
 #include <cstdint>
 #include <mutex>
 
+// The chip's pointer register: register number in bits 16-26, channel in
+// bits 0-5; the other bits read as zero.
+constexpr uint32_t kChipPointerBits = 0x07FF003F;
+constexpr uint32_t ChipPointerRegister(uint32_t pointer) {
+    return (pointer >> 16) & 0x7FF;
+}
+
 class ChipBackend {
   public:
     virtual ~ChipBackend() = default;

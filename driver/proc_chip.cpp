@@ -8,11 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-// Register number (bits 16-26) and channel (bits 0-5); the rest reads as zero.
-const uint32_t kPointerBits = 0x07FF003F;
-} // namespace
-
 const ProcRegisterFile* ProcFileOf(uint32_t reg) {
     for (const ProcRegisterFile& file : kProcRegisterFiles)
         if (reg >= file.first && reg - file.first < file.count)
@@ -59,13 +54,13 @@ uint32_t ProcChip::PortRead(uint16_t port) {
     if (port == APS_PORT_POINTER)
         return pointer_;
     if (port == APS_PORT_DATA)
-        return ReadRegister((pointer_ >> 16) & 0x7FF);
+        return ReadRegister(ChipPointerRegister(pointer_));
     return 0;
 }
 
 void ProcChip::PortWrite(uint16_t port, uint32_t value) {
     if (port == APS_PORT_POINTER)
-        pointer_ = value & kPointerBits;
+        pointer_ = value & kChipPointerBits;
 }
 
 bool ProcChip::CanWrite(uint16_t port) const {

@@ -2,11 +2,6 @@
 
 #include "aps_request.h"
 
-namespace {
-// Register number (bits 16-26) and channel (bits 0-5); the rest reads as zero.
-const uint32_t kPointerBits = 0x07FF003F;
-} // namespace
-
 uint32_t SimulatedChip::PortRead(uint16_t port) {
     if (port == APS_PORT_POINTER)
         return pointer_;
@@ -17,7 +12,7 @@ uint32_t SimulatedChip::PortRead(uint16_t port) {
 
 void SimulatedChip::PortWrite(uint16_t port, uint32_t value) {
     if (port == APS_PORT_POINTER)
-        pointer_ = value & kPointerBits;
+        pointer_ = value & kChipPointerBits;
     else if (port == APS_PORT_DATA)
         image_.registers[Selected()] = value;
 }

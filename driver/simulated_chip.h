@@ -20,7 +20,7 @@ class SimulatedChip : public ChipBackend {
     void Run(int samples);
 
   private:
-    uint32_t Selected() const { return (pointer_ >> 16) & 0x7FF; }
+    uint32_t Selected() const { return ChipPointerRegister(pointer_); }
 
     uint32_t pointer_ = 0;
     ChipImage image_;
