@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <spawn.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +50,18 @@ pid_t SpawnWith(std::vector<std::string> argv, const std::vector<std::string>& e
     if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), envp.data()) != 0)
         return -1;
     return pid;
+}
+
+bool Accepts(const std::string& socketPath) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    socketPath.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return ok;
 }
 
 } // namespace
@@ -104,10 +118,16 @@ XDisplay::XDisplay() {
             return;
         std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
         for (int i = 0; i < 250; ++i) {
-            if (std::filesystem::exists(socket))
+            // A socket left behind by an earlier server exists before ours
+            // listens: only a connection that goes through counts.
+            if (Accepts(socket))
                 return;
             if (WaitExit(pid_, 20) != -1)
                 break; // lost a race for that number; try the next
+        }
+        if (WaitExit(pid_, 0) == -1) {
+            kill(pid_, SIGKILL);
+            WaitExit(pid_, 5000);
         }
         pid_ = -1;
     }
