@@ -14,6 +14,11 @@ typedef intptr_t ApsDeviceHandle;
 // Opens the device exclusively; returns the handle or APS_INVALID_HANDLE.
 ApsDeviceHandle ApsDeviceOpen(void);
 
+// Called by every export before its requests: non-zero when the device can
+// take them. Where the driver can go away (the service on Linux), a handle
+// whose driver is gone is opened again, with one quick attempt per call.
+int ApsDeviceReady(ApsDeviceHandle device);
+
 // Issues one device-control request. Returns non-zero when the device
 // carried it out; a read's value arrives in out.
 int ApsDeviceControl(ApsDeviceHandle device, uint32_t code, const void* in, uint32_t in_size,

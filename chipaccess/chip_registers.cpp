@@ -3,6 +3,7 @@
 #include "aps_request.h"
 
 ApsDeviceHandle ZendraDevice = 0;
+bool ZendraRequestFailed = false;
 
 namespace {
 
@@ -31,7 +32,8 @@ void PortWrite(uint16_t port, uint32_t value) {
     uint8_t block[APS_REQUEST_SIZE];
     ApsPackRequest(&request, block);
     uint32_t returned = 0;
-    ApsDeviceControl(ZendraDevice, APS_IOCTL_CODE, block, sizeof block, nullptr, 0, &returned);
+    if (!ApsDeviceControl(ZendraDevice, APS_IOCTL_CODE, block, sizeof block, nullptr, 0, &returned))
+        ZendraRequestFailed = true;
 }
 
 uint32_t PortRead(uint16_t port) {
@@ -41,13 +43,19 @@ uint32_t PortRead(uint16_t port) {
     uint8_t out[4] = {0, 0, 0, 0};
     uint32_t returned = 0;
     if (!ApsDeviceControl(ZendraDevice, APS_IOCTL_CODE, block, sizeof block, out, sizeof out,
-                          &returned))
+                          &returned)) {
+        ZendraRequestFailed = true;
         return 0;
+    }
     return ApsGet32(out);
 }
 
+// After a failed request the pointer may select another register than the
+// one meant, so nothing more goes through it.
 uint32_t ReadChipRegister(uint32_t address, uint32_t channel) {
     PortWrite(APS_PORT_POINTER, PointerWord(address, channel));
+    if (ZendraRequestFailed)
+        return 0;
     uint32_t data = PortRead(APS_PORT_DATA);
     if (!IsBitField(address))
         return data;
@@ -56,11 +64,15 @@ uint32_t ReadChipRegister(uint32_t address, uint32_t channel) {
 
 void WriteChipRegister(uint32_t address, uint32_t channel, uint32_t value) {
     PortWrite(APS_PORT_POINTER, PointerWord(address, channel));
+    if (ZendraRequestFailed)
+        return;
     if (!IsBitField(address)) {
         PortWrite(APS_PORT_DATA, value);
         return;
     }
     uint32_t old = PortRead(APS_PORT_DATA);
+    if (ZendraRequestFailed)
+        return;
     uint32_t mask = FieldMask(address);
     PortWrite(APS_PORT_DATA, (old & ~mask) | ((value << FieldOffset(address)) & mask));
 }

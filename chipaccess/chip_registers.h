@@ -10,6 +10,11 @@
 // Zero until the device is opened; the open's result after that.
 extern ApsDeviceHandle ZendraDevice;
 
+// Set when a device request fails. The exports clear it before their
+// requests and return 1 when it is set after them: a failed read yields no
+// value that could pass for the chip's.
+extern bool ZendraRequestFailed;
+
 uint32_t PortRead(uint16_t port);
 void PortWrite(uint16_t port, uint32_t value);
 

@@ -1,24 +1,33 @@
 // The device on Linux: the driver service emuapsd, reached through its
-// Unix-domain socket. Connecting opens the device; the service then hands
-// over a shared-memory slot through which every request travels.
+// Unix-domain socket. Opening the device is a handshake in which the service
+// hands over the chip itself (its shared memory, and a card's register
+// files); every request is then carried out here, in the caller's thread,
+// the way a kernel driver's ioctl runs in its caller's. The socket stays open
+// as the claim on the device: each side sees the other go by its hang-up.
 #include "aps_channel.h"
 #include "aps_device.h"
+#include "aps_shared_chip.h"
+#include "chip_ports.h"
+#include "request_tap.h"
 #include "socket_path.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
 struct Connection {
-    int socket;
-    ApsSlot* slot;
-    uint32_t seq;
-    bool dead; // once the service is gone, every later request fails at once
+    bool used;
+    int socket; // -1 while the service is not reached
+    ApsSharedChip* chip;
+    int cardFiles[APS_CARD_FILE_COUNT];
+    ApsChipPorts ports;
 };
 
 // Handles are never closed, so connections live in a fixed table rather than
@@ -26,11 +35,13 @@ struct Connection {
 const int kMaxConnections = 8;
 Connection g_connections[kMaxConnections];
 
-const int kHandshakeTimeoutMs = 2000;
-const uint64_t kSpinNs = 50 * 1000;
-const uint64_t kFutexTimeoutNs = 20 * 1000 * 1000;
-// A service that is alive but silent this long is taken for dead too.
-const uint64_t kGiveUpNs = 10ull * 1000 * 1000 * 1000;
+ZendraRequestTap g_tap;
+void* g_tapContext;
+
+const int kOpenTimeoutMs = 2000;
+// Opening again happens inside an export, on the caller's (the viewer's
+// user-interface) thread, so it may not take long.
+const int kReopenTimeoutMs = 300;
 
 int ConnectTo(const char* path) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -66,16 +77,16 @@ bool SendHello(int fd) {
     return send(fd, &hello, sizeof hello, MSG_NOSIGNAL) == (ssize_t)sizeof hello;
 }
 
-// Receives the welcome and the slot's memfd; returns the fd or -1.
-int ReceiveSlotFd(int fd) {
+// Receives the welcome and the descriptors that come with it; returns their
+// count, or -1 when no whole welcome came in time.
+int ReceiveWelcome(int fd, int timeoutMs, ApsWelcome* welcome, int* fds) {
     struct pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, kHandshakeTimeoutMs) != 1)
+    if (poll(&p, 1, timeoutMs) != 1)
         return -1;
-    ApsWelcome welcome;
-    struct iovec iov = {&welcome, sizeof welcome};
+    struct iovec iov = {welcome, sizeof *welcome};
     union {
         struct cmsghdr align;
-        char bytes[CMSG_SPACE(sizeof(int) * 4)];
+        char bytes[CMSG_SPACE(sizeof(int) * APS_WELCOME_MAX_FDS)];
     } control;
     struct msghdr msg;
     memset(&msg, 0, sizeof msg);
@@ -84,151 +95,169 @@ int ReceiveSlotFd(int fd) {
     msg.msg_control = control.bytes;
     msg.msg_controllen = sizeof control.bytes;
     ssize_t n = recvmsg(fd, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
-    int slot_fd = -1;
+    int count = 0;
     for (struct cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
             continue;
-        size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (size_t i = 0; i < count; ++i) {
-            int received;
-            memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof received);
-            if (slot_fd < 0)
-                slot_fd = received;
+        size_t received = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (size_t i = 0; i < received; ++i) {
+            int one;
+            memcpy(&one, CMSG_DATA(c) + i * sizeof(int), sizeof one);
+            if (count < APS_WELCOME_MAX_FDS)
+                fds[count++] = one;
             else
-                close(received);
+                close(one);
         }
     }
-    bool ok = n == (ssize_t)sizeof welcome && !(msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) &&
-              welcome.magic == APS_HELLO_MAGIC && welcome.version == APS_PROTOCOL_VERSION &&
-              welcome.status == APS_WELCOME_OK && welcome.slot_size == APS_SLOT_SIZE;
-    if (!ok && slot_fd >= 0) {
-        close(slot_fd);
-        slot_fd = -1;
+    if (n != (ssize_t)sizeof *welcome || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
+        for (int i = 0; i < count; ++i)
+            close(fds[i]);
+        return -1;
     }
-    return slot_fd;
+    return count;
 }
 
-ApsSlot* MapSlot(int slot_fd) {
+// The service's memory must stay whole for as long as it is mapped: memory
+// that could be cut short under the mapping would fault on the next access.
+ApsSharedChip* MapChip(int fd) {
     struct stat st;
-    if (fstat(slot_fd, &st) != 0 || st.st_size < (off_t)APS_SLOT_SIZE)
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < (off_t)APS_SHARED_CHIP_SIZE)
         return nullptr;
-    void* p = mmap(nullptr, APS_SLOT_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, slot_fd, 0);
+    int seals = fcntl(fd, F_GET_SEALS);
+    if (seals < 0 || !(seals & F_SEAL_SHRINK))
+        return nullptr;
+    void* p = mmap(nullptr, APS_SHARED_CHIP_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (p == MAP_FAILED)
         return nullptr;
-    ApsSlot* slot = (ApsSlot*)p;
-    if (slot->magic != APS_SLOT_MAGIC || slot->version != APS_PROTOCOL_VERSION) {
-        munmap(p, APS_SLOT_SIZE);
+    ApsSharedChip* chip = (ApsSharedChip*)p;
+    if (ApsLoadWord(&chip->magic) != APS_SHARED_CHIP_MAGIC ||
+        ApsLoadWord(&chip->version) != APS_PROTOCOL_VERSION) {
+        munmap(p, APS_SHARED_CHIP_SIZE);
         return nullptr;
     }
-    return slot;
+    return chip;
+}
+
+bool IsRegularFile(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool WelcomeFits(const ApsWelcome& w, int fdCount) {
+    if (w.magic != APS_HELLO_MAGIC || w.version != APS_PROTOCOL_VERSION ||
+        w.status != APS_WELCOME_OK || w.chip_size != APS_SHARED_CHIP_SIZE ||
+        fdCount != 1 + (int)w.file_count)
+        return false;
+    return (w.kind == APS_CHIP_SIMULATED && w.file_count == 0) ||
+           (w.kind == APS_CHIP_CARD && w.file_count == APS_CARD_FILE_COUNT);
+}
+
+void Close(Connection* c) {
+    if (c->chip)
+        munmap(c->chip, APS_SHARED_CHIP_SIZE);
+    for (int& fd : c->cardFiles) {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+    if (c->socket >= 0)
+        close(c->socket);
+    c->socket = -1;
+    c->chip = nullptr;
+    memset(&c->ports, 0, sizeof c->ports);
+}
+
+// The handshake; on success c holds the chip and the claim on the device.
+bool Open(Connection* c, int timeoutMs) {
+    char path[ZENDRA_SOCKET_PATH_MAX];
+    if (ZendraSocketPath(path, sizeof path, nullptr) != 0)
+        return false;
+    int fd = ConnectTo(path);
+    if (fd < 0)
+        return false;
+    ApsWelcome welcome;
+    int fds[APS_WELCOME_MAX_FDS];
+    int count = -1;
+    if (ServiceIsOurs(fd) && SendHello(fd))
+        count = ReceiveWelcome(fd, timeoutMs, &welcome, fds);
+    ApsSharedChip* chip = nullptr;
+    bool ok = count > 0 && WelcomeFits(welcome, count) && (chip = MapChip(fds[0])) != nullptr;
+    for (int i = 1; ok && i < count; ++i)
+        ok = IsRegularFile(fds[i]);
+    if (count > 0)
+        close(fds[0]); // the mapping keeps the memory
+    if (!ok) {
+        if (chip)
+            munmap(chip, APS_SHARED_CHIP_SIZE);
+        for (int i = 1; i < count; ++i)
+            close(fds[i]);
+        close(fd);
+        return false;
+    }
+    c->socket = fd;
+    c->chip = chip;
+    for (int i = 0; i < APS_CARD_FILE_COUNT; ++i)
+        c->cardFiles[i] = i + 1 < count ? fds[i + 1] : -1;
+    c->ports.pointer = &chip->pointer;
+    c->ports.registers = welcome.kind == APS_CHIP_SIMULATED ? chip->registers : nullptr;
+    c->ports.card_files = welcome.kind == APS_CHIP_CARD ? c->cardFiles : nullptr;
+    return true;
 }
 
 // The service never writes to the socket after the handshake, so anything
 // readable there is its end of file.
-bool ServiceGone(int fd) {
-    struct pollfd p = {fd, POLLIN | POLLRDHUP, 0};
+bool ServiceGone(const Connection* c) {
+    if (c->socket < 0)
+        return true;
+    struct pollfd p = {c->socket, POLLIN | POLLRDHUP, 0};
     if (poll(&p, 1, 0) < 0)
         return true;
     return (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-bool AwaitReply(Connection* c, uint32_t seq) {
-    ApsSlot* s = c->slot;
-    uint32_t before = seq - 1;
-    uint32_t v = ApsSpinWhile(&s->reply_seq, before, kSpinNs);
-    uint64_t give_up = 0;
-    while (v == before) {
-        ApsStore(&s->client_waiting, 1);
-        if (ApsLoad(&s->reply_seq) == before)
-            ApsFutexWait(&s->reply_seq, before, kFutexTimeoutNs);
-        ApsStore(&s->client_waiting, 0);
-        v = ApsLoad(&s->reply_seq);
-        if (v != before)
-            break;
-        if (ServiceGone(c->socket))
-            return false;
-        uint64_t now = ApsNowNs();
-        if (give_up == 0)
-            give_up = now + kGiveUpNs;
-        else if (now >= give_up)
-            return false;
-    }
-    return v == seq;
-}
-
 Connection* FreeConnection() {
     for (Connection& c : g_connections) {
-        if (c.slot && !c.dead && !ServiceGone(c.socket))
-            continue;
-        if (c.slot) {
-            munmap(c.slot, APS_SLOT_SIZE);
-            close(c.socket);
-            c.slot = nullptr;
+        if (!c.used)
+            return &c;
+        if (ServiceGone(&c)) {
+            Close(&c);
+            c.used = false;
+            return &c;
         }
-        return &c;
     }
     return nullptr;
 }
 
 } // namespace
 
+extern "C" void ZendraSetRequestTap(ZendraRequestTap tap, void* context) {
+    g_tap = tap;
+    g_tapContext = context;
+}
+
 ApsDeviceHandle ApsDeviceOpen(void) {
-    char path[ZENDRA_SOCKET_PATH_MAX];
-    if (ZendraSocketPath(path, sizeof path, nullptr) != 0)
+    Connection* c = FreeConnection();
+    if (!c || !Open(c, kOpenTimeoutMs))
         return APS_INVALID_HANDLE;
-    int fd = ConnectTo(path);
-    if (fd < 0)
-        return APS_INVALID_HANDLE;
-    int slot_fd = -1;
-    ApsSlot* slot = nullptr;
-    Connection* c = nullptr;
-    if (ServiceIsOurs(fd) && SendHello(fd))
-        slot_fd = ReceiveSlotFd(fd);
-    if (slot_fd >= 0) {
-        slot = MapSlot(slot_fd);
-        close(slot_fd);
-    }
-    if (slot)
-        c = FreeConnection();
-    if (!c) {
-        if (slot)
-            munmap(slot, APS_SLOT_SIZE);
-        close(fd);
-        return APS_INVALID_HANDLE;
-    }
-    c->socket = fd;
-    c->slot = slot;
-    c->seq = ApsLoad(&slot->reply_seq);
-    c->dead = false;
+    c->used = true;
     return (ApsDeviceHandle)c;
+}
+
+int ApsDeviceReady(ApsDeviceHandle device) {
+    Connection* c = (Connection*)device;
+    if (!ServiceGone(c))
+        return 1;
+    // A service restarted since the last call is a device opened anew.
+    Close(c);
+    return Open(c, kReopenTimeoutMs) ? 1 : 0;
 }
 
 int ApsDeviceControl(ApsDeviceHandle device, uint32_t code, const void* in, uint32_t in_size,
                      void* out, uint32_t out_size, uint32_t* bytes_returned) {
     Connection* c = (Connection*)device;
-    if (c->dead || in_size > APS_SLOT_INPUT_MAX)
+    if (c->socket < 0)
         return 0;
-    ApsSlot* s = c->slot;
-    s->code = code;
-    s->in_size = in_size;
-    s->out_size = out_size;
-    memcpy(s->input, in, in_size);
-    uint32_t seq = ++c->seq;
-    ApsStore(&s->request_seq, seq);
-    if (ApsLoad(&s->server_waiting))
-        ApsFutexWake(&s->request_seq);
-    if (!AwaitReply(c, seq)) {
-        c->dead = true;
-        return 0;
-    }
-    if (s->status != 0)
-        return 0;
-    uint32_t returned = s->bytes_returned;
-    if (returned > out_size || returned > sizeof s->output)
-        return 0;
-    if (out && returned)
-        memcpy(out, &s->output, returned);
-    if (bytes_returned)
-        *bytes_returned = returned;
-    return 1;
+    if (g_tap)
+        g_tap(g_tapContext, code, in, in_size, out_size);
+    return ApsCarryOutRequest(&c->ports, code, in, in_size, out, out_size, bytes_returned);
 }

@@ -5,9 +5,19 @@
 
 namespace {
 
-// A failed open leaves the invalid handle behind; it is no more usable than none.
-bool DeviceHeld() {
-    return ZendraDevice != 0 && ZendraDevice != APS_INVALID_HANDLE;
+// A failed open leaves the invalid handle behind; it is no more usable than
+// none. A held device must still have its driver, or get it back at once.
+bool DeviceReady() {
+    if (ZendraDevice == 0 || ZendraDevice == APS_INVALID_HANDLE)
+        return false;
+    if (!ApsDeviceReady(ZendraDevice))
+        return false;
+    ZendraRequestFailed = false;
+    return true;
+}
+
+int32_t Outcome() {
+    return ZendraRequestFailed ? 1 : 0;
 }
 
 const uint32_t kMicrocodeBase = 0x400;
@@ -38,53 +48,65 @@ ZENDRA_API int32_t ZENDRA_CALL ifInitApsIo(void) {
 }
 
 ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryRead(int32_t address, int32_t* value) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
-    *value = (int32_t)ReadChipRegister((uint32_t)address, 0);
-    return 0;
+    uint32_t read = ReadChipRegister((uint32_t)address, 0);
+    if (!ZendraRequestFailed)
+        *value = (int32_t)read;
+    return Outcome();
 }
 
+// A request that fails ends the run: the rest would fail the same way.
 ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryReadAll(int32_t first, int32_t count, int32_t* values) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
-    for (int32_t i = 0; i < count; ++i)
-        values[i] = (int32_t)ReadChipRegister((uint32_t)first + (uint32_t)i, 0);
-    return 0;
+    for (int32_t i = 0; i < count && !ZendraRequestFailed; ++i) {
+        uint32_t read = ReadChipRegister((uint32_t)first + (uint32_t)i, 0);
+        if (!ZendraRequestFailed)
+            values[i] = (int32_t)read;
+    }
+    return Outcome();
 }
 
 ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryWrite(int32_t address, const int32_t* value) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
     WriteChipRegister((uint32_t)address, 0, (uint32_t)*value);
-    return 0;
+    return Outcome();
 }
 
 ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryRead(int32_t index, MicrocodeInstruction* instr) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
-    *instr = ReadInstruction(index);
-    return 0;
+    MicrocodeInstruction read = ReadInstruction(index);
+    if (!ZendraRequestFailed)
+        *instr = read;
+    return Outcome();
 }
 
 ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryReadAll(int32_t count, MicrocodeInstruction* instrs) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
-    for (int32_t i = 0; i < count; ++i)
-        instrs[i] = ReadInstruction(i);
-    return 0;
+    for (int32_t i = 0; i < count && !ZendraRequestFailed; ++i) {
+        MicrocodeInstruction read = ReadInstruction(i);
+        if (!ZendraRequestFailed)
+            instrs[i] = read;
+    }
+    return Outcome();
 }
 
 // The fields are combined unmasked: the caller keeps each within its width.
 ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryWrite(int32_t index,
                                                   const MicrocodeInstruction* instr) {
-    if (!DeviceHeld())
+    if (!DeviceReady())
         return 1;
     uint32_t low = ((uint32_t)instr->X << 10) | (uint32_t)instr->Y;
     uint32_t high =
         ((uint32_t)instr->Opcode << 20) | ((uint32_t)instr->R << 10) | (uint32_t)instr->A;
     WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0, low);
-    WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0, high);
-    return 0;
+    if (!ZendraRequestFailed)
+        WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0, high);
+    return Outcome();
 }
 
 } // extern "C"

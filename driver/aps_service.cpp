@@ -1,14 +1,13 @@
 #include "aps_service.h"
 
 #include "aps_channel.h"
+#include "aps_shared_chip.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,6 +16,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Connections still owing their hello; beyond this many, the oldest goes.
+const std::size_t kMaxPending = 16;
 
 bool MakeAddress(const std::string& path, sockaddr_un& addr) {
     std::memset(&addr, 0, sizeof addr);
@@ -39,51 +41,36 @@ bool SomeoneListens(const std::string& path) {
     return listening;
 }
 
-void SendWelcome(int fd, uint32_t status, int slotFd, bool& sent) {
-    ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, APS_SLOT_SIZE};
+bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) {
+    ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0};
+    std::vector<int> fds;
+    if (handout) {
+        welcome.kind = handout->kind;
+        welcome.chip_size = APS_SHARED_CHIP_SIZE;
+        welcome.file_count = uint32_t(handout->files.size());
+        fds.push_back(handout->memoryFd);
+        fds.insert(fds.end(), handout->files.begin(), handout->files.end());
+    }
+    if (fds.size() > APS_WELCOME_MAX_FDS)
+        return false;
     iovec iov = {&welcome, sizeof welcome};
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    if (slotFd >= 0) {
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * APS_WELCOME_MAX_FDS)];
+    if (!fds.empty()) {
         msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msg.msg_controllen = CMSG_SPACE(sizeof(int) * fds.size());
         cmsghdr* c = CMSG_FIRSTHDR(&msg);
         c->cmsg_level = SOL_SOCKET;
         c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(c), &slotFd, sizeof(int));
+        c->cmsg_len = CMSG_LEN(sizeof(int) * fds.size());
+        std::memcpy(CMSG_DATA(c), fds.data(), sizeof(int) * fds.size());
     }
-    sent = sendmsg(fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(sizeof welcome);
-}
-
-// A sealed memfd: the client can scribble on the slot but never shrink it
-// under the service.
-int CreateSlotFd() {
-    int fd = memfd_create("emuaps-slot", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd < 0)
-        return -1;
-    if (ftruncate(fd, APS_SLOT_SIZE) != 0 ||
-        fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return sendmsg(fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(sizeof welcome);
 }
 
 } // namespace
-
-struct ApsService::Client {
-    int fd = -1;
-    Clock::time_point helloDeadline;
-    ApsHello hello{};
-    std::size_t helloBytes = 0;
-    ApsSlot* slot = nullptr;
-    std::unique_ptr<SlotWorker> worker;
-
-    bool welcomed = false;
-};
 
 ApsService::ApsService(ChipBackend& chip, ApsServiceOptions options)
     : chip_(chip), options_(std::move(options)) {
@@ -91,8 +78,10 @@ ApsService::ApsService(ChipBackend& chip, ApsServiceOptions options)
 }
 
 ApsService::~ApsService() {
-    if (client_)
-        Drop("the service stops");
+    if (holder_ >= 0)
+        DropHolder("the service stops");
+    for (const Pending& p : pending_)
+        close(p.fd);
     if (listenFd_ >= 0)
         close(listenFd_);
     if (socketCreated_)
@@ -141,18 +130,19 @@ void ApsService::Stop() {
 }
 
 void ApsService::Run() {
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {-1, 0, 0}};
+        fds.assign(
+            {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {holder_, POLLIN | POLLRDHUP, 0}});
         int timeout = -1;
-        if (client_) {
-            fds[2] = {client_->fd, POLLIN | POLLRDHUP, 0};
-            if (!client_->welcomed) {
-                auto left = std::chrono::ceil<std::chrono::milliseconds>(client_->helloDeadline -
-                                                                         Clock::now());
-                timeout = int(std::max<int64_t>(0, left.count()));
-            }
+        const auto now = Clock::now();
+        for (const Pending& p : pending_) {
+            fds.push_back({p.fd, POLLIN | POLLRDHUP, 0});
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(p.deadline - now).count();
+            int ms = int(std::clamp<int64_t>(left, 0, 60000));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
         }
-        if (poll(fds, 3, timeout) < 0 && errno != EINTR)
+        if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
             return;
         if (fds[0].revents) {
             uint64_t count;
@@ -160,12 +150,24 @@ void ApsService::Run() {
             (void)n;
             return;
         }
+        // A holder that left frees the device before any hello below claims it.
+        if (holder_ >= 0 && fds[2].revents)
+            OnHolderEvent(fds[2].revents);
+        std::vector<Pending> still;
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            Pending& p = pending_[i];
+            bool keep = fds[3 + i].revents == 0 || ReadHello(p);
+            if (keep && Clock::now() >= p.deadline) {
+                Log("no hello in time");
+                close(p.fd);
+                keep = false;
+            }
+            if (keep)
+                still.push_back(p);
+        }
+        pending_.swap(still);
         if (fds[1].revents & POLLIN)
             Accept();
-        if (client_ && fds[2].revents && fds[2].fd == client_->fd)
-            OnClientEvent(fds[2].revents);
-        if (client_ && !client_->welcomed && Clock::now() >= client_->helloDeadline)
-            Drop("no hello in time");
     }
 }
 
@@ -175,85 +177,70 @@ void ApsService::Accept() {
         return;
     ucred cred{};
     socklen_t len = sizeof cred;
-    bool sent = false;
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred ||
         cred.uid != geteuid()) {
-        SendWelcome(fd, APS_WELCOME_REFUSED, -1, sent);
+        SendWelcome(fd, APS_WELCOME_REFUSED);
         close(fd);
         Log("refused a client of user " + std::to_string(cred.uid));
         return;
     }
-    // The device opens exclusively, like the real one.
-    if (client_) {
-        SendWelcome(fd, APS_WELCOME_BUSY, -1, sent);
-        close(fd);
-        Log("refused a second client while the device is held");
-        return;
+    if (pending_.size() >= kMaxPending) {
+        Log("too many connections without a hello; dropped the oldest");
+        close(pending_.front().fd);
+        pending_.erase(pending_.begin());
     }
-    client_ = std::make_unique<Client>();
-    client_->fd = fd;
-    client_->helloDeadline = Clock::now() + std::chrono::milliseconds(options_.helloTimeoutMs);
+    Pending p;
+    p.fd = fd;
+    p.deadline = Clock::now() + std::chrono::milliseconds(options_.helloTimeoutMs);
+    pending_.push_back(p);
 }
 
-void ApsService::OnClientEvent(short events) {
-    if (!client_->welcomed) {
-        ReadHello();
-        return;
+bool ApsService::ReadHello(Pending& p) {
+    ssize_t n = recv(p.fd, p.hello + p.helloBytes, sizeof p.hello - p.helloBytes, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return true;
+    auto done = [&](const std::string& why) {
+        if (!why.empty())
+            Log(why);
+        close(p.fd);
+        return false;
+    };
+    if (n <= 0)
+        return done("the client hung up before its hello");
+    p.helloBytes += std::size_t(n);
+    if (p.helloBytes < sizeof p.hello)
+        return true;
+    ApsHello hello;
+    static_assert(sizeof hello == sizeof p.hello);
+    std::memcpy(&hello, p.hello, sizeof hello);
+    if (hello.magic != APS_HELLO_MAGIC || hello.version != APS_PROTOCOL_VERSION)
+        return done("the client's hello is garbage");
+    // The device opens exclusively, like the real one.
+    if (holder_ >= 0) {
+        SendWelcome(p.fd, APS_WELCOME_BUSY);
+        return done("refused a second client while the device is held");
     }
+    ChipHandout handout = chip_.Handout();
+    if (!SendWelcome(p.fd, APS_WELCOME_OK, &handout))
+        return done("the client could not be handed the chip");
+    holder_ = p.fd;
+    return false;
+}
+
+void ApsService::OnHolderEvent(short events) {
     // Nothing may come after the hello: data is garbage, and end of file a hang-up.
     char byte;
-    ssize_t n = recv(client_->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    ssize_t n = recv(holder_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0)
-        Drop("the client sent data after the handshake");
+        DropHolder("the client sent data after the handshake");
     else if (n == 0 || (events & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL)))
-        Drop("the client hung up");
+        DropHolder("the client hung up");
 }
 
-void ApsService::ReadHello() {
-    Client& c = *client_;
-    auto* into = reinterpret_cast<char*>(&c.hello) + c.helloBytes;
-    ssize_t n = recv(c.fd, into, sizeof c.hello - c.helloBytes, MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    if (n <= 0)
-        return Drop("the client hung up before its hello");
-    c.helloBytes += std::size_t(n);
-    if (c.helloBytes < sizeof c.hello)
-        return;
-    if (c.hello.magic != APS_HELLO_MAGIC || c.hello.version != APS_PROTOCOL_VERSION)
-        return Drop("the client's hello is garbage");
-    if (!Welcome())
-        return Drop("the client could not be handed its slot");
-    c.welcomed = true;
-}
-
-bool ApsService::Welcome() {
-    Client& c = *client_;
-    int slotFd = CreateSlotFd();
-    if (slotFd < 0)
-        return false;
-    void* p = mmap(nullptr, APS_SLOT_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, slotFd, 0);
-    if (p == MAP_FAILED) {
-        close(slotFd);
-        return false;
-    }
-    c.slot = static_cast<ApsSlot*>(p);
-    c.slot->magic = APS_SLOT_MAGIC;
-    c.slot->version = APS_PROTOCOL_VERSION;
-    c.worker = std::make_unique<SlotWorker>(c.slot, chip_, options_.observer);
-    bool sent = false;
-    SendWelcome(c.fd, APS_WELCOME_OK, slotFd, sent);
-    close(slotFd);
-    return sent;
-}
-
-void ApsService::Drop(const std::string& why) {
+void ApsService::DropHolder(const std::string& why) {
     Log(why);
-    client_->worker.reset();
-    if (client_->slot)
-        munmap(client_->slot, APS_SLOT_SIZE);
-    close(client_->fd);
-    client_.reset();
+    close(holder_);
+    holder_ = -1;
 }
 
 void ApsService::Log(const std::string& text) {

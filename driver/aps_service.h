@@ -1,23 +1,22 @@
-// The driver service's core: listens on the Unix-domain socket, lets one
-// client of the same user hold the device at a time, hands it a
-// shared-memory request slot and serves that slot from a worker thread.
+// The driver service's core: listens on the Unix-domain socket and lets one
+// client of the same user hold the device at a time. The device is claimed
+// by a whole hello, not by connecting, so connections that stay silent hold
+// nothing. The client that holds it is handed the chip (see ChipBackend) and
+// keeps its connection open for as long as it holds the device.
 #pragma once
 
 #include "chip_backend.h"
-#include "slot_worker.h"
 
-#include <cstdint>
+#include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
+#include <vector>
 
 struct ApsServiceOptions {
     std::string socketPath;
-    // Sees every request before it is checked (tests capture the wire bytes).
-    RequestObserver observer;
     // Why a client was refused or dropped; nothing is logged when empty.
     std::function<void(const std::string&)> log;
-    // A client that has not said hello by then is dropped.
+    // A connection that has not said hello by then is dropped.
     int helloTimeoutMs = 2000;
 };
 
@@ -37,13 +36,19 @@ class ApsService {
     void Stop();
 
   private:
-    struct Client;
+    // A connection that has not finished its hello.
+    struct Pending {
+        int fd = -1;
+        std::chrono::steady_clock::time_point deadline;
+        unsigned char hello[8] = {};
+        std::size_t helloBytes = 0;
+    };
 
     void Accept();
-    void OnClientEvent(short events);
-    void ReadHello();
-    bool Welcome();
-    void Drop(const std::string& why);
+    // False when the connection is done with (welcomed, refused or dropped).
+    bool ReadHello(Pending& p);
+    void OnHolderEvent(short events);
+    void DropHolder(const std::string& why);
     void Log(const std::string& text);
 
     ChipBackend& chip_;
@@ -51,5 +56,6 @@ class ApsService {
     int listenFd_ = -1;
     int wakeFd_ = -1;
     bool socketCreated_ = false;
-    std::unique_ptr<Client> client_;
+    std::vector<Pending> pending_;
+    int holder_ = -1; // the connection that holds the device
 };

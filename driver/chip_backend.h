@@ -1,34 +1,27 @@
-// What the driver service answers port requests from: a chip behind its
-// pointer (port 0) and data (port 4) registers.
+// What the driver service serves: a chip behind its pointer (port 0) and data
+// (port 4) registers. The service does not carry out port requests itself; it
+// hands the chip to the client that opens the device, and the client's
+// library carries them out on it.
 #pragma once
 
-#include <cstdint>
-#include <mutex>
+#include "chip_ports.h"
 
-// The chip's pointer register: register number in bits 16-26, channel in
-// bits 0-5; the other bits read as zero.
-constexpr uint32_t kChipPointerBits = 0x07FF003F;
-constexpr uint32_t ChipPointerRegister(uint32_t pointer) {
-    return (pointer >> 16) & 0x7FF;
-}
+#include <cstdint>
+#include <vector>
+
+// What a client is handed when it opens the device; the backend keeps every
+// descriptor open for its own life.
+struct ChipHandout {
+    uint32_t kind = 0;      // APS_CHIP_SIMULATED or APS_CHIP_CARD
+    int memoryFd = -1;      // the shared chip memory
+    std::vector<int> files; // a card's register files, in ApsCardFiles order
+};
 
 class ChipBackend {
   public:
     virtual ~ChipBackend() = default;
 
-    // Both are called with mutex() held: a register access is a pointer write
-    // followed by data accesses, and nothing else may touch the pointer between.
-    virtual uint32_t PortRead(uint16_t port) = 0;
-    virtual void PortWrite(uint16_t port, uint32_t value) = 0;
-    // A read-only chip refuses writes to a port: the request then fails and
-    // PortWrite is not called.
-    virtual bool CanWrite(uint16_t port) const {
-        (void)port;
-        return true;
-    }
-
-    std::mutex& mutex() { return mutex_; }
-
-  private:
-    std::mutex mutex_;
+    // The ports over what the client is handed, for use in this process.
+    virtual ApsChipPorts Ports() = 0;
+    virtual ChipHandout Handout() const = 0;
 };

@@ -46,9 +46,22 @@ bool ParseCard(const std::string& text, int* card) {
     return *card < 256;
 }
 
+int Serve(int argc, char** argv);
+
 } // namespace
 
 int main(int argc, char** argv) {
+    try {
+        return Serve(argc, argv);
+    } catch (const std::exception& e) {
+        Say(e.what());
+        return 1;
+    }
+}
+
+namespace {
+
+int Serve(int argc, char** argv) {
     std::string imagePath, patchPath;
     bool run = false;
     int card = -1;
@@ -163,3 +176,5 @@ int main(int argc, char** argv) {
     Say("stopped");
     return 0;
 }
+
+} // namespace

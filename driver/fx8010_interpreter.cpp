@@ -1,5 +1,7 @@
 #include "fx8010_interpreter.h"
 
+#include "aps_shared_chip.h"
+
 #include <algorithm>
 
 namespace {
@@ -32,12 +34,12 @@ void Fx8010Interpreter::Reset() {
     tram_.Clear();
 }
 
-void Fx8010Interpreter::Run(ChipImage& chip, int samples) {
-    Decode(chip);
-    Pick(chip);
+void Fx8010Interpreter::Run(uint32_t* registers, int samples) {
+    Decode(registers);
+    Pick(registers);
     for (int i = 0; i < samples; ++i)
         RunSample();
-    Put(chip);
+    Put(registers);
 }
 
 int32_t Fx8010Interpreter::Operand(uint32_t address) const {
@@ -47,11 +49,11 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
     return mem_[address];
 }
 
-void Fx8010Interpreter::Decode(const ChipImage& chip) {
+void Fx8010Interpreter::Decode(const uint32_t* registers) {
     codesRead_ = accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
-        uint32_t low = chip.registers[kMicrocodeBase + 2 * i];
-        uint32_t high = chip.registers[kMicrocodeBase + 2 * i + 1];
+        uint32_t low = ApsLoadWord(&registers[kMicrocodeBase + 2 * i]);
+        uint32_t high = ApsLoadWord(&registers[kMicrocodeBase + 2 * i + 1]);
         Instruction& in = code_[i];
         in.op = uint8_t((high >> 20) & 0xF);
         in.a = uint16_t(high & 0x3FF);
@@ -75,25 +77,35 @@ void Fx8010Interpreter::Decode(const ChipImage& chip) {
     }
 }
 
-void Fx8010Interpreter::Pick(const ChipImage& chip) {
-    const uint32_t* regs = chip.registers.data();
+void Fx8010Interpreter::Pick(const uint32_t* registers) {
+    for (uint32_t i = 0; i < picked_.size(); ++i)
+        picked_[i] = ApsLoadWord(&registers[kGprs + i]);
+    const uint32_t* gprs = picked_.data();
+    const uint32_t* data = gprs + (kTramData - kGprs);
+    const uint32_t* address = gprs + (kTramAddress - kGprs);
     for (uint32_t i = 0; i < 0x100; ++i) {
-        mem_[kGprs + i] = int32_t(regs[kGprs + i]);
-        mem_[kTramData + i] = int32_t(regs[kTramData + i] << 12);
-        mem_[kTramAddress + i] = int32_t(
-            ((regs[kTramAddress + i] & TramEngine::kAddressMask) << 11) | addressFraction_[i]);
+        mem_[kGprs + i] = int32_t(gprs[i]);
+        mem_[kTramData + i] = int32_t(data[i] << 12);
+        mem_[kTramAddress + i] =
+            int32_t(((address[i] & TramEngine::kAddressMask) << 11) | addressFraction_[i]);
     }
-    tram_.Configure(regs + kTramAddress);
+    tram_.Configure(address);
 }
 
-void Fx8010Interpreter::Put(ChipImage& chip) {
-    uint32_t* regs = chip.registers.data();
+// Only what the block changed goes back, and only where the host has not
+// written since the pick: the host's write is the newer one.
+void Fx8010Interpreter::Put(uint32_t* registers) {
+    auto put = [&](uint32_t reg, uint32_t value) {
+        uint32_t picked = picked_[reg - kGprs];
+        if (value != picked)
+            ApsStoreWordIf(&registers[reg], picked, value);
+    };
     for (uint32_t i = 0; i < 0x100; ++i) {
-        regs[kGprs + i] = uint32_t(mem_[kGprs + i]);
-        regs[kTramData + i] = uint32_t(mem_[kTramData + i]) >> 12;
+        put(kGprs + i, uint32_t(mem_[kGprs + i]));
+        put(kTramData + i, uint32_t(mem_[kTramData + i]) >> 12);
         uint32_t address = uint32_t(mem_[kTramAddress + i]);
-        regs[kTramAddress + i] = (regs[kTramAddress + i] & ~TramEngine::kAddressMask) |
-                                 ((address >> 11) & TramEngine::kAddressMask);
+        uint32_t flags = picked_[kTramAddress + i - kGprs] & ~TramEngine::kAddressMask;
+        put(kTramAddress + i, flags | ((address >> 11) & TramEngine::kAddressMask));
         addressFraction_[i] = uint16_t(address & kFractionMask);
     }
 }

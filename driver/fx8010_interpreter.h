@@ -1,8 +1,10 @@
 // The FX8010 running its microcode: once per sample, all 512 instructions
 // over the DSP's operand space, with the TRAM engine around them. The chip's
 // registers (host view) stay the one record of GPRs, TRAM registers and
-// microcode; Run picks them up before a block of samples and puts them back
-// after it, so a host write between blocks takes effect at the next block.
+// microcode; Run picks them up before a block of samples and puts back the
+// ones the block changed after it. The host may write those registers at any
+// time, from another process: a host write takes effect at the next block,
+// and is never undone by a block that picked the register up before it.
 #pragma once
 
 #include "chip_image.h"
@@ -34,8 +36,11 @@ class Fx8010Interpreter {
     // Powers up: silence in the delay lines, the accumulator, outputs and
     // counters at zero.
     void Reset();
-    // Executes `samples` samples on the chip's registers.
-    void Run(ChipImage& chip, int samples);
+    // Executes `samples` samples on the chip's 0x800 registers, which others
+    // may read and write meanwhile; whatever they hold, the DSP stays inside
+    // its own memory.
+    void Run(uint32_t* registers, int samples);
+    void Run(ChipImage& chip, int samples) { Run(chip.registers.data(), samples); }
     // With the test signal off the effects bus inputs are silent.
     void SetTestSignal(bool on) { testSignal_ = on; }
 
@@ -60,9 +65,9 @@ class Fx8010Interpreter {
         uint32_t writeMask;
     };
 
-    void Decode(const ChipImage& chip);
-    void Pick(const ChipImage& chip);
-    void Put(ChipImage& chip);
+    void Decode(const uint32_t* registers);
+    void Pick(const uint32_t* registers);
+    void Put(uint32_t* registers);
     void RunSample();
     template <bool kCodes, bool kAccumulator> void RunMicrocode();
 
@@ -80,6 +85,8 @@ class Fx8010Interpreter {
     uint32_t codesFlags_ = 0;
     // Address bits below a whole sample, which only the DSP sees.
     std::array<uint16_t, 256> addressFraction_{};
+    // Registers 0x100-0x3FF as the block picked them up.
+    std::array<uint32_t, 0x300> picked_{};
     fx8010::Accumulator acc_ = 0;
     uint32_t noise_ = 0x9E3779B9;
     bool testSignal_ = true;

@@ -1,34 +1,37 @@
 #include "simulated_chip.h"
 
-#include "aps_request.h"
+static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 
-uint32_t SimulatedChip::PortRead(uint16_t port) {
-    if (port == APS_PORT_POINTER)
-        return pointer_;
-    if (port == APS_PORT_DATA)
-        return image_.registers[Selected()];
-    return 0;
+ApsChipPorts SimulatedChip::Ports() {
+    ApsSharedChip* chip = memory_.chip();
+    return {&chip->pointer, chip->registers, nullptr};
 }
 
-void SimulatedChip::PortWrite(uint16_t port, uint32_t value) {
-    if (port == APS_PORT_POINTER)
-        pointer_ = value & kChipPointerBits;
-    else if (port == APS_PORT_DATA)
-        image_.registers[Selected()] = value;
+ChipHandout SimulatedChip::Handout() const {
+    ChipHandout handout;
+    handout.kind = APS_CHIP_SIMULATED;
+    handout.memoryFd = memory_.fd();
+    return handout;
 }
 
 void SimulatedChip::Load(const ChipImage& image) {
-    std::lock_guard lock(mutex());
-    image_ = image;
+    std::lock_guard lock(mutex_);
+    uint32_t* registers = memory_.chip()->registers;
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        ApsStoreWord(&registers[i], image.registers[i]);
     dsp_.Reset();
 }
 
 ChipImage SimulatedChip::Snapshot() {
-    std::lock_guard lock(mutex());
-    return image_;
+    std::lock_guard lock(mutex_);
+    ChipImage image;
+    const uint32_t* registers = memory_.chip()->registers;
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        image.registers[i] = ApsLoadWord(&registers[i]);
+    return image;
 }
 
 void SimulatedChip::Run(int samples) {
-    std::lock_guard lock(mutex());
-    dsp_.Run(image_, samples);
+    std::lock_guard lock(mutex_);
+    dsp_.Run(memory_.chip()->registers, samples);
 }

@@ -1,28 +1,31 @@
-// An EMU10K1 without hardware: the pointer register and the data port over a
-// file of 0x800 32-bit registers, filled from a chip image, and a DSP that
-// runs the microcode in those registers when asked to.
+// An EMU10K1 without hardware: 0x800 32-bit registers in memory shared with
+// the client that holds the device, filled from a chip image, and a DSP that
+// runs the microcode in those registers when asked to. The client's port
+// accesses and the DSP meet in that one register file.
 #pragma once
 
 #include "chip_backend.h"
 #include "chip_image.h"
 #include "fx8010_interpreter.h"
+#include "shared_chip_memory.h"
+
+#include <mutex>
 
 class SimulatedChip : public ChipBackend {
   public:
-    uint32_t PortRead(uint16_t port) override;
-    void PortWrite(uint16_t port, uint32_t value) override;
+    ApsChipPorts Ports() override;
+    ChipHandout Handout() const override;
 
-    // Replaces every register and powers the DSP up afresh; takes the mutex itself.
+    // Replaces every register, word by word, and powers the DSP up afresh.
+    // A reader in the middle of it sees each register either old or new.
     void Load(const ChipImage& image);
-    // A copy of the registers, taken under the mutex.
+    // A copy of the registers.
     ChipImage Snapshot();
-    // Executes whole samples under the mutex, so port accesses fall between them.
+    // Executes whole samples; a reload never falls inside them.
     void Run(int samples);
 
   private:
-    uint32_t Selected() const { return ChipPointerRegister(pointer_); }
-
-    uint32_t pointer_ = 0;
-    ChipImage image_;
+    SharedChipMemory memory_;
+    std::mutex mutex_;
     Fx8010Interpreter dsp_;
 };

@@ -1,5 +1,6 @@
 #include "chip_snapshots.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -17,9 +18,11 @@ CodeHistory& CodeImages() {
 template <typename Item>
 int RefreshHistoryOrEnd(SnapshotHistory<Item>& history, const LibraryRead<Item>& read) {
     // The windows cannot show a half-read image, and the chip is gone if a
-    // read fails: stop before any further event runs.
-    if (history.Refresh(read) != 0)
+    // read fails: stop before any further event runs, saying why.
+    if (history.Refresh(read) != 0) {
+        std::fputs(kSnapshotReadFailedText, stderr);
         std::_Exit(kSnapshotReadFailed);
+    }
     return 0;
 }
 

@@ -19,7 +19,7 @@ const GprHistory& GprSnapshot();
 const CodeHistory& CodeSnapshot();
 
 // Age the history and read the chip through Zendra; return 0. A failed read
-// ends the program at once, without a message.
+// ends the program at once, with one line on standard error.
 int ReadGprSnapshot();
 int ReadCodeSnapshot();
 
@@ -30,7 +30,10 @@ int InstructionDiffers(const MicrocodeInstruction& first, const MicrocodeInstruc
 template <typename Item> using LibraryRead = std::function<int32_t(Item* destination)>;
 
 // Ages history and fills it with read; a non-zero result ends the program at
-// once (exit status kSnapshotReadFailed). Returns 0.
+// once (exit status kSnapshotReadFailed, and kSnapshotReadFailedText on
+// standard error). Returns 0.
 constexpr int kSnapshotReadFailed = 1;
+constexpr const char* kSnapshotReadFailedText =
+    "velmora: the driver service was lost; the chip cannot be read\n";
 int RefreshOrEnd(GprHistory& history, const LibraryRead<int32_t>& read);
 int RefreshOrEnd(CodeHistory& history, const LibraryRead<MicrocodeInstruction>& read);

@@ -2,7 +2,7 @@
 // same microcode read done on the chip model in-process (the floor: the
 // request checks and the port accesses without any transport).
 #include "aps_request.h"
-#include "aps_request_handler.h"
+#include "chip_ports.h"
 #include "demo_service.h"
 #include "simulated_chip.h"
 #include "zendra.h"
@@ -40,13 +40,14 @@ void BM_MicrocodeReadThroughService(benchmark::State& state) {
 }
 BENCHMARK(BM_MicrocodeReadThroughService)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-uint32_t PortOnModel(SimulatedChip& chip, uint16_t function, uint16_t port, uint32_t value) {
+uint32_t PortOnModel(const ApsChipPorts& ports, uint16_t function, uint16_t port, uint32_t value) {
     ApsIoRequest request = {function, port, value};
     uint8_t block[APS_REQUEST_SIZE];
     ApsPackRequest(&request, block);
-    return HandleApsRequest(chip, APS_IOCTL_CODE, block, sizeof block,
-                            function == APS_FN_READ_PORT ? 4 : 0)
-        .value;
+    uint8_t out[4] = {};
+    ApsCarryOutRequest(&ports, APS_IOCTL_CODE, block, sizeof block, out,
+                       function == APS_FN_READ_PORT ? 4 : 0, nullptr);
+    return ApsGet32(out);
 }
 
 void BM_MicrocodeReadOnModelInProcess(benchmark::State& state) {
@@ -55,10 +56,11 @@ void BM_MicrocodeReadOnModelInProcess(benchmark::State& state) {
     if (image.image)
         chip.Load(*image.image);
     std::vector<uint32_t> words(1024);
+    const ApsChipPorts ports = chip.Ports();
     for (auto _ : state) {
         for (uint32_t reg = 0; reg < 1024; ++reg) {
-            PortOnModel(chip, APS_FN_WRITE_PORT, APS_PORT_POINTER, (0x400 + reg) << 16);
-            words[reg] = PortOnModel(chip, APS_FN_READ_PORT, APS_PORT_DATA, 0);
+            PortOnModel(ports, APS_FN_WRITE_PORT, APS_PORT_POINTER, (0x400 + reg) << 16);
+            words[reg] = PortOnModel(ports, APS_FN_READ_PORT, APS_PORT_DATA, 0);
         }
         benchmark::DoNotOptimize(words.data());
     }

@@ -9,10 +9,6 @@ InProcessService::InProcessService(int helloTimeoutMs) : socketPath_(dir_.path()
     ApsServiceOptions options;
     options.socketPath = socketPath_;
     options.helloTimeoutMs = helloTimeoutMs;
-    options.observer = [this](const CapturedRequest& r) {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(r);
-    };
     options.log = [this](const std::string& line) {
         std::lock_guard lock(mutex_);
         log_.push_back(line);
@@ -33,16 +29,6 @@ void InProcessService::stop() {
     service_->Stop();
     thread_.join();
     service_.reset();
-}
-
-std::vector<CapturedRequest> InProcessService::requests() {
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-void InProcessService::clearRequests() {
-    std::lock_guard lock(mutex_);
-    requests_.clear();
 }
 
 std::vector<std::string> InProcessService::log() {

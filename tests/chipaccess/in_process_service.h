@@ -1,5 +1,5 @@
 // The driver service's core on a thread of the test process, listening in a
-// private XDG_RUNTIME_DIR, with every request it receives captured.
+// private XDG_RUNTIME_DIR.
 #pragma once
 
 #include "aps_service.h"
@@ -21,8 +21,6 @@ class InProcessService {
     const std::string& socketPath() const { return socketPath_; }
     const std::string& folder() const { return dir_.path(); }
 
-    std::vector<CapturedRequest> requests();
-    void clearRequests();
     std::vector<std::string> log();
     // Waits until the log has a line containing text; false after timeoutMs.
     bool waitForLog(const std::string& text, int timeoutMs = 5000);
@@ -34,7 +32,6 @@ class InProcessService {
     std::string socketPath_;
     SimulatedChip chip_;
     std::mutex mutex_;
-    std::vector<CapturedRequest> requests_;
     std::vector<std::string> log_;
     std::unique_ptr<ApsService> service_;
     std::thread thread_;

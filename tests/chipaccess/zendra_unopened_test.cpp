@@ -2,6 +2,7 @@
 // matters when the binary runs them in one process: the first needs a
 // process in which ifInitApsIo was never called.
 #include "in_process_service.h"
+#include "request_recorder.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
 
@@ -11,7 +12,8 @@
 
 namespace {
 
-void ExpectEveryExportRefuses(InProcessService& service) {
+void ExpectEveryExportRefuses() {
+    RequestRecorder recorder;
     int32_t value = 42;
     int32_t values[3] = {42, 42, 42};
     MicrocodeInstruction instr{1, 2, 3, 4, 5};
@@ -24,12 +26,12 @@ void ExpectEveryExportRefuses(InProcessService& service) {
     EXPECT_EQ(value, 42);
     EXPECT_EQ(values[2], 42);
     EXPECT_EQ(instr.R, 5);
-    EXPECT_TRUE(service.requests().empty());
+    EXPECT_TRUE(recorder.requests().empty());
 }
 
 TEST(ZendraUnopened, ExportsBeforeTheOpenReturnOneAndSendNothing) {
     InProcessService service;
-    ExpectEveryExportRefuses(service);
+    ExpectEveryExportRefuses();
 }
 
 TEST(ZendraUnopened, FailedOpenLeavesEveryExportInert) {
@@ -38,7 +40,7 @@ TEST(ZendraUnopened, FailedOpenLeavesEveryExportInert) {
     EXPECT_EQ(ifInitApsIo(), 1);
     // A service that appears later is not reached through the failed handle.
     InProcessService service;
-    ExpectEveryExportRefuses(service);
+    ExpectEveryExportRefuses();
 }
 
 } // namespace

@@ -45,6 +45,52 @@ TEST(DspService, TheLibrarySeesRegistersChangeBetweenReads) {
     EXPECT_EQ(codeFirst[36].R, 0x11A) << "the patch's code is there";
 }
 
+// The DSP and the library meet in one register file: every read is a value
+// the chip held (whole words, host view, flags kept), and a host write lands
+// in the chip the DSP runs, not undone by the block that was running.
+TEST(DspService, ReadsSeeOnlyHeldValuesAndWritesReachTheRunningDsp) {
+    InProcessService service;
+    ChipImage image;
+    auto instr = [&](int i, uint32_t op, uint32_t r, uint32_t a, uint32_t x, uint32_t y) {
+        image.registers[0x400 + 2 * i] = (x << 10) | y;
+        image.registers[0x401 + 2 * i] = (op << 20) | (r << 10) | a;
+    };
+    const uint32_t kAcc3 = 6, kZero = 0x40, kOne = 0x41;
+    instr(0, kAcc3, 0x100, 0x100, kOne, kZero);  // a counter
+    instr(1, kAcc3, 0x300, 0x300, 0x102, kZero); // a moving write address
+    instr(2, kAcc3, 0x200, 0x100, kZero, kZero); // the counter into a delay line
+    instr(3, kAcc3, 0x104, 0x103, kZero, kZero); // a copy of a host-set control
+    for (int i = 4; i < 512; ++i)
+        instr(i, kAcc3, kZero, kZero, kZero, kZero);
+    image.registers[0x102] = 0x800; // one sample in the DSP's view of an address
+    image.registers[0x300] = 0x00200000;
+    service.chip().Load(image);
+    DspRunner runner(service.chip());
+    ASSERT_EQ(ifInitApsIo(), 0);
+
+    uint32_t lastCount = 0;
+    for (int round = 0; round < 2000; ++round) {
+        int32_t v[3] = {};
+        ASSERT_EQ(ifGPRMemoryRead(0x100, &v[0]), 0);
+        ASSERT_EQ(ifGPRMemoryRead(0x300, &v[1]), 0);
+        ASSERT_EQ(ifGPRMemoryRead(0x200, &v[2]), 0);
+        ASSERT_GE(uint32_t(v[0]), lastCount) << "the counter went back";
+        lastCount = uint32_t(v[0]);
+        ASSERT_EQ(uint32_t(v[1]) & ~0xFFFFFu, 0x00200000u) << "the write flag alone, always";
+        ASSERT_LT(uint32_t(v[2]), 1u << 20) << "a data register holds a 20-bit sample";
+    }
+    EXPECT_GT(lastCount, 0u);
+
+    int32_t control = 1234;
+    ASSERT_EQ(ifGPRMemoryWrite(0x103, &control), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int32_t copied = 0;
+    ASSERT_EQ(ifGPRMemoryRead(0x103, &control), 0);
+    ASSERT_EQ(ifGPRMemoryRead(0x104, &copied), 0);
+    EXPECT_EQ(control, 1234) << "the running block did not put back the old value";
+    EXPECT_EQ(copied, 1234) << "the DSP ran with the host's write";
+}
+
 struct Outcome {
     int status = -1;
     std::string output;

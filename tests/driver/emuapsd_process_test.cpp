@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -78,6 +79,36 @@ TEST(Emuapsd, SighupReloadsTheImageAndKeepsTheChipWhenTheNewOneIsBad) {
     ASSERT_TRUE(service.waitForLog("keeping the current chip"));
     EXPECT_TRUE(service.waitForLog("line 2: bad value 'oops'"));
     EXPECT_EQ(ReadGpr(0x100), 2);
+}
+
+// The library never shows a chip that is not there: once the service is gone
+// every export says so and leaves the caller's values alone, and a service
+// started again is simply the device at the next call.
+TEST(Emuapsd, AKilledServiceFailsEveryExportAndARestartedOneIsFoundAgain) {
+    TempDir dir;
+    std::string one = dir.write("one.chip", Image(1));
+    std::string two = dir.write("two.chip", Image(2));
+    auto service = std::make_unique<ServiceProcess>(dir.path(), one);
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    ASSERT_EQ(ifInitApsIo(), 0);
+    EXPECT_EQ(ReadGpr(0x100), 1);
+
+    service->crash();
+    int32_t value = 42;
+    int32_t values[2] = {42, 42};
+    MicrocodeInstruction instr{1, 2, 3, 4, 5};
+    EXPECT_EQ(ifGPRMemoryRead(0x100, &value), 1);
+    EXPECT_EQ(ifGPRMemoryReadAll(0x100, 2, values), 1);
+    EXPECT_EQ(ifGPRMemoryWrite(0x100, &value), 1);
+    EXPECT_EQ(ifInstrMemoryRead(0, &instr), 1);
+    EXPECT_EQ(ifInstrMemoryReadAll(1, &instr), 1);
+    EXPECT_EQ(ifInstrMemoryWrite(0, &instr), 1);
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(values[1], 42);
+    EXPECT_EQ(instr.R, 5);
+
+    service = std::make_unique<ServiceProcess>(dir.path(), two);
+    EXPECT_EQ(ReadGpr(0x100), 2) << "the same open reaches the new service's chip";
 }
 
 TEST(Emuapsd, SigtermRemovesTheSocketAndEndsWell) {

@@ -3,8 +3,8 @@
 // files read as 0 past their end, writes fail and leave the files alone, and
 // emuapsd --card refuses a card it cannot read.
 #include "aps_request.h"
-#include "aps_request_handler.h"
 #include "aps_service.h"
+#include "chip_ports.h"
 #include "proc_chip.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
@@ -48,7 +48,7 @@ std::vector<uint32_t> Marks(uint32_t first, uint32_t count) {
 
 // A card folder with all four files at the sizes the sound driver gives them.
 void WriteCard(const TempDir& dir) {
-    for (const ProcRegisterFile& file : kProcRegisterFiles)
+    for (const ApsCardFile& file : ApsCardFiles)
         dir.write(file.name, Words(Marks(file.first, file.count)));
 }
 
@@ -153,9 +153,12 @@ TEST(ProcChip, ShortFilesReadAsZeroPastTheirEndAndLongOnesStopAtTheirRange) {
     std::unique_ptr<ProcChip> chip = ProcChip::Open(card.path(), &error);
     ASSERT_TRUE(chip) << error;
 
+    ApsChipPorts ports = chip->Ports();
     auto read = [&](uint32_t reg) {
-        chip->PortWrite(APS_PORT_POINTER, reg << 16);
-        return chip->PortRead(APS_PORT_DATA);
+        uint32_t value = 0xBAD;
+        EXPECT_TRUE(ApsChipPortWrite(&ports, APS_PORT_POINTER, reg << 16));
+        EXPECT_TRUE(ApsChipPortRead(&ports, APS_PORT_DATA, &value));
+        return value;
     };
     EXPECT_EQ(read(0x100), 0x11111111u);
     EXPECT_EQ(read(0x101), 0x22222222u);
@@ -179,28 +182,36 @@ TEST(ProcChip, WritesFailAndLeaveTheFilesAlone) {
     std::unique_ptr<ProcChip> chip = ProcChip::Open(card.path(), &error);
     ASSERT_TRUE(chip) << error;
 
-    auto send = [&](uint16_t function, uint16_t port, uint32_t value) {
+    ApsChipPorts ports = chip->Ports();
+    auto send = [&](uint16_t function, uint16_t port, uint32_t value, uint32_t* out) {
         ApsIoRequest request = {function, port, value};
         uint8_t block[APS_REQUEST_SIZE];
         ApsPackRequest(&request, block);
-        return HandleApsRequest(*chip, APS_IOCTL_CODE, block, sizeof block, 4);
+        uint8_t reply[4] = {};
+        bool ok = ApsCarryOutRequest(&ports, APS_IOCTL_CODE, block, sizeof block, reply,
+                                     sizeof reply, nullptr);
+        if (out)
+            *out = ApsGet32(reply);
+        return ok;
     };
-    EXPECT_TRUE(send(APS_FN_WRITE_PORT, APS_PORT_POINTER, 0x01000000).ok)
+    uint32_t read = 0;
+    EXPECT_TRUE(send(APS_FN_WRITE_PORT, APS_PORT_POINTER, 0x01000000, nullptr))
         << "the pointer selects a register";
-    EXPECT_EQ(send(APS_FN_READ_PORT, APS_PORT_POINTER, 0).value, 0x01000000u);
-    EXPECT_FALSE(send(APS_FN_WRITE_PORT, APS_PORT_DATA, 0xDEADBEEF).ok);
-    ApsReply data = send(APS_FN_READ_PORT, APS_PORT_DATA, 0);
-    EXPECT_TRUE(data.ok);
-    EXPECT_EQ(data.value, Mark(0x100));
+    EXPECT_TRUE(send(APS_FN_READ_PORT, APS_PORT_POINTER, 0, &read));
+    EXPECT_EQ(read, 0x01000000u);
+    EXPECT_FALSE(send(APS_FN_WRITE_PORT, APS_PORT_DATA, 0xDEADBEEF, nullptr));
+    EXPECT_TRUE(send(APS_FN_READ_PORT, APS_PORT_DATA, 0, &read));
+    EXPECT_EQ(read, Mark(0x100));
 
-    // Through the library: whole registers, bit fields and instructions.
+    // Through the library: whole registers, bit fields and instructions all
+    // fail, and say so.
     ServedCard served(card.path());
     ASSERT_EQ(ifInitApsIo(), 0);
     int32_t value = 0x7777;
-    EXPECT_EQ(ifGPRMemoryWrite(0x100, &value), 0) << "the library does not look at the outcome";
-    EXPECT_EQ(ifGPRMemoryWrite(0x04080100, &value), 0);
+    EXPECT_EQ(ifGPRMemoryWrite(0x100, &value), 1);
+    EXPECT_EQ(ifGPRMemoryWrite(0x04080100, &value), 1);
     MicrocodeInstruction instr = {6, 0x40, 0x40, 0x40, 0x40};
-    EXPECT_EQ(ifInstrMemoryWrite(0, &instr), 0);
+    EXPECT_EQ(ifInstrMemoryWrite(0, &instr), 1);
     EXPECT_EQ(ReadFile(card.path() + "/fx8010_gpr"), before);
     EXPECT_EQ(ReadFile(card.path() + "/fx8010_code"), Words(Marks(0x400, 0x400)));
     ASSERT_EQ(ifGPRMemoryRead(0x100, &value), 0);

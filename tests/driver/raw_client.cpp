@@ -47,7 +47,7 @@ RawWelcome RawReceiveWelcome(int fd, int timeoutMs) {
     if (poll(&p, 1, timeoutMs) != 1)
         return out;
     iovec iov = {&out.welcome, sizeof out.welcome};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * APS_WELCOME_MAX_FDS)];
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
@@ -57,7 +57,11 @@ RawWelcome RawReceiveWelcome(int fd, int timeoutMs) {
     out.received = n == ssize_t(sizeof out.welcome);
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS)
-            std::memcpy(&out.slotFd, CMSG_DATA(c), sizeof(int));
+            for (std::size_t k = 0; k < (c->cmsg_len - CMSG_LEN(0)) / sizeof(int); ++k) {
+                int one;
+                std::memcpy(&one, CMSG_DATA(c) + k * sizeof(int), sizeof one);
+                out.fds.push_back(one);
+            }
     return out;
 }
 
@@ -67,43 +71,18 @@ RawSession::RawSession(const std::string& path) {
     if (fd_ < 0 || !RawSend(fd_, &hello, sizeof hello))
         return;
     RawWelcome w = RawReceiveWelcome(fd_, 5000);
-    if (!w.received || w.slotFd < 0)
-        return;
-    void* p = mmap(nullptr, APS_SLOT_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, w.slotFd, 0);
-    close(w.slotFd);
-    if (p != MAP_FAILED) {
-        slot_ = static_cast<ApsSlot*>(p);
-        seq_ = ApsLoad(&slot_->reply_seq);
-    }
+    void* p = MAP_FAILED;
+    if (w.received && w.welcome.status == APS_WELCOME_OK && !w.fds.empty())
+        p = mmap(nullptr, APS_SHARED_CHIP_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, w.fds[0], 0);
+    for (int one : w.fds)
+        close(one);
+    if (p != MAP_FAILED)
+        chip_ = static_cast<ApsSharedChip*>(p);
 }
 
 RawSession::~RawSession() {
-    if (slot_)
-        munmap(slot_, APS_SLOT_SIZE);
+    if (chip_)
+        munmap(chip_, APS_SHARED_CHIP_SIZE);
     if (fd_ >= 0)
         close(fd_);
-}
-
-void RawSession::publish(uint32_t code, const void* input, uint32_t inputSize,
-                         uint32_t outputSize) {
-    slot_->code = code;
-    slot_->in_size = inputSize;
-    slot_->out_size = outputSize;
-    std::memcpy(slot_->input, input, std::min<uint32_t>(inputSize, APS_SLOT_INPUT_MAX));
-    ApsStore(&slot_->request_seq, ++seq_);
-    ApsFutexWake(&slot_->request_seq);
-}
-
-bool RawSession::request(uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize,
-                         uint32_t& status, uint32_t& output, int timeoutMs) {
-    publish(code, input, inputSize, outputSize);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (ApsLoad(&slot_->reply_seq) != seq_) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-    status = slot_->status;
-    output = slot_->output;
-    return true;
 }

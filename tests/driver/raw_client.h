@@ -3,9 +3,12 @@
 #pragma once
 
 #include "aps_channel.h"
+#include "aps_shared_chip.h"
+#include "chip_ports.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Connects to the socket; -1 when nobody listens.
 int RawConnect(const std::string& path);
@@ -17,12 +20,13 @@ bool RawSeesHangUp(int fd, int timeoutMs);
 struct RawWelcome {
     bool received = false;
     ApsWelcome welcome{};
-    int slotFd = -1;
+    std::vector<int> fds; // the chip's memory first
 };
-// Reads the service's answer to a hello (with its slot fd, if any).
+// Reads the service's answer to a hello, with the descriptors it hands over.
 RawWelcome RawReceiveWelcome(int fd, int timeoutMs);
 
-// A connection that went through the handshake and mapped its slot.
+// A connection that went through the handshake and mapped the shared chip:
+// it holds the device until it goes.
 class RawSession {
   public:
     explicit RawSession(const std::string& path);
@@ -30,18 +34,13 @@ class RawSession {
     RawSession(const RawSession&) = delete;
     RawSession& operator=(const RawSession&) = delete;
 
-    bool ok() const { return slot_ != nullptr; }
+    bool ok() const { return chip_ != nullptr; }
     int fd() const { return fd_; }
-    ApsSlot* slot() { return slot_; }
-
-    // One request through the slot; false when no answer came in timeoutMs.
-    bool request(uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize,
-                 uint32_t& status, uint32_t& output, int timeoutMs = 5000);
-    // Publishes a request without waiting for it.
-    void publish(uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize);
+    ApsSharedChip* chip() { return chip_; }
+    // The simulated chip's ports over the mapping.
+    ApsChipPorts ports() { return {&chip_->pointer, chip_->registers, nullptr}; }
 
   private:
     int fd_ = -1;
-    ApsSlot* slot_ = nullptr;
-    uint32_t seq_ = 0;
+    ApsSharedChip* chip_ = nullptr;
 };

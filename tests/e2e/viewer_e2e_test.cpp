@@ -5,7 +5,9 @@
 #include "x_display.h"
 
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -65,4 +67,28 @@ TEST(ViewerEndToEnd, WithTheServiceTheMainBarAndFirstTwoWindowsAppear) {
     for (const std::string& w : x.VisibleWindowsOf(viewer.pid))
         EXPECT_FALSE(x.Title(w).empty()) << "an untitled window is still up";
     EXPECT_EQ(WaitExit(viewer.pid, 0), -1) << "the viewer ended";
+}
+
+// A service that dies under a running viewer is not papered over with zeros:
+// the next update ends the viewer, saying why.
+TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) {
+    XDisplay x;
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+    TempDir runtime;
+    ServiceProcess service(runtime.path(), kBin + "/images/demo.chip");
+    const std::string errors = runtime.path() + "/velmora.err";
+    Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime), errors)};
+    ASSERT_GT(viewer.pid, 0);
+    const std::string microcode = x.WaitForWindow("^Microcode Memory$", 30000);
+    ASSERT_FALSE(microcode.empty());
+
+    service.crash();
+    x.Key(microcode, "F5");
+    EXPECT_EQ(WaitExit(viewer.pid, 15000), 1);
+    viewer.pid = -1;
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("velmora: the driver service was lost"), std::string::npos)
+        << text.str();
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
 #include <sstream>
@@ -66,8 +67,17 @@ bool Accepts(const std::string& socketPath) {
 
 } // namespace
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    return SpawnWith(argv, env, nullptr);
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& stderrPath) {
+    if (stderrPath.empty())
+        return SpawnWith(argv, env, nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = SpawnWith(argv, env, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 
 int WaitExit(pid_t pid, int timeoutMs) {

@@ -30,8 +30,10 @@ class XDisplay {
     pid_t pid_ = -1;
 };
 
-// Runs a program with extra environment variables, without waiting.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+// Runs a program with extra environment variables, without waiting; its
+// standard error goes to stderrPath when one is given.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& stderrPath = "");
 // Waits up to timeoutMs for the child to end; returns its exit code, or -1.
 int WaitExit(pid_t pid, int timeoutMs);
 // Output of a command run to its end (standard output only).

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -20,9 +21,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool IsSocket(const std::string& path) {
+// Which socket file is at path (inode and change time; an inode number alone
+// is reused at once), or 0 when there is none.
+std::pair<ino_t, int64_t> SocketAt(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+    if (stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
+        return {0, 0};
+    return {st.st_ino, int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
 } // namespace
@@ -31,6 +36,8 @@ ServiceProcess::ServiceProcess(const std::string& runtimeDir, const std::string&
                                const std::string& logPath)
     : socketPath_(runtimeDir + "/emuaps.vxd"), logPath_(logPath) {
     std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
+    // A service that crashed left its socket behind; the new one replaces it.
+    const auto stale = SocketAt(socketPath_);
     // Everything the child needs is built before fork: it only calls exec.
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -67,7 +74,8 @@ ServiceProcess::ServiceProcess(const std::string& runtimeDir, const std::string&
 
     // The service names its socket only once it listens.
     auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!IsSocket(socketPath_)) {
+    for (auto at = SocketAt(socketPath_); at.first == 0 || at == stale;
+         at = SocketAt(socketPath_)) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
@@ -120,4 +128,13 @@ int ServiceProcess::stop() {
     }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ServiceProcess::crash() {
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
 }

@@ -26,6 +26,8 @@ class ServiceProcess {
     bool waitForLog(const std::string& text, int timeoutMs = 10000) const;
     // SIGTERM, then waits; returns the exit status (or -1 when killed).
     int stop();
+    // SIGKILL, as a crash would end it: its socket file stays behind.
+    void crash();
 
   private:
     pid_t pid_ = -1;

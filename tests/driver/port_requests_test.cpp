@@ -1,14 +1,31 @@
-// The checks the service makes on each request, and the simulated chip's
-// pointer and data ports behind them.
+// The checks made on each device request wherever it is carried out, and the
+// simulated chip's pointer and data ports behind them.
 #include "aps_request.h"
-#include "aps_request_handler.h"
+#include "chip_ports.h"
 #include "simulated_chip.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 
 namespace {
+
+struct Reply {
+    bool ok = false;
+    uint32_t value = 0;
+    uint32_t bytesReturned = 0;
+};
+
+Reply CarryOut(ChipBackend& chip, uint32_t code, const uint8_t* in, uint32_t size, uint32_t out) {
+    ApsChipPorts ports = chip.Ports();
+    uint8_t buffer[64] = {};
+    Reply r;
+    r.ok = ApsCarryOutRequest(&ports, code, in, size, out ? buffer : nullptr, out,
+                              &r.bytesReturned) != 0;
+    std::memcpy(&r.value, buffer, sizeof r.value);
+    return r;
+}
 
 using Block = std::array<uint8_t, APS_REQUEST_SIZE>;
 
@@ -27,24 +44,24 @@ class RequestHandler : public ::testing::Test {
             image.registers[i] = 0x10000u + i;
         chip.Load(image);
     }
-    ApsReply Send(const Block& b, uint32_t out = 4, uint32_t code = APS_IOCTL_CODE,
-                  uint32_t size = APS_REQUEST_SIZE) {
-        return HandleApsRequest(chip, code, b.data(), size, out);
+    Reply Send(const Block& b, uint32_t out = 4, uint32_t code = APS_IOCTL_CODE,
+               uint32_t size = APS_REQUEST_SIZE) {
+        return CarryOut(chip, code, b.data(), size, out);
     }
     SimulatedChip chip;
 };
 
 TEST_F(RequestHandler, PointerSelectsTheRegisterAndReadsBackMasked) {
     EXPECT_TRUE(Send(Pack(APS_FN_WRITE_PORT, APS_PORT_POINTER, 0xF9FFFFFF), 0).ok);
-    ApsReply pointer = Send(Pack(APS_FN_READ_PORT, APS_PORT_POINTER, 0));
+    Reply pointer = Send(Pack(APS_FN_READ_PORT, APS_PORT_POINTER, 0));
     EXPECT_TRUE(pointer.ok);
     EXPECT_EQ(pointer.value, 0x01FF003Fu) << "register bits 16-26 and channel bits 0-5";
     EXPECT_EQ(pointer.bytesReturned, 4u);
-    ApsReply data = Send(Pack(APS_FN_READ_PORT, APS_PORT_DATA, 0));
+    Reply data = Send(Pack(APS_FN_READ_PORT, APS_PORT_DATA, 0));
     EXPECT_EQ(data.value, 0x10000u + 0x1FF);
 
     EXPECT_TRUE(Send(Pack(APS_FN_WRITE_PORT, APS_PORT_POINTER, 0x07FF0000), 0).ok);
-    ApsReply write = Send(Pack(APS_FN_WRITE_PORT, APS_PORT_DATA, 0xCAFEF00D), 0);
+    Reply write = Send(Pack(APS_FN_WRITE_PORT, APS_PORT_DATA, 0xCAFEF00D), 0);
     EXPECT_TRUE(write.ok);
     EXPECT_EQ(write.bytesReturned, 0u);
     EXPECT_EQ(chip.Snapshot().registers[0x7FF], 0xCAFEF00Du);
@@ -78,7 +95,7 @@ TEST_F(RequestHandler, MalformedRequestsFailAndLeaveTheChipAlone) {
         {"read into 3 bytes", Pack(APS_FN_READ_PORT, APS_PORT_DATA, 0), APS_IOCTL_CODE, 22, 3},
     };
     for (const Case& c : cases) {
-        ApsReply reply = HandleApsRequest(chip, c.code, c.block.data(), c.size, c.out);
+        Reply reply = CarryOut(chip, c.code, c.block.data(), c.size, c.out);
         EXPECT_FALSE(reply.ok) << c.what;
         EXPECT_EQ(reply.bytesReturned, 0u) << c.what;
     }
