@@ -1,21 +1,75 @@
-// Port requests through the library and the real emuapsd process, beside the
-// same microcode read done on the chip model in-process (the floor: the
-// request checks and the port accesses without any transport).
+// Whole reads through the library and the real emuapsd process, running the
+// demo patch: the microcode (2,048 port requests) and the register window's
+// image (1,024), on a quiet machine and with two CPU-bound processes beside
+// them, each call timed. The floor is the same microcode read on the chip
+// model in-process: the request checks and the port accesses alone.
 #include "aps_request.h"
+#include "busy_machine.h"
 #include "chip_ports.h"
 #include "demo_service.h"
+#include "latency.h"
 #include "simulated_chip.h"
 #include "zendra.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
 #include <vector>
 
 namespace {
 
-const std::string kDemo = std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip";
+using Clock = std::chrono::steady_clock;
+
+bool gServiceReady = false;
+
+// Times each call of read; with busy, two busy loops run meanwhile.
+template <typename Read> void TimedReads(benchmark::State& state, bool busy, Read read) {
+    if (!gServiceReady) {
+        state.SkipWithError("emuapsd could not be started");
+        return;
+    }
+    std::unique_ptr<BusyMachine> load;
+    if (busy)
+        load = std::make_unique<BusyMachine>(2);
+    Latencies latencies;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (read() != 0) {
+            state.SkipWithError("a read failed");
+            return;
+        }
+        const auto took = Clock::now() - start;
+        state.SetIterationTime(std::chrono::duration<double>(took).count());
+        latencies.add(took);
+    }
+    latencies.report(state);
+}
+
+void BM_MicrocodeRead(benchmark::State& state) {
+    std::vector<MicrocodeInstruction> code(512);
+    TimedReads(state, state.range(0) != 0, [&] { return ifInstrMemoryReadAll(512, code.data()); });
+    state.counters["requests"] = benchmark::Counter(2048, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_MicrocodeRead)
+    ->ArgName("busy")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RegisterWindowRead(benchmark::State& state) {
+    std::vector<int32_t> values(512);
+    TimedReads(state, state.range(0) != 0,
+               [&] { return ifGPRMemoryReadAll(0x100, 512, values.data()); });
+}
+BENCHMARK(BM_RegisterWindowRead)
+    ->ArgName("busy")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RegisterReadThroughService(benchmark::State& state) {
     int32_t value = 0;
@@ -23,22 +77,8 @@ void BM_RegisterReadThroughService(benchmark::State& state) {
         ifGPRMemoryRead(0x100, &value);
         benchmark::DoNotOptimize(value);
     }
-    // Two port requests per register read.
-    state.counters["requests"] =
-        benchmark::Counter(2, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_RegisterReadThroughService)->UseRealTime()->Unit(benchmark::kMicrosecond);
-
-void BM_MicrocodeReadThroughService(benchmark::State& state) {
-    std::vector<MicrocodeInstruction> code(512);
-    for (auto _ : state) {
-        ifInstrMemoryReadAll(512, code.data());
-        benchmark::DoNotOptimize(code.data());
-    }
-    state.counters["requests"] =
-        benchmark::Counter(2048, benchmark::Counter::kIsIterationInvariantRate);
-}
-BENCHMARK(BM_MicrocodeReadThroughService)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 uint32_t PortOnModel(const ApsChipPorts& ports, uint16_t function, uint16_t port, uint32_t value) {
     ApsIoRequest request = {function, port, value};
@@ -52,7 +92,8 @@ uint32_t PortOnModel(const ApsChipPorts& ports, uint16_t function, uint16_t port
 
 void BM_MicrocodeReadOnModelInProcess(benchmark::State& state) {
     SimulatedChip chip;
-    ChipImageResult image = LoadChipImageFile(kDemo);
+    ChipImageResult image =
+        LoadChipImageFile(std::string(VELMORA_PROGRAM_DIR) + "/images/demo.chip");
     if (image.image)
         chip.Load(*image.image);
     std::vector<uint32_t> words(1024);
@@ -71,8 +112,9 @@ BENCHMARK(BM_MicrocodeReadOnModelInProcess)->UseRealTime()->Unit(benchmark::kMil
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    DemoService service;
-    if (!service.ready())
+    DemoService service(true);
+    gServiceReady = service.ready();
+    if (!gServiceReady)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -10,8 +10,9 @@
 class DemoService {
   public:
     // Never throws: a service that does not start leaves ready() false, and
-    // the benchmarks that need it skip with an error.
-    DemoService();
+    // the benchmarks that need it skip with an error. A running service
+    // executes the demo patch in real time, as `make run` starts it.
+    explicit DemoService(bool running = false);
     bool ready() const { return ready_; }
 
   private:

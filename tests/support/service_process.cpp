@@ -33,7 +33,8 @@ std::pair<ino_t, int64_t> SocketAt(const std::string& path) {
 } // namespace
 
 ServiceProcess::ServiceProcess(const std::string& runtimeDir, const std::string& imagePath,
-                               const std::string& logPath)
+                               const std::string& logPath,
+                               const std::vector<std::string>& extraArgs)
     : socketPath_(runtimeDir + "/emuaps.vxd"), logPath_(logPath) {
     std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
     // A service that crashed left its socket behind; the new one replaces it.
@@ -49,6 +50,7 @@ ServiceProcess::ServiceProcess(const std::string& runtimeDir, const std::string&
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = {program, "--image", imagePath};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());

@@ -5,14 +5,16 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 class ServiceProcess {
   public:
-    // Starts VELMORA_PROGRAM_DIR/emuapsd --image imagePath and waits until its
-    // socket accepts. An empty logPath leaves standard error alone. Throws
-    // std::runtime_error when the service exits or its socket does not appear.
+    // Starts VELMORA_PROGRAM_DIR/emuapsd --image imagePath [extraArgs] and
+    // waits until its socket accepts. An empty logPath leaves standard error
+    // alone. Throws std::runtime_error when the service exits or its socket
+    // does not appear.
     ServiceProcess(const std::string& runtimeDir, const std::string& imagePath,
-                   const std::string& logPath = "");
+                   const std::string& logPath = "", const std::vector<std::string>& extraArgs = {});
     ~ServiceProcess();
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
