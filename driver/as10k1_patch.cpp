@@ -1,9 +1,9 @@
 #include "as10k1_patch.h"
 
+#include "checked_file.h"
+
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -241,14 +241,9 @@ As10k1PatchResult ParseAs10k1Patch(std::string_view bytes) {
 }
 
 As10k1PatchResult LoadAs10k1PatchFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    if (in)
-        content << in.rdbuf();
-    if (!in || in.bad()) {
-        As10k1PatchResult result;
-        result.error = "cannot read " + path;
-        return result;
-    }
-    return ParseAs10k1Patch(content.str());
+    As10k1PatchResult result;
+    std::optional<std::string> bytes = ReadCheckedFile(path, kMaxAs10k1PatchBytes, &result.error);
+    if (bytes)
+        result = ParseAs10k1Patch(*bytes);
+    return result;
 }

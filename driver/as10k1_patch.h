@@ -63,4 +63,10 @@ struct As10k1PatchResult {
 // register is declared once, every operand the code uses is declared, every
 // tap lies inside its block, instruction words have no bits outside their fields.
 As10k1PatchResult ParseAs10k1Patch(std::string_view bytes);
+
+// The largest patch the format can describe (255 of every list, 65,535
+// instructions) stays below this.
+constexpr uint64_t kMaxAs10k1PatchBytes = 2 << 20;
+// Reads and parses a patch file. A file that is not a regular file or is
+// longer than kMaxAs10k1PatchBytes is refused before it is read.
 As10k1PatchResult LoadAs10k1PatchFile(const std::string& path);

@@ -15,6 +15,9 @@ constexpr int kMicrocodeSize = 512;
 // The first line of the text form: the format's name and its version.
 constexpr std::string_view kChipImageFormat = "emuaps-chip-image";
 constexpr std::string_view kChipImageHeader = "emuaps-chip-image 1";
+// A chip image file is at most this long: the dump is 8,192 bytes, and a text
+// form that sets every register, with comments, stays far below it.
+constexpr uint64_t kMaxChipImageBytes = 1 << 20;
 
 struct ChipImage {
     std::array<uint32_t, kChipRegisterCount> registers{};
@@ -22,13 +25,14 @@ struct ChipImage {
 };
 
 // A parse either yields an image or says what is wrong; line is 1-based and
-// 0 when the fault is not on one line.
+// 0 when the fault is not on one line; path is the file's, when one was read.
 struct ChipImageResult {
     std::optional<ChipImage> image;
+    std::string path;
     int line = 0;
     std::string error;
 
-    // "line N: message", or just the message.
+    // "path: line N: message", without the parts that are not known.
     std::string describe() const;
 };
 
@@ -40,5 +44,6 @@ ChipImageResult ParseChipImage(std::string_view bytes);
 std::string FormatChipImageText(const ChipImage& image);
 std::string DumpChipImage(const ChipImage& image);
 
-// Reads and parses a file; a file that cannot be read is an error too.
+// Reads and parses a file; a file that cannot be read, is not a regular file
+// or is longer than kMaxChipImageBytes is refused before it is read.
 ChipImageResult LoadChipImageFile(const std::string& path);

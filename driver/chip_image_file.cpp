@@ -1,12 +1,12 @@
 #include "chip_image.h"
 
-#include <fstream>
-#include <sstream>
+#include "checked_file.h"
 
 std::string ChipImageResult::describe() const {
+    std::string text = path.empty() ? "" : path + ": ";
     if (line > 0)
-        return "line " + std::to_string(line) + ": " + error;
-    return error;
+        text += "line " + std::to_string(line) + ": ";
+    return text + error;
 }
 
 ChipImageResult ParseChipImage(std::string_view bytes) {
@@ -22,17 +22,10 @@ ChipImageResult ParseChipImage(std::string_view bytes) {
 }
 
 ChipImageResult LoadChipImageFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     ChipImageResult result;
-    if (!in) {
-        result.error = "cannot read " + path;
-        return result;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        result.error = "cannot read " + path;
-        return result;
-    }
-    return ParseChipImage(content.str());
+    std::optional<std::string> bytes = ReadCheckedFile(path, kMaxChipImageBytes, &result.error);
+    if (bytes)
+        result = ParseChipImage(*bytes);
+    result.path = path;
+    return result;
 }

@@ -80,6 +80,14 @@ class TextParser {
     explicit TextParser(std::string_view text) : text_(text) {}
 
     ChipImageResult run() {
+        // A file cut short loses the end of its last line, and that could be
+        // half a number: so the last line must end with its line end.
+        if (!text_.empty() && text_.back() != '\n') {
+            line_ = int(std::count(text_.begin(), text_.end(), '\n')) + 1;
+            fail("the file ends inside this line: it was cut short (the last line of a chip "
+                 "image ends with a line end)");
+            return result_;
+        }
         std::size_t pos = 0;
         while (pos <= text_.size() && !failed()) {
             std::size_t end = text_.find('\n', pos);

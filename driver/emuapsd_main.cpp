@@ -4,6 +4,7 @@
 // driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
 #include "chip_image.h"
+#include "chip_load.h"
 #include "dsp_runner.h"
 #include "patch_placement.h"
 #include "proc_chip.h"
@@ -21,6 +22,8 @@
 #include <thread>
 
 namespace {
+
+const int kLoadDone = SIGUSR1;
 
 void Say(const std::string& text) {
     std::cerr << "emuapsd: " << text << std::endl;
@@ -91,25 +94,37 @@ int Serve(int argc, char** argv) {
         return Usage();
 
     // Signals are taken by sigwait on this thread; the others never see them.
+    // SIGUSR1 says that a load running on its own thread is done.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGHUP);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
+    sigaddset(&signals, kLoadDone);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     SimulatedChip chip;
-    std::string placed;
+    auto startLoad = [&] {
+        return std::make_unique<ChipLoad>(
+            [imagePath, patchPath](std::string* summary) {
+                return LoadChipWithPatch(imagePath, patchPath, summary);
+            },
+            kLoadDone);
+    };
     if (!imagePath.empty() || !patchPath.empty()) {
-        ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, &placed);
-        if (!loaded.image) {
-            Say(loaded.describe());
+        std::unique_ptr<ChipLoad> load = startLoad();
+        if (AwaitLoad(*load, signals) == LoadWait::Stop) {
+            Say("stopped while loading the chip");
+            std::_Exit(1); // the load is abandoned where it stands
+        }
+        if (!load->result().image) {
+            Say(load->result().describe());
             return 1;
         }
-        chip.Load(*loaded.image);
-        if (!placed.empty())
-            Say(placed);
+        chip.Load(*load->result().image);
+        if (!load->summary().empty())
+            Say(load->summary());
     }
     std::optional<DspRunner> dsp;
     if (run)
@@ -140,40 +155,60 @@ int Serve(int argc, char** argv) {
     ApsServiceOptions options;
     options.socketPath = path;
     options.log = Say;
-    ApsService service(served, options);
-    if (std::string error = service.Listen(); !error.empty()) {
+    auto service = std::make_unique<ApsService>(served, options);
+    if (std::string error = service->Listen(); !error.empty()) {
         Say(error);
         return 1;
     }
     Say(std::string("listening at ") + path);
-    std::thread serving([&service] { service.Run(); });
+    std::thread serving([&service] { service->Run(); });
 
+    // A reload runs on its own thread too; a SIGHUP during one asks for
+    // another after it, so the chip ends up as the files are then.
+    std::unique_ptr<ChipLoad> reload;
+    bool reloadAgain = false;
     for (;;) {
         int sig = 0;
         if (sigwait(&signals, &sig) != 0)
             continue;
-        if (sig != SIGHUP)
+        if (sig == SIGTERM || sig == SIGINT)
             break;
+        if (sig == kLoadDone && reload && reload->finished()) {
+            const ChipImageResult& loaded = reload->result();
+            if (loaded.image) {
+                chip.Load(*loaded.image);
+                Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
+            } else {
+                Say("keeping the current chip; " + loaded.describe());
+            }
+            reload.reset();
+            if (!reloadAgain)
+                continue;
+            reloadAgain = false;
+            sig = SIGHUP;
+        }
+        if (sig != SIGHUP)
+            continue;
         if (realCard) {
             Say("the card is read live; nothing to reload");
-            continue;
-        }
-        if (imagePath.empty() && patchPath.empty()) {
+        } else if (imagePath.empty() && patchPath.empty()) {
             Say("no chip image to reload");
-            continue;
-        }
-        ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, &placed);
-        if (loaded.image) {
-            chip.Load(*loaded.image);
-            Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
+        } else if (reload) {
+            reloadAgain = true;
         } else {
-            Say("keeping the current chip; " + loaded.describe());
+            reload = startLoad();
         }
     }
-    service.Stop();
+    service->Stop();
     serving.join();
+    service.reset(); // removes the socket
     dsp.reset();
     Say("stopped");
+    if (reload && !reload->finished()) {
+        // The service is down and its socket gone; the load is abandoned.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

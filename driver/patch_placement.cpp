@@ -47,6 +47,9 @@ struct Pool {
     uint32_t capacity;
     std::vector<uint32_t> freeRegs; // TRAM register indexes, ascending
     uint32_t nextAddress = 0;       // above every address the chip's taps use
+
+    // A chip whose own taps already reach past the pool leaves no room in it.
+    uint32_t freeSamples() const { return nextAddress < capacity ? capacity - nextAddress : 0; }
 };
 
 class Placer {
@@ -145,14 +148,14 @@ class Placer {
         std::size_t taps = block.reads.size() + block.writes.size();
         Pool* pool = nullptr;
         for (Pool& p : pools_)
-            if (!pool && p.freeRegs.size() >= taps && block.size <= p.capacity - p.nextAddress)
+            if (!pool && p.freeRegs.size() >= taps && block.size <= p.freeSamples())
                 pool = &p;
         if (!pool) {
             error_ = std::string("no room for a ") + kind + " of " + std::to_string(block.size) +
                      " samples with " + std::to_string(taps) + " taps: ";
             for (const Pool& p : pools_)
                 error_ += std::string(&p == pools_ ? "" : ", ") + p.name + " TRAM has " +
-                          std::to_string(p.capacity - p.nextAddress) + " samples and " +
+                          std::to_string(p.freeSamples()) + " samples and " +
                           std::to_string(p.freeRegs.size()) + " registers free";
             return;
         }
@@ -164,7 +167,9 @@ class Placer {
         auto tap = [&](const As10k1TramLine& line, uint32_t flag, const char* what) {
             uint32_t n = pool->freeRegs[next++];
             tramMap_[line.reg] = n;
-            out_.registers[kTramAddress + n] = flag | (base + line.offset);
+            // Inside the pool, so the address never spills into the flag bits.
+            out_.registers[kTramAddress + n] =
+                flag | ((base + line.offset) & TramEngine::kAddressMask);
             out_.registers[kTramData + n] = 0;
             summary_ += std::string(next > 1 ? ", " : "") + what + " " + Hex(kTramData + n) +
                         " at " + std::to_string(line.offset);
@@ -251,22 +256,19 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         result.image = ChipImage{};
     else
         result = LoadChipImageFile(imagePath);
-    auto fail = [&](const std::string& path, const std::string& why) {
-        result.image.reset();
-        result.line = 0;
-        result.error = path + ": " + why;
-        return result;
-    };
-    if (!result.image)
-        return fail(imagePath, result.describe());
-    if (patchPath.empty())
+    if (!result.image || patchPath.empty())
         return result;
     As10k1PatchResult patch = LoadAs10k1PatchFile(patchPath);
-    if (!patch.patch)
-        return fail(patchPath, patch.error);
-    PatchPlacement placed = PlacePatch(*result.image, *patch.patch);
-    if (!placed.image)
-        return fail(patchPath, placed.error);
+    PatchPlacement placed;
+    if (patch.patch)
+        placed = PlacePatch(*result.image, *patch.patch);
+    if (!placed.image) {
+        result.image.reset();
+        result.line = 0;
+        result.path = patchPath;
+        result.error = patch.patch ? placed.error : patch.error;
+        return result;
+    }
     result.image = placed.image;
     if (summary)
         *summary = placed.summary;

@@ -1,5 +1,7 @@
 #include "proc_chip.h"
 
+#include "checked_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,19 +12,30 @@ std::string ProcCardFolder(int card) {
     return "/proc/asound/card" + std::to_string(card);
 }
 
+namespace {
+
+// The sound driver sizes each file by the chip; the later generation's are
+// larger and hold another register map.
+const struct {
+    const char* name;
+    uint64_t emu10k1Bytes;
+} kFirstGeneration[] = {{"fx8010_gpr", 1024}, {"fx8010_code", 4096}};
+
+} // namespace
+
 std::unique_ptr<ProcChip> ProcChip::Open(const std::string& folder, std::string* error) {
     std::unique_ptr<ProcChip> chip(new ProcChip);
     for (std::size_t i = 0; i < chip->fds_.size(); ++i) {
         std::string path = folder + "/" + ApsCardFiles[i].name;
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Kernel files, sized by the sound driver: no size limit of our own,
+        // but nothing that could make an open or a read wait forever.
+        int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         struct stat st;
         std::string why;
-        if (fd < 0)
+        if (fd < 0 || fstat(fd, &st) != 0)
             why = std::strerror(errno);
-        else if (fstat(fd, &st) != 0)
-            why = std::strerror(errno);
-        else if (S_ISDIR(st.st_mode))
-            why = "it is a folder";
+        else if (std::string kind = FileKindProblem(st.st_mode); !kind.empty())
+            why = "it is " + kind;
         if (!why.empty()) {
             if (fd >= 0)
                 close(fd);
@@ -31,6 +44,16 @@ std::unique_ptr<ProcChip> ProcChip::Open(const std::string& folder, std::string*
             return nullptr;
         }
         chip->fds_[i] = fd;
+        for (const auto& file : kFirstGeneration)
+            if (std::string(file.name) == ApsCardFiles[i].name &&
+                uint64_t(st.st_size) > file.emu10k1Bytes) {
+                if (error)
+                    *error = "only the EMU10K1 is supported: " + path + " holds " +
+                             std::to_string(st.st_size) + " bytes, an EMU10K1's " +
+                             std::to_string(file.emu10k1Bytes) +
+                             " (this is a later chip, such as the Audigy's)";
+                return nullptr;
+            }
     }
     return chip;
 }

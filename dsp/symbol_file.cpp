@@ -1,13 +1,11 @@
 #include "symbol_file.h"
 
+#include "checked_file.h"
 #include "program_folder.h"
 #include "symbol_table.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -128,6 +126,10 @@ void ReadSymbolText(const std::string& text, SymbolTable& opcodes, SymbolTable& 
     Section section = Section::None;
     const std::vector<std::string> lines = SplitLines(text);
     for (std::size_t number = 0; number < lines.size(); ++number) {
+        // No name or note is this long: such a line is malformed, and
+        // skipping it keeps every later step short.
+        if (lines[number].size() > kMaxSymbolLine)
+            continue;
         const std::string line = Normalise(lines[number]);
         if (line.empty())
             continue;
@@ -147,18 +149,12 @@ void ReadSymbolText(const std::string& text, SymbolTable& opcodes, SymbolTable& 
 }
 
 int LoadSymbolFile(const std::string& path, SymbolTable& opcodes, SymbolTable& registers) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw std::runtime_error("Can't open symbol file " + path + ": it is a folder");
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("Can't open symbol file " + path);
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad())
-        throw std::runtime_error("Can't read symbol file " + path);
+    std::string why;
+    const std::optional<std::string> content = ReadCheckedFile(path, kMaxSymbolFileBytes, &why);
+    if (!content)
+        throw std::runtime_error("Can't open symbol file " + path + ": " + why);
     try {
-        ReadSymbolText(content.str(), opcodes, registers);
+        ReadSymbolText(*content, opcodes, registers);
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("Symbol file " + path + ": " + e.what());
     }

@@ -5,11 +5,18 @@
 //   [CONSTANTS] [PHISICAL] [VIRTUAL] -> register table
 //   name 0xHHHH // note
 //
-// Malformed entry lines are skipped silently; only an unopenable file or a
-// lone "[" header stops the load (std::runtime_error).
+// Malformed entry lines are skipped silently, and so are lines longer than
+// kMaxSymbolLine; only a file that cannot be read (missing, not a regular
+// file, larger than kMaxSymbolFileBytes) or a lone "[" header stops the load
+// (std::runtime_error).
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+// A symbol file of a few thousand names stays far below these.
+constexpr uint64_t kMaxSymbolFileBytes = 4 << 20;
+constexpr std::size_t kMaxSymbolLine = 4096;
 
 class SymbolTable;
 

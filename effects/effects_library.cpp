@@ -1,10 +1,14 @@
 #include "effects_library.h"
 
+#include "checked_file.h"
 #include "fx_dll_reader.h"
 #include "program_folder.h"
 #include "user_data_folder.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -23,6 +27,15 @@ LibraryNotice& Notice() {
 bool IsFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
+}
+
+// Why a path is no library to copy: absent, or something other than a file.
+std::string WhyNoFile(const fs::path& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? "does not exist"
+                               : std::string("cannot be read: ") + std::strerror(errno);
+    return "is " + FileKindProblem(st.st_mode) + ", not a file";
 }
 
 // Copies through a temporary name and renames, so a copy cut short (a full
@@ -69,6 +82,7 @@ PreparedLibrary PrepareEffectsLibrary(const LibraryFolders& folders, const Libra
             notice(kFirstRunNotice);
         if (!IsFile(system)) {
             result.source = Source::NoLibrary;
+            result.systemMissing = WhyNoFile(system);
         } else if (CopyInto(system, folders.program)) {
             result.source = Source::NewCopy;
         } else if (!userCopy.empty() && CopyInto(system, folders.userData)) {
@@ -97,7 +111,10 @@ std::vector<std::string> EmptyLibraryReason(const PreparedLibrary& library, int3
         return {};
     switch (library.source) {
     case Source::NoLibrary:
-        return {"No effects library to show:", library.systemLibrary + " does not exist."};
+        return {"No effects library to show:",
+                library.systemLibrary + " " +
+                    (library.systemMissing.empty() ? "does not exist" : library.systemMissing) +
+                    "."};
     case Source::CopyFailed:
         return {"The effects library " + library.systemLibrary,
                 "could not be copied to " + library.folders + "."};

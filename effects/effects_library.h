@@ -25,6 +25,7 @@ struct PreparedLibrary {
     Source source = Source::NoLibrary;
     std::string scanned;       // the path handed to the reader
     std::string systemLibrary; // where the copy comes from
+    std::string systemMissing; // why there was none to copy: "does not exist", "is a FIFO"
     std::string folders;       // where a copy was tried, for the reason text
     int32_t scanStatus = 0;
 };

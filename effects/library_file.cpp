@@ -1,5 +1,7 @@
 #include "library_file.h"
 
+#include "checked_file.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,16 +13,13 @@ LibraryFile::~LibraryFile() {
 
 bool LibraryFile::Open(const std::string& path) {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // The reader streams, so the library may be of any size; but it must be a
+    // regular file, opened without waiting for a FIFO's writer.
+    CheckedFile file(path, UINT64_MAX);
+    if (!file.ok())
         return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    length_ = info.st_size;
+    length_ = int64_t(file.size());
+    fd_ = file.Release();
     return true;
 }
 

@@ -115,7 +115,7 @@ TEST(DspService, EmuapsdRefusesBadPatchesAndMixedOptions) {
     setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
     Outcome missing = Emuapsd("--image " + kImages + "demo.chip --patch /nonexistent.emu10k1");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.output, "emuapsd: /nonexistent.emu10k1: cannot read /nonexistent.emu10k1\n");
+    EXPECT_EQ(missing.output, "emuapsd: /nonexistent.emu10k1: No such file or directory\n");
     EXPECT_EQ(Emuapsd("--card 0 --run").status, 2);
     EXPECT_EQ(Emuapsd("--card 0 --patch x.emu10k1").status, 2);
     EXPECT_EQ(Emuapsd("--patch").status, 2);

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         return Usage();
     ChipImageResult loaded = LoadChipImageFile(argv[2]);
     if (!loaded.image) {
-        std::cerr << "chipimage: " << argv[2] << ": " << loaded.describe() << "\n";
+        std::cerr << "chipimage: " << loaded.describe() << "\n";
         return 1;
     }
     std::string out =
