@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "always_on_top.h"
+#include "program_fonts.h"
 #include "readme_opener.h"
 #include "twips.h"
 #include "view_menu_window.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
     : readmeViewer_(std::move(readmeViewer)), createWindow_(std::move(createWindow)) {
     setObjectName("winMain");
     setWindowTitle("Velmora");
+    setFont(WindowFont());
     if (!readmeViewer_)
         readmeViewer_ = OpenInTextViewer;
     if (!createWindow_)

@@ -45,12 +45,7 @@ CodeSource ChipCodeSource() {
 
 MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), source_(std::move(source)) {
-    setObjectName("winInstrMem");
-    setWindowTitle("Microcode Memory");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winInstrMem", "Microcode Memory");
 
     auto* client = new QWidget(this);
     client->setFixedSize(TwipsToPixels(8070), TwipsToPixels(5580));

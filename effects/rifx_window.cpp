@@ -3,6 +3,7 @@
 #include "code_view.h"
 #include "effect_tree.h"
 #include "fx_dll_reader.h"
+#include "program_fonts.h"
 #include "twips.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -32,12 +33,7 @@ QString FromLibraryText(const std::string& text) {
 
 RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent) {
-    setObjectName("winRifx");
-    setWindowTitle("FX Code View (eapsfx.dll)");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winRifx", "FX Code View (eapsfx.dll)");
 
     // The controls keep their places when the window is resized.
     auto* client = new QWidget(this);
@@ -52,9 +48,7 @@ RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* par
     trvFX_->setGeometry(TwipsRect(15, 345, 1935, 4110));
     trvFX_->setHeaderHidden(true);
     trvFX_->setColumnCount(1);
-    QFont treeFont("Courier New");
-    treeFont.setPointSizeF(9.75);
-    trvFX_->setFont(treeFont);
+    trvFX_->setFont(CourierFont(9.75));
 
     codeView_ = new QsciScintilla(client);
     codeView_->setObjectName("CodeView");

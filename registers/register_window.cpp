@@ -1,6 +1,7 @@
 #include "register_window.h"
 
 #include "compact_cell_style.h"
+#include "program_fonts.h"
 #include "register_grid.h"
 #include "register_text.h"
 #include "twips.h"
@@ -73,15 +74,7 @@ RegisterWindow::RegisterWindow(QAction* viewEntry, QWidget* parent)
 RegisterWindow::RegisterWindow(QAction* viewEntry, const GprHistory& images,
                                std::function<void()> read, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), images_(images), read_(std::move(read)) {
-    setObjectName("winGpr");
-    setWindowTitle("General Purpose Registers");
-    setWindowFlag(Qt::Tool);
-    // Where Tahoma or Courier New is missing, the nearest metric-compatible
-    // face keeps the texts inside their fixed columns.
-    QFont font;
-    font.setFamilies({"Tahoma", "Liberation Sans", "Arial"});
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winGpr", "General Purpose Registers");
 
     CreateControls();
     CreateMenus();
@@ -106,10 +99,7 @@ void RegisterWindow::CreateControls() {
 
     grid_ = new QTableWidget(client);
     grid_->setObjectName("lstGPR");
-    QFont courier;
-    courier.setFamilies({"Courier New", "Liberation Mono", "Courier"});
-    courier.setStyleHint(QFont::TypeWriter);
-    courier.setPointSize(9);
+    const QFont courier = CourierFont(9);
     grid_->setFont(courier);
     grid_->setStyle(CompactCellStyle());
     grid_->horizontalHeader()->hide();

@@ -65,12 +65,7 @@ TankWindow::TankWindow(QAction* viewEntry, QWidget* parent)
 
 TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), tanks_(tanks), read_(std::move(read)) {
-    setObjectName("winTram");
-    setWindowTitle("Tank Memory Usage");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winTram", "Tank Memory Usage");
 
     auto* client = new QWidget(this);
     client->setObjectName("client");
