@@ -64,6 +64,10 @@ MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget*
     history_->setGeometry(TwipsRect(4470, 4650, 3600, 900));
     history_->setReadOnly(true);
     history_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A fixed box of four lines: a scroll bar would take the room of one, so
+    // there is none, and a long line is cut at the right edge.
+    history_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    history_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     history_->setPlainText("Instruction History");
 
     BuildMenus();
