@@ -3,6 +3,7 @@
 #include "code_view.h"
 #include "effect_tree.h"
 #include "fx_dll_reader.h"
+#include "long_texts.h"
 #include "program_fonts.h"
 #include "twips.h"
 
@@ -23,6 +24,9 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
                  TwipsToPixels(height));
 }
+
+// The listing language's comment, which the reason text is written in.
+const QString kCommentPrefix = QStringLiteral("// ");
 
 // The library's text is single-byte; Latin-1 keeps every byte visible.
 QString FromLibraryText(const std::string& text) {
@@ -48,6 +52,7 @@ RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* par
     trvFX_->setGeometry(TwipsRect(15, 345, 1935, 4110));
     trvFX_->setHeaderHidden(true);
     trvFX_->setColumnCount(1);
+    ScrollSidewaysToLongTexts(trvFX_);
     trvFX_->setFont(CourierFont(9.75));
 
     codeView_ = new QsciScintilla(client);
@@ -95,12 +100,13 @@ void RifxWindow::FillEffectList(const PreparedLibrary& library) {
         for (const EffectEntry& entry : directory)
             cmbFX_->addItem(FromLibraryText(entry.Name));
     }
+    WidenListToNames(cmbFX_);
     if (directory.empty()) {
         // Nothing to select: say why the window is empty.
         cmbFX_->setPlaceholderText("(no effects)");
         QString text;
         for (const std::string& line : EmptyLibraryReason(library, EffectCount()))
-            text += "// " + QString::fromStdString(line) + "\r\n";
+            text += kCommentPrefix + QString::fromStdString(line) + "\r\n";
         ShowListingText(text);
         return;
     }
@@ -111,6 +117,8 @@ void RifxWindow::FillEffectList(const PreparedLibrary& library) {
 void RifxWindow::SelectEffect(int index) {
     if (index < 0)
         return;
+    // Names are data and may be wider than the closed box.
+    cmbFX_->setToolTip(cmbFX_->itemText(index));
     // A failed parse is not reported: the tables show what was read before it.
     ParseEffect(index);
     ShowEffect();
@@ -135,16 +143,22 @@ void RifxWindow::ShowEffect() {
         root->setExpanded(true);
 
     const std::vector<MicrocodeInstruction>& code = CurrentEffect().code;
-    if (code.empty())
+    if (code.empty()) {
         ShowListingText({}); // an effect without code shows no listing
-    else
-        FillListing(codeView_, code);
+        return;
+    }
+    codeView_->setWrapMode(QsciScintilla::WrapNone);
+    FillListing(codeView_, code);
 }
 
-// Text that is not an instruction listing (none, or why there is none).
+// Text that is not an instruction listing (none, or why there is none). It
+// wraps, so a long path in it is never cut.
 void RifxWindow::ShowListingText(const QString& text) {
     codeView_->SendScintilla(QsciScintillaBase::SCI_MARGINTEXTCLEARALL);
     codeView_->markerDeleteAll();
+    codeView_->setWrapMode(QsciScintilla::WrapWord);
+    codeView_->setWrapVisualFlags(QsciScintilla::WrapFlagNone, QsciScintilla::WrapFlagNone,
+                                  static_cast<int>(kCommentPrefix.size()));
     codeView_->setReadOnly(false);
     codeView_->setText(text);
     codeView_->setReadOnly(true);

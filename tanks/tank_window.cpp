@@ -1,5 +1,6 @@
 #include "tank_window.h"
 
+#include "long_texts.h"
 #include "tank_text.h"
 #include "twips.h"
 #include "zendra.h"
@@ -75,6 +76,7 @@ TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, Q
     tree_->setObjectName("trvTanks");
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
+    ScrollSidewaysToLongTexts(tree_);
     tree_->setGeometry(0, 0, TwipsToPixels(kTreeWidthTwips), TwipsToPixels(kTreeHeightTwips));
 
     info_ = new QTreeWidget(client);
@@ -160,8 +162,9 @@ void TankWindow::ShowTanks() {
 
 void TankWindow::AddTankNodes(QTreeWidgetItem* pool, TankPool kind, const TankList& list) {
     for (int32_t n = 0; n < static_cast<int32_t>(list.size()); ++n) {
-        QTreeWidgetItem* node = AddNode(pool, QString::fromStdString(TankKey(kind, n)),
-                                        QString::fromStdString(TankLabel(kind, n, list[n])));
+        const QString label = QString::fromStdString(TankLabel(kind, n, list[n]));
+        QTreeWidgetItem* node = AddNode(pool, QString::fromStdString(TankKey(kind, n)), label);
+        node->setToolTip(0, label); // a label is data and may be wider than the tree
         if (TankChanged(tanks_, n, kind))
             node->setForeground(0, kChangedColour);
     }
