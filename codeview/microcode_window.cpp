@@ -3,6 +3,7 @@
 #include "code_view.h"
 #include "instruction_history.h"
 #include "margin_images.h"
+#include "menu_entries.h"
 #include "twips.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -19,23 +20,6 @@
 namespace {
 
 constexpr int kTopTwips = 660;
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                 TwipsToPixels(height));
-}
-
-QAction* AddEntry(QMenu* menu, const char* name, const QString& caption,
-                  const QKeySequence& shortcut = {}) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    action->setShortcut(shortcut);
-    return action;
-}
-
-void AddSeparator(QMenu* menu, const char* name) {
-    menu->addSeparator()->setObjectName(name);
-}
 
 } // namespace
 
@@ -86,8 +70,8 @@ MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget*
 }
 
 void MicrocodeWindow::BuildMenus() {
-    QMenu* find = menuBar()->addMenu("&Find");
-    find->setObjectName("mnuFind");
+    QMenu* find = AddMenu(this, "mnuFind", "&Find");
+    menuBar()->addMenu(find);
     connect(AddEntry(find, "mnuFindChInstr", "Changed &Instruction", Qt::Key_F6),
             &QAction::triggered, this, &MicrocodeWindow::FindChangedInstruction);
     QMenu* withRegister = find->addMenu("Instruction with that &register");
@@ -101,8 +85,8 @@ void MicrocodeWindow::BuildMenus() {
     AddSeparator(find, "sepb");
     AddEntry(find, "mnuFindSome", "Search Something...", Qt::SHIFT | Qt::Key_F3)->setEnabled(false);
 
-    QMenu* view = menuBar()->addMenu("&View");
-    view->setObjectName("mnuView");
+    QMenu* view = AddMenu(this, "mnuView", "&View");
+    menuBar()->addMenu(view);
     connect(AddEntry(view, "mnuViewUpdate", "&Update", Qt::Key_F5), &QAction::triggered, this,
             &MicrocodeWindow::Update);
     AddSeparator(view, "sepa");

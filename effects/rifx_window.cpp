@@ -4,6 +4,7 @@
 #include "effect_tree.h"
 #include "fx_dll_reader.h"
 #include "long_texts.h"
+#include "menu_entries.h"
 #include "program_fonts.h"
 #include "twips.h"
 
@@ -19,11 +20,6 @@
 namespace {
 
 constexpr int kTopTwips = 720;
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                 TwipsToPixels(height));
-}
 
 // The listing language's comment, which the reason text is written in.
 const QString kCommentPrefix = QStringLiteral("// ");
@@ -74,14 +70,12 @@ RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* par
 void RifxWindow::BuildMenus() {
     // Entries kept for the menu's shape: none of them has an action.
     auto addMenu = [this](const char* name, const QString& title) {
-        QMenu* menu = menuBar()->addMenu(title);
-        menu->setObjectName(name);
+        QMenu* menu = AddMenu(this, name, title);
+        menuBar()->addMenu(menu);
         return menu;
     };
     auto addEntry = [](QMenu* menu, const char* name, const QString& caption) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(name);
-        action->setEnabled(false);
+        AddEntry(menu, name, caption)->setEnabled(false);
     };
     QMenu* file = addMenu("mnuFile", "&File");
     addEntry(file, "mnuFileOpen", "&Open...");

@@ -1,6 +1,7 @@
 #include "register_window.h"
 
 #include "compact_cell_style.h"
+#include "menu_entries.h"
 #include "program_fonts.h"
 #include "register_grid.h"
 #include "register_text.h"
@@ -37,20 +38,6 @@ constexpr int kHistoryRows = 4;
 
 const QColor kChangedForeColor(0x00, 0x00, 0x80); // navy
 const QColor kChangedBackColor(0xFF, 0xFF, 0xFF);
-
-QAction* AddEntry(QMenu* menu, const char* name, const QString& caption,
-                  const QKeySequence& shortcut = {}) {
-    QAction* entry = menu->addAction(caption);
-    entry->setObjectName(name);
-    entry->setShortcut(shortcut);
-    return entry;
-}
-
-QMenu* AddMenu(QWidget* parent, const char* name, const QString& caption) {
-    auto* menu = new QMenu(caption, parent);
-    menu->setObjectName(name);
-    return menu;
-}
 
 // A cell of the header row or the address column: drawn like a heading, never current.
 QTableWidgetItem* HeadingItem(const QString& text, const QPalette& palette) {
@@ -161,14 +148,14 @@ void RegisterWindow::CreateMenus() {
                 [this, range] { FindChanged(range); });
     }
     find->addMenu(changed);
-    find->addSeparator()->setObjectName("sepb");
+    AddSeparator(find, "sepb");
     AddEntry(find, "mnuFindSearch", "&Search Something...", QKeySequence(Qt::SHIFT | Qt::Key_F3))
         ->setEnabled(false);
 
     QMenu* view = AddMenu(this, "mnuView", "&View");
     connect(AddEntry(view, "mnuViewUpdate", "&Update", QKeySequence(Qt::Key_F5)),
             &QAction::triggered, this, &RegisterWindow::Update);
-    view->addSeparator()->setObjectName("sepa");
+    AddSeparator(view, "sepa");
     AddEntry(view, "mnuViewOnTop", "Always On &Top")->setEnabled(false);
 
     menuBar()->addMenu(find);

@@ -1,6 +1,7 @@
 #include "tank_window.h"
 
 #include "long_texts.h"
+#include "menu_entries.h"
 #include "tank_text.h"
 #include "twips.h"
 #include "zendra.h"
@@ -44,19 +45,6 @@ QTreeWidgetItem* FindNode(QTreeWidgetItem* node, const QString& key) {
         if (QTreeWidgetItem* found = FindNode(node->child(i), key))
             return found;
     return nullptr;
-}
-
-QAction* AddEntry(QMenu* menu, const QString& name, const QString& caption, bool enabled) {
-    QAction* entry = menu->addAction(caption);
-    entry->setObjectName(name);
-    entry->setEnabled(enabled);
-    return entry;
-}
-
-QMenu* AddMenu(QWidget* parent, const QString& name, const QString& caption) {
-    auto* menu = new QMenu(caption, parent);
-    menu->setObjectName(name);
-    return menu;
 }
 
 } // namespace
@@ -114,21 +102,23 @@ TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, Q
 
 void TankWindow::CreateMenus() {
     QMenu* view = AddMenu(this, "mnuView", "&View");
-    QAction* update = AddEntry(view, "mnuViewUpdate", "&Update", true);
-    update->setShortcut(Qt::Key_F5);
-    connect(update, &QAction::triggered, this, &TankWindow::Update);
-    view->addSeparator()->setObjectName("sep1");
-    AddEntry(view, "mnuViewOnTop", "Always On &Top", false);
+    connect(AddEntry(view, "mnuViewUpdate", "&Update", Qt::Key_F5), &QAction::triggered, this,
+            &TankWindow::Update);
+    AddSeparator(view, "sep1");
+    AddEntry(view, "mnuViewOnTop", "Always On &Top")->setEnabled(false);
 
     // The jumps to other windows are not offered yet; they stay visible but disabled.
     QMenu* jump = AddMenu(this, "mnuJump", "&Jump");
     QMenu* microcode = AddMenu(jump, "mnuJumpMicrocode", "to &Microcode && Search");
-    AddEntry(microcode, "mnuJumpMicrocodeUses", "Instruction that &uses selected tank", false);
-    AddEntry(microcode, "mnuJumpMicrocodeModifies", "Instruction that &modifies selected tank",
-             false);
+    AddEntry(microcode, "mnuJumpMicrocodeUses", "Instruction that &uses selected tank")
+        ->setEnabled(false);
+    AddEntry(microcode, "mnuJumpMicrocodeModifies", "Instruction that &modifies selected tank")
+        ->setEnabled(false);
     QMenu* registers = AddMenu(jump, "mnuJumpGpr", "to &Registers && Show");
-    AddEntry(registers, "mnuJumpGprWrite", "&WriteData Register of selected tank", false);
-    AddEntry(registers, "mnuJumpGprRead", "&ReadData Register(s) of selected tank", false);
+    AddEntry(registers, "mnuJumpGprWrite", "&WriteData Register of selected tank")
+        ->setEnabled(false);
+    AddEntry(registers, "mnuJumpGprRead", "&ReadData Register(s) of selected tank")
+        ->setEnabled(false);
     jump->addMenu(microcode);
     jump->addMenu(registers);
 
