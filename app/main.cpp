@@ -1,3 +1,4 @@
+#include "program_fonts.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("Velmora");
+    LoadProgramFonts(); // before the first window
     StartUp startUp;
     if (startUp.Run() != 0)
         return 1;

@@ -1,6 +1,8 @@
 #include "main_window.h"
 
 #include "always_on_top.h"
+#include "menu_entries.h"
+#include "program_fonts.h"
 #include "readme_opener.h"
 #include "twips.h"
 #include "view_menu_window.h"
@@ -20,22 +22,13 @@ int Index(WindowKind kind) {
     return static_cast<int>(kind);
 }
 
-QAction* AddEntry(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
-
-void AddSeparator(QMenu* menu, const char* name) {
-    menu->addSeparator()->setObjectName(name);
-}
-
 } // namespace
 
 MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
     : readmeViewer_(std::move(readmeViewer)), createWindow_(std::move(createWindow)) {
     setObjectName("winMain");
     setWindowTitle("Velmora");
+    setFont(WindowFont());
     if (!readmeViewer_)
         readmeViewer_ = OpenInTextViewer;
     if (!createWindow_)
@@ -48,12 +41,12 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildMenu() {
-    QMenu* file = menuBar()->addMenu("&File");
-    file->setObjectName("mnuFile");
+    QMenu* file = AddMenu(this, "mnuFile", "&File");
+    menuBar()->addMenu(file);
     AddEntry(file, "mnuFileExit", "E&xit")->setEnabled(false);
 
-    QMenu* view = menuBar()->addMenu("&View");
-    view->setObjectName("mnuView");
+    QMenu* view = AddMenu(this, "mnuView", "&View");
+    menuBar()->addMenu(view);
     struct Entry {
         WindowKind kind;
         const char* name;
@@ -81,8 +74,8 @@ void MainWindow::BuildMenu() {
     connect(onTop_, &QAction::triggered, this,
             [this](bool on) { SetAlwaysOnTop(windowHandle(), on); });
 
-    QMenu* help = menuBar()->addMenu("&Help");
-    help->setObjectName("mnuHelp");
+    QMenu* help = AddMenu(this, "mnuHelp", "&Help");
+    menuBar()->addMenu(help);
     QAction* readme = AddEntry(help, "mnuHelpReadme", "&Readme...");
     connect(readme, &QAction::triggered, this, [this] { readmeViewer_(ReadmePath()); });
     AddSeparator(help, "sepb");

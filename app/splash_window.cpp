@@ -1,6 +1,7 @@
 #include "splash_window.h"
 
 #include "always_on_top.h"
+#include "program_fonts.h"
 #include "twips.h"
 
 #include <QGuiApplication>
@@ -24,7 +25,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int topTwips) {
 SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName("winSplash");
     setWindowTitle(QString());
-    setFont(QFont("Tahoma", 8.25));
+    setFont(WindowFont());
     setFixedSize(TwipsToPixels(3270), TwipsToPixels(1890));
 
     lbla_ = MakeLabel(this, "lbla", 120);

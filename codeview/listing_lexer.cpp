@@ -1,5 +1,7 @@
 #include "listing_lexer.h"
 
+#include "program_fonts.h"
+
 #include <Qsci/qsciscintilla.h>
 
 ListingLexer::ListingLexer(const ListingLanguageDefinition& definition, QObject* parent)
@@ -72,9 +74,5 @@ void ListingLexer::styleText(int start, int end) {
 }
 
 QFont CodeViewFont() {
-    QFont font("Courier New");
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSizeF(10.5);
-    return font;
+    return CourierFont(10.5);
 }

@@ -27,5 +27,5 @@ class ListingLexer : public QsciLexerCustom {
     ListingWords words_;
 };
 
-// The code view font: Courier New 10.5 pt, or the nearest fixed-pitch font.
+// The code view font: Courier New 10.5 pt.
 QFont CodeViewFont();

@@ -3,6 +3,7 @@
 #include "code_view.h"
 #include "instruction_history.h"
 #include "margin_images.h"
+#include "menu_entries.h"
 #include "twips.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -20,23 +21,6 @@ namespace {
 
 constexpr int kTopTwips = 660;
 
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                 TwipsToPixels(height));
-}
-
-QAction* AddEntry(QMenu* menu, const char* name, const QString& caption,
-                  const QKeySequence& shortcut = {}) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    action->setShortcut(shortcut);
-    return action;
-}
-
-void AddSeparator(QMenu* menu, const char* name) {
-    menu->addSeparator()->setObjectName(name);
-}
-
 } // namespace
 
 CodeSource ChipCodeSource() {
@@ -45,12 +29,7 @@ CodeSource ChipCodeSource() {
 
 MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), source_(std::move(source)) {
-    setObjectName("winInstrMem");
-    setWindowTitle("Microcode Memory");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winInstrMem", "Microcode Memory");
 
     auto* client = new QWidget(this);
     client->setFixedSize(TwipsToPixels(8070), TwipsToPixels(5580));
@@ -69,6 +48,10 @@ MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget*
     history_->setGeometry(TwipsRect(4470, 4650, 3600, 900));
     history_->setReadOnly(true);
     history_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A fixed box of four lines: a scroll bar would take the room of one, so
+    // there is none, and a long line is cut at the right edge.
+    history_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    history_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     history_->setPlainText("Instruction History");
 
     BuildMenus();
@@ -87,8 +70,8 @@ MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget*
 }
 
 void MicrocodeWindow::BuildMenus() {
-    QMenu* find = menuBar()->addMenu("&Find");
-    find->setObjectName("mnuFind");
+    QMenu* find = AddMenu(this, "mnuFind", "&Find");
+    menuBar()->addMenu(find);
     connect(AddEntry(find, "mnuFindChInstr", "Changed &Instruction", Qt::Key_F6),
             &QAction::triggered, this, &MicrocodeWindow::FindChangedInstruction);
     QMenu* withRegister = find->addMenu("Instruction with that &register");
@@ -102,8 +85,8 @@ void MicrocodeWindow::BuildMenus() {
     AddSeparator(find, "sepb");
     AddEntry(find, "mnuFindSome", "Search Something...", Qt::SHIFT | Qt::Key_F3)->setEnabled(false);
 
-    QMenu* view = menuBar()->addMenu("&View");
-    view->setObjectName("mnuView");
+    QMenu* view = AddMenu(this, "mnuView", "&View");
+    menuBar()->addMenu(view);
     connect(AddEntry(view, "mnuViewUpdate", "&Update", Qt::Key_F5), &QAction::triggered, this,
             &MicrocodeWindow::Update);
     AddSeparator(view, "sepa");

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -24,14 +25,20 @@ int64_t FindSignature(const unsigned char* bytes, std::size_t count) {
     return -1;
 }
 
-// Reads the header of a chunk at `at` that must lie wholly before `end`
-// (the end of its RIFX block or list). A "LIST" must hold its list type.
-bool ReadChunk(const LibraryFile& file, int64_t at, int64_t end, ChunkHeader& header) {
+// A chunk at the top level of a block belongs to no list. The block does not
+// bound it: only where it starts is compared with the block's size; its data
+// only has to lie in the file.
+constexpr int64_t kNoListEnd = std::numeric_limits<int64_t>::max();
+
+// Reads the header of a chunk at `at`, which must lie in the file; inside a
+// list the whole chunk must lie before `listEnd`. A "LIST" must hold its
+// list type.
+bool ReadChunk(const LibraryFile& file, int64_t at, int64_t listEnd, ChunkHeader& header) {
     unsigned char bytes[kChunkHeaderBytes] = {};
-    if (end - at < kChunkPrefixBytes || !file.ReadAt(at, bytes, kChunkPrefixBytes))
+    if (listEnd - at < kChunkPrefixBytes || !file.ReadAt(at, bytes, kChunkPrefixBytes))
         return false;
     header = DecodeChunkHeader(bytes);
-    if (header.Size > end - at - kChunkPrefixBytes)
+    if (header.Size > listEnd - at - kChunkPrefixBytes)
         return false;
     if (header.IdIs("LIST")) {
         if (header.Size < 4 || !file.ReadAt(at + kChunkPrefixBytes, bytes + 8, 4))
@@ -50,9 +57,17 @@ int64_t PaddedChunkEnd(int64_t at, const ChunkHeader& header) {
     return ChunkEnd(at, header) + (header.Size % 2);
 }
 
+// A chunk is read only when all of its data lies in the file; checked before
+// anything is allocated for a size that may be made up.
+bool LiesInFile(const LibraryFile& file, int64_t at, const ChunkHeader& header) {
+    return ChunkEnd(at, header) <= file.Length();
+}
+
 // Whole 16-bit words of the chunk's data; an odd last byte is left out.
 bool ReadWords(const LibraryFile& file, int64_t at, const ChunkHeader& header,
                std::vector<int32_t>& list) {
+    if (!LiesInFile(file, at, header))
+        return false;
     std::vector<unsigned char> bytes(header.Size / 2 * 2);
     if (!file.ReadAt(at + kChunkPrefixBytes, bytes.data(), bytes.size()))
         return false;
@@ -67,6 +82,8 @@ bool ReadWords(const LibraryFile& file, int64_t at, const ChunkHeader& header,
 bool ReadCode(const LibraryFile& file, int64_t at, const ChunkHeader& header,
               std::vector<MicrocodeInstruction>& code) {
     constexpr std::size_t kEntryBytes = 9;
+    if (!LiesInFile(file, at, header))
+        return false;
     std::vector<unsigned char> bytes(header.Size / kEntryBytes * kEntryBytes);
     if (!file.ReadAt(at + kChunkPrefixBytes, bytes.data(), bytes.size()))
         return false;
@@ -162,7 +179,8 @@ int32_t FxDllReader::Scan(const std::string& path) {
 bool FxDllReader::ReadName(int64_t signature, std::string& name) const {
     const int64_t at = signature + kChunkHeaderBytes;
     ChunkHeader header;
-    if (!ReadChunk(file_, at, file_.Length(), header) || !header.IdIs("ckid"))
+    if (!ReadChunk(file_, at, kNoListEnd, header) || !header.IdIs("ckid") ||
+        !LiesInFile(file_, at, header))
         return false;
     std::string text(header.Size, '\0');
     if (!file_.ReadAt(at + kChunkPrefixBytes, text.data(), text.size()))
@@ -186,23 +204,22 @@ int32_t FxDllReader::Parse(int32_t index) {
     unsigned char bytes[kChunkPrefixBytes];
     if (!file_.ReadAt(signature, bytes, sizeof bytes))
         return kParseStopped;
-    const uint32_t rifxSize = BigEndian32(bytes + 4);
-    if (signature + kChunkPrefixBytes + rifxSize > file_.Length())
-        return kParseStopped; // the block claims more than the file holds
-    return ParseChunks(signature, rifxSize) ? kEffectsDone : kParseStopped;
+    // A block that claims more than the file holds is read up to the first
+    // chunk that does not fit in the file.
+    return ParseChunks(signature, BigEndian32(bytes + 4)) ? kEffectsDone : kParseStopped;
 }
 
 bool FxDllReader::ParseChunks(int64_t signature, uint32_t rifxSize) {
-    const int64_t blockEnd = signature + kChunkPrefixBytes + rifxSize;
     EffectTables& t = current_;
-    // A chunk that starts at the RIFX size or later is not read; only a
-    // zero-size chunk can start there and still fit the block.
+    // A chunk that starts at the RIFX size or later is not read.
     int64_t at = signature + kChunkHeaderBytes;
     while (at - signature < rifxSize) {
         ChunkHeader chunk;
-        if (!ReadChunk(file_, at, blockEnd, chunk))
+        if (!ReadChunk(file_, at, kNoListEnd, chunk))
             return false;
         if (chunk.IdIs("ckid")) {
+            if (!LiesInFile(file_, at, chunk))
+                return false;
             at = PaddedChunkEnd(at, chunk);
         } else if (chunk.IdIs("rsrc")) {
             if (!ReadWords(file_, at, chunk, t.rsrc))

@@ -3,10 +3,13 @@
 // searching its raw bytes for the signature, and parses them one at a time.
 //
 // Beyond the plain format the reader guarantees: no read past the end of the
-// file, of the RIFX block or of a list (such a chunk fails the parse); every
-// effect program in the file is listed; odd word lists give their whole words;
-// code chunks give their whole 9-byte entries; a ckid without a third string
-// gets a visible stand-in name.
+// file or of a list. A chunk that starts inside its RIFX block is read whole
+// when it lies in the file, even where it runs past the block's declared end;
+// the first chunk that does not fit in the file (or in its list) stops the
+// parse, and the lists read before it keep their contents. Every effect
+// program in the file is listed; odd word lists give their whole words; code
+// chunks give their whole 9-byte entries; a ckid without a third string gets
+// a visible stand-in name.
 #pragma once
 
 #include "effect_program.h"

@@ -3,6 +3,9 @@
 #include "code_view.h"
 #include "effect_tree.h"
 #include "fx_dll_reader.h"
+#include "long_texts.h"
+#include "menu_entries.h"
+#include "program_fonts.h"
 #include "twips.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -18,10 +21,8 @@ namespace {
 
 constexpr int kTopTwips = 720;
 
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                 TwipsToPixels(height));
-}
+// The listing language's comment, which the reason text is written in.
+const QString kCommentPrefix = QStringLiteral("// ");
 
 // The library's text is single-byte; Latin-1 keeps every byte visible.
 QString FromLibraryText(const std::string& text) {
@@ -32,12 +33,7 @@ QString FromLibraryText(const std::string& text) {
 
 RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent) {
-    setObjectName("winRifx");
-    setWindowTitle("FX Code View (eapsfx.dll)");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winRifx", "FX Code View (eapsfx.dll)");
 
     // The controls keep their places when the window is resized.
     auto* client = new QWidget(this);
@@ -52,9 +48,8 @@ RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* par
     trvFX_->setGeometry(TwipsRect(15, 345, 1935, 4110));
     trvFX_->setHeaderHidden(true);
     trvFX_->setColumnCount(1);
-    QFont treeFont("Courier New");
-    treeFont.setPointSizeF(9.75);
-    trvFX_->setFont(treeFont);
+    ScrollSidewaysToLongTexts(trvFX_);
+    trvFX_->setFont(CourierFont(9.75));
 
     codeView_ = new QsciScintilla(client);
     codeView_->setObjectName("CodeView");
@@ -75,14 +70,12 @@ RifxWindow::RifxWindow(QAction* viewEntry, LibraryPreparer prepare, QWidget* par
 void RifxWindow::BuildMenus() {
     // Entries kept for the menu's shape: none of them has an action.
     auto addMenu = [this](const char* name, const QString& title) {
-        QMenu* menu = menuBar()->addMenu(title);
-        menu->setObjectName(name);
+        QMenu* menu = AddMenu(this, name, title);
+        menuBar()->addMenu(menu);
         return menu;
     };
     auto addEntry = [](QMenu* menu, const char* name, const QString& caption) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(name);
-        action->setEnabled(false);
+        AddEntry(menu, name, caption)->setEnabled(false);
     };
     QMenu* file = addMenu("mnuFile", "&File");
     addEntry(file, "mnuFileOpen", "&Open...");
@@ -101,12 +94,13 @@ void RifxWindow::FillEffectList(const PreparedLibrary& library) {
         for (const EffectEntry& entry : directory)
             cmbFX_->addItem(FromLibraryText(entry.Name));
     }
+    WidenListToNames(cmbFX_);
     if (directory.empty()) {
         // Nothing to select: say why the window is empty.
         cmbFX_->setPlaceholderText("(no effects)");
         QString text;
         for (const std::string& line : EmptyLibraryReason(library, EffectCount()))
-            text += "// " + QString::fromStdString(line) + "\r\n";
+            text += kCommentPrefix + QString::fromStdString(line) + "\r\n";
         ShowListingText(text);
         return;
     }
@@ -117,6 +111,8 @@ void RifxWindow::FillEffectList(const PreparedLibrary& library) {
 void RifxWindow::SelectEffect(int index) {
     if (index < 0)
         return;
+    // Names are data and may be wider than the closed box.
+    cmbFX_->setToolTip(cmbFX_->itemText(index));
     // A failed parse is not reported: the tables show what was read before it.
     ParseEffect(index);
     ShowEffect();
@@ -141,16 +137,22 @@ void RifxWindow::ShowEffect() {
         root->setExpanded(true);
 
     const std::vector<MicrocodeInstruction>& code = CurrentEffect().code;
-    if (code.empty())
+    if (code.empty()) {
         ShowListingText({}); // an effect without code shows no listing
-    else
-        FillListing(codeView_, code);
+        return;
+    }
+    codeView_->setWrapMode(QsciScintilla::WrapNone);
+    FillListing(codeView_, code);
 }
 
-// Text that is not an instruction listing (none, or why there is none).
+// Text that is not an instruction listing (none, or why there is none). It
+// wraps, so a long path in it is never cut.
 void RifxWindow::ShowListingText(const QString& text) {
     codeView_->SendScintilla(QsciScintillaBase::SCI_MARGINTEXTCLEARALL);
     codeView_->markerDeleteAll();
+    codeView_->setWrapMode(QsciScintilla::WrapWord);
+    codeView_->setWrapVisualFlags(QsciScintilla::WrapFlagNone, QsciScintilla::WrapFlagNone,
+                                  static_cast<int>(kCommentPrefix.size()));
     codeView_->setReadOnly(false);
     codeView_->setText(text);
     codeView_->setReadOnly(true);

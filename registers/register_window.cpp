@@ -1,6 +1,8 @@
 #include "register_window.h"
 
 #include "compact_cell_style.h"
+#include "menu_entries.h"
+#include "program_fonts.h"
 #include "register_grid.h"
 #include "register_text.h"
 #include "twips.h"
@@ -37,20 +39,6 @@ constexpr int kHistoryRows = 4;
 const QColor kChangedForeColor(0x00, 0x00, 0x80); // navy
 const QColor kChangedBackColor(0xFF, 0xFF, 0xFF);
 
-QAction* AddEntry(QMenu* menu, const char* name, const QString& caption,
-                  const QKeySequence& shortcut = {}) {
-    QAction* entry = menu->addAction(caption);
-    entry->setObjectName(name);
-    entry->setShortcut(shortcut);
-    return entry;
-}
-
-QMenu* AddMenu(QWidget* parent, const char* name, const QString& caption) {
-    auto* menu = new QMenu(caption, parent);
-    menu->setObjectName(name);
-    return menu;
-}
-
 // A cell of the header row or the address column: drawn like a heading, never current.
 QTableWidgetItem* HeadingItem(const QString& text, const QPalette& palette) {
     auto* item = new QTableWidgetItem(text);
@@ -73,15 +61,7 @@ RegisterWindow::RegisterWindow(QAction* viewEntry, QWidget* parent)
 RegisterWindow::RegisterWindow(QAction* viewEntry, const GprHistory& images,
                                std::function<void()> read, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), images_(images), read_(std::move(read)) {
-    setObjectName("winGpr");
-    setWindowTitle("General Purpose Registers");
-    setWindowFlag(Qt::Tool);
-    // Where Tahoma or Courier New is missing, the nearest metric-compatible
-    // face keeps the texts inside their fixed columns.
-    QFont font;
-    font.setFamilies({"Tahoma", "Liberation Sans", "Arial"});
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winGpr", "General Purpose Registers");
 
     CreateControls();
     CreateMenus();
@@ -106,10 +86,7 @@ void RegisterWindow::CreateControls() {
 
     grid_ = new QTableWidget(client);
     grid_->setObjectName("lstGPR");
-    QFont courier;
-    courier.setFamilies({"Courier New", "Liberation Mono", "Courier"});
-    courier.setStyleHint(QFont::TypeWriter);
-    courier.setPointSize(9);
+    const QFont courier = CourierFont(9);
     grid_->setFont(courier);
     grid_->setStyle(CompactCellStyle());
     grid_->horizontalHeader()->hide();
@@ -171,14 +148,14 @@ void RegisterWindow::CreateMenus() {
                 [this, range] { FindChanged(range); });
     }
     find->addMenu(changed);
-    find->addSeparator()->setObjectName("sepb");
+    AddSeparator(find, "sepb");
     AddEntry(find, "mnuFindSearch", "&Search Something...", QKeySequence(Qt::SHIFT | Qt::Key_F3))
         ->setEnabled(false);
 
     QMenu* view = AddMenu(this, "mnuView", "&View");
     connect(AddEntry(view, "mnuViewUpdate", "&Update", QKeySequence(Qt::Key_F5)),
             &QAction::triggered, this, &RegisterWindow::Update);
-    view->addSeparator()->setObjectName("sepa");
+    AddSeparator(view, "sepa");
     AddEntry(view, "mnuViewOnTop", "Always On &Top")->setEnabled(false);
 
     menuBar()->addMenu(find);

@@ -1,5 +1,7 @@
 #include "tank_window.h"
 
+#include "long_texts.h"
+#include "menu_entries.h"
 #include "tank_text.h"
 #include "twips.h"
 #include "zendra.h"
@@ -45,19 +47,6 @@ QTreeWidgetItem* FindNode(QTreeWidgetItem* node, const QString& key) {
     return nullptr;
 }
 
-QAction* AddEntry(QMenu* menu, const QString& name, const QString& caption, bool enabled) {
-    QAction* entry = menu->addAction(caption);
-    entry->setObjectName(name);
-    entry->setEnabled(enabled);
-    return entry;
-}
-
-QMenu* AddMenu(QWidget* parent, const QString& name, const QString& caption) {
-    auto* menu = new QMenu(caption, parent);
-    menu->setObjectName(name);
-    return menu;
-}
-
 } // namespace
 
 TankWindow::TankWindow(QAction* viewEntry, QWidget* parent)
@@ -65,12 +54,7 @@ TankWindow::TankWindow(QAction* viewEntry, QWidget* parent)
 
 TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, QWidget* parent)
     : ViewMenuWindow(viewEntry, parent), tanks_(tanks), read_(std::move(read)) {
-    setObjectName("winTram");
-    setWindowTitle("Tank Memory Usage");
-    setWindowFlag(Qt::Tool);
-    QFont font("Tahoma");
-    font.setPointSizeF(8.25);
-    setFont(font);
+    SetUpWindow("winTram", "Tank Memory Usage");
 
     auto* client = new QWidget(this);
     client->setObjectName("client");
@@ -80,6 +64,7 @@ TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, Q
     tree_->setObjectName("trvTanks");
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
+    ScrollSidewaysToLongTexts(tree_);
     tree_->setGeometry(0, 0, TwipsToPixels(kTreeWidthTwips), TwipsToPixels(kTreeHeightTwips));
 
     info_ = new QTreeWidget(client);
@@ -117,21 +102,23 @@ TankWindow::TankWindow(QAction* viewEntry, TankMemory& tanks, TramReader read, Q
 
 void TankWindow::CreateMenus() {
     QMenu* view = AddMenu(this, "mnuView", "&View");
-    QAction* update = AddEntry(view, "mnuViewUpdate", "&Update", true);
-    update->setShortcut(Qt::Key_F5);
-    connect(update, &QAction::triggered, this, &TankWindow::Update);
-    view->addSeparator()->setObjectName("sep1");
-    AddEntry(view, "mnuViewOnTop", "Always On &Top", false);
+    connect(AddEntry(view, "mnuViewUpdate", "&Update", Qt::Key_F5), &QAction::triggered, this,
+            &TankWindow::Update);
+    AddSeparator(view, "sep1");
+    AddEntry(view, "mnuViewOnTop", "Always On &Top")->setEnabled(false);
 
     // The jumps to other windows are not offered yet; they stay visible but disabled.
     QMenu* jump = AddMenu(this, "mnuJump", "&Jump");
     QMenu* microcode = AddMenu(jump, "mnuJumpMicrocode", "to &Microcode && Search");
-    AddEntry(microcode, "mnuJumpMicrocodeUses", "Instruction that &uses selected tank", false);
-    AddEntry(microcode, "mnuJumpMicrocodeModifies", "Instruction that &modifies selected tank",
-             false);
+    AddEntry(microcode, "mnuJumpMicrocodeUses", "Instruction that &uses selected tank")
+        ->setEnabled(false);
+    AddEntry(microcode, "mnuJumpMicrocodeModifies", "Instruction that &modifies selected tank")
+        ->setEnabled(false);
     QMenu* registers = AddMenu(jump, "mnuJumpGpr", "to &Registers && Show");
-    AddEntry(registers, "mnuJumpGprWrite", "&WriteData Register of selected tank", false);
-    AddEntry(registers, "mnuJumpGprRead", "&ReadData Register(s) of selected tank", false);
+    AddEntry(registers, "mnuJumpGprWrite", "&WriteData Register of selected tank")
+        ->setEnabled(false);
+    AddEntry(registers, "mnuJumpGprRead", "&ReadData Register(s) of selected tank")
+        ->setEnabled(false);
     jump->addMenu(microcode);
     jump->addMenu(registers);
 
@@ -165,8 +152,9 @@ void TankWindow::ShowTanks() {
 
 void TankWindow::AddTankNodes(QTreeWidgetItem* pool, TankPool kind, const TankList& list) {
     for (int32_t n = 0; n < static_cast<int32_t>(list.size()); ++n) {
-        QTreeWidgetItem* node = AddNode(pool, QString::fromStdString(TankKey(kind, n)),
-                                        QString::fromStdString(TankLabel(kind, n, list[n])));
+        const QString label = QString::fromStdString(TankLabel(kind, n, list[n]));
+        QTreeWidgetItem* node = AddNode(pool, QString::fromStdString(TankKey(kind, n)), label);
+        node->setToolTip(0, label); // a label is data and may be wider than the tree
         if (TankChanged(tanks_, n, kind))
             node->setForeground(0, kChangedColour);
     }

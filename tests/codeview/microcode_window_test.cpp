@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -215,6 +217,11 @@ TEST_F(MicrocodeWindowTest, SixUpdatesLeaveTheFourNewestEarlierVersions) {
         earlier.A = 0x100 + 6 - k;
         EXPECT_EQ(lines[k - 1].toStdString(), " " + FormatInstruction(earlier, 3, true)) << k;
     }
+    // All four show in the box: no scroll bar takes the room of one.
+    auto* box = window_->findChild<QPlainTextEdit*>("txtHistory");
+    const QRect last = box->cursorRect(QTextCursor(box->document()->lastBlock()));
+    EXPECT_LE(last.y() + last.height(), box->viewport()->height());
+    EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(MicrocodeWindowTest, F6WithoutChangesGoesToTheStartOfItsOwnLine) {

@@ -1,5 +1,6 @@
 // The RIFX reader on libraries built by fxlib: finding effect programs in the
 // raw bytes, reading their chunks, and the clear outcome of broken ones.
+#include "chunk_header.h"
 #include "fx_dll_reader.h"
 #include "fx_library_builder.h"
 #include "fx_library_files.h"
@@ -381,7 +382,7 @@ TEST(ParsingEffects, ParsingAnotherEffectLeavesOnlyItsTables) {
 
 // --- Sizes that do not add up ---------------------------------------------
 
-TEST(BrokenEffects, SizesThatPointPastTheirContainerFailThePlainWay) {
+TEST(BrokenEffects, SizesThatPointPastTheirListOrTheFileStopTheParse) {
     struct Case {
         const char* what;
         const char* body;
@@ -395,8 +396,7 @@ TEST(BrokenEffects, SizesThatPointPastTheirContainerFailThePlainWay) {
         {"a list of size 0", "  list patc size=0\n  end\n  bytes 00 00 00 00\n"},
         {"scal overruns patc",
          "  list patc size=16\n    list scal\n      iscl 1 2 3\n    end\n  end\n"},
-        {"a top-level chunk overruns the block", "  chunk rsrc 00 01 size=200\n"},
-        {"a code chunk overruns the block", "  code size=0xFFFFFFF0\n    1 2 3 4 5\n  end\n"},
+        {"a code chunk runs past the file", "  code size=0xFFFFFFF0\n    1 2 3 4 5\n  end\n"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -408,21 +408,86 @@ TEST(BrokenEffects, SizesThatPointPastTheirContainerFailThePlainWay) {
     }
 }
 
-TEST(BrokenEffects, ABlockLargerThanTheFileIsNotRead) {
-    TempDir dir;
-    FxDllReader reader;
-    std::string path =
-        WriteLibrary(dir, "rifx size=1000\n  ckid \"a\" \"b\" \"Huge\"\n  rsrc 1\nend\n");
-    EXPECT_EQ(reader.Scan(path), kEffectMalformed);
-    EXPECT_EQ(Names(reader), std::vector<std::string>{"Huge"});
-    EXPECT_TRUE(reader.Current().rsrc.empty());
+// --- Bounded by the file, not by the RIFX block ----------------------------
+
+TEST(BoundedByTheFile, AChunkStartingInsideItsBlockIsReadWholeWhenItLiesInTheFile) {
+    // The block's declared size, 40, ends 8 bytes into the chunk after rsrc
+    // (ckid 14 bytes, rsrc 10, so the chunk starts 36 bytes after the
+    // signature): it starts inside the block and runs 5 or 14 bytes past it,
+    // into the file's next bytes.
+    const struct {
+        const char* what;
+        const char* chunk;
+    } cases[] = {
+        {"code", "  code\n    1 2 3 4 5\n  end\n"},
+        {"a list", "  list gpri\n    gprs 1 2 3\n  end\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        FxDllReader reader;
+        EXPECT_EQ(ScanOne(reader, dir,
+                          std::string("rifx size=40\n  ckid \"a\" \"b\" \"x\"\n  rsrc 1\n") +
+                              c.chunk + "end\n"),
+                  kEffectsDone)
+            << c.what;
+        const EffectTables& t = reader.Current();
+        EXPECT_EQ(t.rsrc, Words{1}) << c.what;
+        if (t.code.empty())
+            EXPECT_EQ(t.gprs, (Words{1, 2, 3})) << c.what;
+        else
+            EXPECT_TRUE(Same(t.code.at(0), {1, 2, 3, 4, 5})) << c.what;
+    }
 }
 
-TEST(BrokenEffects, ATruncatedLibraryGivesAClearOutcomeAtEveryCut) {
+TEST(BoundedByTheFile, ABlockLongerThanTheFileIsReadUpToTheFirstChunkThatDoesNotFit) {
+    // Each block claims 1000 bytes and ends the file.
+    const struct {
+        const char* what;
+        const char* tail;
+        Words inp;
+    } cases[] = {
+        {"the file ends after a whole chunk", "", {}},
+        {"the file ends inside a code chunk", "  code size=18\n    1 2 3 4 5\n  end\n", {}},
+        {"the file ends inside a list", "  list patc size=100\n    inp 3\n  end\n", {3}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        FxDllReader reader;
+        const std::string path = WriteLibrary(
+            dir, std::string("filler 100\nrifx size=1000\n  ckid \"a\" \"b\" \"Long\"\n") +
+                     "  rsrc 1\n  list gpri\n    gprs 2\n  end\n" + c.tail + "end\n");
+        EXPECT_EQ(reader.Scan(path), kEffectMalformed) << c.what;
+        EXPECT_EQ(Names(reader), std::vector<std::string>{"Long"}) << c.what;
+        EXPECT_EQ(reader.Parse(0), kParseStopped) << c.what;
+        const EffectTables& t = reader.Current();
+        EXPECT_EQ(t.rsrc, Words{1}) << c.what;
+        EXPECT_EQ(t.gprs, Words{2}) << c.what;
+        EXPECT_EQ(t.inp, c.inp) << c.what;
+        EXPECT_TRUE(t.code.empty()) << c.what;
+    }
+}
+
+TEST(BoundedByTheFile, AFileCutInsideAnEffectKeepsEveryListReadBeforeTheCut) {
     TempDir dir;
     const std::string whole = BuildEffectsLibrary("filler 64\n" + FullEffect("Cut"));
-    // Cut the file at every length: the reader never reads past its end, and
-    // an effect that lost bytes is reported as malformed.
+    FxDllReader uncut;
+    ASSERT_EQ(uncut.Scan(dir.write("whole.dll", whole)), kEffectsDone);
+    const EffectTables all = uncut.Current();
+    // Where each chunk ends in the file; its list is read when the cut
+    // leaves all of it.
+    auto endOf = [&whole](const char* id) {
+        const std::size_t at = whole.find(id, 64);
+        return at + 8 + BigEndian32(reinterpret_cast<const unsigned char*>(whole.data()) + at + 4);
+    };
+    using List = std::vector<int32_t> EffectTables::*;
+    const std::pair<const char*, List> lists[] = {
+        {"rsrc", &EffectTables::rsrc}, {"gprs", &EffectTables::gprs}, {"tram", &EffectTables::tram},
+        {"xtra", &EffectTables::xtra}, {"inp ", &EffectTables::inp},  {"outp", &EffectTables::outp},
+        {"iscl", &EffectTables::iscl}, {"wscl", &EffectTables::wscl}};
+
+    // Cut the file at every length: the reader never reads past its end, an
+    // effect that lost bytes is reported as malformed, and what was read
+    // before the cut stays.
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         FxDllReader reader;
         int32_t status = reader.Scan(dir.write("cut.dll", whole.substr(0, length)));
@@ -432,6 +497,10 @@ TEST(BrokenEffects, ATruncatedLibraryGivesAClearOutcomeAtEveryCut) {
             EXPECT_EQ(status, kEffectMalformed) << length;
         else
             EXPECT_EQ(status, kEffectsDone);
+        const EffectTables& t = reader.Current();
+        for (const auto& [id, list] : lists)
+            EXPECT_EQ(t.*list, endOf(id) <= length ? all.*list : Words{}) << id << " " << length;
+        EXPECT_EQ(t.code.size(), endOf("code") <= length ? all.code.size() : 0u) << length;
     }
 }
 

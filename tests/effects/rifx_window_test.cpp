@@ -127,6 +127,7 @@ TEST_F(RifxWindowTest, LoadingListsTheEffectsAndShowsTheFirst) {
 TEST_F(RifxWindowTest, PickingAnotherEffectReplacesTreeAndListing) {
     Open(kLibrary);
     combo_->setCurrentIndex(1);
+    EXPECT_EQ(combo_->toolTip(), "Beta"); // a long name shows whole there
     EXPECT_EQ(ChildTexts(ByKey(tree_, "rsrc")), QStringList{"0000"});
     for (const char* key : {"gprs", "tram", "xtra", "inp ", "outp", "iscl", "wscl"})
         EXPECT_EQ(ByKey(tree_, key)->childCount(), 0) << key;

@@ -122,6 +122,7 @@ TEST_F(TankWindowTest, TankNodesCarryKeysAndLabels) {
     QTreeWidgetItem* external = Node("host");
     ASSERT_EQ(external->childCount(), 2);
     EXPECT_EQ(external->child(0)->text(0), "etank0 (20ms)");
+    EXPECT_EQ(external->child(0)->toolTip(0), "etank0 (20ms)"); // whole where the tree is narrow
     EXPECT_EQ(external->child(1)->text(0), "etank1(?)");
     EXPECT_EQ(Node("e1"), external->child(1));
     EXPECT_EQ(Selected(), "root");

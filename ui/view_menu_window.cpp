@@ -1,5 +1,6 @@
 #include "view_menu_window.h"
 
+#include "program_fonts.h"
 #include "twips.h"
 
 #include <QAction>
@@ -7,6 +8,13 @@
 
 ViewMenuWindow::ViewMenuWindow(QAction* viewEntry, QWidget* parent)
     : QMainWindow(parent), viewEntry_(viewEntry) {}
+
+void ViewMenuWindow::SetUpWindow(const char* name, const QString& caption) {
+    setObjectName(name);
+    setWindowTitle(caption);
+    setWindowFlag(Qt::Tool);
+    setFont(WindowFont());
+}
 
 void ViewMenuWindow::placeAtTop(int topTwips) {
     move(x(), TwipsToPixels(topTwips));

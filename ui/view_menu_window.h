@@ -22,6 +22,10 @@ class ViewMenuWindow : public QMainWindow {
     void allowClose() { closing_ = true; }
 
   protected:
+    // What every inspection window sets up first: its name, its caption, a
+    // tool window's frame and the program's window font.
+    void SetUpWindow(const char* name, const QString& caption);
+
     void closeEvent(QCloseEvent* event) override;
     QAction* viewEntry() const { return viewEntry_; }
 
