@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <exception>
 
 StartUp::StartUp(std::function<void()> loadSymbols) : loadSymbols_(std::move(loadSymbols)) {
@@ -54,7 +55,9 @@ int StartUp::Run() {
     for (const auto& step : steps) {
         try {
             step();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            // No message box: start-up goes on. A terminal still learns why.
+            std::fprintf(stderr, "velmora: %s\n", e.what());
             UnloadSplash();
         }
     }

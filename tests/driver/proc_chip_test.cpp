@@ -232,6 +232,12 @@ TEST(ProcChip, AFolderItCannotReadIsRefusedWithTheFileAndTheReason) {
     ASSERT_EQ(mkdir((card.path() + "/fx8010_code").c_str(), 0755), 0);
     EXPECT_FALSE(ProcChip::Open(card.path(), &error));
     EXPECT_EQ(error, "cannot read " + card.path() + "/fx8010_code: it is a folder");
+
+    // A FIFO would make the open wait for a writer that never comes.
+    ASSERT_EQ(rmdir((card.path() + "/fx8010_code").c_str()), 0);
+    ASSERT_EQ(mkfifo((card.path() + "/fx8010_code").c_str(), 0600), 0);
+    EXPECT_FALSE(ProcChip::Open(card.path(), &error));
+    EXPECT_EQ(error, "cannot read " + card.path() + "/fx8010_code: it is a FIFO");
 }
 
 // The real emuapsd with --card: runs the command line through the shell with
@@ -293,6 +299,27 @@ TEST(EmuapsdCard, ServesTheCardFolderToTheLibrary) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// The later chip's driver publishes larger files over another register map:
+// read with the EMU10K1's, it would show a wrong chip.
+TEST(EmuapsdCard, RefusesALaterChipThanTheEmu10k1) {
+    TempDir dir;
+    TempDir card;
+    WriteCard(card);
+    card.write("fx8010_gpr", Words(Marks(0x100, 0x200)));
+    std::string log;
+    EXPECT_EQ(RunEmuapsd(dir, "--card 1 --proc-dir '" + card.path() + "'", &log), 1);
+    EXPECT_NE(
+        log.find("only the EMU10K1 is supported: " + card.path() + "/fx8010_gpr holds 2048 bytes"),
+        log.npos)
+        << log;
+
+    WriteCard(card);
+    card.write("fx8010_code", Words(Marks(0x400, 0x800)));
+    std::string error;
+    EXPECT_FALSE(ProcChip::Open(card.path(), &error));
+    EXPECT_NE(error.find("/fx8010_code holds 8192 bytes, an EMU10K1's 4096"), error.npos) << error;
 }
 
 } // namespace

@@ -4,10 +4,13 @@
 #include "support/temp_dir.h"
 #include "x_display.h"
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -91,4 +94,85 @@ TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) 
     text << in.rdbuf();
     EXPECT_NE(text.str().find("velmora: the driver service was lost"), std::string::npos)
         << text.str();
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The viewer and its library in a program folder of the test's own, whose
+// symbol file the test makes.
+std::string ProgramFolderCopy(const TempDir& dir) {
+    namespace fs = std::filesystem;
+    const fs::path bin = fs::path(dir.path()) / "bin";
+    fs::create_directories(bin / "Symbols");
+    for (const char* file : {"velmora", "libzendra.so"})
+        fs::copy_file(fs::path(kBin) / file, bin / file);
+    return bin.string();
+}
+
+// Processor time a process has used, in seconds.
+double CpuSeconds(pid_t pid) {
+    std::istringstream stat(ReadAll("/proc/" + std::to_string(pid) + "/stat"));
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i)
+        if (i == 14 || i == 15)
+            ticks += std::stod(field);
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+// Start-up goes as far as the microcode window, with the given symbol file,
+// and the viewer then comes to rest within cpuSeconds of processor time.
+void ExpectStartUpWithin(const std::string& program, const XDisplay& x, const TempDir& runtime,
+                         int seconds, double cpuSeconds, const std::string& expectedError) {
+    ServiceProcess service(runtime.path(), kBin + "/images/demo.chip");
+    const std::string errors = runtime.path() + "/velmora.err";
+    const auto start = std::chrono::steady_clock::now();
+    Viewer viewer{Spawn({program + "/velmora"}, ViewerEnv(x, runtime), errors)};
+    ASSERT_GT(viewer.pid, 0);
+    EXPECT_FALSE(x.WaitForWindow("^Microcode Memory$", seconds * 1000).empty())
+        << "start-up stalled";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(seconds));
+    double used = CpuSeconds(viewer.pid);
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        double now = CpuSeconds(viewer.pid);
+        if (now == used)
+            break;
+        used = now;
+    }
+    EXPECT_LT(used, cpuSeconds) << "seconds of processor time until the viewer came to rest";
+    if (!expectedError.empty()) {
+        EXPECT_NE(ReadAll(errors).find(expectedError), std::string::npos) << ReadAll(errors);
+    }
+    kill(viewer.pid, SIGTERM);
+}
+
+} // namespace
+
+// The symbol file cannot stall start-up: a FIFO is refused at once (start-up
+// goes on without names, as after any failed step, and says why on standard
+// error), and a name a megabyte long is skipped like any malformed line.
+TEST(ViewerEndToEnd, ASymbolFileThatIsAFifoOrHasAHugeLineDoesNotStallStartUp) {
+    XDisplay x;
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+    TempDir runtime, folder;
+    const std::string program = ProgramFolderCopy(folder);
+    const std::string symbols = program + "/Symbols/8010.d";
+
+    ASSERT_EQ(mkfifo(symbols.c_str(), 0600), 0);
+    ExpectStartUpWithin(program, x, runtime, 10, 1.5,
+                        "velmora: Can't open symbol file " + symbols + ": it is a FIFO");
+
+    ASSERT_EQ(unlink(symbols.c_str()), 0);
+    std::ofstream(symbols) << ReadAll(kBin + "/Symbols/8010.d") << "[VIRTUAL]\n"
+                           << std::string(1 << 20, 'n') << " 0x100\n";
+    // Shown in the listing, such a name kept the viewer busy for seconds.
+    ExpectStartUpWithin(program, x, runtime, 10, 1.5, "");
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -114,6 +115,24 @@ TEST(EffectsLibrary, WithoutALibraryTheDirectoryIsEmptyAndSaysWhy) {
     ASSERT_FALSE(reason.empty());
     EXPECT_NE(reason.back().find(s.folders.system + "/eapsfx.dll does not exist"),
               std::string::npos);
+}
+
+// A FIFO where a library should be is neither copied nor opened (either
+// would wait for a writer that never comes), and the window says what it is.
+TEST(EffectsLibrary, AFifoInPlaceOfTheLibraryIsRefusedAtOnceAndNamed) {
+    Folders s;
+    fs::create_directories(s.folders.system);
+    const std::string system = s.folders.system + "/eapsfx.dll";
+    const std::string local = s.folders.program + "/eapsfx.dll";
+    ASSERT_EQ(mkfifo(system.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(local.c_str(), 0600), 0);
+    PreparedLibrary library = PrepareEffectsLibrary(s.folders, s.notice);
+    EXPECT_EQ(library.source, Source::NoLibrary);
+    EXPECT_EQ(EffectCount(), 0);
+    std::vector<std::string> reason = EmptyLibraryReason(library, EffectCount());
+    ASSERT_FALSE(reason.empty());
+    EXPECT_NE(reason.back().find(system + " is a FIFO, not a file"), std::string::npos)
+        << reason.back();
 }
 
 TEST(EffectsLibrary, ACopyThatCannotBeMadeAnywhereSaysWhy) {
