@@ -8,6 +8,8 @@
 #include "dsp_runner.h"
 #include "patch_placement.h"
 #include "proc_chip.h"
+#include "program_version.h"
+#include "service_options.h"
 #include "simulated_chip.h"
 #include "socket_folder.h"
 #include "socket_path.h"
@@ -20,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -27,26 +30,6 @@ const int kLoadDone = SIGUSR1;
 
 void Say(const std::string& text) {
     std::cerr << "emuapsd: " << text << std::endl;
-}
-
-int Usage() {
-    std::cerr << "usage: emuapsd [--image FILE] [--patch PATCH] [--run] | --card N\n"
-                 "Serves a simulated EMU10K1 to the Zendra library. FILE is a chip image\n"
-                 "(text form or 8192-byte register dump); without it every register is 0.\n"
-                 "PATCH, an as10k1 patch (.emu10k1), is placed beside FILE's program.\n"
-                 "--run executes the microcode 48,000 times a second.\n"
-                 "SIGHUP reloads FILE and PATCH.\n"
-                 "--card N serves the real EMU10K1 of ALSA card N instead, read-only,\n"
-                 "through /proc/asound/cardN/fx8010_*.\n";
-    return 2;
-}
-
-// A card number as ALSA counts them.
-bool ParseCard(const std::string& text, int* card) {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos)
-        return false;
-    *card = std::stoi(text);
-    return *card < 256;
 }
 
 int Serve(int argc, char** argv);
@@ -65,33 +48,24 @@ int main(int argc, char** argv) {
 namespace {
 
 int Serve(int argc, char** argv) {
-    std::string imagePath, patchPath;
-    bool run = false;
-    int card = -1;
-    std::string procFolder; // where card's register files are; tests point it elsewhere
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--image" && i + 1 < argc)
-            imagePath = argv[++i];
-        else if (arg.starts_with("--image="))
-            imagePath = arg.substr(8);
-        else if (arg == "--patch" && i + 1 < argc)
-            patchPath = argv[++i];
-        else if (arg == "--run")
-            run = true;
-        else if (arg == "--card" && i + 1 < argc && ParseCard(argv[i + 1], &card))
-            ++i;
-        else if (arg.starts_with("--card=") && ParseCard(arg.substr(7), &card))
-            continue;
-        else if (arg == "--proc-dir" && i + 1 < argc)
-            procFolder = argv[++i];
-        else
-            return Usage();
+    ParsedOptions parsed = ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.action) {
+    case ParsedOptions::Action::Help:
+        std::cout << ServiceHelp();
+        return 0;
+    case ParsedOptions::Action::Version:
+        std::cout << VersionLine("emuapsd") << "\n";
+        return 0;
+    case ParsedOptions::Action::Mistake:
+        std::cerr << "emuapsd: " << parsed.mistake << "\nTry 'emuapsd --help'.\n";
+        return 2;
+    case ParsedOptions::Action::Serve:
+        break;
     }
-    if (card >= 0 && (!imagePath.empty() || !patchPath.empty() || run))
-        return Usage();
-    if (!procFolder.empty() && card < 0)
-        return Usage();
+    const ServiceOptions& o = parsed.options;
+    const std::string& imagePath = o.imagePath;
+    const std::string& patchPath = o.patchPath;
+    const int card = o.card;
 
     // Signals are taken by sigwait on this thread; the others never see them.
     // SIGUSR1 says that a load running on its own thread is done.
@@ -127,12 +101,13 @@ int Serve(int argc, char** argv) {
             Say(load->summary());
     }
     std::optional<DspRunner> dsp;
-    if (run)
+    if (o.run)
         dsp.emplace(chip);
     std::unique_ptr<ProcChip> realCard;
     if (card >= 0) {
         std::string error;
-        realCard = ProcChip::Open(procFolder.empty() ? ProcCardFolder(card) : procFolder, &error);
+        realCard =
+            ProcChip::Open(o.procFolder.empty() ? ProcCardFolder(card) : o.procFolder, &error);
         if (!realCard) {
             Say("card " + std::to_string(card) + ": " + error +
                 " (is it an EMU10K1 with its ALSA driver, snd-emu10k1, loaded?)");
