@@ -1,13 +1,15 @@
 # make run   — install what is missing, build, start the simulated driver service and the viewer
 # make test  — the same set-up, then every test (AddressSanitizer and UBSan on)
 # make bench — build optimised and run the benchmarks
+# make package — build optimised and make a .deb (checked by lintian)
 
 JOBS        ?= $(shell nproc)
 BUILD       ?= build
 TEST_BUILD  ?= build-test
 BENCH_BUILD ?= build-bench
+PACKAGE_BUILD ?= build-package
 
-.PHONY: run test bench deps build build-test clean
+.PHONY: run test bench package deps build build-test clean
 
 deps:
 	@tools/install-deps.sh
@@ -35,8 +37,15 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j$(JOBS)
 	@for b in $(BENCH_BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
+package:
+	@tools/install-deps.sh lintian
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	lintian --fail-on error $(PACKAGE_BUILD)/velmora_*.deb
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
 
 # make test-windows — cross-build Zendra for 32- and 64-bit Windows with mingw-w64,
 # check its export table and run its test program under Wine

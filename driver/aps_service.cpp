@@ -123,6 +123,10 @@ std::string ApsService::Listen() {
     return "";
 }
 
+void ApsService::Adopt(int listeningFd) {
+    listenFd_ = listeningFd;
+}
+
 void ApsService::Stop() {
     uint64_t one = 1;
     ssize_t n = write(wakeFd_, &one, sizeof one);

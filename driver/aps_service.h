@@ -30,6 +30,9 @@ class ApsService {
     // Creates the socket; it appears at its path only once it accepts.
     // Returns an error text, or "" on success.
     std::string Listen();
+    // Serves on a listening socket that someone else made and owns (socket
+    // activation): it is neither named nor removed here.
+    void Adopt(int listeningFd);
     // Serves clients until Stop().
     void Run();
     // Safe from any thread and from a signal handler.

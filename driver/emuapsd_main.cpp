@@ -11,6 +11,7 @@
 #include "program_version.h"
 #include "service_options.h"
 #include "simulated_chip.h"
+#include "socket_activation.h"
 #include "socket_folder.h"
 #include "socket_path.h"
 
@@ -30,6 +31,37 @@ const int kLoadDone = SIGUSR1;
 
 void Say(const std::string& text) {
     std::cerr << "emuapsd: " << text << std::endl;
+}
+
+// The service on the socket handed over by socket activation, or on one of
+// its own at the socket path; null (having said why) when it cannot listen.
+std::unique_ptr<ApsService> StartService(ChipBackend& chip, int activatedFd) {
+    ApsServiceOptions options;
+    options.log = Say;
+    if (activatedFd >= 0) {
+        auto service = std::make_unique<ApsService>(chip, options);
+        service->Adopt(activatedFd);
+        Say("listening on the socket handed over by socket activation");
+        return service;
+    }
+    char path[ZENDRA_SOCKET_PATH_MAX];
+    int privateFolder = 0;
+    if (ZendraSocketPath(path, sizeof path, &privateFolder) != 0) {
+        Say("the socket path is too long");
+        return nullptr;
+    }
+    if (std::string error = PrepareSocketFolder(path, privateFolder != 0); !error.empty()) {
+        Say(error);
+        return nullptr;
+    }
+    options.socketPath = path;
+    auto service = std::make_unique<ApsService>(chip, options);
+    if (std::string error = service->Listen(); !error.empty()) {
+        Say(error);
+        return nullptr;
+    }
+    Say(std::string("listening at ") + path);
+    return service;
 }
 
 int Serve(int argc, char** argv);
@@ -61,6 +93,13 @@ int Serve(int argc, char** argv) {
         return 2;
     case ParsedOptions::Action::Serve:
         break;
+    }
+    // Taken before anything else opens a file, and even when it is unfit, so
+    // that the protocol's variables never reach a child.
+    const ActivatedSocket activated = TakeActivatedSocket();
+    if (!activated.error.empty()) {
+        Say(activated.error);
+        return 1;
     }
     const ServiceOptions& o = parsed.options;
     const std::string& imagePath = o.imagePath;
@@ -116,26 +155,9 @@ int Serve(int argc, char** argv) {
     }
     ChipBackend& served = realCard ? static_cast<ChipBackend&>(*realCard) : chip;
 
-    char path[ZENDRA_SOCKET_PATH_MAX];
-    int privateFolder = 0;
-    if (ZendraSocketPath(path, sizeof path, &privateFolder) != 0) {
-        Say("the socket path is too long");
+    std::unique_ptr<ApsService> service = StartService(served, activated.fd);
+    if (!service)
         return 1;
-    }
-    if (std::string error = PrepareSocketFolder(path, privateFolder != 0); !error.empty()) {
-        Say(error);
-        return 1;
-    }
-
-    ApsServiceOptions options;
-    options.socketPath = path;
-    options.log = Say;
-    auto service = std::make_unique<ApsService>(served, options);
-    if (std::string error = service->Listen(); !error.empty()) {
-        Say(error);
-        return 1;
-    }
-    Say(std::string("listening at ") + path);
     std::thread serving([&service] { service->Run(); });
 
     // A reload runs on its own thread too; a SIGHUP during one asks for

@@ -93,6 +93,12 @@ A real card:
 Signals: SIGHUP reloads FILE and PATCH (a file that does not load leaves the
 chip as it was); SIGINT and SIGTERM end the service at any time.
 
+Started by systemd for its user socket unit (emuapsd.socket), the service
+serves on the socket handed over to it (the LISTEN_FDS protocol) and leaves
+that socket to systemd. Its options then come from EMUAPSD_OPTIONS, which
+~/.config/velmora/emuapsd.env may set; the default is the demo chip running
+the demo patch.
+
 Exit status: 0 after SIGINT or SIGTERM, 1 when the chip or the socket cannot
 be set up, 2 for a mistake on the command line.
 )";

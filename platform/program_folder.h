@@ -7,5 +7,8 @@
 // The folder that holds the running executable, without a trailing slash.
 std::string ProgramFolder();
 
-// The platform's system folder, where the sound driver keeps its effects library.
+// The platform's system folder, where the sound driver keeps its effects
+// library: share/emuaps beside the program folder (the build tree's bin/) or
+// two levels up (an installed tree's lib/velmora/); the first that exists.
 std::string SystemFolder();
+std::string SystemFolderOf(const std::string& programFolder);

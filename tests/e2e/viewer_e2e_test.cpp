@@ -136,8 +136,12 @@ void ExpectStartUpWithin(const std::string& program, const XDisplay& x, const Te
     const auto start = std::chrono::steady_clock::now();
     Viewer viewer{Spawn({program + "/velmora"}, ViewerEnv(x, runtime), errors)};
     ASSERT_GT(viewer.pid, 0);
-    EXPECT_FALSE(x.WaitForWindow("^Microcode Memory$", seconds * 1000).empty())
-        << "start-up stalled";
+    if (x.WaitForWindow("^Microcode Memory$", seconds * 1000).empty()) {
+        std::string shown;
+        for (const std::string& w : x.VisibleWindowsOf(viewer.pid))
+            shown += " '" + x.Title(w) + "'";
+        ADD_FAILURE() << "start-up stalled; windows:" << shown << "; errors: " << ReadAll(errors);
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(seconds));
     double used = CpuSeconds(viewer.pid);
     for (int i = 0; i < 100; ++i) {

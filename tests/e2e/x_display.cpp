@@ -4,11 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -51,18 +49,6 @@ pid_t SpawnWith(std::vector<std::string> argv, const std::vector<std::string>& e
     if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), envp.data()) != 0)
         return -1;
     return pid;
-}
-
-bool Accepts(const std::string& socketPath) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    socketPath.copy(addr.sun_path, sizeof addr.sun_path - 1);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return ok;
 }
 
 } // namespace
@@ -117,30 +103,35 @@ std::string RunAndRead(const std::vector<std::string>& argv, const std::vector<s
 }
 
 XDisplay::XDisplay() {
-    // A display number of our own, so parallel tests never share a server.
-    for (int n = 100 + getpid() % 400; n < 1000; ++n) {
-        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (std::filesystem::exists(lock))
-            continue;
-        name_ = ":" + std::to_string(n);
-        pid_ = Spawn({"Xvfb", name_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {});
-        if (pid_ <= 0)
-            return;
-        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        for (int i = 0; i < 250; ++i) {
-            // A socket left behind by an earlier server exists before ours
-            // listens: only a connection that goes through counts.
-            if (Accepts(socket))
-                return;
-            if (WaitExit(pid_, 20) != -1)
-                break; // lost a race for that number; try the next
-        }
-        if (WaitExit(pid_, 0) == -1) {
-            kill(pid_, SIGKILL);
-            WaitExit(pid_, 5000);
-        }
-        pid_ = -1;
+    // Xvfb picks a free display number itself and names it on the pipe once
+    // it accepts connections, so parallel tests never share a server.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    pid_ =
+        SpawnWith({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                  {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string number;
+    pollfd ready = {fds[0], POLLIN, 0};
+    char c;
+    while (pid_ > 0 && poll(&ready, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) {
+        name_ = ":" + number;
+        return;
     }
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        WaitExit(pid_, 5000);
+    }
+    pid_ = -1;
 }
 
 XDisplay::~XDisplay() {
