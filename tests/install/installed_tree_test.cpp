@@ -129,9 +129,15 @@ TEST(InstalledTree, TheViewerRunsFromTheInstallWithTheServiceStartedOnDemand) {
     // The first open started the installed service in the activator's place.
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(service.pid) + "/exe"),
               fs::canonical(program / "emuapsd"));
-    // The effects library came from the installed system folder.
-    EXPECT_TRUE(fs::exists(program / "eapsfx.dll") ||
-                fs::exists(home.path() + "/data/velmora/eapsfx.dll"));
+    // The effects library came from the installed system folder (the copy
+    // may still be under way while the windows show).
+    auto copied = [&] {
+        return fs::exists(program / "eapsfx.dll") ||
+               fs::exists(home.path() + "/data/velmora/eapsfx.dll");
+    };
+    for (int i = 0; i < 500 && !copied(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(copied());
     kill(viewer.pid, SIGTERM);
     kill(service.pid, SIGTERM);
 }
