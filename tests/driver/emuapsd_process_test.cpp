@@ -1,6 +1,7 @@
 // The real emuapsd binary: serving a chip image to the library, reloading it
 // on SIGHUP, refusing bad images, stopping cleanly, and the library's own
 // refusal of a service run by someone else.
+#include "support/every_export_fails.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
@@ -94,18 +95,7 @@ TEST(Emuapsd, AKilledServiceFailsEveryExportAndARestartedOneIsFoundAgain) {
     EXPECT_EQ(ReadGpr(0x100), 1);
 
     service->crash();
-    int32_t value = 42;
-    int32_t values[2] = {42, 42};
-    MicrocodeInstruction instr{1, 2, 3, 4, 5};
-    EXPECT_EQ(ifGPRMemoryRead(0x100, &value), 1);
-    EXPECT_EQ(ifGPRMemoryReadAll(0x100, 2, values), 1);
-    EXPECT_EQ(ifGPRMemoryWrite(0x100, &value), 1);
-    EXPECT_EQ(ifInstrMemoryRead(0, &instr), 1);
-    EXPECT_EQ(ifInstrMemoryReadAll(1, &instr), 1);
-    EXPECT_EQ(ifInstrMemoryWrite(0, &instr), 1);
-    EXPECT_EQ(value, 42);
-    EXPECT_EQ(values[1], 42);
-    EXPECT_EQ(instr.R, 5);
+    ExpectEveryExportFailsAndLeavesTheValuesAlone();
 
     service = std::make_unique<ServiceProcess>(dir.path(), two);
     EXPECT_EQ(ReadGpr(0x100), 2) << "the same open reaches the new service's chip";
