@@ -1,16 +1,11 @@
 #include "service_options.h"
 
-namespace {
-
-// A card number as ALSA counts them.
 bool ParseCard(const std::string& text, int* card) {
     if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos)
         return false;
     *card = std::stoi(text);
     return *card < 256;
 }
-
-} // namespace
 
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;

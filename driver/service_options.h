@@ -19,6 +19,9 @@ struct ParsedOptions {
     std::string mistake; // what is wrong, for Mistake
 };
 
+// A card number as ALSA counts them, 0 to 255.
+bool ParseCard(const std::string& text, int* card);
+
 // args without the program name.
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args);
 
