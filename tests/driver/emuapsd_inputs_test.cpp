@@ -4,6 +4,7 @@
 // SIGTERM ends the service even after such a reload; a silent client holds
 // nothing.
 #include "raw_client.h"
+#include "support/emuapsd_run.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
@@ -12,10 +13,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,15 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kProgram = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
 const std::string kImages = std::string(VELMORA_PROGRAM_DIR) + "/images/";
-
-struct Run {
-    int status = -1; // the exit code; -1 when it had to be killed
-    double seconds = 0;
-    long maxRssKb = 0;
-    std::string log;
-};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,48 +33,11 @@ std::string ReadFile(const std::string& path) {
     return all.str();
 }
 
-// Runs emuapsd in dir as its runtime folder; kills it after timeoutMs.
-Run Emuapsd(const TempDir& dir, std::vector<std::string> args, int timeoutMs = 5000) {
-    args.insert(args.begin(), kProgram);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string env = "XDG_RUNTIME_DIR=" + dir.path();
-    char* envp[] = {env.data(), nullptr};
-    std::string logPath = dir.path() + "/emuapsd.log";
-    int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const auto start = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(log, 2);
-        execve(kProgram.c_str(), argv.data(), envp);
-        _exit(127);
-    }
-    close(log);
-    Run run;
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-        if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
-            kill(pid, SIGKILL);
-            wait4(pid, &status, 0, &usage);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.maxRssKb = usage.ru_maxrss;
-    run.log = ReadFile(logPath);
-    return run;
-}
-
 // A refusal: at once, with the file and what it is, in little memory, and
 // no socket left behind.
 void ExpectRefused(const TempDir& dir, const std::vector<std::string>& args,
                    const std::string& message) {
-    Run run = Emuapsd(dir, args);
+    EmuapsdRun run = RunEmuapsdToEnd(dir, args);
     std::string what = args.back();
     EXPECT_EQ(run.status, 1) << what << "\n" << run.log;
     EXPECT_LT(run.seconds, 1.0) << what;
@@ -118,7 +72,7 @@ TEST(EmuapsdInputs, ChipImagesThatAreNotImagesAreRefusedAtOnce) {
     std::string demo = ReadFile(kImages + "demo.chip");
     std::string cut = dir.write("cut.chip", demo.substr(0, demo.size() - 3));
     ExpectRefused(dir, {"--image", cut}, cut + ": line ");
-    EXPECT_NE(Emuapsd(dir, {"--image", cut}).log.find("cut short"), std::string::npos);
+    EXPECT_NE(RunEmuapsdToEnd(dir, {"--image", cut}).log.find("cut short"), std::string::npos);
 }
 
 TEST(EmuapsdInputs, PatchesThatAreNotPatchesOrDoNotFitAreRefusedAtOnce) {
