@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xdotool x11-utils imagemagick fonts-liberation2 fonts-wine
-          binutils "$@")
+          binutils libsndfile1-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
