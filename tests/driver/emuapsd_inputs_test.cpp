@@ -1,12 +1,14 @@
-// The real emuapsd against files that are not what they should be, and
-// against a client that never says hello: every refusal comes within a
-// second, names the file and what it is instead, and costs little memory;
+// The real emuapsd against files that are not what they should be (chip
+// images, patches, sound files), and against a client that never says hello:
+// every refusal comes within a second, names the file and what it is
+// instead, and costs little memory;
 // SIGTERM ends the service even after such a reload; a silent client holds
 // nothing.
 #include "raw_client.h"
 #include "support/emuapsd_run.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
+#include "wav_files.h"
 #include "zendra.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +92,44 @@ TEST(EmuapsdInputs, PatchesThatAreNotPatchesOrDoNotFitAreRefusedAtOnce) {
                                               "reg 0x380 0x00230001\n");
     std::string patch = kImages + "demo-chorus-echo.emu10k1";
     ExpectRefused(dir, {"--image", full, "--patch", patch}, patch + ": no room for a ");
+}
+
+// A sound file that does not fit is refused before anything is made: the
+// output file stays as it was, or is not there.
+TEST(EmuapsdInputs, SoundFilesThatDoNotFitAreRefusedAtOnce) {
+    TempDir dir;
+    const std::string out = dir.path() + "/out.wav";
+    auto render = [&](const std::string& input) {
+        return std::vector<std::string>{"--render", "1", "--output", out, "--input", input};
+    };
+    Wav<int16_t> cd;
+    cd.rate = 44100;
+    cd.samples.assign(100, 0);
+    ASSERT_TRUE(WriteWav(dir.path() + "/cd.wav", cd));
+    ExpectRefused(dir, render(dir.path() + "/cd.wav"),
+                  dir.path() + "/cd.wav: it is at 44100 Hz; the chip runs at 48000 Hz");
+    Wav<int16_t> wide;
+    wide.channels = 17;
+    wide.samples.assign(17 * 10, 0);
+    ASSERT_TRUE(WriteWav(dir.path() + "/wide.wav", wide));
+    ExpectRefused(dir, render(dir.path() + "/wide.wav"), "it has 17 channels");
+    std::string text = dir.write("text.wav", "RIFF this is not\n");
+    ExpectRefused(dir, render(text), text + ": it is not a sound file libsndfile reads");
+    std::string fifo = Fifo(dir, "sound.fifo");
+    ExpectRefused(dir, render(fifo), fifo + ": it is a FIFO");
+    struct stat st;
+    EXPECT_NE(stat(out.c_str(), &st), 0) << "no output for a refused input";
+
+    // Nor is the output taken where it would destroy something.
+    Wav<int16_t> fine;
+    fine.samples.assign(100, 0);
+    const std::string input = dir.path() + "/fine.wav";
+    ASSERT_TRUE(WriteWav(input, fine));
+    ExpectRefused(dir, {"--render", "1", "--input", input, "--output", input},
+                  input + ": it is the input file");
+    EXPECT_EQ(ReadPcm16Wav(input).frames(), 100);
+    ExpectRefused(dir, {"--render", "1", "--output", dir.path()},
+                  dir.path() + ": it is a folder, not a file to record into");
 }
 
 TEST(EmuapsdInputs, AReloadOfAFifoKeepsTheChipAndSigtermStillEndsTheService) {
