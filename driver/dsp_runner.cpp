@@ -1,5 +1,7 @@
 #include "dsp_runner.h"
 
+#include "recording_queue.h"
+
 namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
 }
@@ -18,8 +20,12 @@ int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing) {
     return due - done > pacing.maxBacklogSamples ? due - pacing.maxBacklogSamples : done;
 }
 
-DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing)
-    : chip_(chip), pacing_(pacing), thread_([this] { Run(); }) {}
+DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing, DspStreams streams)
+    : chip_(chip), pacing_(pacing), streams_(streams),
+      audio_(streams.input,
+             streams.recording ? streams.recording->record() : std::vector<uint32_t>{},
+             pacing.blockSamples),
+      thread_([this] { Run(); }) {}
 
 DspRunner::~DspRunner() {
     {
@@ -41,10 +47,17 @@ void DspRunner::Run() {
         done = DropBacklog(due, done, pacing_);
         while (done + pacing_.blockSamples <= due && !stop_) {
             lock.unlock();
-            chip_.Run(pacing_.blockSamples);
+            RunBlock();
             lock.lock();
             done += pacing_.blockSamples;
         }
         wake_.wait_until(lock, start + NextBlockDue(done, pacing_), [this] { return stop_; });
     }
+}
+
+void DspRunner::RunBlock() {
+    const int samples = pacing_.blockSamples;
+    chip_.Run(samples, audio_.Before(samples));
+    if (streams_.recording)
+        streams_.recording->Push(audio_.Recorded(samples), samples);
 }

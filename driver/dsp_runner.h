@@ -4,6 +4,7 @@
 // until the next block is due.
 #pragma once
 
+#include "audio_block.h"
 #include "simulated_chip.h"
 
 #include <chrono>
@@ -29,18 +30,30 @@ std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing);
 // `due` when the chip fell further behind than that.
 int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
+class WavInput;
+class RecordingQueue;
+
+// What the running chip takes in and gives out besides its registers.
+struct DspStreams {
+    WavInput* input = nullptr;           // the effects bus; without it the test signal
+    RecordingQueue* recording = nullptr; // hears every block's recorded outputs
+};
+
 class DspRunner {
   public:
-    explicit DspRunner(SimulatedChip& chip, DspPacing pacing = {});
+    explicit DspRunner(SimulatedChip& chip, DspPacing pacing = {}, DspStreams streams = {});
     ~DspRunner();
     DspRunner(const DspRunner&) = delete;
     DspRunner& operator=(const DspRunner&) = delete;
 
   private:
     void Run();
+    void RunBlock();
 
     SimulatedChip& chip_;
     DspPacing pacing_;
+    DspStreams streams_;
+    AudioBlock audio_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;

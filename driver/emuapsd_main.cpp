@@ -9,6 +9,8 @@
 #include "patch_placement.h"
 #include "proc_chip.h"
 #include "program_version.h"
+#include "render_mode.h"
+#include "service_audio.h"
 #include "service_options.h"
 #include "simulated_chip.h"
 #include "socket_activation.h"
@@ -105,6 +107,13 @@ int Serve(int argc, char** argv) {
     const std::string& imagePath = o.imagePath;
     const std::string& patchPath = o.patchPath;
     const int card = o.card;
+    // The input is checked before anything else happens.
+    std::string audioError;
+    std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, &audioError);
+    if (!audio) {
+        Say(audioError);
+        return 1;
+    }
 
     // Signals are taken by sigwait on this thread; the others never see them.
     // SIGUSR1 says that a load running on its own thread is done.
@@ -139,9 +148,8 @@ int Serve(int argc, char** argv) {
         if (!load->summary().empty())
             Say(load->summary());
     }
-    std::optional<DspRunner> dsp;
-    if (o.run)
-        dsp.emplace(chip);
+    if (o.renderSamples > 0)
+        return RenderMode(o, chip.Snapshot(), audio->input(), signals, Say);
     std::unique_ptr<ProcChip> realCard;
     if (card >= 0) {
         std::string error;
@@ -158,6 +166,18 @@ int Serve(int argc, char** argv) {
     std::unique_ptr<ApsService> service = StartService(served, activated.fd);
     if (!service)
         return 1;
+    // The chip starts once the device is there, so a service that cannot
+    // start leaves the output file alone.
+    std::optional<DspRunner> dsp;
+    if (o.run) {
+        if (std::string error = audio->StartRecording(Say); !error.empty()) {
+            Say(error);
+            return 1;
+        }
+        if (!o.outputPath.empty())
+            Say("recording " + RecordingText(o));
+        dsp.emplace(chip, DspPacing{}, audio->streams());
+    }
     std::thread serving([&service] { service->Run(); });
 
     // A reload runs on its own thread too; a SIGHUP during one asks for
@@ -200,6 +220,8 @@ int Serve(int argc, char** argv) {
     serving.join();
     service.reset(); // removes the socket
     dsp.reset();
+    if (std::string recorded = audio->Finish(); !recorded.empty())
+        Say(recorded);
     Say("stopped");
     if (reload && !reload->finished()) {
         // The service is down and its socket gone; the load is abandoned.

@@ -19,6 +19,10 @@ constexpr uint32_t kFractionMask = 0x7FF;
 
 } // namespace
 
+static_assert(DspBlockIo::kBusInputs ==
+              Fx8010Interpreter::kExternalInputs - Fx8010Interpreter::kEffectsBus);
+static_assert(DspBlockIo::kOutputs == Fx8010Interpreter::kConstants - Fx8010Interpreter::kOutputs);
+
 Fx8010Interpreter::Fx8010Interpreter() {
     Reset();
 }
@@ -34,11 +38,15 @@ void Fx8010Interpreter::Reset() {
     tram_.Clear();
 }
 
-void Fx8010Interpreter::Run(uint32_t* registers, int samples) {
+void Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& io) {
     Decode(registers);
     Pick(registers);
-    for (int i = 0; i < samples; ++i)
-        RunSample();
+    for (int i = 0; i < samples; ++i) {
+        RunSample(io.bus ? io.bus + i * DspBlockIo::kBusInputs : nullptr);
+        if (io.outputs)
+            std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
+                        io.outputs + i * DspBlockIo::kOutputs);
+    }
     Put(registers);
 }
 
@@ -110,9 +118,11 @@ void Fx8010Interpreter::Put(uint32_t* registers) {
     }
 }
 
-void Fx8010Interpreter::RunSample() {
+void Fx8010Interpreter::RunSample(const int32_t* bus) {
     int32_t* m = mem_.data();
-    if (testSignal_)
+    if (bus)
+        std::copy_n(bus, DspBlockIo::kBusInputs, m + kEffectsBus);
+    else if (testSignal_)
         signal_.Next(m + kEffectsBus);
     else
         std::fill(m + kEffectsBus, m + kExternalInputs, 0);

@@ -15,6 +15,17 @@
 #include <array>
 #include <cstdint>
 
+// What a block of samples takes from outside and gives back, sample by
+// sample; both are optional.
+struct DspBlockIo {
+    static constexpr int kBusInputs = 16; // effects bus 0x00-0x0F
+    static constexpr int kOutputs = 32;   // outputs 0x20-0x3F
+    // samples x kBusInputs values; without it the test signal (or silence).
+    const int32_t* bus = nullptr;
+    // samples x kOutputs values: the outputs as each sample left them.
+    int32_t* outputs = nullptr;
+};
+
 class Fx8010Interpreter {
   public:
     // Operand addresses with a meaning of their own.
@@ -39,8 +50,10 @@ class Fx8010Interpreter {
     // Executes `samples` samples on the chip's 0x800 registers, which others
     // may read and write meanwhile; whatever they hold, the DSP stays inside
     // its own memory.
-    void Run(uint32_t* registers, int samples);
-    void Run(ChipImage& chip, int samples) { Run(chip.registers.data(), samples); }
+    void Run(uint32_t* registers, int samples, const DspBlockIo& io = {});
+    void Run(ChipImage& chip, int samples, const DspBlockIo& io = {}) {
+        Run(chip.registers.data(), samples, io);
+    }
     // With the test signal off the effects bus inputs are silent.
     void SetTestSignal(bool on) { testSignal_ = on; }
 
@@ -68,7 +81,7 @@ class Fx8010Interpreter {
     void Decode(const uint32_t* registers);
     void Pick(const uint32_t* registers);
     void Put(uint32_t* registers);
-    void RunSample();
+    void RunSample(const int32_t* bus);
     template <bool kCodes, bool kAccumulator> void RunMicrocode();
 
     // 0x000-0x3FF in the DSP's view, then a sink for writes that go nowhere.

@@ -1,8 +1,10 @@
 #include "proc_chip.h"
 
+#include "aps_request.h"
 #include "checked_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,4 +76,21 @@ ChipHandout ProcChip::Handout() const {
     handout.memoryFd = memory_.fd();
     handout.files.assign(fds_.begin(), fds_.end());
     return handout;
+}
+
+std::optional<ChipImage> ProcChip::Capture(std::string* error) {
+    ApsChipPorts ports = Ports();
+    ChipImage image;
+    for (uint32_t reg = 0; reg < kChipRegisterCount; ++reg) {
+        ApsChipPortWrite(&ports, APS_PORT_POINTER, reg << 16);
+        if (!ApsChipPortRead(&ports, APS_PORT_DATA, &image.registers[reg])) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%03X", reg);
+            if (error)
+                *error = std::string("cannot read register ") + hex + " from " +
+                         ApsCardFiles[ApsCardFileOf(reg)].name + ": " + std::strerror(errno);
+            return std::nullopt;
+        }
+    }
+    return image;
 }

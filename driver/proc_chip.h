@@ -6,10 +6,12 @@
 #pragma once
 
 #include "chip_backend.h"
+#include "chip_image.h"
 #include "shared_chip_memory.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Where the sound driver publishes card N's files.
@@ -27,6 +29,10 @@ class ProcChip : public ChipBackend {
     // Registers that no file holds read 0, as do bytes past a short file's end.
     ApsChipPorts Ports() override;
     ChipHandout Handout() const override;
+
+    // The card's 0x800 registers as they are now, read through the ports,
+    // for a chip image; nullopt when a file fails to read (error says which).
+    std::optional<ChipImage> Capture(std::string* error);
 
   private:
     ProcChip() = default;

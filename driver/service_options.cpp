@@ -1,16 +1,68 @@
 #include "service_options.h"
 
+#include "fx8010_interpreter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
 namespace {
 
-// A card number as ALSA counts them.
+constexpr double kMaxRenderSeconds = 86400;
+
+// One output register of --record: 0x20-0x3F, in hexadecimal with 0x or decimal.
+bool ParseOutputRegister(const std::string& text, uint32_t* reg) {
+    bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, *reg, hex ? 16 : 10);
+    return ec == std::errc() && end == last && first != last &&
+           *reg >= Fx8010Interpreter::kOutputs &&
+           *reg < Fx8010Interpreter::kOutputs + uint32_t(DspBlockIo::kOutputs);
+}
+
+// "0x20,0x21": the registers in order, each once. Says what is wrong otherwise.
+std::string ParseRecordList(const std::string& text, std::vector<uint32_t>* record) {
+    const std::string usage = "--record takes output registers from 0x20 to 0x3F, separated by "
+                              "commas (such as 0x20,0x21): ";
+    record->clear();
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == text.npos ? text.npos : comma - start);
+        uint32_t reg = 0;
+        if (!ParseOutputRegister(item, &reg))
+            return usage + "'" + item + "' is not one";
+        for (uint32_t had : *record)
+            if (had == reg)
+                return usage + "'" + item + "' is named twice";
+        record->push_back(reg);
+        if (comma == text.npos)
+            return "";
+        start = comma + 1;
+    }
+}
+
+// Seconds to render, a decimal number above 0 and at most a day, as samples.
+bool ParseRenderSeconds(const std::string& text, int64_t* samples) {
+    double seconds = 0;
+    auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+        seconds > kMaxRenderSeconds)
+        return false;
+    *samples = std::llround(seconds * kChipSampleRate);
+    return *samples > 0;
+}
+
+} // namespace
+
 bool ParseCard(const std::string& text, int* card) {
     if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos)
         return false;
     *card = std::stoi(text);
     return *card < 256;
 }
-
-} // namespace
 
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
@@ -33,9 +85,10 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
         }
         return false;
     };
+    bool recordGiven = false, formatGiven = false;
+    std::string value, renderSeconds;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        std::string value;
         if (arg == "--help" || arg == "-h") {
             parsed.action = ParsedOptions::Action::Help;
             return parsed;
@@ -43,23 +96,70 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
             parsed.action = ParsedOptions::Action::Version;
             return parsed;
         } else if (valued(i, "--image", &o.imagePath) || valued(i, "--patch", &o.patchPath) ||
-                   valued(i, "--proc-dir", &o.procFolder)) {
+                   valued(i, "--proc-dir", &o.procFolder) || valued(i, "--input", &o.inputPath) ||
+                   valued(i, "--output", &o.outputPath)) {
             continue;
         } else if (arg == "--run") {
             o.run = true;
+        } else if (arg == "--once") {
+            o.once = true;
         } else if (valued(i, "--card", &value)) {
             if (!ParseCard(value, &o.card))
                 return mistake("--card takes a card number from 0 to 255");
+        } else if (valued(i, "--record", &value)) {
+            recordGiven = true;
+            if (std::string wrong = ParseRecordList(value, &o.record); !wrong.empty())
+                return mistake(wrong);
+        } else if (valued(i, "--format", &value)) {
+            formatGiven = true;
+            if (value == "float")
+                o.format = WavSampleFormat::Float32;
+            else if (value == "pcm16")
+                o.format = WavSampleFormat::Pcm16;
+            else
+                return mistake("--format takes float or pcm16, not '" + value + "'");
+        } else if (valued(i, "--render", &renderSeconds)) {
+            if (!ParseRenderSeconds(renderSeconds, &o.renderSamples))
+                return mistake("--render takes the seconds to render, a number above 0 and at "
+                               "most 86400, such as 60 or 2.5");
         } else {
             return mistake("unknown or incomplete option " + arg);
         }
     }
-    if (o.card >= 0 && (!o.imagePath.empty() || !o.patchPath.empty() || o.run))
-        return mistake("--card serves a real card; --image, --patch and --run are for the "
-                       "simulated chip");
+    const bool render = o.renderSamples > 0;
+    if (o.card >= 0 && (!o.imagePath.empty() || !o.patchPath.empty() || o.run || render ||
+                        !o.inputPath.empty() || !o.outputPath.empty()))
+        return mistake("--card serves a real card; --image, --patch, --run, --render, --input "
+                       "and --output are for the simulated chip");
     if (!o.procFolder.empty() && o.card < 0)
         return mistake("--proc-dir goes with --card");
+    if (render && o.run)
+        return mistake("--render runs the chip offline and --run in real time; choose one");
+    if (render && o.outputPath.empty())
+        return mistake("--render writes its outputs to the file that --output names");
+    if ((!o.inputPath.empty() || !o.outputPath.empty()) && !o.run && !render)
+        return mistake("--input and --output are for a running chip: add --run or --render");
+    if (o.once && o.inputPath.empty())
+        return mistake("--once goes with --input");
+    if ((recordGiven || formatGiven) && o.outputPath.empty())
+        return mistake("--record and --format go with --output");
+    if (render && o.renderSamples > MaxWavFrames(int(o.record.size()), o.format))
+        return mistake("--render " + renderSeconds + " is too long for one WAV file of " +
+                       std::to_string(o.record.size()) + " channels: a WAV file holds 4 GiB");
     return parsed;
+}
+
+std::string RecordingText(const ServiceOptions& options) {
+    std::string text;
+    for (uint32_t reg : options.record) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", reg);
+        if (!text.empty())
+            text += ',';
+        text += hex;
+    }
+    return text + " to " + options.outputPath +
+           (options.format == WavSampleFormat::Float32 ? " (32-bit float)" : " (16-bit PCM)");
 }
 
 std::string ServiceHelp() {
@@ -82,6 +182,28 @@ The simulated chip:
       --run            execute the microcode 48,000 times a second, with a
                        test signal on the effects bus
 
+Sound in and out of the simulated chip (with --run or --render):
+      --input=WAV      feed the effects bus from WAV instead of the test
+                       signal: a WAV file (or another form libsndfile reads)
+                       at 48000 Hz with 1 to 16 channels; channel n drives
+                       effects bus input n, the other inputs are silent.
+                       WAV loops; another sample rate is refused
+      --once           play WAV once, then leave the effects bus silent
+      --output=OUT     record output registers into the WAV file OUT at
+                       48000 Hz, from the chip's first sample until it
+                       stops; OUT is a whole WAV file at any moment, also
+                       after SIGINT or SIGTERM
+      --record=LIST    the output registers to record, one a channel, in
+                       order: 0x20 to 0x3F, separated by commas (default
+                       0x20,0x21, front left and right)
+      --format=FORMAT  float: 32-bit float samples, the registers' values as
+                       fractions of full scale (default); pcm16: 16-bit PCM,
+                       the top 16 bits of each value
+      --render=SECONDS run the chip offline, as fast as it goes, for SECONDS
+                       (above 0, at most 86400) from its image, write OUT and
+                       exit; no device is served. Needs --output. On a
+                       terminal, standard error shows the progress
+
 A real card:
       --card=N         serve the EMU10K1 of ALSA card N instead, read-only,
                        through /proc/asound/cardN/fx8010_*; a later chip is
@@ -91,7 +213,8 @@ A real card:
       --version        show the version and exit
 
 Signals: SIGHUP reloads FILE and PATCH (a file that does not load leaves the
-chip as it was); SIGINT and SIGTERM end the service at any time.
+chip as it was); SIGINT and SIGTERM end the service at any time, and a render
+too, each with OUT finished up to the last sample run.
 
 Started by systemd for its user socket unit (emuapsd.socket), the service
 serves on the socket handed over to it (the LISTEN_FDS protocol) and leaves
@@ -99,7 +222,8 @@ that socket to systemd. Its options then come from EMUAPSD_OPTIONS, which
 ~/.config/velmora/emuapsd.env may set; the default is the demo chip running
 the demo patch.
 
-Exit status: 0 after SIGINT or SIGTERM, 1 when the chip or the socket cannot
-be set up, 2 for a mistake on the command line.
+Exit status: 0 after SIGINT or SIGTERM, and after a whole render; 1 when the
+chip, the socket or a sound file cannot be set up, or a render was stopped or
+could not be written; 2 for a mistake on the command line.
 )";
 }

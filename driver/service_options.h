@@ -2,6 +2,9 @@
 // or version, or a mistake.
 #pragma once
 
+#include "audio_samples.h"
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,13 @@ struct ServiceOptions {
     bool run = false;
     int card = -1;          // -1: the simulated chip
     std::string procFolder; // where the card's register files are; tests point it elsewhere
+    // The simulated chip's sound: the effects bus from a file, outputs to one.
+    std::string inputPath;
+    bool once = false; // the input plays once instead of looping
+    std::string outputPath;
+    std::vector<uint32_t> record = {0x20, 0x21}; // output registers, one a channel
+    WavSampleFormat format = WavSampleFormat::Float32;
+    int64_t renderSamples = 0; // above 0: render this many samples offline and serve nothing
 };
 
 struct ParsedOptions {
@@ -19,8 +29,14 @@ struct ParsedOptions {
     std::string mistake; // what is wrong, for Mistake
 };
 
+// A card number as ALSA counts them, 0 to 255.
+bool ParseCard(const std::string& text, int* card);
+
 // args without the program name.
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args);
+
+// What --output records, for the log: "0x20,0x21 to OUT (32-bit float)".
+std::string RecordingText(const ServiceOptions& options);
 
 // The text of --help: every option, the signals and the socket.
 std::string ServiceHelp();

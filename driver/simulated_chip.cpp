@@ -31,7 +31,7 @@ ChipImage SimulatedChip::Snapshot() {
     return image;
 }
 
-void SimulatedChip::Run(int samples) {
+void SimulatedChip::Run(int samples, const DspBlockIo& io) {
     std::lock_guard lock(mutex_);
-    dsp_.Run(memory_.chip()->registers, samples);
+    dsp_.Run(memory_.chip()->registers, samples, io);
 }

@@ -22,7 +22,7 @@ class SimulatedChip : public ChipBackend {
     // A copy of the registers.
     ChipImage Snapshot();
     // Executes whole samples; a reload never falls inside them.
-    void Run(int samples);
+    void Run(int samples, const DspBlockIo& io = {});
 
   private:
     SharedChipMemory memory_;

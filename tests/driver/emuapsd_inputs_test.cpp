@@ -1,21 +1,22 @@
-// The real emuapsd against files that are not what they should be, and
-// against a client that never says hello: every refusal comes within a
-// second, names the file and what it is instead, and costs little memory;
+// The real emuapsd against files that are not what they should be (chip
+// images, patches, sound files), and against a client that never says hello:
+// every refusal comes within a second, names the file and what it is
+// instead, and costs little memory;
 // SIGTERM ends the service even after such a reload; a silent client holds
 // nothing.
 #include "raw_client.h"
+#include "support/emuapsd_run.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
+#include "wav_files.h"
 #include "zendra.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,15 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kProgram = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
 const std::string kImages = std::string(VELMORA_PROGRAM_DIR) + "/images/";
-
-struct Run {
-    int status = -1; // the exit code; -1 when it had to be killed
-    double seconds = 0;
-    long maxRssKb = 0;
-    std::string log;
-};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,48 +35,11 @@ std::string ReadFile(const std::string& path) {
     return all.str();
 }
 
-// Runs emuapsd in dir as its runtime folder; kills it after timeoutMs.
-Run Emuapsd(const TempDir& dir, std::vector<std::string> args, int timeoutMs = 5000) {
-    args.insert(args.begin(), kProgram);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string env = "XDG_RUNTIME_DIR=" + dir.path();
-    char* envp[] = {env.data(), nullptr};
-    std::string logPath = dir.path() + "/emuapsd.log";
-    int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const auto start = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(log, 2);
-        execve(kProgram.c_str(), argv.data(), envp);
-        _exit(127);
-    }
-    close(log);
-    Run run;
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-        if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
-            kill(pid, SIGKILL);
-            wait4(pid, &status, 0, &usage);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.maxRssKb = usage.ru_maxrss;
-    run.log = ReadFile(logPath);
-    return run;
-}
-
 // A refusal: at once, with the file and what it is, in little memory, and
 // no socket left behind.
 void ExpectRefused(const TempDir& dir, const std::vector<std::string>& args,
                    const std::string& message) {
-    Run run = Emuapsd(dir, args);
+    EmuapsdRun run = RunEmuapsdToEnd(dir, args);
     std::string what = args.back();
     EXPECT_EQ(run.status, 1) << what << "\n" << run.log;
     EXPECT_LT(run.seconds, 1.0) << what;
@@ -118,7 +74,7 @@ TEST(EmuapsdInputs, ChipImagesThatAreNotImagesAreRefusedAtOnce) {
     std::string demo = ReadFile(kImages + "demo.chip");
     std::string cut = dir.write("cut.chip", demo.substr(0, demo.size() - 3));
     ExpectRefused(dir, {"--image", cut}, cut + ": line ");
-    EXPECT_NE(Emuapsd(dir, {"--image", cut}).log.find("cut short"), std::string::npos);
+    EXPECT_NE(RunEmuapsdToEnd(dir, {"--image", cut}).log.find("cut short"), std::string::npos);
 }
 
 TEST(EmuapsdInputs, PatchesThatAreNotPatchesOrDoNotFitAreRefusedAtOnce) {
@@ -136,6 +92,44 @@ TEST(EmuapsdInputs, PatchesThatAreNotPatchesOrDoNotFitAreRefusedAtOnce) {
                                               "reg 0x380 0x00230001\n");
     std::string patch = kImages + "demo-chorus-echo.emu10k1";
     ExpectRefused(dir, {"--image", full, "--patch", patch}, patch + ": no room for a ");
+}
+
+// A sound file that does not fit is refused before anything is made: the
+// output file stays as it was, or is not there.
+TEST(EmuapsdInputs, SoundFilesThatDoNotFitAreRefusedAtOnce) {
+    TempDir dir;
+    const std::string out = dir.path() + "/out.wav";
+    auto render = [&](const std::string& input) {
+        return std::vector<std::string>{"--render", "1", "--output", out, "--input", input};
+    };
+    Wav<int16_t> cd;
+    cd.rate = 44100;
+    cd.samples.assign(100, 0);
+    ASSERT_TRUE(WriteWav(dir.path() + "/cd.wav", cd));
+    ExpectRefused(dir, render(dir.path() + "/cd.wav"),
+                  dir.path() + "/cd.wav: it is at 44100 Hz; the chip runs at 48000 Hz");
+    Wav<int16_t> wide;
+    wide.channels = 17;
+    wide.samples.assign(17 * 10, 0);
+    ASSERT_TRUE(WriteWav(dir.path() + "/wide.wav", wide));
+    ExpectRefused(dir, render(dir.path() + "/wide.wav"), "it has 17 channels");
+    std::string text = dir.write("text.wav", "RIFF this is not\n");
+    ExpectRefused(dir, render(text), text + ": it is not a sound file libsndfile reads");
+    std::string fifo = Fifo(dir, "sound.fifo");
+    ExpectRefused(dir, render(fifo), fifo + ": it is a FIFO");
+    struct stat st;
+    EXPECT_NE(stat(out.c_str(), &st), 0) << "no output for a refused input";
+
+    // Nor is the output taken where it would destroy something.
+    Wav<int16_t> fine;
+    fine.samples.assign(100, 0);
+    const std::string input = dir.path() + "/fine.wav";
+    ASSERT_TRUE(WriteWav(input, fine));
+    ExpectRefused(dir, {"--render", "1", "--input", input, "--output", input},
+                  input + ": it is the input file");
+    EXPECT_EQ(ReadPcm16Wav(input).frames(), 100);
+    ExpectRefused(dir, {"--render", "1", "--output", dir.path()},
+                  dir.path() + ": it is a folder, not a file to record into");
 }
 
 TEST(EmuapsdInputs, AReloadOfAFifoKeepsTheChipAndSigtermStillEndsTheService) {

@@ -1,7 +1,7 @@
 // The real-card backend on a made-up /proc/asound/cardN folder: the viewer's
 // reads through the library come back as the register files say, short
-// files read as 0 past their end, writes fail and leave the files alone, and
-// emuapsd --card refuses a card it cannot read.
+// files read as 0 past their end, writes fail and leave the files alone,
+// emuapsd --card refuses a card it cannot read, and chipimage --card saves one.
 #include "aps_request.h"
 #include "aps_service.h"
 #include "chip_ports.h"
@@ -299,6 +299,36 @@ TEST(EmuapsdCard, ServesTheCardFolderToTheLibrary) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// chipimage --card saves what emuapsd --card would serve, as a dump that
+// emuapsd --image loads; a card it cannot read leaves no file.
+TEST(ChipimageCard, SavesTheCardAsARegisterDumpThatLoadsAsAnImage) {
+    TempDir card;
+    WriteCard(card);
+    TempDir dir;
+    const std::string program = std::string(VELMORA_PROGRAM_DIR) + "/chipimage";
+    const std::string out = dir.path() + "/card.bin";
+    const std::string log = dir.path() + "/chipimage.log";
+    auto chipimage = [&](const std::string& args) {
+        int status = std::system(("'" + program + "' " + args + " 2>'" + log + "'").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(chipimage("--card 3 --proc-dir '" + card.path() + "' '" + out + "'"), 0)
+        << ReadFile(log);
+    ChipImageResult saved = LoadChipImageFile(out);
+    ASSERT_TRUE(saved.image) << saved.describe();
+    for (uint32_t reg = 0; reg < kChipRegisterCount; ++reg)
+        ASSERT_EQ(saved.image->registers[reg], ApsCardFileOf(reg) >= 0 ? Mark(reg) : 0u)
+            << std::hex << reg;
+
+    const std::string none = dir.path() + "/none.bin";
+    EXPECT_EQ(chipimage("--card 3 --proc-dir '" + dir.path() + "/card9' '" + none + "'"), 1);
+    EXPECT_NE(ReadFile(log).find("card 3: cannot read " + dir.path() + "/card9/fx8010_gpr"),
+              std::string::npos)
+        << ReadFile(log);
+    struct stat st;
+    EXPECT_NE(stat(none.c_str(), &st), 0);
 }
 
 // The later chip's driver publishes larger files over another register map:
