@@ -3,7 +3,6 @@
 // reloads the image) or, with --card, a real card read through the sound
 // driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
-#include "chip_image.h"
 #include "chip_load.h"
 #include "dsp_runner.h"
 #include "patch_placement.h"
@@ -19,7 +18,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -65,21 +63,6 @@ std::unique_ptr<ApsService> StartService(ChipBackend& chip, int activatedFd) {
     Say(std::string("listening at ") + path);
     return service;
 }
-
-int Serve(int argc, char** argv);
-
-} // namespace
-
-int main(int argc, char** argv) {
-    try {
-        return Serve(argc, argv);
-    } catch (const std::exception& e) {
-        Say(e.what());
-        return 1;
-    }
-}
-
-namespace {
 
 int Serve(int argc, char** argv) {
     ParsedOptions parsed = ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -232,3 +215,12 @@ int Serve(int argc, char** argv) {
 }
 
 } // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Serve(argc, argv);
+    } catch (const std::exception& e) {
+        Say(e.what());
+        return 1;
+    }
+}

@@ -16,12 +16,11 @@ std::string ProcCardFolder(int card) {
 
 namespace {
 
-// The sound driver sizes each file by the chip; the later generation's are
-// larger and hold another register map.
-const struct {
-    const char* name;
-    uint64_t emu10k1Bytes;
-} kFirstGeneration[] = {{"fx8010_gpr", 1024}, {"fx8010_code", 4096}};
+// The sound driver sizes these files by the chip: the EMU10K1's hold exactly
+// its registers, the later generation's are larger and another register map.
+bool SizedByTheChip(const ApsCardFile& file) {
+    return std::strcmp(file.name, "fx8010_gpr") == 0 || std::strcmp(file.name, "fx8010_code") == 0;
+}
 
 } // namespace
 
@@ -46,16 +45,15 @@ std::unique_ptr<ProcChip> ProcChip::Open(const std::string& folder, std::string*
             return nullptr;
         }
         chip->fds_[i] = fd;
-        for (const auto& file : kFirstGeneration)
-            if (std::string(file.name) == ApsCardFiles[i].name &&
-                uint64_t(st.st_size) > file.emu10k1Bytes) {
-                if (error)
-                    *error = "only the EMU10K1 is supported: " + path + " holds " +
-                             std::to_string(st.st_size) + " bytes, an EMU10K1's " +
-                             std::to_string(file.emu10k1Bytes) +
-                             " (this is a later chip, such as the Audigy's)";
-                return nullptr;
-            }
+        const uint64_t emu10k1Bytes = uint64_t(ApsCardFiles[i].count) * 4;
+        if (SizedByTheChip(ApsCardFiles[i]) && uint64_t(st.st_size) > emu10k1Bytes) {
+            if (error)
+                *error = "only the EMU10K1 is supported: " + path + " holds " +
+                         std::to_string(st.st_size) + " bytes, an EMU10K1's " +
+                         std::to_string(emu10k1Bytes) +
+                         " (this is a later chip, such as the Audigy's)";
+            return nullptr;
+        }
     }
     return chip;
 }

@@ -4,14 +4,13 @@
 #include "dsp_runner.h"
 #include "in_process_service.h"
 #include "patch_placement.h"
+#include "support/emuapsd_run.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -91,34 +90,15 @@ TEST(DspService, ReadsSeeOnlyHeldValuesAndWritesReachTheRunningDsp) {
     EXPECT_EQ(copied, 1234) << "the DSP ran with the host's write";
 }
 
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
-// Runs emuapsd with arguments that end it at once, capturing its messages.
-Outcome Emuapsd(const std::string& arguments) {
-    Outcome o;
-    FILE* p = popen((kEmuapsd + " " + arguments + " 2>&1").c_str(), "r");
-    if (!p)
-        return o;
-    char buf[512];
-    while (std::size_t n = fread(buf, 1, sizeof buf, p))
-        o.output.append(buf, n);
-    int status = pclose(p);
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
-}
-
 TEST(DspService, EmuapsdRefusesBadPatchesAndMixedOptions) {
     TempDir dir;
-    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
-    Outcome missing = Emuapsd("--image " + kImages + "demo.chip --patch /nonexistent.emu10k1");
+    EmuapsdRun missing =
+        RunEmuapsdToEnd(dir, {"--image", kImages + "demo.chip", "--patch", "/nonexistent.emu10k1"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.output, "emuapsd: /nonexistent.emu10k1: No such file or directory\n");
-    EXPECT_EQ(Emuapsd("--card 0 --run").status, 2);
-    EXPECT_EQ(Emuapsd("--card 0 --patch x.emu10k1").status, 2);
-    EXPECT_EQ(Emuapsd("--patch").status, 2);
+    EXPECT_EQ(missing.log, "emuapsd: /nonexistent.emu10k1: No such file or directory\n");
+    EXPECT_EQ(RunEmuapsdToEnd(dir, {"--card", "0", "--run"}).status, 2);
+    EXPECT_EQ(RunEmuapsdToEnd(dir, {"--card", "0", "--patch", "x.emu10k1"}).status, 2);
+    EXPECT_EQ(RunEmuapsdToEnd(dir, {"--patch"}).status, 2);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "aps_service.h"
 #include "chip_ports.h"
 #include "proc_chip.h"
+#include "support/emuapsd_run.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
 
@@ -240,31 +241,25 @@ TEST(ProcChip, AFolderItCannotReadIsRefusedWithTheFileAndTheReason) {
     EXPECT_EQ(error, "cannot read " + card.path() + "/fx8010_code: it is a FIFO");
 }
 
-// The real emuapsd with --card: runs the command line through the shell with
-// its own runtime folder and returns the exit status; its standard error goes
-// to log.
-int RunEmuapsd(const TempDir& dir, const std::string& args, std::string* log) {
-    std::string logPath = dir.path() + "/emuapsd.log";
-    std::string command = "XDG_RUNTIME_DIR='" + dir.path() + "' '" +
-                          std::string(VELMORA_PROGRAM_DIR) + "/emuapsd' " + args + " 2>'" +
-                          logPath + "'";
-    int status = std::system(command.c_str());
-    *log = ReadFile(logPath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// The real emuapsd with --card, to its end: its exit status, its log in log.
+int RunEmuapsd(const TempDir& dir, const std::vector<std::string>& args, std::string* log) {
+    EmuapsdRun run = RunEmuapsdToEnd(dir, args);
+    *log = run.log;
+    return run.status;
 }
 
 TEST(EmuapsdCard, RefusesACardItCannotReadAndOptionsThatDoNotFit) {
     TempDir dir;
     std::string log;
-    EXPECT_EQ(RunEmuapsd(dir, "--card 4 --proc-dir '" + dir.path() + "/none'", &log), 1);
+    EXPECT_EQ(RunEmuapsd(dir, {"--card", "4", "--proc-dir", dir.path() + "/none"}, &log), 1);
     EXPECT_NE(log.find("card 4: cannot read " + dir.path() + "/none/fx8010_gpr"), log.npos) << log;
     struct stat st;
     EXPECT_NE(stat((dir.path() + "/emuaps.vxd").c_str(), &st), 0) << "no socket for a bad card";
 
-    EXPECT_EQ(RunEmuapsd(dir, "--card 0 --image x.chip", &log), 2) << log;
-    EXPECT_EQ(RunEmuapsd(dir, "--card -1", &log), 2) << log;
-    EXPECT_EQ(RunEmuapsd(dir, "--card 256", &log), 2) << log;
-    EXPECT_EQ(RunEmuapsd(dir, "--proc-dir '" + dir.path() + "'", &log), 2) << log;
+    EXPECT_EQ(RunEmuapsd(dir, {"--card", "0", "--image", "x.chip"}, &log), 2) << log;
+    EXPECT_EQ(RunEmuapsd(dir, {"--card", "-1"}, &log), 2) << log;
+    EXPECT_EQ(RunEmuapsd(dir, {"--card", "256"}, &log), 2) << log;
+    EXPECT_EQ(RunEmuapsd(dir, {"--proc-dir", dir.path()}, &log), 2) << log;
 }
 
 TEST(EmuapsdCard, ServesTheCardFolderToTheLibrary) {
@@ -339,7 +334,7 @@ TEST(EmuapsdCard, RefusesALaterChipThanTheEmu10k1) {
     WriteCard(card);
     card.write("fx8010_gpr", Words(Marks(0x100, 0x200)));
     std::string log;
-    EXPECT_EQ(RunEmuapsd(dir, "--card 1 --proc-dir '" + card.path() + "'", &log), 1);
+    EXPECT_EQ(RunEmuapsd(dir, {"--card", "1", "--proc-dir", card.path()}, &log), 1);
     EXPECT_NE(
         log.find("only the EMU10K1 is supported: " + card.path() + "/fx8010_gpr holds 2048 bytes"),
         log.npos)
