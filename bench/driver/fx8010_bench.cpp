@@ -3,24 +3,19 @@
 // work (mixing, delay lines in both pools, INTERP, TSTNEG, LIMIT). Blocks of
 // 48 samples, as the real-time thread runs them; beside it the same through
 // the chip's lock, and a program of no-ops as the floor.
+#include "demo_chip.h"
 #include "fx8010_interpreter.h"
-#include "patch_placement.h"
 #include "simulated_chip.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-const std::string kImages = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
 constexpr int kBlock = 48;
 constexpr int kRate = 48000;
 
 ChipImage FullProgram() {
-    ChipImageResult loaded =
-        LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
-    if (!loaded.image)
-        return ChipImage{};
-    ChipImage chip = *loaded.image;
+    ChipImage chip = DemoChipWithPatch();
     const int used = 52; // the chip's 36 instructions and the patch's 16
     for (int i = used; i < kMicrocodeSize; ++i) {
         chip.registers[kMicrocodeBase + 2 * i] = chip.registers[kMicrocodeBase + 2 * (i % used)];

@@ -3,8 +3,8 @@
 // float WAV file; beside it the interpreter alone on the same program, in
 // the real-time thread's blocks of 48 samples. Both as multiples of real time
 // on one core.
+#include "demo_chip.h"
 #include "fx8010_interpreter.h"
-#include "patch_placement.h"
 #include "render_mode.h"
 #include "support/temp_dir.h"
 #include "wav_input.h"
@@ -17,15 +17,8 @@
 
 namespace {
 
-const std::string kImages = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
 constexpr int kRate = 48000;
 constexpr int kSeconds = 60;
-
-ChipImage Demo() {
-    ChipImageResult loaded =
-        LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
-    return loaded.image ? *loaded.image : ChipImage{};
-}
 
 // 60 s of two tones, one a side, as 16-bit PCM.
 bool WriteStereoInput(const std::string& path) {
@@ -58,7 +51,7 @@ void BM_Render60sOfStereoThroughTheDemoPatch(benchmark::State& state) {
     options.inputPath = input;
     options.outputPath = dir.path() + "/out.wav";
     options.renderSamples = int64_t(kSeconds) * kRate;
-    const ChipImage chip = Demo();
+    const ChipImage chip = DemoChipWithPatch();
     sigset_t none;
     sigemptyset(&none);
     for (auto _ : state) {
@@ -76,7 +69,7 @@ BENCHMARK(BM_Render60sOfStereoThroughTheDemoPatch)->Unit(benchmark::kSecond)->It
 
 void BM_InterpreterAloneOnTheDemoPatch(benchmark::State& state) {
     constexpr int kBlock = 48;
-    ChipImage chip = Demo();
+    ChipImage chip = DemoChipWithPatch();
     Fx8010Interpreter dsp;
     for (auto _ : state) {
         dsp.Run(chip, kBlock);
