@@ -1,15 +1,12 @@
 #include "chip_registers.h"
 
 #include "aps_request.h"
+#include "emu10k1_words.h"
 
 ApsDeviceHandle ZendraDevice = 0;
 bool ZendraRequestFailed = false;
 
 namespace {
-
-uint32_t PointerWord(uint32_t address, uint32_t channel) {
-    return ((address & 0x7FF) << 16) | (channel & 0x3F);
-}
 
 bool IsBitField(uint32_t address) {
     return (address >> 24) != 0;
@@ -53,7 +50,7 @@ uint32_t PortRead(uint16_t port) {
 // After a failed request the pointer may select another register than the
 // one meant, so nothing more goes through it.
 uint32_t ReadChipRegister(uint32_t address, uint32_t channel) {
-    PortWrite(APS_PORT_POINTER, PointerWord(address, channel));
+    PortWrite(APS_PORT_POINTER, ApsPointerWord(address, channel));
     if (ZendraRequestFailed)
         return 0;
     uint32_t data = PortRead(APS_PORT_DATA);
@@ -63,7 +60,7 @@ uint32_t ReadChipRegister(uint32_t address, uint32_t channel) {
 }
 
 void WriteChipRegister(uint32_t address, uint32_t channel, uint32_t value) {
-    PortWrite(APS_PORT_POINTER, PointerWord(address, channel));
+    PortWrite(APS_PORT_POINTER, ApsPointerWord(address, channel));
     if (ZendraRequestFailed)
         return;
     if (!IsBitField(address)) {

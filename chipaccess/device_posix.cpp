@@ -7,6 +7,7 @@
 #include "aps_channel.h"
 #include "aps_device.h"
 #include "aps_shared_chip.h"
+#include "aps_socket.h"
 #include "chip_ports.h"
 #include "request_tap.h"
 #include "socket_path.h"
@@ -48,28 +49,15 @@ int ConnectTo(const char* path) {
     if (fd < 0)
         return -1;
     struct sockaddr_un addr;
-    memset(&addr, 0, sizeof addr);
-    addr.sun_family = AF_UNIX;
-    size_t len = strlen(path);
-    if (len >= sizeof addr.sun_path) {
+    if (ApsSocketAddress(path, &addr) != 0) {
         close(fd);
         return -1;
     }
-    memcpy(addr.sun_path, path, len + 1);
     if (connect(fd, (struct sockaddr*)&addr, sizeof addr) != 0) {
         close(fd);
         return -1;
     }
     return fd;
-}
-
-// Someone else's process listening at our path is not our driver.
-bool ServiceIsOurs(int fd) {
-    struct ucred cred;
-    socklen_t len = sizeof cred;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred)
-        return false;
-    return cred.uid == geteuid();
 }
 
 bool SendHello(int fd) {
@@ -178,7 +166,8 @@ bool Open(Connection* c, int timeoutMs) {
     ApsWelcome welcome;
     int fds[APS_WELCOME_MAX_FDS];
     int count = -1;
-    if (ServiceIsOurs(fd) && SendHello(fd))
+    // Someone else's process listening at our path is not our driver.
+    if (ApsPeerIsOwnUser(fd) && SendHello(fd))
         count = ReceiveWelcome(fd, timeoutMs, &welcome, fds);
     ApsSharedChip* chip = nullptr;
     bool ok = count > 0 && WelcomeFits(welcome, count) && (chip = MapChip(fds[0])) != nullptr;

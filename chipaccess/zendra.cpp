@@ -2,6 +2,7 @@
 #include "zendra.h"
 
 #include "chip_registers.h"
+#include "emu10k1_words.h"
 
 namespace {
 
@@ -20,22 +21,20 @@ int32_t Outcome() {
     return ZendraRequestFailed ? 1 : 0;
 }
 
-const uint32_t kMicrocodeBase = 0x400;
-
-MicrocodeInstruction Unpack(uint32_t low, uint32_t high) {
-    MicrocodeInstruction instr;
-    instr.Opcode = (int32_t)((high >> 20) & 0xF);
-    instr.A = (int32_t)(high & 0x3FF);
-    instr.X = (int32_t)((low >> 10) & 0x3FF);
-    instr.Y = (int32_t)(low & 0x3FF);
-    instr.R = (int32_t)((high >> 10) & 0x3FF);
-    return instr;
-}
+const uint32_t kMicrocodeBase = FX8010_MICROCODE_BASE;
 
 MicrocodeInstruction ReadInstruction(int32_t index) {
-    uint32_t low = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0);
-    uint32_t high = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0);
-    return Unpack(low, high);
+    Fx8010Words words;
+    words.low = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0);
+    words.high = ReadChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0);
+    Fx8010Fields f = Fx8010UnpackInstruction(words);
+    MicrocodeInstruction instr;
+    instr.Opcode = (int32_t)f.opcode;
+    instr.A = (int32_t)f.a;
+    instr.X = (int32_t)f.x;
+    instr.Y = (int32_t)f.y;
+    instr.R = (int32_t)f.r;
+    return instr;
 }
 
 } // namespace
@@ -100,12 +99,16 @@ ZENDRA_API int32_t ZENDRA_CALL ifInstrMemoryWrite(int32_t index,
                                                   const MicrocodeInstruction* instr) {
     if (!DeviceReady())
         return 1;
-    uint32_t low = ((uint32_t)instr->X << 10) | (uint32_t)instr->Y;
-    uint32_t high =
-        ((uint32_t)instr->Opcode << 20) | ((uint32_t)instr->R << 10) | (uint32_t)instr->A;
-    WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0, low);
+    Fx8010Fields f;
+    f.opcode = (uint32_t)instr->Opcode;
+    f.r = (uint32_t)instr->R;
+    f.a = (uint32_t)instr->A;
+    f.x = (uint32_t)instr->X;
+    f.y = (uint32_t)instr->Y;
+    Fx8010Words words = Fx8010PackInstruction(f);
+    WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index, 0, words.low);
     if (!ZendraRequestFailed)
-        WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0, high);
+        WriteChipRegister(kMicrocodeBase + 2 * (uint32_t)index + 1, 0, words.high);
     return Outcome();
 }
 

@@ -36,7 +36,8 @@ static_assert(sizeof(MicrocodeInstruction) == 20, "MicrocodeInstruction must be 
 _Static_assert(sizeof(MicrocodeInstruction) == 20, "MicrocodeInstruction must be 20 bytes");
 #endif
 
-// All exports return 0 when done and 1 when the device is not open.
+// All exports return 0 when done, and 1 when the device is not open, its
+// driver is gone and cannot be reached again at once, or a request failed.
 ZENDRA_API int32_t ZENDRA_CALL ifInitApsIo(void);
 ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryRead(int32_t address, int32_t* value);
 ZENDRA_API int32_t ZENDRA_CALL ifGPRMemoryReadAll(int32_t first, int32_t count, int32_t* values);

@@ -17,7 +17,7 @@ struct Reply {
     uint32_t bytesReturned = 0;
 };
 
-Reply CarryOut(ChipBackend& chip, uint32_t code, const uint8_t* in, uint32_t size, uint32_t out) {
+Reply CarryOut(SimulatedChip& chip, uint32_t code, const uint8_t* in, uint32_t size, uint32_t out) {
     ApsChipPorts ports = chip.Ports();
     uint8_t buffer[64] = {};
     Reply r;

@@ -1,23 +1,17 @@
 // A chip's pointer and data ports as one device request reaches them, and the
 // driver's handling of that request: the checks on the control code, the
 // 22-byte block and the output buffer, then the port access. The library
-// carries out its own requests with it; the driver service's tests and
-// benchmarks use it in-process.
+// carries out its own requests with it, on the chip the service handed it.
 #ifndef ZENDRA_CHIP_PORTS_H
 #define ZENDRA_CHIP_PORTS_H
+
+#include "emu10k1_words.h"
 
 #include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-// The chip's pointer register: register number in bits 16-26, channel in
-// bits 0-5; the other bits read as zero.
-enum { APS_POINTER_BITS = 0x07FF003F };
-static inline uint32_t ApsPointerRegister(uint32_t pointer) {
-    return (pointer >> 16) & 0x7FF;
-}
 
 // One of the register files that Linux's sound driver publishes for a card
 // (in /proc/asound/cardN): the registers it holds, from first on, as native

@@ -2,6 +2,7 @@
 
 #include "aps_channel.h"
 #include "aps_shared_chip.h"
+#include "aps_socket.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,12 +22,7 @@ using Clock = std::chrono::steady_clock;
 const std::size_t kMaxPending = 16;
 
 bool MakeAddress(const std::string& path, sockaddr_un& addr) {
-    std::memset(&addr, 0, sizeof addr);
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
-        return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return true;
+    return ApsSocketAddress(path.c_str(), &addr) == 0;
 }
 
 bool SomeoneListens(const std::string& path) {
@@ -179,13 +175,11 @@ void ApsService::Accept() {
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    ucred cred{};
-    socklen_t len = sizeof cred;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred ||
-        cred.uid != geteuid()) {
+    if (!ApsPeerIsOwnUser(fd)) {
+        const long uid = ApsPeerUid(fd);
         SendWelcome(fd, APS_WELCOME_REFUSED);
         close(fd);
-        Log("refused a client of user " + std::to_string(cred.uid));
+        Log("refused a client of user " + std::to_string(uid));
         return;
     }
     if (pending_.size() >= kMaxPending) {

@@ -21,7 +21,5 @@ class ChipBackend {
   public:
     virtual ~ChipBackend() = default;
 
-    // The ports over what the client is handed, for use in this process.
-    virtual ApsChipPorts Ports() = 0;
     virtual ChipHandout Handout() const = 0;
 };

@@ -23,8 +23,8 @@ enum { APS_WELCOME_OK = 0, APS_WELCOME_BUSY = 1, APS_WELCOME_REFUSED = 2 };
 
 // The service's answer. With APS_WELCOME_OK it carries 1 + file_count file
 // descriptors: the shared chip memory (chip_size bytes, sealed against
-// shrinking), then, for a card, its register files in the order of
-// ApsCardFiles.
+// shrinking and growing, and against further seals), then, for a card, its register files in the
+// order of ApsCardFiles.
 typedef struct ApsWelcome {
     uint32_t magic;
     uint32_t version;

@@ -1,6 +1,7 @@
 #include "as10k1_patch.h"
 
 #include "checked_file.h"
+#include "emu10k1_words.h"
 
 #include <array>
 #include <cstdio>
@@ -210,8 +211,8 @@ class PatchParser {
                 fail(where + " has bits outside its fields");
                 return;
             }
-            for (uint32_t operand : {(instr.high >> 10) & 0x3FF, instr.high & 0x3FF,
-                                     (instr.low >> 10) & 0x3FF, instr.low & 0x3FF}) {
+            Fx8010Fields f = Fx8010UnpackInstruction({instr.low, instr.high});
+            for (uint32_t operand : {f.r, f.a, f.x, f.y}) {
                 if (operand >= 0x100 && operand < 0x200 && !gprs_[operand - 0x100])
                     fail(where + " uses GPR " + Hex(operand) +
                          ", which the patch does not declare");

@@ -3,7 +3,7 @@
 // delay lines into free TRAM (internal while memory and registers last, else
 // external), its code after the last instruction that does something, with
 // its inputs fed from the effects bus and its outputs added to the external
-// outputs. See README-interpreter.md.
+// outputs. See ../engine/README-interpreter.md.
 #pragma once
 
 #include "as10k1_patch.h"

@@ -167,10 +167,11 @@ class TextParser {
                 return fail("bad operand " + Quote(words[3 + i]) + "; expected 0 to 0x3FF");
             operand[i] = *value;
         }
-        uint32_t r = operand[0], a = operand[1], x = operand[2], y = operand[3];
+        Fx8010Words w =
+            Fx8010PackInstruction({*opcode, operand[0], operand[1], operand[2], operand[3]});
         for (uint32_t i = first; i <= last; ++i) {
-            image_.registers[kMicrocodeBase + 2 * i] = (x << 10) | y;
-            image_.registers[kMicrocodeBase + 2 * i + 1] = (*opcode << 20) | (r << 10) | a;
+            image_.registers[kMicrocodeBase + 2 * i] = w.low;
+            image_.registers[kMicrocodeBase + 2 * i + 1] = w.high;
         }
     }
 
@@ -225,9 +226,9 @@ bool Representable(uint32_t low, uint32_t high) {
 }
 
 std::string InstrOperands(uint32_t low, uint32_t high) {
-    std::string out = kOpcodeNames[(high >> 20) & 0xF];
-    for (uint32_t operand :
-         {(high >> 10) & 0x3FF, high & 0x3FF, (low >> 10) & 0x3FF, low & 0x3FF}) {
+    Fx8010Fields f = Fx8010UnpackInstruction({low, high});
+    std::string out = kOpcodeNames[f.opcode];
+    for (uint32_t operand : {f.r, f.a, f.x, f.y}) {
         out += ' ';
         out += Hex(operand, 3);
     }

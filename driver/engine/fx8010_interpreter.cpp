@@ -1,6 +1,7 @@
 #include "fx8010_interpreter.h"
 
 #include "aps_shared_chip.h"
+#include "emu10k1_words.h"
 
 #include <algorithm>
 
@@ -60,13 +61,14 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
 void Fx8010Interpreter::Decode(const uint32_t* registers) {
     codesRead_ = accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
-        uint32_t low = ApsLoadWord(&registers[kMicrocodeBase + 2 * i]);
-        uint32_t high = ApsLoadWord(&registers[kMicrocodeBase + 2 * i + 1]);
+        Fx8010Fields f =
+            Fx8010UnpackInstruction({ApsLoadWord(&registers[kMicrocodeBase + 2 * i]),
+                                     ApsLoadWord(&registers[kMicrocodeBase + 2 * i + 1])});
         Instruction& in = code_[i];
-        in.op = uint8_t((high >> 20) & 0xF);
-        in.a = uint16_t(high & 0x3FF);
-        in.x = uint16_t((low >> 10) & 0x3FF);
-        in.y = uint16_t(low & 0x3FF);
+        in.op = uint8_t(f.opcode);
+        in.a = uint16_t(f.a);
+        in.x = uint16_t(f.x);
+        in.y = uint16_t(f.y);
         bool readsCodes =
             in.a == kConditionCodes || in.x == kConditionCodes || in.y == kConditionCodes;
         in.special =
@@ -76,7 +78,7 @@ void Fx8010Interpreter::Decode(const uint32_t* registers) {
                     (in.op == fx8010::kSkip ? kSkipping : 0));
         accumulatorRead_ |= (in.special & (kAccumulatorA | kAccumulatorX | kAccumulatorY)) != 0;
         codesRead_ |= readsCodes;
-        uint16_t r = uint16_t((high >> 10) & 0x3FF);
+        uint16_t r = uint16_t(f.r);
         // Constants, the accumulator, the condition codes, noise, the delay
         // base counter and the unused addresses ignore writes.
         bool writable = r < kConstants || r == kInterrupt || r >= kGprs;

@@ -13,7 +13,9 @@
 
 class SimulatedChip : public ChipBackend {
   public:
-    ApsChipPorts Ports() override;
+    // The ports over the shared register file, for requests carried out in
+    // this process (the service's own tests and benchmarks).
+    ApsChipPorts Ports();
     ChipHandout Handout() const override;
 
     // Replaces every register, word by word, and powers the DSP up afresh.

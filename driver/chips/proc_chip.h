@@ -26,8 +26,10 @@ class ProcChip : public ChipBackend {
     ProcChip(const ProcChip&) = delete;
     ProcChip& operator=(const ProcChip&) = delete;
 
-    // Registers that no file holds read 0, as do bytes past a short file's end.
-    ApsChipPorts Ports() override;
+    // The ports over what a client is handed, for reading the card in this
+    // process (Capture). Registers that no file holds read 0, as do bytes
+    // past a short file's end.
+    ApsChipPorts Ports();
     ChipHandout Handout() const override;
 
     // The card's 0x800 registers as they are now, read through the ports,

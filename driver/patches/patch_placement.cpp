@@ -1,5 +1,6 @@
 #include "patch_placement.h"
 
+#include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "tram_engine.h"
 
@@ -17,12 +18,10 @@ constexpr uint32_t kGprBase = 0x100;
 constexpr uint32_t kTramData = 0x200;
 constexpr uint32_t kTramAddress = 0x300;
 
-struct Word {
-    uint32_t low, high;
-};
+using Word = Fx8010Words;
 
 Word Encode(uint32_t op, uint32_t r, uint32_t a, uint32_t x, uint32_t y) {
-    return {(x << 10) | y, (op << 20) | (r << 10) | a};
+    return Fx8010PackInstruction({op, r, a, x, y});
 }
 
 const Word kNoOp = Encode(fx8010::kAcc3, kZero, kZero, kZero, kZero);
@@ -33,7 +32,8 @@ bool IsFree(Word w) {
 }
 
 std::array<uint32_t, 4> Operands(Word w) { // R, A, X, Y
-    return {(w.high >> 10) & 0x3FF, w.high & 0x3FF, (w.low >> 10) & 0x3FF, w.low & 0x3FF};
+    Fx8010Fields f = Fx8010UnpackInstruction(w);
+    return {f.r, f.a, f.x, f.y};
 }
 
 std::string Hex(uint32_t v) {
@@ -203,9 +203,9 @@ class Placer {
             words.push_back(
                 Encode(fx8010::kAcc3, gprMap_[patch_.io[k].in], kEffectsBus + k, kZero, kZero));
         for (const As10k1Instruction& instr : patch_.code) {
-            auto [r, a, x, y] = Operands({instr.low, instr.high});
-            words.push_back(Encode((instr.high >> 20) & 0xF, relocate(r), relocate(a), relocate(x),
-                                   relocate(y)));
+            Fx8010Fields f = Fx8010UnpackInstruction({instr.low, instr.high});
+            words.push_back(
+                Encode(f.opcode, relocate(f.r), relocate(f.a), relocate(f.x), relocate(f.y)));
         }
         // Added to what the chip's own program wrote to the output this sample.
         for (std::size_t k = 0; k < patch_.io.size(); ++k) {

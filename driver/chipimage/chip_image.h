@@ -2,6 +2,8 @@
 // simulated chip starts from, in a text form and as a raw register dump.
 #pragma once
 
+#include "emu10k1_words.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -10,8 +12,8 @@
 
 constexpr std::size_t kChipRegisterCount = 0x800;
 constexpr std::size_t kChipDumpSize = kChipRegisterCount * 4;
-constexpr uint32_t kMicrocodeBase = 0x400;
-constexpr int kMicrocodeSize = 512;
+constexpr uint32_t kMicrocodeBase = FX8010_MICROCODE_BASE;
+constexpr int kMicrocodeSize = FX8010_INSTRUCTION_COUNT;
 // The first line of the text form: the format's name and its version.
 constexpr std::string_view kChipImageFormat = "emuaps-chip-image";
 constexpr std::string_view kChipImageHeader = "emuaps-chip-image 1";

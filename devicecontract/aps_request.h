@@ -1,6 +1,7 @@
 // The 22-byte port request block that the library sends to the driver with
-// device-control code 0x13, and its little-endian packing. Shared by the
-// library (which builds requests) and the driver service (which checks them).
+// device-control code 0x13, and its little-endian packing and checking. The
+// library builds requests with it and checks them again where it carries them
+// out (ApsCarryOutRequest), as the driver would.
 #ifndef ZENDRA_APS_REQUEST_H
 #define ZENDRA_APS_REQUEST_H
 
@@ -36,7 +37,9 @@ static inline void ApsPut32(uint8_t* p, uint32_t v) {
     ApsPut16(p, (uint16_t)v);
     ApsPut16(p + 2, (uint16_t)(v >> 16));
 }
-static inline uint16_t ApsGet16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+static inline uint16_t ApsGet16(const uint8_t* p) {
+    return (uint16_t)(p[0] | (p[1] << 8));
+}
 static inline uint32_t ApsGet32(const uint8_t* p) {
     return (uint32_t)ApsGet16(p) | ((uint32_t)ApsGet16(p + 2) << 16);
 }
