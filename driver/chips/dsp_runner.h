@@ -1,7 +1,9 @@
 // The thread that makes the simulated chip run in real time: it executes the
 // microcode in blocks of samples as the clock makes them due, releasing the
 // chip between blocks so port requests are served in between, and sleeps
-// until the next block is due.
+// until the next block is due. The clock is the system's, or a sound device's
+// while the chip plays to one: then a block is a period, run as soon as the
+// device has room for it.
 #pragma once
 
 #include "audio_block.h"
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 struct DspPacing {
     int sampleRate = 48000;
@@ -32,11 +35,14 @@ int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
 class WavInput;
 class RecordingQueue;
+class PlaybackDevice;
 
 // What the running chip takes in and gives out besides its registers.
 struct DspStreams {
     WavInput* input = nullptr;           // the effects bus; without it the test signal
-    RecordingQueue* recording = nullptr; // hears every block's recorded outputs
+    std::vector<uint32_t> outputs;       // the output registers recorded and played, one a channel
+    RecordingQueue* recording = nullptr; // hears every block's outputs
+    PlaybackDevice* playback = nullptr;  // plays them and paces the chip, until it goes away
 };
 
 class DspRunner {
@@ -48,7 +54,12 @@ class DspRunner {
 
   private:
     void Run();
-    void RunBlock();
+    // Paced by the device; false when it went away.
+    bool PlayToDevice();
+    void RunByClock();
+    // Runs samples and hands their outputs to the recording; returns them.
+    const int32_t* RunBlock(int samples);
+    bool Stopping();
 
     SimulatedChip& chip_;
     DspPacing pacing_;
