@@ -18,8 +18,8 @@
 
 #include <cmath>
 #include <condition_variable>
-#include <mutex>
 #include <ctime>
+#include <mutex>
 #include <sndfile.h>
 #include <vector>
 
@@ -91,8 +91,8 @@ class CountedDevice : public PlaybackDevice {
   public:
     CountedDevice(PlaybackDevice& device, int64_t samples) : device_(device), samples_(samples) {}
     int periodFrames() const override { return device_.periodFrames(); }
-    bool Play(const int32_t* frames, int count) override {
-        bool played = device_.Play(frames, count);
+    bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) override {
+        bool played = device_.Play(frames, count, stopping);
         std::lock_guard lock(mutex_);
         played_ += count;
         if (played_ >= samples_ || !played)

@@ -8,8 +8,11 @@
 
 namespace {
 
-// A device that takes nothing for this long has gone, whatever it says.
-constexpr int kStallMs = 1000;
+// A device that takes nothing for this long has gone, whatever it says. A
+// sound server can take a second or two to take up a new stream.
+constexpr int kStallMs = 5000;
+// How often a wait for room looks whether the chip is stopping.
+constexpr int kWaitSliceMs = 100;
 
 // alsa-lib's own messages, kept for the one line that says why instead of
 // going to standard error a line each; per thread, as the player is one.
@@ -123,13 +126,20 @@ std::unique_ptr<AlsaPlayback> AlsaPlayback::Open(const PlaybackSettings& setting
 }
 
 AlsaPlayback::~AlsaPlayback() {
-    if (pcm_) {
-        snd_pcm_drop(pcm_);
-        snd_pcm_close(pcm_);
-    }
+    if (!pcm_)
+        return;
+    // What was written is played out (a file device writes its last period
+    // only then), unless the device takes longer than its buffer and a second.
+    const int drainMs = bufferFrames_ * 1000 / kChipSampleRate + 1000;
+    if (snd_pcm_drain(pcm_) == -EAGAIN)
+        for (int waited = 0; waited < drainMs && snd_pcm_state(pcm_) == SND_PCM_STATE_DRAINING;
+             waited += kWaitSliceMs)
+            snd_pcm_wait(pcm_, kWaitSliceMs);
+    snd_pcm_drop(pcm_);
+    snd_pcm_close(pcm_);
 }
 
-bool AlsaPlayback::Play(const int32_t* frames, int count) {
+bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) {
     if (lost_)
         return false;
     const std::size_t values = std::size_t(count) * std::size_t(channels_);
@@ -143,29 +153,41 @@ bool AlsaPlayback::Play(const int32_t* frames, int count) {
         std::transform(frames, frames + values, shorts_.begin(), Pcm16FromQ31);
         bytes = reinterpret_cast<const char*>(shorts_.data());
     }
-    if (!Write(bytes, count))
+    if (!Write(bytes, count, stopping))
         return false;
     played_ += count;
+    // How long the newest sample waits to be heard: what a change to the
+    // chip takes to reach the ear, less the period it waited to be run.
+    if (snd_pcm_sframes_t delay = 0; snd_pcm_delay(pcm_, &delay) == 0)
+        mostQueued_ = std::max<int64_t>(mostQueued_, delay);
     if (std::string line = underruns_.Due(UnderrunReport::Clock::now()); !line.empty() && log_)
         log_(line);
     return true;
 }
 
-bool AlsaPlayback::Write(const char* bytes, int count) {
+bool AlsaPlayback::Write(const char* bytes, int count, const std::atomic<bool>& stopping) {
     const std::size_t frameBytes = std::size_t(channels_) * BytesPerSample(format_);
-    int done = 0;
+    int done = 0, stalledMs = 0;
     while (done < count) {
         snd_pcm_sframes_t n = snd_pcm_writei(pcm_, bytes + std::size_t(done) * frameBytes,
                                              snd_pcm_uframes_t(count - done));
         if (n >= 0) {
             done += int(n);
+            stalledMs = 0;
             continue;
         }
+        // Full but not started: after an underrun the buffer can fill short
+        // of the start threshold by less than a period, and never start.
+        if (n == -EAGAIN && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED &&
+            snd_pcm_start(pcm_) == 0)
+            continue;
         if (n == -EAGAIN) {
-            int ready = snd_pcm_wait(pcm_, kStallMs);
-            if (ready == 0)
-                return Lose("it took nothing for a second");
-            if (ready > 0)
+            if (stopping)
+                return true;
+            int ready = snd_pcm_wait(pcm_, kWaitSliceMs);
+            if (ready == 0 && (stalledMs += kWaitSliceMs) >= kStallMs)
+                return Lose("it took nothing for " + std::to_string(kStallMs / 1000) + " seconds");
+            if (ready >= 0)
                 continue;
             n = ready;
         }
@@ -195,5 +217,7 @@ bool AlsaPlayback::Lose(const std::string& why) {
 std::string AlsaPlayback::Summary() const {
     return "played " + std::to_string(played_) + " samples through " + name_ + " with " +
            std::to_string(underruns_.total()) + " underruns" +
-           (lost_ ? " before it went away" : "");
+           (lost_ ? " before it went away" : "") + "; at most " + std::to_string(mostQueued_) +
+           " samples (" + std::to_string(mostQueued_ * 1000 / kChipSampleRate) +
+           " ms) waited to be heard";
 }

@@ -31,20 +31,20 @@ class AlsaPlayback : public PlaybackDevice {
     // away, from the thread that plays.
     static std::unique_ptr<AlsaPlayback> Open(const PlaybackSettings& settings, Log log,
                                               std::string* error);
-    ~AlsaPlayback() override; // drops what is still buffered
+    ~AlsaPlayback() override; // plays out what is still buffered
     AlsaPlayback(const AlsaPlayback&) = delete;
     AlsaPlayback& operator=(const AlsaPlayback&) = delete;
 
     int periodFrames() const override { return periodFrames_; }
     int bufferFrames() const { return bufferFrames_; }
-    bool Play(const int32_t* frames, int count) override;
-    // What was played, once playing is over.
+    bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) override;
+    // What was played and the longest wait to be heard, once playing is over.
     std::string Summary() const;
 
   private:
     AlsaPlayback() = default;
     // Gets a period's worth into the device, recovering from underruns.
-    bool Write(const char* bytes, int count);
+    bool Write(const char* bytes, int count, const std::atomic<bool>& stopping);
     // Says once why the device is gone, and closes it.
     bool Lose(const std::string& why);
 
@@ -56,6 +56,7 @@ class AlsaPlayback : public PlaybackDevice {
     int periodFrames_ = 0;
     int bufferFrames_ = 0;
     int64_t played_ = 0;
+    int64_t mostQueued_ = 0; // the device's delay after a write, at its longest
     bool lost_ = false;
     UnderrunReport underruns_;
     std::vector<float> floats_;

@@ -3,6 +3,7 @@
 // the system's, sets the chip's pace.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 class PlaybackDevice {
@@ -10,7 +11,8 @@ class PlaybackDevice {
     virtual ~PlaybackDevice() = default;
     // The frames the chip runs between two writes.
     virtual int periodFrames() const = 0;
-    // Plays count frames of Q31 values, one a channel, waiting for room.
-    // False once the device is gone: it has said so and takes nothing more.
-    virtual bool Play(const int32_t* frames, int count) = 0;
+    // Plays count frames of Q31 values, one a channel, waiting for room;
+    // stopping set while it waits leaves the rest unplayed. False once the
+    // device is gone: it has said so and takes nothing more.
+    virtual bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) = 0;
 };

@@ -45,16 +45,11 @@ void DspRunner::Run() {
     RunByClock();
 }
 
-bool DspRunner::Stopping() {
-    std::lock_guard lock(mutex_);
-    return stop_;
-}
-
 bool DspRunner::PlayToDevice() {
     PlaybackDevice& device = *streams_.playback;
     const int period = device.periodFrames();
-    while (!Stopping())
-        if (!device.Play(RunBlock(period), period))
+    while (!stop_)
+        if (!device.Play(RunBlock(period), period, stop_))
             return false;
     return true;
 }
@@ -74,7 +69,8 @@ void DspRunner::RunByClock() {
             lock.lock();
             done += pacing_.blockSamples;
         }
-        wake_.wait_until(lock, start + NextBlockDue(done, pacing_), [this] { return stop_; });
+        wake_.wait_until(lock, start + NextBlockDue(done, pacing_),
+                         [this] { return stop_.load(); });
     }
 }
 

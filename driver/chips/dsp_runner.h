@@ -9,6 +9,7 @@
 #include "audio_block.h"
 #include "simulated_chip.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -59,7 +60,6 @@ class DspRunner {
     void RunByClock();
     // Runs samples and hands their outputs to the recording; returns them.
     const int32_t* RunBlock(int samples);
-    bool Stopping();
 
     SimulatedChip& chip_;
     DspPacing pacing_;
@@ -67,6 +67,6 @@ class DspRunner {
     AudioBlock audio_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false; // set under mutex_, read without it by the device's wait
     std::thread thread_;
 };

@@ -92,7 +92,7 @@ TEST_F(Running, EveryReadFallsBetweenWholeSamples) {
 class VanishingDevice : public PlaybackDevice {
   public:
     int periodFrames() const override { return 240; }
-    bool Play(const int32_t*, int) override { return ++plays <= 3; }
+    bool Play(const int32_t*, int, const std::atomic<bool>&) override { return ++plays <= 3; }
     std::atomic<int> plays = 0;
 };
 
