@@ -18,9 +18,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-# The libraries (Qt 6, QScintilla, ...) are worked out by dpkg-shlibdeps,
-# which also finds the private libzendra.so; the fonts the windows are laid
-# out for are named here.
+# The libraries (Qt 6, QScintilla, libsndfile, alsa-lib's libasound2 for
+# --play, ...) are worked out by dpkg-shlibdeps, which also finds the private
+# libzendra.so; the fonts the windows are laid out for are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${VELMORA_PROGRAM_DIR})

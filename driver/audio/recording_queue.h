@@ -26,8 +26,7 @@ class RecordingQueue {
     RecordingQueue(const RecordingQueue&) = delete;
     RecordingQueue& operator=(const RecordingQueue&) = delete;
 
-    const std::vector<uint32_t>& record() const { return record_; }
-    // frames x record().size() values; from the real-time thread.
+    // frames x record.size() values; from the real-time thread.
     void Push(const int32_t* frames, int count);
     // Writes what was handed over, finishes the file and says what it holds,
     // and what of it was not written if any was not. Once.

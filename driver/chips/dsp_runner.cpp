@@ -1,6 +1,9 @@
 #include "dsp_runner.h"
 
+#include "playback_device.h"
 #include "recording_queue.h"
+
+#include <algorithm>
 
 namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
@@ -22,9 +25,9 @@ int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing) {
 
 DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing, DspStreams streams)
     : chip_(chip), pacing_(pacing), streams_(streams),
-      audio_(streams.input,
-             streams.recording ? streams.recording->record() : std::vector<uint32_t>{},
-             pacing.blockSamples),
+      audio_(
+          streams.input, streams.outputs,
+          std::max(pacing.blockSamples, streams.playback ? streams.playback->periodFrames() : 0)),
       thread_([this] { Run(); }) {}
 
 DspRunner::~DspRunner() {
@@ -37,6 +40,21 @@ DspRunner::~DspRunner() {
 }
 
 void DspRunner::Run() {
+    if (streams_.playback && PlayToDevice())
+        return;
+    RunByClock();
+}
+
+bool DspRunner::PlayToDevice() {
+    PlaybackDevice& device = *streams_.playback;
+    const int period = device.periodFrames();
+    while (!stop_)
+        if (!device.Play(RunBlock(period), period, stop_))
+            return false;
+    return true;
+}
+
+void DspRunner::RunByClock() {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     int64_t done = 0;
@@ -47,17 +65,19 @@ void DspRunner::Run() {
         done = DropBacklog(due, done, pacing_);
         while (done + pacing_.blockSamples <= due && !stop_) {
             lock.unlock();
-            RunBlock();
+            RunBlock(pacing_.blockSamples);
             lock.lock();
             done += pacing_.blockSamples;
         }
-        wake_.wait_until(lock, start + NextBlockDue(done, pacing_), [this] { return stop_; });
+        wake_.wait_until(lock, start + NextBlockDue(done, pacing_),
+                         [this] { return stop_.load(); });
     }
 }
 
-void DspRunner::RunBlock() {
-    const int samples = pacing_.blockSamples;
+const int32_t* DspRunner::RunBlock(int samples) {
     chip_.Run(samples, audio_.Before(samples));
+    const int32_t* outputs = audio_.Recorded(samples);
     if (streams_.recording)
-        streams_.recording->Push(audio_.Recorded(samples), samples);
+        streams_.recording->Push(outputs, samples);
+    return outputs;
 }

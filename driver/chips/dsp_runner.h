@@ -1,17 +1,21 @@
 // The thread that makes the simulated chip run in real time: it executes the
 // microcode in blocks of samples as the clock makes them due, releasing the
 // chip between blocks so port requests are served in between, and sleeps
-// until the next block is due.
+// until the next block is due. The clock is the system's, or a sound device's
+// while the chip plays to one: then a block is a period, run as soon as the
+// device has room for it.
 #pragma once
 
 #include "audio_block.h"
 #include "simulated_chip.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 struct DspPacing {
     int sampleRate = 48000;
@@ -32,11 +36,14 @@ int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
 class WavInput;
 class RecordingQueue;
+class PlaybackDevice;
 
 // What the running chip takes in and gives out besides its registers.
 struct DspStreams {
     WavInput* input = nullptr;           // the effects bus; without it the test signal
-    RecordingQueue* recording = nullptr; // hears every block's recorded outputs
+    std::vector<uint32_t> outputs;       // the output registers recorded and played, one a channel
+    RecordingQueue* recording = nullptr; // hears every block's outputs
+    PlaybackDevice* playback = nullptr;  // plays them and paces the chip, until it goes away
 };
 
 class DspRunner {
@@ -48,7 +55,11 @@ class DspRunner {
 
   private:
     void Run();
-    void RunBlock();
+    // Paced by the device; false when it went away.
+    bool PlayToDevice();
+    void RunByClock();
+    // Runs samples and hands their outputs to the recording; returns them.
+    const int32_t* RunBlock(int samples);
 
     SimulatedChip& chip_;
     DspPacing pacing_;
@@ -56,6 +67,6 @@ class DspRunner {
     AudioBlock audio_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false; // set under mutex_, read without it by the device's wait
     std::thread thread_;
 };

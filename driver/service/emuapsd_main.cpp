@@ -90,9 +90,9 @@ int Serve(int argc, char** argv) {
     const std::string& imagePath = o.imagePath;
     const std::string& patchPath = o.patchPath;
     const int card = o.card;
-    // The input is checked before anything else happens.
+    // The input and the sound device are checked before anything else happens.
     std::string audioError;
-    std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, &audioError);
+    std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, Say, &audioError);
     if (!audio) {
         Say(audioError);
         return 1;
@@ -159,6 +159,8 @@ int Serve(int argc, char** argv) {
         }
         if (!o.outputPath.empty())
             Say("recording " + RecordingText(o));
+        if (!o.playPcm.empty())
+            Say(audio->PlayingText());
         dsp.emplace(chip, DspPacing{}, audio->streams());
     }
     std::thread serving([&service] { service->Run(); });
@@ -203,8 +205,8 @@ int Serve(int argc, char** argv) {
     serving.join();
     service.reset(); // removes the socket
     dsp.reset();
-    if (std::string recorded = audio->Finish(); !recorded.empty())
-        Say(recorded);
+    for (const std::string& line : audio->Finish())
+        Say(line);
     Say("stopped");
     if (reload && !reload->finished()) {
         // The service is down and its socket gone; the load is abandoned.

@@ -13,17 +13,44 @@ bool SameFile(const std::string& a, const std::string& b) {
 } // namespace
 
 std::unique_ptr<ServiceAudio> ServiceAudio::Open(const ServiceOptions& options,
-                                                 std::string* error) {
+                                                 AlsaPlayback::Log log, std::string* error) {
     std::unique_ptr<ServiceAudio> audio(new ServiceAudio);
     audio->options_ = options;
-    if (options.inputPath.empty())
-        return audio;
-    if (!options.outputPath.empty() && SameFile(options.inputPath, options.outputPath)) {
-        *error = options.outputPath + ": it is the input file; recording into it would destroy it";
-        return nullptr;
+    if (!options.inputPath.empty()) {
+        if (!options.outputPath.empty() && SameFile(options.inputPath, options.outputPath)) {
+            *error =
+                options.outputPath + ": it is the input file; recording into it would destroy it";
+            return nullptr;
+        }
+        audio->input_ = WavInput::Open(options.inputPath, !options.once, error);
+        if (!audio->input_)
+            return nullptr;
     }
-    audio->input_ = WavInput::Open(options.inputPath, !options.once, error);
-    return audio->input_ ? std::move(audio) : nullptr;
+    if (!options.playPcm.empty()) {
+        PlaybackSettings settings{options.playPcm, int(options.record.size()), options.format,
+                                  options.latencyMs};
+        audio->playback_ = AlsaPlayback::Open(settings, std::move(log), error);
+        if (!audio->playback_)
+            return nullptr;
+    }
+    return audio;
+}
+
+DspStreams ServiceAudio::streams() {
+    const bool heard = recording_ || playback_;
+    return {input_.get(), heard ? options_.record : std::vector<uint32_t>{}, recording_.get(),
+            playback_.get()};
+}
+
+std::string ServiceAudio::PlayingText() const {
+    if (!playback_)
+        return "";
+    auto ms = [](int frames) { return std::to_string(frames * 1000 / kChipSampleRate) + " ms"; };
+    return "playing " + OutputsText(options_) + " through " + options_.playPcm +
+           (options_.format == WavSampleFormat::Float32 ? " as FLOAT_LE" : " as S16_LE") +
+           " at 48000 Hz: periods of " + std::to_string(playback_->periodFrames()) + " samples (" +
+           ms(playback_->periodFrames()) + "), a buffer of " +
+           std::to_string(playback_->bufferFrames()) + " (" + ms(playback_->bufferFrames()) + ")";
 }
 
 std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {
@@ -38,6 +65,13 @@ std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {
     return "";
 }
 
-std::string ServiceAudio::Finish() {
-    return recording_ ? recording_->Finish() : "";
+std::vector<std::string> ServiceAudio::Finish() {
+    std::vector<std::string> said;
+    if (recording_)
+        said.push_back(recording_->Finish());
+    if (playback_) {
+        said.push_back(playback_->Summary());
+        playback_.reset();
+    }
+    return said;
 }

@@ -1,7 +1,9 @@
 // emuapsd's sound, as its options ask: the --input file that feeds the
-// effects bus, and the --output recording of the chip running in real time.
+// effects bus, the --output recording of the chip running in real time, and
+// the --play device that it plays to.
 #pragma once
 
+#include "alsa_playback.h"
 #include "dsp_runner.h"
 #include "recording_queue.h"
 #include "service_options.h"
@@ -9,24 +11,30 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class ServiceAudio {
   public:
-    // Opens the input when there is one; nullptr with the reason, naming
-    // the file, when it is refused. Nothing is created yet.
-    static std::unique_ptr<ServiceAudio> Open(const ServiceOptions& options, std::string* error);
+    // Opens the input and the sound device when there are; nullptr with the
+    // reason, naming the file or device, when one is refused. No file is
+    // created yet. log hears of the device's troubles while it plays.
+    static std::unique_ptr<ServiceAudio> Open(const ServiceOptions& options, AlsaPlayback::Log log,
+                                              std::string* error);
 
     WavInput* input() { return input_.get(); }
     // Creates the output file, when there is one, and its writer; "" or
     // the reason it cannot be.
     std::string StartRecording(RecordingQueue::Log log);
-    DspStreams streams() { return {input_.get(), recording_.get()}; }
-    // Once the chip has stopped: finishes the output file and says what it
-    // holds; "" without one.
-    std::string Finish();
+    DspStreams streams();
+    // What the device plays, for the log; "" without one.
+    std::string PlayingText() const;
+    // Once the chip has stopped: finishes the output file, lets the device
+    // go, and says what each took, a line each.
+    std::vector<std::string> Finish();
 
   private:
     ServiceOptions options_;
     std::unique_ptr<WavInput> input_;
     std::unique_ptr<RecordingQueue> recording_;
+    std::unique_ptr<AlsaPlayback> playback_;
 };

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr double kMaxRenderSeconds = 86400;
+constexpr int kMinLatencyMs = 4, kMaxLatencyMs = 1000;
 
 // One output register of --record: 0x20-0x3F, in hexadecimal with 0x or decimal.
 bool ParseOutputRegister(const std::string& text, uint32_t* reg) {
@@ -85,7 +86,7 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
         }
         return false;
     };
-    bool recordGiven = false, formatGiven = false;
+    bool recordGiven = false, formatGiven = false, latencyGiven = false;
     std::string value, renderSeconds;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -118,6 +119,19 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                 o.format = WavSampleFormat::Pcm16;
             else
                 return mistake("--format takes float or pcm16, not '" + value + "'");
+        } else if (arg == "--play" || arg.starts_with("--play=")) {
+            o.playPcm = arg == "--play" ? "default" : arg.substr(7);
+            if (o.playPcm.empty())
+                return mistake("--play=PCM takes the name of an ALSA PCM, such as default");
+        } else if (valued(i, "--latency", &value)) {
+            latencyGiven = true;
+            auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), o.latencyMs);
+            if (ec != std::errc() || end != value.data() + value.size() ||
+                o.latencyMs < kMinLatencyMs || o.latencyMs > kMaxLatencyMs)
+                return mistake("--latency takes the milliseconds of sound the device holds, from " +
+                               std::to_string(kMinLatencyMs) + " to " +
+                               std::to_string(kMaxLatencyMs));
         } else if (valued(i, "--render", &renderSeconds)) {
             if (!ParseRenderSeconds(renderSeconds, &o.renderSamples))
                 return mistake("--render takes the seconds to render, a number above 0 and at "
@@ -127,29 +141,37 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
         }
     }
     const bool render = o.renderSamples > 0;
+    const bool play = !o.playPcm.empty();
     if (o.card >= 0 && (!o.imagePath.empty() || !o.patchPath.empty() || o.run || render ||
-                        !o.inputPath.empty() || !o.outputPath.empty()))
-        return mistake("--card serves a real card; --image, --patch, --run, --render, --input "
-                       "and --output are for the simulated chip");
+                        !o.inputPath.empty() || !o.outputPath.empty() || play))
+        return mistake("--card serves a real card; --image, --patch, --run, --render, --input, "
+                       "--output and --play are for the simulated chip");
     if (!o.procFolder.empty() && o.card < 0)
         return mistake("--proc-dir goes with --card");
     if (render && o.run)
         return mistake("--render runs the chip offline and --run in real time; choose one");
+    if (render && play)
+        return mistake("--render runs the chip offline, faster than a sound device plays; "
+                       "--play goes with --run");
+    if (play && !o.run)
+        return mistake("--play plays the running chip: add --run");
+    if (latencyGiven && !play)
+        return mistake("--latency goes with --play");
     if (render && o.outputPath.empty())
         return mistake("--render writes its outputs to the file that --output names");
     if ((!o.inputPath.empty() || !o.outputPath.empty()) && !o.run && !render)
         return mistake("--input and --output are for a running chip: add --run or --render");
     if (o.once && o.inputPath.empty())
         return mistake("--once goes with --input");
-    if ((recordGiven || formatGiven) && o.outputPath.empty())
-        return mistake("--record and --format go with --output");
+    if ((recordGiven || formatGiven) && o.outputPath.empty() && !play)
+        return mistake("--record and --format go with --output or --play");
     if (render && o.renderSamples > MaxWavFrames(int(o.record.size()), o.format))
         return mistake("--render " + renderSeconds + " is too long for one WAV file of " +
                        std::to_string(o.record.size()) + " channels: a WAV file holds 4 GiB");
     return parsed;
 }
 
-std::string RecordingText(const ServiceOptions& options) {
+std::string OutputsText(const ServiceOptions& options) {
     std::string text;
     for (uint32_t reg : options.record) {
         char hex[8];
@@ -158,7 +180,11 @@ std::string RecordingText(const ServiceOptions& options) {
             text += ',';
         text += hex;
     }
-    return text + " to " + options.outputPath +
+    return text;
+}
+
+std::string RecordingText(const ServiceOptions& options) {
+    return OutputsText(options) + " to " + options.outputPath +
            (options.format == WavSampleFormat::Float32 ? " (32-bit float)" : " (16-bit PCM)");
 }
 
@@ -204,6 +230,21 @@ Sound in and out of the simulated chip (with --run or --render):
                        exit; no device is served. Needs --output. On a
                        terminal, standard error shows the progress
 
+Hearing the running chip (with --run):
+      --play[=PCM]     play the output registers of --record through the ALSA
+                       PCM named PCM (default: default, which on a desktop is
+                       PipeWire or PulseAudio), at 48000 Hz as FLOAT_LE
+                       (--format=float) or S16_LE (pcm16). The device's clock
+                       then paces the chip: it runs a period each time the
+                       device has room for one. A device that refuses the
+                       rate, the format or the channels is refused with its
+                       own words; nothing is resampled. --record and
+                       --format apply; OUT holds exactly what was played. Underruns are recovered and said at
+                       most once a second; a device that goes away is said
+                       once, and the chip goes on by the system clock
+      --latency=MS     the sound the device holds, in milliseconds (4 to
+                       1000, default 20); a period is a quarter of it
+
 A real card:
       --card=N         serve the EMU10K1 of ALSA card N instead, read-only,
                        through /proc/asound/cardN/fx8010_*; a later chip is
@@ -223,7 +264,8 @@ that socket to systemd. Its options then come from EMUAPSD_OPTIONS, which
 the demo patch.
 
 Exit status: 0 after SIGINT or SIGTERM, and after a whole render; 1 when the
-chip, the socket or a sound file cannot be set up, or a render was stopped or
-could not be written; 2 for a mistake on the command line.
+chip, the socket, a sound file or the sound device cannot be set up, or a
+render was stopped or could not be written; 2 for a mistake on the command
+line.
 )";
 }

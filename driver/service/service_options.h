@@ -21,6 +21,8 @@ struct ServiceOptions {
     std::vector<uint32_t> record = {0x20, 0x21}; // output registers, one a channel
     WavSampleFormat format = WavSampleFormat::Float32;
     int64_t renderSamples = 0; // above 0: render this many samples offline and serve nothing
+    std::string playPcm;       // the ALSA PCM the running chip plays to; empty: none
+    int latencyMs = 20;        // the PCM's buffer
 };
 
 struct ParsedOptions {
@@ -35,6 +37,8 @@ bool ParseCard(const std::string& text, int* card);
 // args without the program name.
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args);
 
+// "0x20,0x21": the output registers recorded and played.
+std::string OutputsText(const ServiceOptions& options);
 // What --output records, for the log: "0x20,0x21 to OUT (32-bit float)".
 std::string RecordingText(const ServiceOptions& options);
 

@@ -1,10 +1,12 @@
 // The real-time thread: its clock arithmetic, that it never runs ahead of the
-// clock, that every read of the chip falls between whole samples, and that it
-// stops executing when it goes.
+// clock, that every read of the chip falls between whole samples, that it
+// stops executing when it goes, and that it outlives the device it plays to.
 #include "dsp_runner.h"
+#include "playback_device.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -84,6 +86,27 @@ TEST_F(Running, EveryReadFallsBetweenWholeSamples) {
         std::this_thread::sleep_for(200us);
     }
     EXPECT_GT(moved, 0);
+}
+
+// Takes three periods, then is gone, as a sound server that was stopped.
+class VanishingDevice : public PlaybackDevice {
+  public:
+    int periodFrames() const override { return 240; }
+    bool Play(const int32_t*, int, const std::atomic<bool>&) override { return ++plays <= 3; }
+    std::atomic<int> plays = 0;
+};
+
+TEST_F(Running, AChipWhoseDeviceGoesAwayGoesOnByTheSystemClock) {
+    VanishingDevice device;
+    const auto start = steady_clock::now();
+    DspRunner runner(chip, DspPacing{}, DspStreams{nullptr, {0x20}, nullptr, &device});
+    const uint32_t played = 4 * 240; // the fourth ran before the device was found gone
+    while (Count() < played + 480 && steady_clock::now() < start + 20s)
+        std::this_thread::sleep_for(5ms);
+    auto elapsed = duration_cast<microseconds>(steady_clock::now() - start);
+    EXPECT_GE(Count(), played + 480);
+    EXPECT_LE(Count(), played + uint32_t(SamplesDue(elapsed, DspPacing{})));
+    EXPECT_EQ(device.plays, 4) << "nothing more is played to a device that went away";
 }
 
 } // namespace

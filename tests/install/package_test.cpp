@@ -52,7 +52,7 @@ TEST(Package, TheDebHoldsTheProgramFolderMenuEntryManualPagesAndUnits) {
     // The libraries as dpkg-shlibdeps found them, and the fonts named.
     std::string depends = Output("dpkg-deb -f '" + deb + "' Depends", &status);
     for (const char* package :
-         {"libqt6widgets6", "libqscintilla2-qt6-", "fonts-liberation2", "fonts-wine"})
+         {"libqt6widgets6", "libqscintilla2-qt6-", "libasound2", "fonts-liberation2", "fonts-wine"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
     std::string unit = Output("dpkg-deb --fsys-tarfile '" + deb +
                                   "' | tar -xO ./usr/lib/systemd/user/emuapsd.service",

@@ -18,8 +18,9 @@ EmuapsdRun RunEmuapsdToEnd(const TempDir& dir, std::vector<std::string> args, in
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::string env = "XDG_RUNTIME_DIR=" + dir.path();
-    char* envp[] = {env.data(), nullptr};
+    std::string runtime = "XDG_RUNTIME_DIR=" + dir.path();
+    std::string config = "XDG_CONFIG_HOME=" + dir.path();
+    char* envp[] = {runtime.data(), config.data(), nullptr};
     std::string logPath = dir.path() + "/emuapsd.log";
     int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const auto start = Clock::now();

@@ -15,5 +15,6 @@ struct EmuapsdRun {
 };
 
 // Runs VELMORA_PROGRAM_DIR/emuapsd args with dir as its runtime folder and
+// its configuration folder (so dir/alsa/asoundrc is its ALSA set-up), and
 // dir/emuapsd.log as its standard error; kills it after timeoutMs.
 EmuapsdRun RunEmuapsdToEnd(const TempDir& dir, std::vector<std::string> args, int timeoutMs = 5000);

@@ -1,0 +1,157 @@
+// emuapsd --play through ALSA's own file and null devices, which need no
+// sound card: what is played is what --render computes, sample for sample,
+// and what cannot be played to is refused in one line.
+#include "support/emuapsd_run.h"
+#include "support/service_process.h"
+#include "support/temp_dir.h"
+#include "underrun_report.h"
+#include "wav_files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kImages = std::string(VELMORA_PROGRAM_DIR) + "/images/";
+constexpr int kRate = 48000;
+
+template <typename Sample> std::vector<Sample> ReadRaw(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<Sample> samples(std::size_t(in.tellg()) / sizeof(Sample));
+    in.seekg(0).read(reinterpret_cast<char*>(samples.data()),
+                     std::streamsize(samples.size() * sizeof(Sample)));
+    return samples;
+}
+
+// The render is the oracle; OUT must hold just what the device was handed.
+template <typename Sample>
+void ExpectPlayedAsRendered(const Wav<Sample>& rendered, const std::vector<Sample>& played,
+                            const Wav<Sample>& recorded) {
+    ASSERT_EQ(rendered.frames(), kRate);
+    ASSERT_GE(played.size(), rendered.samples.size()) << "a second was played";
+    for (std::size_t i = 0; i < rendered.samples.size(); ++i)
+        ASSERT_EQ(played[i], rendered.samples[i]) << "frame " << i / 2 << " channel " << i % 2;
+    EXPECT_EQ(recorded.samples, played);
+}
+
+// The demo patch's delay lines and oscillator make each sample depend on
+// every one before it, and a looped input of 12,345 frames seams within the
+// second: a period run twice, dropped or shifted shows.
+TEST(EmuapsdPlay, WhatIsPlayedIsWhatARenderComputesSampleForSample) {
+    TempDir dir;
+    Wav<int16_t> input;
+    input.channels = 2;
+    std::mt19937 random(20);
+    std::uniform_int_distribution<int> sample(-20000, 20000);
+    for (int i = 0; i < 2 * 12345; ++i)
+        input.samples.push_back(int16_t(sample(random)));
+    const std::string in = dir.path() + "/in.wav";
+    ASSERT_TRUE(WriteWav(in, input));
+    const std::vector<std::string> chip = {"--patch", kImages + "demo-chorus-echo.emu10k1",
+                                           "--input", in};
+    for (std::string format : {"float", "pcm16"}) {
+        SCOPED_TRACE(format);
+        const std::string rendered = dir.path() + "/rendered-" + format + ".wav";
+        std::vector<std::string> args = {"--image", kImages + "demo.chip"};
+        args.insert(args.end(), chip.begin(), chip.end());
+        args.insert(args.end(), {"--render", "1", "--output", rendered, "--format", format});
+        EmuapsdRun render = RunEmuapsdToEnd(dir, args, 60000);
+        ASSERT_EQ(render.status, 0) << render.log;
+
+        const std::string raw = dir.path() + "/played-" + format + ".raw";
+        const std::string recorded = dir.path() + "/recorded-" + format + ".wav";
+        const std::string log = dir.path() + "/play-" + format + ".log";
+        args = chip;
+        args.insert(args.end(), {"--run", "--play=file:FILE=" + raw + ",FORMAT=raw", "--output",
+                                 recorded, "--format", format});
+        {
+            ServiceProcess service(dir.path(), kImages + "demo.chip", log, args);
+            // The file device does not pace, so a second plays in less.
+            struct stat st {};
+            const auto deadline = std::chrono::steady_clock::now() + 30s;
+            const off_t second = off_t(kRate) * 2 * (format == "float" ? 4 : 2);
+            while ((stat(raw.c_str(), &st) != 0 || st.st_size < second) &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(10ms);
+            EXPECT_EQ(service.stop(), 0);
+        }
+        if (format == "float")
+            ExpectPlayedAsRendered(ReadFloatWav(rendered), ReadRaw<float>(raw),
+                                   ReadFloatWav(recorded));
+        else
+            ExpectPlayedAsRendered(ReadPcm16Wav(rendered), ReadRaw<int16_t>(raw),
+                                   ReadPcm16Wav(recorded));
+    }
+}
+
+TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGives) {
+    TempDir dir;
+    // A device that plays 16-bit samples only, as many cards do.
+    mkdir((dir.path() + "/alsa").c_str(), 0700);
+    dir.write("alsa/asoundrc", "pcm.only16 { type linear slave { pcm null format S16_LE } }\n");
+    const std::string out = dir.path() + "/o.wav";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } rows[] = {
+        {"an unknown PCM", {"--run", "--play=nosuch"}, 1, "--play=nosuch: cannot open it: Unknown"},
+        {"a card that is not there", {"--run", "--play=hw:9"}, 1, "--play=hw:9: cannot open it"},
+        {"a format the device refuses",
+         {"--run", "--play=only16"},
+         1,
+         "--play=only16: it does not play FLOAT_LE (it plays S8, U8, S16_LE"},
+        {"--play with --card", {"--card", "0", "--play"}, 2, "--play are for the simulated chip"},
+        {"--play with --render",
+         {"--render", "1", "--output", out, "--play"},
+         2,
+         "--play goes with --run"},
+        {"--play without --run", {"--play=null"}, 2, "add --run"},
+        {"a latency out of range", {"--run", "--play", "--latency=2"}, 2, "from 4 to 1000"},
+    };
+    for (const auto& row : rows) {
+        EmuapsdRun run = RunEmuapsdToEnd(dir, row.args);
+        EXPECT_EQ(run.status, row.status) << row.what << ": " << run.log;
+        EXPECT_EQ(run.log.rfind("emuapsd: ", 0), 0u) << row.what << ": " << run.log;
+        EXPECT_NE(run.log.find(row.says), run.log.npos) << row.what << ": " << run.log;
+        // The reason is one line, without alsa-lib's own lines around it.
+        const std::size_t reason = run.log.find('\n');
+        const std::string after = reason == run.log.npos ? "" : run.log.substr(reason + 1);
+        EXPECT_TRUE(after.empty() || after == "Try 'emuapsd --help'.\n")
+            << row.what << ": " << run.log;
+    }
+}
+
+TEST(UnderrunReport, ABurstIsOneLineAndNoMoreThanOneASecond) {
+    UnderrunReport report;
+    const auto start = UnderrunReport::Clock::now();
+    const struct {
+        int ms;
+        int underruns; // before the report is asked
+        const char* says;
+    } steps[] = {
+        {0, 0, ""},
+        {0, 1, "the sound device ran dry 1 time (1 in all) and plays on"},
+        {200, 3, ""},
+        {999, 0, ""},
+        {1000, 0, "the sound device ran dry 3 times (4 in all) and plays on"},
+        {5000, 2, "the sound device ran dry 2 times (6 in all) and plays on"},
+    };
+    for (const auto& step : steps) {
+        for (int i = 0; i < step.underruns; ++i)
+            report.Count();
+        EXPECT_EQ(report.Due(start + std::chrono::milliseconds(step.ms)), step.says)
+            << "at " << step.ms << " ms";
+    }
+    EXPECT_EQ(report.total(), 6);
+}
+
+} // namespace
