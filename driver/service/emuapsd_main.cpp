@@ -30,8 +30,14 @@ namespace {
 
 const int kLoadDone = SIGUSR1;
 
+// Each line of text is one line of the log.
 void Say(const std::string& text) {
-    std::cerr << "emuapsd: " << text << std::endl;
+    std::size_t start = 0;
+    do {
+        const std::size_t end = text.find('\n', start);
+        std::cerr << "emuapsd: " << text.substr(start, end - start) << std::endl;
+        start = end == std::string::npos ? end : end + 1;
+    } while (start < text.size());
 }
 
 // The service on the socket handed over by socket activation, or on one of
