@@ -2,6 +2,7 @@
 
 #include "effects_library.h"
 #include "listing_language.h"
+#include "program_symbols.h"
 #include "splash_window.h"
 #include "symbol_file.h"
 #include "zendra.h"
@@ -45,6 +46,7 @@ int StartUp::Run() {
         },
         [] { QApplication::setOverrideCursor(Qt::WaitCursor); },
         [this] { loadSymbols_(); },
+        [] { RefreshProgramSymbols(); },
         [] { RegisterListingLanguage(); },
         [this] {
             main_ = std::make_unique<MainWindow>();

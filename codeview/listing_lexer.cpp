@@ -1,12 +1,15 @@
 #include "listing_lexer.h"
 
 #include "program_fonts.h"
+#include "program_symbols.h"
+#include "symbol_names.h"
 
 #include <Qsci/qsciscintilla.h>
 
 ListingLexer::ListingLexer(const ListingLanguageDefinition& definition, QObject* parent)
-    : QsciLexerCustom(parent), name_(definition.name),
-      words_(definition.registerWords, definition.opcodeWords) {}
+    : QsciLexerCustom(parent), name_(definition.name), opcodeWords_(definition.opcodeWords),
+      words_(definition.registerWords, definition.opcodeWords),
+      programNames_(ProgramSymbolsGeneration()) {}
 
 QString ListingLexer::description(int style) const {
     switch (static_cast<ListingStyle>(style)) {
@@ -47,6 +50,10 @@ void ListingLexer::styleText(int start, int end) {
     QsciScintilla* view = editor();
     if (!view || end <= start)
         return;
+    if (programNames_ != ProgramSymbolsGeneration()) {
+        words_ = ListingWords(JoinWordList(RegisterNames()), opcodeWords_);
+        programNames_ = ProgramSymbolsGeneration();
+    }
     // Whole lines, so that a block comment's state can be carried from the
     // line before.
     const int firstLine =

@@ -7,6 +7,7 @@
 
 #include <Qsci/qscilexercustom.h>
 
+#include <cstdint>
 #include <string>
 
 class ListingLexer : public QsciLexerCustom {
@@ -24,7 +25,10 @@ class ListingLexer : public QsciLexerCustom {
 
   private:
     std::string name_;
+    std::string opcodeWords_;
     ListingWords words_;
+    // The placed program's names as the word list last knew them.
+    uint64_t programNames_;
 };
 
 // The code view font: Courier New 10.5 pt.

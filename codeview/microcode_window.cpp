@@ -4,6 +4,7 @@
 #include "instruction_history.h"
 #include "margin_images.h"
 #include "menu_entries.h"
+#include "program_symbols.h"
 #include "twips.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -24,7 +25,12 @@ constexpr int kTopTwips = 660;
 } // namespace
 
 CodeSource ChipCodeSource() {
-    return {[] { ReadCodeSnapshot(); }, &CodeSnapshot()};
+    // The placed program's names first, so the listing shows them at once.
+    return {[] {
+                RefreshProgramSymbols();
+                ReadCodeSnapshot();
+            },
+            &CodeSnapshot()};
 }
 
 MicrocodeWindow::MicrocodeWindow(QAction* viewEntry, CodeSource source, QWidget* parent)

@@ -18,6 +18,13 @@ enum { ZENDRA_SOCKET_PATH_MAX = 108 };
 // socket address.
 int ZendraSocketPath(char* out, size_t size, int* private_folder);
 
+// The same folder's file of that name: emuapsd's other files sit beside its
+// socket, where only the user reaches them. Returns 0, or 1 when it does not fit.
+int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private_folder);
+
+// The symbol file of the program emuapsd placed on its chip (emuaps.d).
+int ZendraProgramSymbolsPath(char* out, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

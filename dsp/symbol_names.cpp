@@ -1,6 +1,7 @@
 #include "symbol_names.h"
 
 #include "hex_pad.h"
+#include "program_symbols.h"
 #include "symbol_table.h"
 
 namespace {
@@ -22,6 +23,8 @@ std::string OpcodeName(int32_t opcode) {
 }
 
 std::string RegisterName(int32_t address) {
+    if (const std::string* name = ProgramSymbols().NameByValue().find(address))
+        return *name;
     if (const std::string* name = RegisterSymbols().NameByValue().find(address))
         return *name;
     return "0x" + HexPad(address, 3);
@@ -31,5 +34,8 @@ std::vector<std::string> OpcodeNames() {
     return NamesOf(OpcodeSymbols());
 }
 std::vector<std::string> RegisterNames() {
-    return NamesOf(RegisterSymbols());
+    std::vector<std::string> names = NamesOf(RegisterSymbols());
+    for (std::string& name : NamesOf(ProgramSymbols()))
+        names.push_back(std::move(name));
+    return names;
 }

@@ -10,11 +10,15 @@ constexpr int kFractionBits = 31;
 } // namespace
 
 std::string FractionText(int32_t value) {
+    return FractionText(int64_t{value}, kFractionBits);
+}
+
+std::string FractionText(int64_t value, int fractionBits) {
     // Worked in integers: |value| * 10^6 stays below 2^52 and the rounding is
     // exact, where a double printed with "%.6f" would round halves to even.
-    const int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
-    const int64_t scaled =
-        (magnitude * kMillionths + (int64_t{1} << (kFractionBits - 1))) >> kFractionBits;
+    const int64_t magnitude = value < 0 ? -value : value;
+    const int64_t half = fractionBits > 0 ? int64_t{1} << (fractionBits - 1) : 0;
+    const int64_t scaled = (magnitude * kMillionths + half) >> fractionBits;
 
     std::string decimals = std::to_string(scaled % kMillionths);
     decimals.insert(0, kMaxDecimals - decimals.size(), '0');

@@ -8,3 +8,6 @@
 // it, the sixth rounded with halves away from zero. The sign follows the
 // value, so a small negative word reads "-0.00".
 std::string FractionText(int32_t value);
+// value / 2^fractionBits (0 to 31) the same way: a 20-bit TRAM sample is a
+// fraction of 2^19.
+std::string FractionText(int64_t value, int fractionBits);

@@ -9,6 +9,27 @@ constexpr int32_t kFirstTramData = 256;
 constexpr int32_t kFirstUnknown = 416;
 constexpr int32_t kRegistersPerRow = 4;
 
+// A TRAM data register holds a 20-bit sample in bits 0-19 (what the sound
+// driver masks it to), shown as the sample and its fraction of full scale.
+constexpr int kTramSampleBits = 20;
+
+bool HoldsTramSample(int32_t index) {
+    return index >= kFirstTramData && index < kRegisterCount;
+}
+
+int64_t ShownInteger(int32_t index, int32_t value) {
+    if (!HoldsTramSample(index))
+        return value;
+    constexpr int kUnused = 32 - kTramSampleBits;
+    return static_cast<int32_t>(static_cast<uint32_t>(value) << kUnused) >> kUnused;
+}
+
+std::string ShownFraction(int32_t index, int32_t value) {
+    if (!HoldsTramSample(index))
+        return FractionText(value);
+    return FractionText(ShownInteger(index, value), kTramSampleBits - 1);
+}
+
 std::string Prefixed(const char* prefix, const std::string& text) {
     std::string joined(prefix);
     joined += text;
@@ -40,13 +61,14 @@ const RegisterInfo& RegisterInfoLabels() {
 
 RegisterInfo RegisterInfoValues(int32_t index, int32_t value) {
     return {RegisterKind(index), Prefixed(" 0x", HexPad(kFirstRegisterAddress + index, 3)),
-            Prefixed(" 0x", HexPad(value, 8)), Prefixed(" ", std::to_string(value)),
-            Prefixed(" ", FractionText(value))};
+            Prefixed(" 0x", HexPad(value, 8)),
+            Prefixed(" ", std::to_string(ShownInteger(index, value))),
+            Prefixed(" ", ShownFraction(index, value))};
 }
 
-std::string HistoryRowText(int32_t value) {
-    std::string text = std::to_string(value);
+std::string HistoryRowText(int32_t index, int32_t value) {
+    std::string text = std::to_string(ShownInteger(index, value));
     text += " / ";
-    text += FractionText(value);
+    text += ShownFraction(index, value);
     return text;
 }

@@ -27,8 +27,10 @@ using RegisterInfo = std::array<std::string, kRegisterInfoRows>;
 const RegisterInfo& RegisterInfoLabels();
 
 // The five values beside the labels for register index holding value; all but
-// the kind start with a blank.
+// the kind start with a blank. Integer and fraction are of the 32-bit word,
+// but of the 20-bit sample (sign-extended from bit 19, a fraction of 2^19)
+// for the TRAM data registers 0x200-0x2FF.
 RegisterInfo RegisterInfoValues(int32_t index, int32_t value);
 
-// One history row: the signed decimal value, " / ", the fraction.
-std::string HistoryRowText(int32_t value);
+// One history row of register index: the integer as above, " / ", the fraction.
+std::string HistoryRowText(int32_t index, int32_t value);

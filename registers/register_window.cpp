@@ -267,7 +267,8 @@ void RegisterWindow::ShowSelectedRegister() {
         const std::vector<int32_t>& previous = images_.previous(k);
         if (index >= previous.size())
             break;
-        history_->topLevelItem(k - 1)->setText(0, Text(HistoryRowText(previous[index])));
+        history_->topLevelItem(k - 1)->setText(
+            0, Text(HistoryRowText(SelectedRegister, previous[index])));
     }
 }
 

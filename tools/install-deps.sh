@@ -5,13 +5,14 @@
 set -euo pipefail
 
 # libsndfile reads and writes the simulated chip's sound, alsa-lib plays it
-# (its null and file devices let the tests play without a card); help2man writes the
+# (its null and file devices let the tests play without a card); alsa-tools'
+# as10k1 assembles the programs of the tests and the guide; help2man writes the
 # tools' manual pages; file and dpkg-dev make the .deb;
 # systemd (for systemd-socket-activate), desktop-file-utils and appstream
 # check the installed tree.
 packages=(cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xdotool x11-utils imagemagick fonts-liberation2 fonts-wine
-          binutils libsndfile1-dev libasound2-dev help2man file dpkg-dev systemd desktop-file-utils appstream
+          binutils libsndfile1-dev libasound2-dev alsa-tools help2man file dpkg-dev systemd desktop-file-utils appstream
           "$@")
 
 missing=()

@@ -10,7 +10,8 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-"$bin/emuapsd" --image "$image" --patch "$bin/images/demo-chorus-echo.emu10k1" --run &
+"$bin/emuapsd" --image "$image" --patch "$bin/images/demo-chorus-echo.emu10k1" \
+    --names "$bin/images/demo-chorus-echo.dbg" --run &
 service=$!
 trap 'kill "$service" 2>/dev/null; wait "$service" 2>/dev/null || true' EXIT
 

@@ -1,5 +1,8 @@
 #include "patch_placement.h"
 
+#include "as10k1_names.h"
+#include "placed_names.h"
+
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "tram_engine.h"
@@ -68,6 +71,7 @@ class Placer {
         if (error_.empty()) {
             result.image = out_;
             result.summary = summary_;
+            result.relocation = map_;
         } else {
             result.error = error_;
         }
@@ -128,7 +132,7 @@ class Placer {
             return;
         }
         for (std::size_t i = 0; i < wanted.size(); ++i) {
-            gprMap_[wanted[i].first] = free[i];
+            map_.gpr[wanted[i].first] = free[i];
             out_.registers[free[i]] = wanted[i].second;
         }
         if (!wanted.empty())
@@ -166,7 +170,7 @@ class Placer {
         std::size_t next = 0;
         auto tap = [&](const As10k1TramLine& line, uint32_t flag, const char* what) {
             uint32_t n = pool->freeRegs[next++];
-            tramMap_[line.reg] = n;
+            map_.tram[line.reg] = n;
             // Inside the pool, so the address never spills into the flag bits.
             out_.registers[kTramAddress + n] =
                 flag | ((base + line.offset) & TramEngine::kAddressMask);
@@ -182,15 +186,7 @@ class Placer {
         summary_ += ")";
     }
 
-    uint32_t relocate(uint32_t operand) const {
-        if (operand >= kTramAddress)
-            return kTramAddress + tramMap_[operand & 0xFF];
-        if (operand >= kTramData)
-            return kTramData + tramMap_[operand & 0xFF];
-        if (operand >= kGprBase)
-            return gprMap_[operand - kGprBase];
-        return operand;
-    }
+    uint32_t relocate(uint32_t operand) const { return map_.Relocate(operand); }
 
     void code() {
         if (patch_.io.size() > kRoutes) {
@@ -201,7 +197,7 @@ class Placer {
         std::vector<Word> words;
         for (std::size_t k = 0; k < patch_.io.size(); ++k)
             words.push_back(
-                Encode(fx8010::kAcc3, gprMap_[patch_.io[k].in], kEffectsBus + k, kZero, kZero));
+                Encode(fx8010::kAcc3, map_.gpr[patch_.io[k].in], kEffectsBus + k, kZero, kZero));
         for (const As10k1Instruction& instr : patch_.code) {
             Fx8010Fields f = Fx8010UnpackInstruction({instr.low, instr.high});
             words.push_back(
@@ -209,7 +205,7 @@ class Placer {
         }
         // Added to what the chip's own program wrote to the output this sample.
         for (std::size_t k = 0; k < patch_.io.size(); ++k) {
-            uint32_t output = kOutputs + uint32_t(k), result = gprMap_[patch_.io[k].out];
+            uint32_t output = kOutputs + uint32_t(k), result = map_.gpr[patch_.io[k].out];
             words.push_back(written_[output] ? Encode(fx8010::kAcc3, output, output, result, kZero)
                                              : Encode(fx8010::kAcc3, output, result, kZero, kZero));
         }
@@ -239,11 +235,20 @@ class Placer {
     std::array<bool, 0x400> written_{};
     std::size_t codeEnd_ = 0;
     Pool pools_[2];
-    std::array<uint32_t, 256> gprMap_{};
-    std::array<uint32_t, 256> tramMap_{};
+    PatchRelocation map_;
 };
 
 } // namespace
+
+uint32_t PatchRelocation::Relocate(uint32_t operand) const {
+    if (operand >= kTramAddress)
+        return kTramAddress + tram[operand & 0xFF];
+    if (operand >= kTramData)
+        return kTramData + tram[operand & 0xFF];
+    if (operand >= kGprBase)
+        return gpr[operand - kGprBase];
+    return operand;
+}
 
 PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch) {
     return Placer(chip, patch).run();
@@ -251,6 +256,15 @@ PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch) {
 
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
                                   std::string* summary) {
+    LoadedProgram loaded;
+    ChipImageResult result = LoadChipWithPatch(imagePath, patchPath, "", &loaded);
+    if (summary)
+        *summary = loaded.summary;
+    return result;
+}
+
+ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
+                                  const std::string& namesPath, LoadedProgram* loaded) {
     ChipImageResult result;
     if (imagePath.empty())
         result.image = ChipImage{};
@@ -270,7 +284,23 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         return result;
     }
     result.image = placed.image;
-    if (summary)
-        *summary = placed.summary;
+    std::optional<As10k1Names> dump;
+    std::string refusal;
+    if (!namesPath.empty()) {
+        As10k1NamesResult names = LoadAs10k1NamesFile(namesPath);
+        refusal = names.names ? NamesMismatch(*names.names, *patch.patch) : names.error;
+        if (refusal.empty())
+            dump = std::move(names.names);
+    }
+    std::vector<PlacedName> names =
+        PlaceNames(*patch.patch, dump ? &*dump : nullptr, placed.relocation);
+    if (loaded) {
+        loaded->summary = placed.summary;
+        if (!refusal.empty())
+            loaded->summary += "\nnames: refused " + namesPath + ": " + refusal;
+        if (!names.empty())
+            loaded->summary += "\n" + NamesSummary(names);
+        loaded->symbols = SymbolFileText(patch.patch->name, names);
+    }
     return result;
 }

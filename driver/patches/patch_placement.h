@@ -9,14 +9,26 @@
 #include "as10k1_patch.h"
 #include "chip_image.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+
+// Where a patch's own registers went: its GPR bytes (address - 0x100) and
+// its TRAM register indexes, to the chip's.
+struct PatchRelocation {
+    std::array<uint32_t, 256> gpr{};  // a chip GPR address
+    std::array<uint32_t, 256> tram{}; // a chip TRAM register index
+    // An operand of the patch's code as the chip has it.
+    uint32_t Relocate(uint32_t operand) const;
+};
 
 struct PatchPlacement {
     std::optional<ChipImage> image;
     std::string error;
     // Where everything went, for the service's log.
     std::string summary;
+    PatchRelocation relocation;
 };
 
 PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch);
@@ -26,3 +38,16 @@ PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch);
 // name the file at fault.
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
                                   std::string* summary);
+
+// What a load says besides the image.
+struct LoadedProgram {
+    std::string summary; // where everything went, and which names landed where
+    std::string symbols; // a symbol file of the placed names; "" without a patch
+};
+
+// The same, with the program's names at their placed addresses: the control
+// GPRs' names and the patch name from the patch file, and with namesPath
+// everything in as10k1's debug dump of it. A dump that is unreadable or not
+// of this patch is refused in the summary; the patch is loaded all the same.
+ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
+                                  const std::string& namesPath, LoadedProgram* loaded);

@@ -6,14 +6,14 @@
 // Shared with the thread, so an abandoned load can finish after the object.
 struct ChipLoad::State {
     ChipImageResult result;
-    std::string summary;
+    LoadedProgram loaded;
     std::atomic<bool> finished{false};
     std::thread thread;
 };
 
 ChipLoad::ChipLoad(Work work, int doneSignal) : state_(std::make_shared<State>()) {
     state_->thread = std::thread([state = state_, work = std::move(work), doneSignal] {
-        state->result = work(&state->summary);
+        state->result = work(&state->loaded);
         state->finished.store(true, std::memory_order_release);
         kill(getpid(), doneSignal);
     });
@@ -34,8 +34,8 @@ const ChipImageResult& ChipLoad::result() const {
     return state_->result;
 }
 
-const std::string& ChipLoad::summary() const {
-    return state_->summary;
+const LoadedProgram& ChipLoad::loaded() const {
+    return state_->loaded;
 }
 
 LoadWait AwaitLoad(const ChipLoad& load, const sigset_t& set) {

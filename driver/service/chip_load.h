@@ -4,6 +4,7 @@
 #pragma once
 
 #include "chip_image.h"
+#include "patch_placement.h"
 
 #include <atomic>
 #include <csignal>
@@ -13,7 +14,7 @@
 
 class ChipLoad {
   public:
-    using Work = std::function<ChipImageResult(std::string* summary)>;
+    using Work = std::function<ChipImageResult(LoadedProgram* loaded)>;
     // Starts work; when it is done, doneSignal is sent to this process.
     ChipLoad(Work work, int doneSignal);
     // Waits for a finished load; leaves one still under way to itself.
@@ -24,7 +25,7 @@ class ChipLoad {
     bool finished() const;
     // Only once finished.
     const ChipImageResult& result() const;
-    const std::string& summary() const;
+    const LoadedProgram& loaded() const;
 
   private:
     struct State;

@@ -7,6 +7,7 @@
 #include "dsp_runner.h"
 #include "patch_placement.h"
 #include "proc_chip.h"
+#include "program_symbols_file.h"
 #include "program_version.h"
 #include "render_mode.h"
 #include "service_audio.h"
@@ -29,8 +30,14 @@ namespace {
 
 const int kLoadDone = SIGUSR1;
 
+// Each line of text is one line of the log.
 void Say(const std::string& text) {
-    std::cerr << "emuapsd: " << text << std::endl;
+    std::size_t start = 0;
+    do {
+        const std::size_t end = text.find('\n', start);
+        std::cerr << "emuapsd: " << text.substr(start, end - start) << std::endl;
+        start = end == std::string::npos ? end : end + 1;
+    } while (start < text.size());
 }
 
 // The service on the socket handed over by socket activation, or on one of
@@ -89,6 +96,7 @@ int Serve(int argc, char** argv) {
     const ServiceOptions& o = parsed.options;
     const std::string& imagePath = o.imagePath;
     const std::string& patchPath = o.patchPath;
+    const std::string& namesPath = o.namesPath;
     const int card = o.card;
     // The input and the sound device are checked before anything else happens.
     std::string audioError;
@@ -110,10 +118,11 @@ int Serve(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     SimulatedChip chip;
+    std::string symbols = NoProgramSymbols();
     auto startLoad = [&] {
         return std::make_unique<ChipLoad>(
-            [imagePath, patchPath](std::string* summary) {
-                return LoadChipWithPatch(imagePath, patchPath, summary);
+            [imagePath, patchPath, namesPath](LoadedProgram* loaded) {
+                return LoadChipWithPatch(imagePath, patchPath, namesPath, loaded);
             },
             kLoadDone);
     };
@@ -128,8 +137,10 @@ int Serve(int argc, char** argv) {
             return 1;
         }
         chip.Load(*load->result().image);
-        if (!load->summary().empty())
-            Say(load->summary());
+        if (!load->loaded().summary.empty())
+            Say(load->loaded().summary);
+        if (!load->loaded().symbols.empty())
+            symbols = load->loaded().symbols;
     }
     if (o.renderSamples > 0)
         return RenderMode(o, chip.Snapshot(), audio->input(), signals, Say);
@@ -149,6 +160,17 @@ int Serve(int argc, char** argv) {
     std::unique_ptr<ApsService> service = StartService(served, activated.fd);
     if (!service)
         return 1;
+    // Only once the service stands, so a second service that cannot start
+    // leaves the first one's names alone.
+    std::optional<ProgramSymbolsFile> symbolsFile;
+    auto publish = [&](const std::string& text) {
+        if (symbolsFile)
+            if (std::string error = symbolsFile->Replace(text); !error.empty())
+                Say(error + " (the viewer shows the program without its names)");
+    };
+    if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
+        symbolsFile.emplace(path);
+    publish(realCard ? NoProgramSymbols() : symbols);
     // The chip starts once the device is there, so a service that cannot
     // start leaves the output file alone.
     std::optional<DspRunner> dsp;
@@ -180,6 +202,10 @@ int Serve(int argc, char** argv) {
             if (loaded.image) {
                 chip.Load(*loaded.image);
                 Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
+                if (!reload->loaded().summary.empty())
+                    Say(reload->loaded().summary);
+                publish(reload->loaded().symbols.empty() ? NoProgramSymbols()
+                                                         : reload->loaded().symbols);
             } else {
                 Say("keeping the current chip; " + loaded.describe());
             }
@@ -203,7 +229,8 @@ int Serve(int argc, char** argv) {
     }
     service->Stop();
     serving.join();
-    service.reset(); // removes the socket
+    service.reset();     // removes the socket
+    symbolsFile.reset(); // and the program's names
     dsp.reset();
     for (const std::string& line : audio->Finish())
         Say(line);

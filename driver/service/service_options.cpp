@@ -97,8 +97,8 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
             parsed.action = ParsedOptions::Action::Version;
             return parsed;
         } else if (valued(i, "--image", &o.imagePath) || valued(i, "--patch", &o.patchPath) ||
-                   valued(i, "--proc-dir", &o.procFolder) || valued(i, "--input", &o.inputPath) ||
-                   valued(i, "--output", &o.outputPath)) {
+                   valued(i, "--names", &o.namesPath) || valued(i, "--proc-dir", &o.procFolder) ||
+                   valued(i, "--input", &o.inputPath) || valued(i, "--output", &o.outputPath)) {
             continue;
         } else if (arg == "--run") {
             o.run = true;
@@ -146,6 +146,8 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                         !o.inputPath.empty() || !o.outputPath.empty() || play))
         return mistake("--card serves a real card; --image, --patch, --run, --render, --input, "
                        "--output and --play are for the simulated chip");
+    if (!o.namesPath.empty() && o.patchPath.empty())
+        return mistake("--names goes with --patch: it names that patch's registers");
     if (!o.procFolder.empty() && o.card < 0)
         return mistake("--proc-dir goes with --card");
     if (render && o.run)
@@ -204,7 +206,13 @@ The simulated chip:
                        without it every register is 0
       --patch=PATCH    place the as10k1 patch PATCH (.emu10k1, at most 2 MiB)
                        beside the image's program, in free registers, TRAM
-                       and code
+                       and code; the names of its control GPRs land in
+                       the program's symbol file (below)
+      --names=DUMP     with --patch: every name of as10k1's debug dump of the
+                       patch (as10k1 -d gti -o PATCH ASM > DUMP; GPRs, delay
+                       lines, TRAM accesses) lands there too. A dump of
+                       another patch is refused with the reason; the patch
+                       is loaded all the same
       --run            execute the microcode 48,000 times a second, with a
                        test signal on the effects bus
 
@@ -253,7 +261,12 @@ A real card:
       --help           show this help and exit
       --version        show the version and exit
 
-Signals: SIGHUP reloads FILE and PATCH (a file that does not load leaves the
+The program's symbol file: what --patch placed, by name, in the format of
+Velmora's Symbols/8010.d, at $XDG_RUNTIME_DIR/emuaps.d (or beside the
+fallback socket). It is replaced at every load and reload, and removed when
+the service ends; the viewer reads it at start and at each F5.
+
+Signals: SIGHUP reloads FILE, PATCH and DUMP (a file that does not load leaves the
 chip as it was); SIGINT and SIGTERM end the service at any time, and a render
 too, each with OUT finished up to the last sample run.
 

@@ -11,6 +11,7 @@
 struct ServiceOptions {
     std::string imagePath;
     std::string patchPath;
+    std::string namesPath; // as10k1's debug dump of the patch
     bool run = false;
     int card = -1;          // -1: the simulated chip
     std::string procFolder; // where the card's register files are; tests point it elsewhere

@@ -26,7 +26,7 @@ TEST(ChipLoad, SigtermDuringALoadThatHangsEndsTheWaitAtOnce) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     auto load = std::make_unique<ChipLoad>(
-        [released](std::string*) {
+        [released](LoadedProgram*) {
             released.wait();
             return ChipImageResult{};
         },
@@ -48,18 +48,18 @@ TEST(ChipLoad, SigtermDuringALoadThatHangsEndsTheWaitAtOnce) {
 TEST(ChipLoad, AFinishedLoadHandsOverItsChipAndSummary) {
     const sigset_t set = ServiceSignals();
     ChipLoad load(
-        [](std::string* summary) {
+        [](LoadedProgram* loaded) {
             ChipImageResult result;
             result.image = ChipImage{};
             result.image->registers[0x100] = 42;
-            *summary = "placed";
+            loaded->summary = "placed";
             return result;
         },
         SIGUSR1);
     EXPECT_EQ(AwaitLoad(load, set), LoadWait::Finished);
     ASSERT_TRUE(load.result().image);
     EXPECT_EQ(load.result().image->registers[0x100], 42u);
-    EXPECT_EQ(load.summary(), "placed");
+    EXPECT_EQ(load.loaded().summary, "placed");
 }
 
 } // namespace

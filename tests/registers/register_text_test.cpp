@@ -23,11 +23,31 @@ TEST(RegisterText, InfoRowsOfTheMostNegativeWord) {
               (RegisterInfo{"Type", "Address", "Hex", "Integer", "Fractional"}));
     EXPECT_EQ(RegisterInfoValues(164, std::numeric_limits<int32_t>::min()),
               (RegisterInfo{"General Purpose", " 0x1A4", " 0x80000000", " -2147483648", " -1.00"}));
-    EXPECT_EQ(RegisterInfoValues(256, 0x40000000),
-              (RegisterInfo{"TRAM Data", " 0x200", " 0x40000000", " 1073741824", " 0.50"}));
+    EXPECT_EQ(RegisterInfoValues(255, 0x40000000),
+              (RegisterInfo{"General Purpose", " 0x1FF", " 0x40000000", " 1073741824", " 0.50"}));
     EXPECT_EQ(RegisterInfoValues(511, -1),
-              (RegisterInfo{"Unknown/Empty", " 0x2FF", " 0xFFFFFFFF", " -1", " -0.00"}));
+              (RegisterInfo{"Unknown/Empty", " 0x2FF", " 0xFFFFFFFF", " -1", " -0.000002"}));
     EXPECT_EQ(RegisterInfoValues(0, 1)[4], " 0.00");
+}
+
+// A TRAM data register shows its 20-bit sample; the bits above it are ignored.
+TEST(RegisterText, TramDataRowsShowTheSample) {
+    struct Case {
+        int32_t index, value;
+        const char *integer, *fraction, *history;
+    } cases[] = {
+        {256, 0x0007FFFF, " 524287", " 0.999998", "524287 / 0.999998"},
+        {256, 0x00080000, " -524288", " -1.00", "-524288 / -1.00"},
+        {300, 0x00040000, " 262144", " 0.50", "262144 / 0.50"},
+        {511, -1, " -1", " -0.000002", "-1 / -0.000002"},
+        {400, 0x7FF00001, " 1", " 0.000002", "1 / 0.000002"},
+    };
+    for (const Case& c : cases) {
+        RegisterInfo info = RegisterInfoValues(c.index, c.value);
+        EXPECT_EQ(info[3], c.integer) << c.index;
+        EXPECT_EQ(info[4], c.fraction) << c.index;
+        EXPECT_EQ(HistoryRowText(c.index, c.value), c.history) << c.index;
+    }
 }
 
 TEST(RegisterText, GridAndHistoryTexts) {
@@ -36,9 +56,9 @@ TEST(RegisterText, GridAndHistoryTexts) {
     EXPECT_EQ(GridRowHeading(2), "104");
     EXPECT_EQ(GridRowHeading(65), "200");
     EXPECT_EQ(GridRowHeading(128), "2FC");
-    EXPECT_EQ(HistoryRowText(0x40000000), "1073741824 / 0.50");
-    EXPECT_EQ(HistoryRowText(std::numeric_limits<int32_t>::min()), "-2147483648 / -1.00");
-    EXPECT_EQ(HistoryRowText(0), "0 / 0.00");
+    EXPECT_EQ(HistoryRowText(0, 0x40000000), "1073741824 / 0.50");
+    EXPECT_EQ(HistoryRowText(0, std::numeric_limits<int32_t>::min()), "-2147483648 / -1.00");
+    EXPECT_EQ(HistoryRowText(0, 0), "0 / 0.00");
 }
 
 TEST(RegisterGrid, FourRegistersToARowAfterTheHeadings) {

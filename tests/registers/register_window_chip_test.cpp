@@ -111,7 +111,8 @@ TEST(RegisterWindowChipTest, ReloadedChipShowsExactlyItsChangesAndTheFindsFollow
     EXPECT_EQ(current(), 336);
     EXPECT_EQ(info->item(1, 1)->text(), "TRAM Data");
     EXPECT_EQ(info->item(2, 1)->text(), " 0x250");
-    EXPECT_EQ(history->topLevelItem(0)->text(0), "320161 / 0.000149");
+    // A TRAM data register: its 20-bit sample as a fraction of full scale.
+    EXPECT_EQ(history->topLevelItem(0)->text(0), "320161 / 0.610659");
     QTest::keyClick(&window, Qt::Key_F6);
     EXPECT_EQ(current(), 511);
     QTest::keyClick(&window, Qt::Key_F6);

@@ -1,0 +1,74 @@
+#include "placed_names.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+// What as10k1 prints for a register the program did not name.
+constexpr const char* kNoName = "__NO_NAME";
+
+std::string Hex(uint32_t value, const char* format) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+// A name as one word of the symbol file: blanks and control bytes become
+// '_', and it starts with a letter or '_' as the file wants.
+std::string SymbolWord(const std::string& name) {
+    std::string word;
+    for (char c : name)
+        word += static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '/' ? '_' : c;
+    if (word.empty() || !(std::isalpha(static_cast<unsigned char>(word[0])) || word[0] == '_'))
+        word.insert(word.begin(), '_');
+    return word;
+}
+
+// The patch name inside a comment stays on its line.
+std::string CommentText(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += static_cast<unsigned char>(c) < ' ' || c == 0x7F ? '?' : c;
+    return out;
+}
+
+} // namespace
+
+std::vector<PlacedName> PlaceNames(const As10k1Patch& patch, const As10k1Names* dump,
+                                   const PatchRelocation& relocation) {
+    std::vector<PlacedName> names;
+    if (!dump) {
+        for (const As10k1Control& c : patch.controls)
+            if (!c.name.empty())
+                names.push_back({SymbolWord(c.name), relocation.gpr[c.gpr], "Control"});
+        return names;
+    }
+    for (const As10k1NamedGpr& g : dump->gprs)
+        if (g.name != kNoName)
+            names.push_back({g.name, relocation.Relocate(g.address), g.kind});
+    for (const As10k1NamedAccess& a : dump->accesses) {
+        names.push_back({a.name, relocation.Relocate(a.dataRegister), "TRAM data"});
+        names.push_back({a.name + ".a", relocation.Relocate(a.addressRegister), "TRAM address"});
+    }
+    return names;
+}
+
+std::string SymbolFileText(const std::string& patch, const std::vector<PlacedName>& names) {
+    const std::string patchName = CommentText(patch);
+    std::string text = "// The names of the program that emuapsd placed on the simulated chip:\n"
+                       "// patch '" +
+                       patchName +
+                       "'. Rewritten at every load; gone when the service stops.\n"
+                       "[VIRTUAL]\n";
+    for (const PlacedName& n : names)
+        text += n.name + " " + Hex(n.address, "0x%03x") + " // " + patchName + ": " + n.kind + "\n";
+    return text;
+}
+
+std::string NamesSummary(const std::vector<PlacedName>& names) {
+    std::string text = "names:";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i ? ", " : " ") + names[i].name + " " + Hex(names[i].address, "0x%03X");
+    return text;
+}
