@@ -47,9 +47,10 @@ uint32_t SimulatedChip::Read(uint32_t reg) {
     return ApsLoadWord(&memory_.chip()->registers[reg % kChipRegisterCount]);
 }
 
-void SimulatedChip::Write(uint32_t reg, uint32_t value) {
+SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
     std::lock_guard lock(mutex_);
     ApsStoreWord(&memory_.chip()->registers[reg % kChipRegisterCount], value);
+    return {dsp_.samples(), dsp_.pc()};
 }
 
 void SimulatedChip::Stop() {

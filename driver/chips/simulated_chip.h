@@ -31,8 +31,13 @@ class SimulatedChip : public ChipBackend {
     bool Idle();
 
     // The debugger's requests, each whole under the chip's lock.
+    struct Position {
+        uint64_t samples; // samples ended
+        uint32_t pc;      // the next instruction of the sample under way
+    };
     uint32_t Read(uint32_t reg);
-    void Write(uint32_t reg, uint32_t value);
+    // Returns where the DSP stood when the value arrived: it sees it from there on.
+    Position Write(uint32_t reg, uint32_t value);
     // Single-step mode on or off, as Linux's STOP and CONTINUE.
     void Stop();
     void Continue();
@@ -43,10 +48,6 @@ class SimulatedChip : public ChipBackend {
     // Runs until a target is met or `samples` samples have ended, in slices
     // that let port requests in; leaves the chip stopped.
     DebugStop RunUntil(const DebugTargets& targets, int64_t samples);
-    struct Position {
-        uint64_t samples; // samples ended
-        uint32_t pc;      // the next instruction of the sample under way
-    };
     Position position();
 
   private:

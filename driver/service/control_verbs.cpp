@@ -214,10 +214,12 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words) {
                                      "can be set");
     if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
         return Usage(wrong);
-    chip.Write(reg, value);
+    const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
-    return Done(RegisterText(reg, chip.Read(reg)));
+    return Done(RegisterText(reg, chip.Read(reg)) + "; the DSP sees it from " +
+                (at.pc ? "instruction " + Hex(at.pc, 3) + " of " : "") + "sample " +
+                std::to_string(at.samples) + " on");
 }
 
 } // namespace
