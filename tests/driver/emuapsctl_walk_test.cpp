@@ -4,6 +4,7 @@
 #include "audio_samples.h"
 #include "fx8010_interpreter.h"
 #include "patch_placement.h"
+#include "support/emuapsctl_run.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "wav_files.h"
@@ -13,7 +14,6 @@
 
 #include <cstdio>
 #include <regex>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -24,21 +24,8 @@ constexpr uint32_t kDbg = fx8010dbg::kRegister;
 constexpr uint32_t kLfo = 0x121, kMix = 0x126;
 const std::string kImages = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
 
-struct Said {
-    int status;
-    std::string text;
-};
-
-Said Ctl(const TempDir& dir, const std::string& args) {
-    std::string command = "XDG_RUNTIME_DIR='" + dir.path() + "' '" VELMORA_PROGRAM_DIR +
-                          std::string("/emuapsctl' ") + args + " 2>&1";
-    FILE* out = popen(command.c_str(), "r");
-    std::string text;
-    char buffer[512];
-    while (out && fgets(buffer, sizeof buffer, out))
-        text += buffer;
-    int status = out ? pclose(out) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+EmuapsctlSaid Ctl(const TempDir& dir, const std::string& args) {
+    return RunEmuapsctl(dir.path(), args);
 }
 
 uint64_t Number(const std::string& text, const std::string& before) {
@@ -143,7 +130,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     step("step 0", 0);
 
     // watch: the first change of the sweep's sine, and the instruction that made it.
-    Said said = Ctl(dir, "watch 0x121");
+    EmuapsctlSaid said = Ctl(dir, "watch 0x121");
     DebugStop stop =
         offline.dsp.RunUntil(offline.chip.registers.data(), {{}, {kLfo}}, 480000, true);
     ASSERT_EQ(stop.why, DebugStop::Why::Watch);
