@@ -4,7 +4,7 @@
 
 namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
-constexpr std::chrono::milliseconds kStoppedTick(10);
+constexpr std::chrono::milliseconds kStoppedTick(25);
 } // namespace
 
 int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing) {
