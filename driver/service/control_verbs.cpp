@@ -4,6 +4,7 @@
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
