@@ -9,7 +9,7 @@
 //
 // Two points where public sources differ, and what this file chooses:
 //  - constant 0x4A holds 0x80000 on this chip (0x800 on the later EMU10K2);
-//  - MACINTW wraps at 32 bits (one source says 31 bits).
+//  - MACINTW wraps at 31 bits, as Linux's header says (one source says 32).
 
 [OPCODES]
 MACS        0x0     // R = A + (X * Y >> 31), saturated

@@ -7,7 +7,8 @@
 
 namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
-}
+constexpr std::chrono::milliseconds kStoppedTick(25);
+} // namespace
 
 int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing) {
     return elapsed.count() * pacing.sampleRate / kMicrosPerSecond;
@@ -63,6 +64,13 @@ void DspRunner::RunByClock() {
         auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
         int64_t due = SamplesDue(elapsed, pacing_);
         done = DropBacklog(due, done, pacing_);
+        if (chip_.Idle()) {
+            // A stopped chip costs nothing; its clock stands, so it resumes
+            // without a backlog. A host that steps it is heard within a tick.
+            done = due;
+            wake_.wait_for(lock, kStoppedTick, [this] { return stop_.load(); });
+            continue;
+        }
         while (done + pacing_.blockSamples <= due && !stop_) {
             lock.unlock();
             RunBlock(pacing_.blockSamples);
@@ -75,9 +83,11 @@ void DspRunner::RunByClock() {
 }
 
 const int32_t* DspRunner::RunBlock(int samples) {
-    chip_.Run(samples, audio_.Before(samples));
+    // A stopped chip hands back its outputs as they stand, which keep playing;
+    // the recording pauses with the chip.
+    const int ran = chip_.Run(samples, audio_.Before(samples));
     const int32_t* outputs = audio_.Recorded(samples);
-    if (streams_.recording)
+    if (ran > 0 && streams_.recording)
         streams_.recording->Push(outputs, samples);
     return outputs;
 }

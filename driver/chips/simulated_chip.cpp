@@ -1,5 +1,7 @@
 #include "simulated_chip.h"
 
+#include <algorithm>
+
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 
 ApsChipPorts SimulatedChip::Ports() {
@@ -31,7 +33,69 @@ ChipImage SimulatedChip::Snapshot() {
     return image;
 }
 
-void SimulatedChip::Run(int samples, const DspBlockIo& io) {
+int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     std::lock_guard lock(mutex_);
-    dsp_.Run(memory_.chip()->registers, samples, io);
+    return dsp_.Run(memory_.chip()->registers, samples, io);
+}
+
+bool SimulatedChip::Idle() {
+    return fx8010dbg::Idle(ApsLoadWord(&memory_.chip()->registers[fx8010dbg::kRegister]));
+}
+
+uint32_t SimulatedChip::Read(uint32_t reg) {
+    std::lock_guard lock(mutex_);
+    return ApsLoadWord(&memory_.chip()->registers[reg % kChipRegisterCount]);
+}
+
+SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
+    std::lock_guard lock(mutex_);
+    ApsStoreWord(&memory_.chip()->registers[reg % kChipRegisterCount], value);
+    return {dsp_.samples(), dsp_.pc()};
+}
+
+void SimulatedChip::Stop() {
+    std::lock_guard lock(mutex_);
+    uint32_t* dbg = &memory_.chip()->registers[fx8010dbg::kRegister];
+    ApsStoreWord(dbg, ApsLoadWord(dbg) | fx8010dbg::kSingleStep);
+}
+
+void SimulatedChip::Continue() {
+    std::lock_guard lock(mutex_);
+    uint32_t* dbg = &memory_.chip()->registers[fx8010dbg::kRegister];
+    ApsStoreWord(dbg, ApsLoadWord(dbg) & ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
+}
+
+void SimulatedChip::Step(uint32_t address) {
+    std::lock_guard lock(mutex_);
+    uint32_t* registers = memory_.chip()->registers;
+    uint32_t* dbg = &registers[fx8010dbg::kRegister];
+    const uint32_t kept = ApsLoadWord(dbg) & ~(fx8010dbg::kStep | fx8010dbg::kStepAddress);
+    ApsStoreWord(dbg, kept | fx8010dbg::kSingleStep | fx8010dbg::kStep |
+                          (address & fx8010dbg::kStepAddress));
+    dsp_.Run(registers, 0);
+}
+
+void SimulatedChip::Advance(int samples) {
+    std::lock_guard lock(mutex_);
+    dsp_.Advance(memory_.chip()->registers, samples);
+}
+
+DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples) {
+    // About 0.1 s of the chip at a time.
+    constexpr int64_t kSlice = 4800;
+    Stop();
+    DebugStop stop;
+    for (int64_t done = 0; done < samples; done += kSlice) {
+        std::lock_guard lock(mutex_);
+        stop = dsp_.RunUntil(memory_.chip()->registers, targets, std::min(kSlice, samples - done),
+                             done == 0);
+        if (stop.why != DebugStop::Why::Bound)
+            break;
+    }
+    return stop;
+}
+
+SimulatedChip::Position SimulatedChip::position() {
+    std::lock_guard lock(mutex_);
+    return {dsp_.samples(), dsp_.pc()};
 }

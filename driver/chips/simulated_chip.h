@@ -23,8 +23,32 @@ class SimulatedChip : public ChipBackend {
     void Load(const ChipImage& image);
     // A copy of the registers.
     ChipImage Snapshot();
-    // Executes whole samples; a reload never falls inside them.
-    void Run(int samples, const DspBlockIo& io = {});
+    // Executes whole samples; a reload never falls inside them. Returns the
+    // samples run: 0 while the debug register stops the DSP.
+    int Run(int samples, const DspBlockIo& io = {});
+    // Stopped by the debug register with nothing asked of the DSP: a caller
+    // that runs the chip need not wake it.
+    bool Idle();
+
+    // The debugger's requests, each whole under the chip's lock.
+    struct Position {
+        uint64_t samples; // samples ended
+        uint32_t pc;      // the next instruction of the sample under way
+    };
+    uint32_t Read(uint32_t reg);
+    // Returns where the DSP stood when the value arrived: it sees it from there on.
+    Position Write(uint32_t reg, uint32_t value);
+    // Single-step mode on or off, as Linux's STOP and CONTINUE.
+    void Stop();
+    void Continue();
+    // One instruction, as Linux's SINGLE_STEP writes it to the debug register.
+    void Step(uint32_t address);
+    // Whole samples, the partly run one first, leaving the chip stopped.
+    void Advance(int samples);
+    // Runs until a target is met or `samples` samples have ended, in slices
+    // that let port requests in; leaves the chip stopped.
+    DebugStop RunUntil(const DebugTargets& targets, int64_t samples);
+    Position position();
 
   private:
     SharedChipMemory memory_;

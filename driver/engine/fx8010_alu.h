@@ -26,12 +26,14 @@ enum Opcode : uint32_t {
     kSkip
 };
 
-// Condition code bits, as the register at 0x57 holds them.
+// Condition code bits, as the register at 0x57 and the debug register hold
+// them: the order of Linux's uapi/sound/emu10k1.h (CC_REG_NORMALIZED 0x01,
+// CC_REG_BORROW 0x02).
 constexpr uint32_t kCcSaturated = 0x10;
 constexpr uint32_t kCcZero = 0x08;
 constexpr uint32_t kCcNegative = 0x04;
-constexpr uint32_t kCcNormalised = 0x02;
-constexpr uint32_t kCcBorrow = 0x01;
+constexpr uint32_t kCcBorrow = 0x02;
+constexpr uint32_t kCcNormalised = 0x01;
 constexpr uint32_t kCcMask = 0x1F;
 
 // The 67-bit accumulator, kept sign-extended in a wider integer.

@@ -37,9 +37,48 @@ void Fx8010Interpreter::Reset() {
     codesResult_ = 0;
     codesFlags_ = 0;
     tram_.Clear();
+    inSample_ = false;
+    pc_ = 0;
+    samples_ = 0;
+    tramReadPending_ = true;
+    saturatedAt_ = -1;
 }
 
-void Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& io) {
+int Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& io) {
+    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+    if (!fx8010dbg::Stopped(dbg)) {
+        RunSamples(registers, samples, io);
+        return samples;
+    }
+    if (dbg & fx8010dbg::kZeroCounter)
+        tram_.ZeroCounter();
+    if (dbg & fx8010dbg::kStep) {
+        Decode(registers);
+        Pick(registers);
+        if (!inSample_)
+            BeginSample(nullptr);
+        pc_ = fx8010dbg::StepAddress(dbg);
+        RunCode<false>(pc_ + 1);
+        if (pc_ == kMicrocodeSize)
+            EndSample();
+        Put(registers);
+        ReportToDebugRegister(registers, dbg);
+    }
+    if (io.outputs)
+        for (int i = 0; i < samples; ++i)
+            std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
+                        io.outputs + i * DspBlockIo::kOutputs);
+    return 0;
+}
+
+void Fx8010Interpreter::Advance(uint32_t* registers, int samples) {
+    RunSamples(registers, samples, {});
+}
+
+void Fx8010Interpreter::RunSamples(uint32_t* registers, int samples, const DspBlockIo& io) {
+    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+    if (dbg & fx8010dbg::kZeroCounter)
+        tram_.ZeroCounter();
     Decode(registers);
     Pick(registers);
     for (int i = 0; i < samples; ++i) {
@@ -49,6 +88,47 @@ void Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& 
                         io.outputs + i * DspBlockIo::kOutputs);
     }
     Put(registers);
+    ReportToDebugRegister(registers, dbg);
+}
+
+DebugStop Fx8010Interpreter::RunUntil(uint32_t* registers, const DebugTargets& targets,
+                                      int64_t samples, bool passFirst) {
+    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+    Decode(registers);
+    Pick(registers);
+    for (uint32_t address : targets.breaks)
+        if (address < kMicrocodeSize)
+            stops_[address] |= kBreakHere;
+    for (uint32_t i = 0; i < kMicrocodeSize; ++i)
+        for (uint32_t reg : targets.watches)
+            if (code_[i].r == reg)
+                stops_[i] |= kWatchedResult;
+    passBreak_ = passFirst ? pc_ : kMicrocodeSize;
+    hit_ = false;
+    stop_ = {};
+    for (int64_t ended = 0; !hit_ && ended < samples;) {
+        if (!inSample_)
+            BeginSample(nullptr);
+        RunCode<true>(kMicrocodeSize);
+        if (pc_ >= kMicrocodeSize) {
+            EndSample();
+            ++ended;
+        }
+    }
+    stops_.fill(0);
+    Put(registers);
+    ReportToDebugRegister(registers, dbg);
+    return stop_;
+}
+
+void Fx8010Interpreter::ReportToDebugRegister(uint32_t* registers, uint32_t picked) {
+    uint32_t* word = &registers[fx8010dbg::kRegister];
+    const uint32_t report = fx8010dbg::AfterExecuting(picked, Codes(), pc_, saturatedAt_);
+    if (report != picked)
+        ApsStoreWordIf(word, picked, report);
+    // A saturation the host has not yet seen waits for the next report.
+    if (report == picked || ApsLoadWord(word) == report)
+        saturatedAt_ = -1;
 }
 
 int32_t Fx8010Interpreter::Operand(uint32_t address) const {
@@ -59,7 +139,7 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
 }
 
 void Fx8010Interpreter::Decode(const uint32_t* registers) {
-    codesRead_ = accumulatorRead_ = false;
+    accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
         Fx8010Fields f =
             Fx8010UnpackInstruction({ApsLoadWord(&registers[kMicrocodeBase + 2 * i]),
@@ -77,7 +157,6 @@ void Fx8010Interpreter::Decode(const uint32_t* registers) {
                     (in.y == kAccumulator ? kAccumulatorY : 0) | (readsCodes ? kReadsCodes : 0) |
                     (in.op == fx8010::kSkip ? kSkipping : 0));
         accumulatorRead_ |= (in.special & (kAccumulatorA | kAccumulatorX | kAccumulatorY)) != 0;
-        codesRead_ |= readsCodes;
         uint16_t r = uint16_t(f.r);
         // Constants, the accumulator, the condition codes, noise, the delay
         // base counter and the unused addresses ignore writes.
@@ -121,6 +200,13 @@ void Fx8010Interpreter::Put(uint32_t* registers) {
 }
 
 void Fx8010Interpreter::RunSample(const int32_t* bus) {
+    if (!inSample_)
+        BeginSample(bus);
+    RunCode<false>(kMicrocodeSize);
+    EndSample();
+}
+
+void Fx8010Interpreter::BeginSample(const int32_t* bus) {
     int32_t* m = mem_.data();
     if (bus)
         std::copy_n(bus, DspBlockIo::kBusInputs, m + kEffectsBus);
@@ -135,27 +221,57 @@ void Fx8010Interpreter::RunSample(const int32_t* bus) {
     noise_ ^= noise_ << 5;
     m[kNoise] = int32_t(noise_);
     m[kDelayBase] = int32_t(tram_.counter() << 11);
-    tram_.Read(m + kTramData, m + kTramAddress);
-    if (codesRead_)
-        accumulatorRead_ ? RunMicrocode<true, true>() : RunMicrocode<true, false>();
-    else
-        accumulatorRead_ ? RunMicrocode<false, true>() : RunMicrocode<false, false>();
-    tram_.Write(m + kTramData, m + kTramAddress);
-    tram_.Advance();
+    if (tramReadPending_)
+        tram_.Read(m + kTramData, m + kTramAddress);
+    tramReadPending_ = false;
+    inSample_ = true;
 }
 
-template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode() {
+void Fx8010Interpreter::EndSample() {
+    int32_t* m = mem_.data();
+    tram_.Write(m + kTramData, m + kTramAddress);
+    tram_.Advance();
+    tram_.Read(m + kTramData, m + kTramAddress);
+    inSample_ = false;
+    pc_ = 0;
+    ++samples_;
+}
+
+template <bool kDebug> void Fx8010Interpreter::RunCode(uint32_t end) {
+    pc_ = accumulatorRead_ ? RunMicrocode<true, kDebug>(pc_, end)
+                           : RunMicrocode<false, kDebug>(pc_, end);
+    pc_ = std::min<uint32_t>(pc_, kMicrocodeSize);
+}
+
+// Returns where it stopped: kMicrocodeSize or beyond when the sample's code is done.
+template <bool kAccumulator, bool kDebug>
+uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
     using namespace fx8010;
     constexpr uint32_t kKeptFlags = kCcSaturated | kCcBorrow;
     int32_t* m = mem_.data();
     Accumulator acc = acc_;
     int32_t lastResult = codesResult_;
     uint32_t lastFlags = codesFlags_;
-    for (uint32_t pc = 0; pc < kMicrocodeSize; ++pc) {
+    int32_t saturatedAt = saturatedAt_;
+    uint32_t pc = start;
+    while (pc < end) {
         const Instruction& in = code_[pc];
-        if (kCodes && (in.special & kReadsCodes)) [[unlikely]]
+        if constexpr (kDebug) {
+            if (stops_[pc] & kBreakHere) [[unlikely]] {
+                if (pc != passBreak_) {
+                    hit_ = true;
+                    stop_ = {DebugStop::Why::Break, pc, 0, 0, 0, samples_};
+                    break;
+                }
+                passBreak_ = kMicrocodeSize;
+            }
+        }
+        if (in.special & kReadsCodes) [[unlikely]]
             m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
+        const int32_t before = m[in.r];
         int32_t a = m[in.a], x = m[in.x], y = m[in.y];
+        uint32_t next = pc + 1;
+        bool skipping = false;
         if (in.special) [[unlikely]] {
             if (kAccumulator && (in.special & (kAccumulatorA | kAccumulatorX | kAccumulatorY))) {
                 int32_t value = AccumulatorOperand(acc, in.op);
@@ -166,26 +282,36 @@ template <bool kCodes, bool kAccumulator> void Fx8010Interpreter::RunMicrocode()
                 if (in.special & kAccumulatorY)
                     y = value;
             }
-            if (in.special & kSkipping) {
-                // R receives A's codes; the condition code register keeps its own.
-                m[in.r] = int32_t(uint32_t(a) & in.writeMask);
-                if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
-                    pc += std::min<uint32_t>(uint32_t(y), kMicrocodeSize);
-                continue;
-            }
+            skipping = (in.special & kSkipping) != 0;
         }
-        // The other codes come from the last result when read.
-        AluResult result = Execute<kAccumulator, false>(in.op, a, x, y, acc);
-        m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
-        if constexpr (kCodes) {
+        if (skipping) [[unlikely]] {
+            // R receives A's codes; the condition code register keeps its own.
+            m[in.r] = int32_t(uint32_t(a) & in.writeMask);
+            if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))
+                next += std::min<uint32_t>(uint32_t(y), kMicrocodeSize);
+        } else {
+            // The other codes come from the last result when read.
+            AluResult result = Execute<kAccumulator, false>(in.op, a, x, y, acc);
+            m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
             lastResult = result.r;
             lastFlags = result.cc & kKeptFlags;
+            if ((lastFlags & kCcSaturated) && saturatedAt < 0) [[unlikely]]
+                saturatedAt = int32_t(pc);
         }
+        if constexpr (kDebug) {
+            if ((stops_[pc] & kWatchedResult) && m[in.r] != before) [[unlikely]] {
+                hit_ = true;
+                stop_ = {DebugStop::Why::Watch, pc, in.r, before, m[in.r], samples_};
+                pc = next;
+                break;
+            }
+        }
+        pc = next;
     }
-    if constexpr (kCodes) {
-        m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
-        codesResult_ = lastResult;
-        codesFlags_ = lastFlags;
-    }
+    m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
+    codesResult_ = lastResult;
+    codesFlags_ = lastFlags;
+    saturatedAt_ = saturatedAt;
     acc_ = acc;
+    return pc;
 }

@@ -5,11 +5,14 @@
 // ones the block changed after it. The host may write those registers at any
 // time, from another process: a host write takes effect at the next block,
 // and is never undone by a block that picked the register up before it.
+// The debug register (see fx8010_debug.h) can stop the DSP in the middle of a
+// sample; the sample then resumes where it stood.
 #pragma once
 
 #include "chip_image.h"
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
+#include "fx8010_debug.h"
 #include "tram_engine.h"
 
 #include <array>
@@ -49,11 +52,21 @@ class Fx8010Interpreter {
     void Reset();
     // Executes `samples` samples on the chip's 0x800 registers, which others
     // may read and write meanwhile; whatever they hold, the DSP stays inside
-    // its own memory.
-    void Run(uint32_t* registers, int samples, const DspBlockIo& io = {});
-    void Run(ChipImage& chip, int samples, const DspBlockIo& io = {}) {
-        Run(chip.registers.data(), samples, io);
+    // its own memory. A sample stopped part way is finished first and counts
+    // as one. Obeys the debug register: while it stops the DSP, nothing runs
+    // but the one instruction a step asks for, the outputs hold, and 0 is
+    // returned; otherwise `samples`.
+    int Run(uint32_t* registers, int samples, const DspBlockIo& io = {});
+    int Run(ChipImage& chip, int samples, const DspBlockIo& io = {}) {
+        return Run(chip.registers.data(), samples, io);
     }
+    // Executes `samples` whole samples whatever the debug register says.
+    void Advance(uint32_t* registers, int samples);
+    // Executes until targets stop it or `samples` more samples have ended,
+    // and stands there. With passFirst the instruction it stands at runs
+    // even when it is a break target, so a run from a break moves on.
+    DebugStop RunUntil(uint32_t* registers, const DebugTargets& targets, int64_t samples,
+                       bool passFirst);
     // With the test signal off the effects bus inputs are silent.
     void SetTestSignal(bool on) { testSignal_ = on; }
 
@@ -62,6 +75,9 @@ class Fx8010Interpreter {
     int32_t Operand(uint32_t address) const;
     fx8010::Accumulator accumulator() const { return acc_; }
     const TramEngine& tram() const { return tram_; }
+    // Samples ended since Reset, and the next instruction of the one under way.
+    uint64_t samples() const { return samples_; }
+    uint32_t pc() const { return pc_; }
 
   private:
     enum : uint8_t {
@@ -78,19 +94,30 @@ class Fx8010Interpreter {
         uint32_t writeMask;
     };
 
+    // What a debugging run checks at an instruction.
+    enum : uint8_t { kBreakHere = 1, kWatchedResult = 2 };
+
     void Decode(const uint32_t* registers);
     void Pick(const uint32_t* registers);
     void Put(uint32_t* registers);
+    void RunSamples(uint32_t* registers, int samples, const DspBlockIo& io);
     void RunSample(const int32_t* bus);
-    template <bool kCodes, bool kAccumulator> void RunMicrocode();
+    void BeginSample(const int32_t* bus);
+    void EndSample();
+    // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
+    template <bool kDebug> void RunCode(uint32_t end);
+    template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
+    uint32_t Codes() const { return fx8010::ResultCodes(codesResult_) | codesFlags_; }
+    // The debug register after the DSP executed, unless the host rewrote it.
+    void ReportToDebugRegister(uint32_t* registers, uint32_t picked);
 
     // 0x000-0x3FF in the DSP's view, then a sink for writes that go nowhere.
     static constexpr uint16_t kSink = 0x400;
     std::array<int32_t, 0x401> mem_{};
     std::array<Instruction, kMicrocodeSize> code_{};
-    // Whether any instruction reads the condition codes or the accumulator:
-    // when none does, the interpreter saves itself keeping them.
-    bool codesRead_ = true;
+    // Whether any instruction reads the accumulator: when none does, the
+    // interpreter saves itself keeping it. The condition codes are always
+    // kept, for the debug register.
     bool accumulatorRead_ = true;
     // The condition codes are worked out when read, from the last result and
     // its saturation and borrow bits.
@@ -102,6 +129,20 @@ class Fx8010Interpreter {
     std::array<uint32_t, 0x300> picked_{};
     fx8010::Accumulator acc_ = 0;
     uint32_t noise_ = 0x9E3779B9;
+    // The sample under way: begun (inputs taken), and its next instruction.
+    bool inSample_ = false;
+    uint32_t pc_ = 0;
+    uint64_t samples_ = 0;
+    // The TRAM reads of the next sample happen as a sample ends, so that a
+    // stopped chip's data registers already hold them; after Reset they wait.
+    bool tramReadPending_ = true;
+    // The first instruction that saturated since the DSP last reported; -1 none.
+    int32_t saturatedAt_ = -1;
+    // A debugging run's targets, and what stopped it.
+    std::array<uint8_t, kMicrocodeSize> stops_{};
+    uint32_t passBreak_ = kMicrocodeSize;
+    bool hit_ = false;
+    DebugStop stop_;
     bool testSignal_ = true;
     EffectsBusSignal signal_;
     TramEngine tram_;

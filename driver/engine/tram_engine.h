@@ -32,6 +32,7 @@ class TramEngine {
     void Read(int32_t* data, const int32_t* address) const;
     void Write(const int32_t* data, const int32_t* address);
     void Advance() { counter_ = (counter_ - 1) & kAddressMask; }
+    void ZeroCounter() { counter_ = 0; }
 
     // The delay base counter, a 20-bit address that wraps.
     uint32_t counter() const { return counter_; }

@@ -3,6 +3,7 @@
 #include "aps_channel.h"
 #include "aps_shared_chip.h"
 #include "aps_socket.h"
+#include "listening_socket.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,22 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 // Connections still owing their hello; beyond this many, the oldest goes.
 const std::size_t kMaxPending = 16;
-
-bool MakeAddress(const std::string& path, sockaddr_un& addr) {
-    return ApsSocketAddress(path.c_str(), &addr) == 0;
-}
-
-bool SomeoneListens(const std::string& path) {
-    sockaddr_un addr;
-    if (!MakeAddress(path, addr))
-        return false;
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool listening = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return listening;
-}
 
 bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) {
     ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0};
@@ -87,36 +72,11 @@ ApsService::~ApsService() {
 }
 
 std::string ApsService::Listen() {
-    const std::string& path = options_.socketPath;
-    const std::string fresh = path + ".new";
-    sockaddr_un addr, freshAddr;
-    if (!MakeAddress(path, addr) || !MakeAddress(fresh, freshAddr))
-        return "the socket path " + path + " is too long";
     if (wakeFd_ < 0)
         return std::string("cannot create an eventfd: ") + std::strerror(errno);
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode))
-            return path + " exists and is not a socket";
-        if (SomeoneListens(path))
-            return "another service already listens at " + path;
-        unlink(path.c_str());
-    }
-    listenFd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listenFd_ < 0)
-        return std::string("cannot create a socket: ") + std::strerror(errno);
-    // Bound and listening under another name first, so that the socket
-    // accepts as soon as its real name exists.
-    unlink(fresh.c_str());
-    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&freshAddr), sizeof freshAddr) != 0 ||
-        chmod(fresh.c_str(), 0600) != 0 || listen(listenFd_, 8) != 0 ||
-        rename(fresh.c_str(), path.c_str()) != 0) {
-        std::string error = "cannot listen at " + path + ": " + std::strerror(errno);
-        unlink(fresh.c_str());
-        return error;
-    }
-    socketCreated_ = true;
-    return "";
+    std::string error = ListenAt(options_.socketPath, &listenFd_);
+    socketCreated_ = error.empty();
+    return error;
 }
 
 void ApsService::Adopt(int listeningFd) {

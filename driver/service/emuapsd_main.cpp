@@ -4,6 +4,7 @@
 // driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
 #include "chip_load.h"
+#include "control_server.h"
 #include "dsp_runner.h"
 #include "patch_placement.h"
 #include "proc_chip.h"
@@ -186,6 +187,28 @@ int Serve(int argc, char** argv) {
         dsp.emplace(chip, DspPacing{}, audio->streams());
     }
     std::thread serving([&service] { service->Run(); });
+    // emuapsctl's verbs, on a thread of their own; a reload there answers.
+    ControlContext controlled{
+        realCard ? nullptr : &chip, o.run, imagePath + (patchPath.empty() ? "" : " + " + patchPath),
+        [&](std::string* why) {
+            if (imagePath.empty() && patchPath.empty()) {
+                *why = "no chip image to reload";
+                return false;
+            }
+            ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, nullptr);
+            if (!loaded.image)
+                *why = loaded.describe();
+            else
+                chip.Load(*loaded.image);
+            return loaded.image.has_value();
+        }};
+    std::unique_ptr<ControlServer> control = StartControlServer(
+        [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
+        activated.controlFd, Say);
+    std::thread controlling([&control] {
+        if (control)
+            control->Run();
+    });
 
     // A reload runs on its own thread too; a SIGHUP during one asks for
     // another after it, so the chip ends up as the files are then.
@@ -227,6 +250,10 @@ int Serve(int argc, char** argv) {
             reload = startLoad();
         }
     }
+    if (control)
+        control->Stop();
+    controlling.join();
+    control.reset();
     service->Stop();
     serving.join();
     service.reset();     // removes the socket

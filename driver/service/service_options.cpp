@@ -198,7 +198,8 @@ EMU10K1, or a real card, to programs that use the Zendra library (Velmora).
 The service listens on $XDG_RUNTIME_DIR/emuaps.vxd (or
 /tmp/emuaps-UID/emuaps.vxd) and lets one program of the same user hold the
 device at a time. Opening the device hands that program the chip, so its
-reads and writes run in its own thread.
+reads and writes run in its own thread. Beside it, emuaps.ctl takes the
+requests of emuapsctl (stop, step, watch, set...) for the simulated chip.
 
 The simulated chip:
       --image=FILE     start from the chip image FILE: the text form, or a

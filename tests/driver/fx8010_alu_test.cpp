@@ -85,16 +85,19 @@ TEST(Fx8010Alu, InterpAtZeroIsAAndNearOneIsY) {
     });
 }
 
+// The two low codes by Linux's own names and values (uapi/sound/emu10k1.h).
+constexpr uint32_t CC_REG_NORMALIZED = 0x01, CC_REG_BORROW = 0x02;
+
 TEST(Fx8010Alu, ConditionCodesOfPlainResults) {
     Check({
         {kAndxor, 0x0F0F, 0x00FF, 0x000F, 0, kCcZero},
         {kAndxor, -1, 0x20000000, 0, 0x20000000, 0},
         {kAndxor, -1, int32_t(0xC0000000), 0, int32_t(0xC0000000), kCcNegative},
-        {kAndxor, -1, int32_t(0xBFFFFFFF), 0, int32_t(0xBFFFFFFF), kCcNegative | kCcNormalised},
+        {kAndxor, -1, int32_t(0xBFFFFFFF), 0, int32_t(0xBFFFFFFF), kCcNegative | CC_REG_NORMALIZED},
         // Borrow: A taken unsigned and the added term go below zero.
-        {kAcc3, 1, -2, 0, -1, kCcNegative | kCcBorrow},
+        {kAcc3, 1, -2, 0, -1, kCcNegative | CC_REG_BORROW},
         {kAcc3, -1, -2, 0, -3, kCcNegative},
-        {kMacs, 0, kHalf, kMinusHalf, int32_t(0xE0000000), kCcNegative | kCcBorrow},
+        {kMacs, 0, kHalf, kMinusHalf, int32_t(0xE0000000), kCcNegative | CC_REG_BORROW},
         // The comparisons take A >= Y as the dividing line.
         {kTstneg, 5, 7, 5, 7, 0},
         {kTstneg, 4, 7, 5, ~7, kCcNegative},

@@ -136,9 +136,10 @@ TEST_F(DelayLine, AnImpulseComesBackExactlyItsLengthLater) {
         Reg(0x100) = 0;
         Run(int(delay(pool)) - 1);
         EXPECT_EQ(Reg(0x110), 0u) << "one sample early";
+        // Read as the sample before ends, so a stopped chip shows it.
+        EXPECT_EQ(Reg(0x201 + base), 0x40000u) << "the host sees the 20-bit data field";
         Run();
         EXPECT_EQ(Reg(0x110), 0x40000000u);
-        EXPECT_EQ(Reg(0x201 + base), 0x40000u) << "the host sees the 20-bit data field";
         Run();
         EXPECT_EQ(Reg(0x110), 0u) << "one sample late";
         Reg(0x300 + base) = 0;

@@ -1,0 +1,128 @@
+#include "control_server.h"
+
+#include "aps_socket.h"
+#include "listening_socket.h"
+#include "socket_folder.h"
+#include "socket_path.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A request is one short line; a client gets this long to say it.
+constexpr std::size_t kMaxLine = 4096;
+constexpr int kLineTimeoutMs = 2000;
+
+} // namespace
+
+ControlServer::ControlServer(Handler handler, Log log)
+    : handler_(std::move(handler)), log_(std::move(log)) {
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+ControlServer::~ControlServer() {
+    if (listenFd_ >= 0)
+        close(listenFd_);
+    if (!path_.empty())
+        unlink(path_.c_str());
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+}
+
+std::string ControlServer::Listen(const std::string& path) {
+    if (wakeFd_ < 0)
+        return std::string("cannot create an eventfd: ") + std::strerror(errno);
+    std::string error = ListenAt(path, &listenFd_);
+    if (error.empty())
+        path_ = path;
+    return error;
+}
+
+void ControlServer::Adopt(int listeningFd) {
+    listenFd_ = listeningFd;
+}
+
+void ControlServer::Stop() {
+    uint64_t one = 1;
+    ssize_t n = write(wakeFd_, &one, sizeof one);
+    (void)n;
+}
+
+void ControlServer::Run() {
+    for (;;) {
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents)
+            return;
+        if (!(fds[1].revents & POLLIN))
+            continue;
+        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            continue;
+        if (ApsPeerIsOwnUser(fd))
+            Serve(fd);
+        else if (log_)
+            log_("refused a control client of user " + std::to_string(ApsPeerUid(fd)));
+        close(fd);
+    }
+}
+
+void ControlServer::Serve(int fd) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kLineTimeoutMs);
+    std::string line;
+    char buffer[512];
+    while (line.find('\n') == std::string::npos) {
+        if (line.size() > kMaxLine)
+            return;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (left.count() <= 0 || poll(fds, 2, int(left.count())) <= 0 || fds[1].revents)
+            return;
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))
+            return;
+        if (n > 0)
+            line.append(buffer, std::size_t(n));
+    }
+    line.resize(line.find('\n'));
+    ControlAnswer answer = handler_(line);
+    for (char& c : answer.text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    const std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
+    // The answer is short: it fits the socket's buffer at once.
+    ssize_t sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    (void)sent;
+}
+
+std::unique_ptr<ControlServer> StartControlServer(ControlServer::Handler handler, int activatedFd,
+                                                  ControlServer::Log log) {
+    auto server = std::make_unique<ControlServer>(std::move(handler), log);
+    if (activatedFd >= 0) {
+        server->Adopt(activatedFd);
+        return server;
+    }
+    char path[ZENDRA_SOCKET_PATH_MAX];
+    int privateFolder = 0;
+    if (ZendraControlSocketPath(path, sizeof path, &privateFolder) != 0) {
+        log("the control socket's path is too long");
+        return nullptr;
+    }
+    std::string error = PrepareSocketFolder(path, privateFolder != 0);
+    if (error.empty())
+        error = server->Listen(path);
+    if (!error.empty()) {
+        log(error);
+        return nullptr;
+    }
+    log(std::string("control at ") + path);
+    return server;
+}

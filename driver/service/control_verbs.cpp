@@ -1,0 +1,319 @@
+#include "control_verbs.h"
+
+#include "audio_samples.h"
+#include "emu10k1_words.h"
+#include "fx8010_alu.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kGprs = 0x100, kTramData = 0x200, kTramAddress = 0x300, kEnd = 0x400;
+constexpr double kDefaultSeconds = 10, kMaxSeconds = 3600;
+constexpr int64_t kMaxAdvance = int64_t(kChipSampleRate) * 3600;
+
+ControlAnswer Done(const std::string& text) {
+    return {0, text};
+}
+ControlAnswer Refused(const std::string& text) {
+    return {1, text};
+}
+ControlAnswer Usage(const std::string& text) {
+    return {2, text};
+}
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+bool IsTramData(uint32_t reg) {
+    return reg >= kTramData && reg < kTramAddress;
+}
+
+template <class T> bool ParseNumber(const std::string& text, T* value) {
+    bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, *value, hex ? 16 : 10);
+    return ec == std::errc() && end == last && first != last;
+}
+
+std::string CodesText(uint32_t cc) {
+    using namespace fx8010;
+    std::string text = Hex(cc, 2);
+    const char* sep = " (";
+    for (auto [bit, name] : {std::pair{kCcSaturated, "saturated"},
+                             {kCcZero, "zero"},
+                             {kCcNegative, "negative"},
+                             {kCcBorrow, "borrow"},
+                             {kCcNormalised, "normalised"}}) {
+        if (cc & bit) {
+            text += sep;
+            text += name;
+            sep = ", ";
+        }
+    }
+    return cc ? text + ")" : text;
+}
+
+// Where the chip stands: "sample 12 before instruction 0x005" inside one.
+std::string PositionText(const SimulatedChip::Position& at) {
+    std::string text = "at sample " + std::to_string(at.samples);
+    return at.pc ? text + " before instruction " + Hex(at.pc, 3) : text;
+}
+
+// The instruction's result register and its value, when the host sees it.
+uint32_t ResultRegister(SimulatedChip& chip, uint32_t address) {
+    Fx8010Fields f = Fx8010UnpackInstruction(
+        {chip.Read(kMicrocodeBase + 2 * address), chip.Read(kMicrocodeBase + 2 * address + 1)});
+    return f.r;
+}
+
+// A DSP-view value as the host sees its register.
+uint32_t HostView(uint32_t reg, int32_t value) {
+    if (IsTramData(reg))
+        return uint32_t(value) >> 12;
+    if (reg >= kTramAddress && reg < kEnd)
+        return (uint32_t(value) >> 11) & 0xFFFFF;
+    return uint32_t(value);
+}
+
+// "--for S" at the end of words, in samples.
+bool TakeBound(std::vector<std::string>& words, int64_t* samples, std::string* mistake) {
+    double seconds = kDefaultSeconds;
+    if (words.size() >= 2 && words[words.size() - 2] == "--for") {
+        const std::string& text = words.back();
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds,
+                                         std::chars_format::fixed);
+        if (ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+            seconds > kMaxSeconds) {
+            *mistake = "--for takes the seconds of the chip's time to run, above 0 and at most "
+                       "3600";
+            return false;
+        }
+        words.resize(words.size() - 2);
+    }
+    *samples = std::llround(seconds * kChipSampleRate);
+    return true;
+}
+
+bool ParseList(const std::vector<std::string>& words, uint32_t limit, std::vector<uint32_t>* out) {
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        uint32_t value = 0;
+        if (!ParseRegister(words[i], &value) || value >= limit)
+            return false;
+        out->push_back(value);
+    }
+    return !out->empty();
+}
+
+ControlAnswer Status(ControlContext& c) {
+    SimulatedChip& chip = *c.chip;
+    const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
+    const SimulatedChip::Position at = chip.position();
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - c.since).count();
+    // A reload starts the count afresh.
+    const uint64_t ran = at.samples >= c.samplesSince ? at.samples - c.samplesSince : at.samples;
+    const double factor = seconds > 0 ? double(ran) / kChipSampleRate / seconds : 0;
+    c.since = now;
+    c.samplesSince = at.samples;
+    std::string text = fx8010dbg::Stopped(dbg) ? "stopped" : c.running ? "running" : "standing";
+    text += "; " + std::to_string(at.samples) + " samples";
+    text += "; step address " + Hex(fx8010dbg::StepAddress(dbg), 3);
+    text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
+    int saturated = fx8010dbg::SaturationAddress(dbg);
+    text += saturated < 0 ? "; no saturation" : "; saturated at " + Hex(uint32_t(saturated), 3);
+    text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
+    char rate[48];
+    std::snprintf(rate, sizeof rate, "; %.2fx real time", factor);
+    return Done(text + rate);
+}
+
+ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words) {
+    if (words.size() > 2)
+        return Usage("step takes at most one instruction address");
+    if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
+        return Refused("the chip is running; stop it first");
+    uint32_t address = chip.position().pc;
+    if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
+        return Usage("step takes an instruction address from 0 to 0x1FF");
+    const uint32_t r = ResultRegister(chip, address);
+    const bool seen = r >= kGprs;
+    const uint32_t before = seen ? chip.Read(r) : 0;
+    chip.Step(address);
+    const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
+    std::string text = "stepped " + Hex(address, 3) + ": R " + Hex(r, 3);
+    if (seen)
+        text += " " + Hex(before, 8) + " -> " + Hex(chip.Read(r), 8);
+    text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
+    return Done(text + "; " + PositionText(chip.position()));
+}
+
+ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words) {
+    int64_t samples = 1;
+    if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], &samples) ||
+                                                   samples < 1 || samples > kMaxAdvance)))
+        return Usage("advance takes a count of samples from 1 to 172800000");
+    chip.Stop();
+    for (int64_t left = samples; left > 0; left -= kChipSampleRate)
+        chip.Advance(int(std::min<int64_t>(left, kChipSampleRate)));
+    return Done("advanced " + std::to_string(samples) + " samples; stopped " +
+                PositionText(chip.position()));
+}
+
+ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch) {
+    int64_t samples = 0;
+    std::string mistake;
+    if (!TakeBound(words, &samples, &mistake))
+        return Usage(mistake);
+    DebugTargets targets;
+    if (!ParseList(words, watch ? kEnd : kMicrocodeSize,
+                   watch ? &targets.watches : &targets.breaks))
+        return Usage(watch ? "watch takes registers from 0 to 0x3FF, as the DSP sees them"
+                           : "break takes instruction addresses from 0 to 0x1FF");
+    const DebugStop stop = chip.RunUntil(targets, samples);
+    const std::string where = "; stopped " + PositionText(chip.position());
+    switch (stop.why) {
+    case DebugStop::Why::Watch:
+        return Done(Hex(stop.reg, 3) + " changed " + Hex(HostView(stop.reg, stop.before), 8) +
+                    " -> " + Hex(HostView(stop.reg, stop.after), 8) + " by instruction " +
+                    Hex(stop.address, 3) + " in sample " + std::to_string(stop.sample) + where);
+    case DebugStop::Why::Break:
+        return Done("break at instruction " + Hex(stop.address, 3) + " in sample " +
+                    std::to_string(stop.sample) + where);
+    case DebugStop::Why::Bound:
+        break;
+    }
+    return Refused(std::string(watch ? "no watched register changed" : "no break was reached") +
+                   " in " + std::to_string(samples) + " samples" + where);
+}
+
+ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words) {
+    std::vector<uint32_t> regs;
+    if (!ParseList(words, kChipRegisterCount, &regs))
+        return Usage("get takes chip registers from 0 to 0x7FF");
+    std::string text;
+    for (uint32_t reg : regs)
+        text += (text.empty() ? "" : "; ") + RegisterText(reg, chip.Read(reg));
+    return Done(text);
+}
+
+ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words) {
+    uint32_t reg = 0, value = 0;
+    if (words.size() != 3 || !ParseRegister(words[1], &reg) || reg >= kChipRegisterCount)
+        return Usage("set takes a register and a value");
+    if (reg != fx8010dbg::kRegister && (reg < kGprs || reg >= kEnd))
+        return Refused(Hex(reg, 3) + " is not a GPR, a TRAM register or DBG (0x052); only those "
+                                     "can be set");
+    if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
+        return Usage(wrong);
+    const SimulatedChip::Position at = chip.Write(reg, value);
+    if (reg == fx8010dbg::kRegister)
+        chip.Run(0); // a step it asks for runs now
+    return Done(RegisterText(reg, chip.Read(reg)) + "; the DSP sees it from " +
+                (at.pc ? "instruction " + Hex(at.pc, 3) + " of " : "") + "sample " +
+                std::to_string(at.samples) + " on");
+}
+
+} // namespace
+
+bool ParseRegister(const std::string& text, uint32_t* reg) {
+    return ParseNumber(text, reg);
+}
+
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value) {
+    const bool data = IsTramData(reg);
+    const uint32_t limit = data ? 0xFFFFF : 0xFFFFFFFF;
+    const std::string what = data ? "a TRAM data register's 20-bit sample" : "a 32-bit value";
+    if (text.find('.') != std::string::npos) {
+        double f = 0;
+        auto [end, ec] =
+            std::from_chars(text.data(), text.data() + text.size(), f, std::chars_format::fixed);
+        if (ec != std::errc() || end != text.data() + text.size() || !(f >= -1 && f <= 1))
+            return "a fraction lies between -1 and 1, such as 0.5";
+        const double scale = data ? 524288.0 : 2147483648.0;
+        const double top = scale - 1;
+        *value = uint32_t(int64_t(std::clamp(std::round(f * scale), -scale, top))) & limit;
+        return "";
+    }
+    uint32_t u = 0;
+    int32_t s = 0;
+    if (text.starts_with('-') && ParseNumber(text, &s) && (!data || s >= -0x80000)) {
+        *value = uint32_t(s) & limit;
+        return "";
+    }
+    if (!text.starts_with('-') && ParseNumber(text, &u) && u <= limit) {
+        *value = u;
+        return "";
+    }
+    return "'" + text + "' is not " + what + ": hex (0x...), decimal, or a fraction";
+}
+
+std::string RegisterText(uint32_t reg, uint32_t value) {
+    int64_t integer = int32_t(value);
+    double fraction = double(integer) / 2147483648.0;
+    std::string hex = Hex(value, 8);
+    if (IsTramData(reg)) {
+        value &= 0xFFFFF;
+        integer = (int64_t(value) ^ 0x80000) - 0x80000;
+        fraction = double(integer) / 524288.0;
+        hex = Hex(value, 5);
+    }
+    std::ostringstream text;
+    text << Hex(reg, 3) << " = " << hex << " " << integer << " " << fraction;
+    return text.str();
+}
+
+ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    static const char* const kVerbs[] = {"status", "stop",  "continue", "step", "advance",
+                                         "watch",  "break", "get",      "set",  "reload"};
+    if (words.empty() ||
+        std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
+        return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
+    if (!c.chip)
+        return Refused("a real card is read-only here");
+    SimulatedChip& chip = *c.chip;
+    const std::string& verb = words[0];
+    const bool bare = words.size() == 1;
+    if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload") {
+        if (!bare)
+            return Usage(verb + " takes nothing more");
+    }
+    if (verb == "status")
+        return Status(c);
+    if (verb == "stop") {
+        chip.Stop();
+        return Done("stopped " + PositionText(chip.position()));
+    }
+    if (verb == "continue") {
+        chip.Continue();
+        return Done(c.running ? "running"
+                              : "let run, but this service runs the chip only with --run");
+    }
+    if (verb == "step")
+        return Step(chip, words);
+    if (verb == "advance")
+        return Advance(chip, words);
+    if (verb == "watch" || verb == "break")
+        return RunUntil(chip, words, verb == "watch");
+    if (verb == "get")
+        return Get(chip, words);
+    if (verb == "set")
+        return Set(chip, words);
+    std::string why;
+    if (!c.reload || !c.reload(&why))
+        return Refused(c.reload ? why : "nothing to reload");
+    return Done("loaded");
+}

@@ -1,0 +1,38 @@
+// What emuapsctl's verbs do to the served chip, and the one line each
+// answers: a request line in, a status (0 done, 1 refused, 2 a usage
+// mistake) and a text out. The socket around it is control_server.h.
+#pragma once
+
+#include "simulated_chip.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct ControlContext {
+    SimulatedChip* chip = nullptr; // null when a real card is served
+    bool running = false;          // a thread runs the chip in real time (--run)
+    std::string loaded;            // what is loaded, for status
+    // Loads the image and patch afresh, as SIGHUP does; false with the reason.
+    std::function<bool(std::string* why)> reload;
+    // The last status's reading, for the real-time factor.
+    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+    uint64_t samplesSince = 0;
+};
+
+struct ControlAnswer {
+    int status = 0;
+    std::string text;
+};
+
+ControlAnswer RunControlVerb(ControlContext& context, const std::string& line);
+
+// Values as the verbs take and show them.
+// A register number: hexadecimal with 0x, or decimal.
+bool ParseRegister(const std::string& text, uint32_t* reg);
+// hex (0x...), decimal (signed) or a fraction from -1 to 1: Q31, or the
+// 20-bit sample of a TRAM data register. "" or what is wrong.
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value);
+// "0x120 = 0x40000000 1073741824 0.5"; a TRAM data register as its 20-bit sample.
+std::string RegisterText(uint32_t reg, uint32_t value);

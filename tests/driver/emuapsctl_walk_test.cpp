@@ -1,0 +1,179 @@
+// A walk through emuapsctl's verbs with the real emuapsd running the demo,
+// its recording on, and Zendra holding the device: every stop, step and set
+// is checked against the interpreter run offline in lockstep.
+#include "audio_samples.h"
+#include "fx8010_interpreter.h"
+#include "patch_placement.h"
+#include "support/emuapsctl_run.h"
+#include "support/service_process.h"
+#include "support/temp_dir.h"
+#include "wav_files.h"
+#include "zendra.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <thread>
+
+namespace {
+
+using Registers = std::array<uint32_t, kChipRegisterCount>;
+constexpr uint32_t kDbg = fx8010dbg::kRegister;
+// The demo patch's GPRs in its file's order: the sine sweep's sin, its mix level.
+constexpr uint32_t kLfo = 0x121, kMix = 0x126;
+const std::string kImages = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
+
+EmuapsctlSaid Ctl(const TempDir& dir, const std::string& args) {
+    return RunEmuapsctl(dir.path(), args);
+}
+
+uint64_t Number(const std::string& text, const std::string& before) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(text, m, std::regex(before + " (\\d+)"))) << text;
+    return m.empty() ? 0 : std::stoull(m[1]);
+}
+
+Registers ReadChip() {
+    Registers r{};
+    EXPECT_EQ(ifGPRMemoryReadAll(0, int32_t(r.size()), reinterpret_cast<int32_t*>(r.data())), 0);
+    return r;
+}
+
+std::vector<uint32_t> Changed(const Registers& a, const Registers& b) {
+    std::vector<uint32_t> changed;
+    for (uint32_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            changed.push_back(i);
+    return changed;
+}
+
+// The same chip run offline, block by block as the service runs it, with its
+// front outputs as the recording takes them.
+struct Offline {
+    ChipImage chip;
+    Fx8010Interpreter dsp;
+    std::vector<int16_t> frames;
+    void RunTo(uint64_t sample) {
+        int32_t outputs[48 * DspBlockIo::kOutputs];
+        while (dsp.samples() < sample) {
+            int n = int(std::min<uint64_t>(48, sample - dsp.samples()));
+            dsp.Run(chip, n, {nullptr, outputs});
+            for (int i = 0; i < n; ++i)
+                for (int out : {0, 1})
+                    frames.push_back(Pcm16FromQ31(outputs[i * DspBlockIo::kOutputs + out]));
+        }
+    }
+    Registers Seen() const {
+        Registers r = chip.registers;
+        r[kDbg] = 0; // the chip's own is compared on its own
+        return r;
+    }
+};
+
+Registers WithoutDbg(Registers r) {
+    r[kDbg] = 0;
+    return r;
+}
+
+TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
+    TempDir dir;
+    const std::string wav = dir.path() + "/out.wav";
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
+                           {"--patch", kImages + "demo-chorus-echo.emu10k1", "--run", "--output",
+                            wav, "--format", "pcm16"});
+    ASSERT_TRUE(service.waitForLog("control at"));
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    ASSERT_EQ(ifInitApsIo(), 0);
+    ChipImageResult loaded =
+        LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
+    ASSERT_TRUE(loaded.image);
+
+    // set while it runs and records: it lands between two blocks.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const uint64_t k = Number(Ctl(dir, "set 0x126 0").text, "from sample");
+    EXPECT_EQ(Ctl(dir, "get 0x126").text, "0x126 = 0x00000000 0 0\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const uint64_t n = Number(Ctl(dir, "stop").text, "at sample");
+    Registers chip = ReadChip();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ReadChip(), chip) << "a stopped chip stands still";
+
+    Offline offline{*loaded.image, {}, {}};
+    offline.RunTo(k);
+    offline.chip.registers[kMix] = 0;
+    offline.RunTo(n);
+    ASSERT_EQ(offline.Seen(), WithoutDbg(chip));
+
+    // advance 1: exactly one offline sample's changes.
+    EXPECT_EQ(Ctl(dir, "advance").status, 0);
+    offline.RunTo(n + 1);
+    Registers after = ReadChip();
+    EXPECT_EQ(WithoutDbg(after), offline.Seen());
+    EXPECT_FALSE(Changed(WithoutDbg(chip), WithoutDbg(after)).empty());
+
+    // step: its result register and DBG at most, DBG with the result's codes.
+    auto step = [&](const std::string& verb, uint32_t address) {
+        const Registers before = ReadChip();
+        const uint32_t r = (before[kMicrocodeBase + 2 * address + 1] >> 10) & 0x3FF;
+        EXPECT_EQ(Ctl(dir, verb).status, 0) << verb;
+        offline.chip.registers[kDbg] = fx8010dbg::kSingleStep | fx8010dbg::kStep | address;
+        offline.dsp.Run(offline.chip, 0);
+        const Registers now = ReadChip();
+        for (uint32_t reg : Changed(before, now))
+            EXPECT_TRUE(reg == r || reg == kDbg) << verb << ": 0x" << std::hex << reg;
+        const uint32_t shown = fx8010::kCcZero | fx8010::kCcNegative | fx8010::kCcNormalised;
+        EXPECT_EQ(fx8010dbg::Codes(now[kDbg]) & shown,
+                  fx8010::ResultCodes(int32_t(now[r])) & shown);
+        EXPECT_EQ(WithoutDbg(now), offline.Seen()) << verb;
+    };
+    step("step 0", 0);
+
+    // watch: the first change of the sweep's sine, and the instruction that made it.
+    EmuapsctlSaid said = Ctl(dir, "watch 0x121");
+    DebugStop stop =
+        offline.dsp.RunUntil(offline.chip.registers.data(), {{}, {kLfo}}, 480000, true);
+    ASSERT_EQ(stop.why, DebugStop::Why::Watch);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "0x121 changed 0x%08X -> 0x%08X by instruction 0x%03X",
+                  uint32_t(stop.before), uint32_t(stop.after), stop.address);
+    EXPECT_EQ(said.text.rfind(expected, 0), 0u) << said.text;
+    EXPECT_EQ(ReadChip()[kLfo], uint32_t(stop.after));
+
+    // break, then a step executes the instruction broken at.
+    said = Ctl(dir, "break 0x30");
+    EXPECT_EQ(said.text.rfind("break at instruction 0x030", 0), 0u) << said.text;
+    EXPECT_EQ(fx8010dbg::StepAddress(ReadChip()[kDbg]), 0x30u);
+    offline.dsp.RunUntil(offline.chip.registers.data(), {{0x30}, {}}, 480000, true);
+    step("step", 0x30);
+
+    // Zendra drives DBG as a driver would: 0 lets it run, bit 15 stops it.
+    int32_t dbg = 0;
+    ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(ReadChip()[kLfo], uint32_t(stop.after)) << "running again";
+    dbg = int32_t(fx8010dbg::kSingleStep);
+    ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    chip = ReadChip();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ReadChip(), chip) << "stopped through Zendra";
+    EXPECT_EQ(Ctl(dir, "continue").text, "running\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(ReadChip()[kLfo], chip[kLfo]) << "continue moves it";
+    EXPECT_EQ(Ctl(dir, "set 0x40 1").status, 1);
+    EXPECT_EQ(Ctl(dir, "advance many").status, 2);
+
+    // The recording holds the set from its sample on, as the offline run does.
+    ASSERT_EQ(service.stop(), 0);
+    Wav<int16_t> recorded = ReadPcm16Wav(wav);
+    ASSERT_GE(recorded.frames(), int64_t(n));
+    recorded.samples.resize(2 * n);
+    offline.frames.resize(2 * n); // advance's sample is not recorded
+    EXPECT_TRUE(recorded.samples == offline.frames) << "the set is heard from sample " << k;
+    Offline unset{*loaded.image, {}, {}};
+    unset.RunTo(n);
+    EXPECT_FALSE(unset.frames == recorded.samples) << "the set changes the sound";
+}
+
+} // namespace

@@ -1,0 +1,58 @@
+#include "control_client.h"
+
+#include "aps_socket.h"
+#include "socket_path.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kMaxReply = 65536;
+
+// The reply "<status> <text>\n"; anything else is the service's fault.
+ControlReply ParseReply(const std::string& reply) {
+    if (reply.size() < 2 || reply[0] < '0' || reply[0] > '2' || reply[1] != ' ' ||
+        reply.back() != '\n')
+        return {1, "the service gave an answer that makes no sense"};
+    return {reply[0] - '0', reply.substr(2, reply.size() - 3)};
+}
+
+} // namespace
+
+ControlReply AskService(const std::string& line) {
+    char path[ZENDRA_SOCKET_PATH_MAX];
+    sockaddr_un addr;
+    if (ZendraControlSocketPath(path, sizeof path, nullptr) != 0 ||
+        ApsSocketAddress(path, &addr) != 0)
+        return {1, "the control socket's path is too long"};
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {1, std::string("cannot create a socket: ") + std::strerror(errno)};
+    ControlReply reply;
+    const std::string request = line + "\n";
+    std::string answer;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        reply = {1, std::string("cannot reach emuapsd at ") + path + ": " + std::strerror(errno)};
+    } else if (!ApsPeerIsOwnUser(fd)) {
+        reply = {1, std::string("the service at ") + path + " runs as another user"};
+    } else if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) {
+        reply = {1, std::string("cannot send to emuapsd: ") + std::strerror(errno)};
+    } else {
+        char buffer[4096];
+        ssize_t n;
+        while (answer.size() < kMaxReply && (n = recv(fd, buffer, sizeof buffer, 0)) != 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            answer.append(buffer, std::size_t(n));
+        }
+        reply = answer.empty() ? ControlReply{1, "emuapsd closed the connection without an answer"}
+                               : ParseReply(answer);
+    }
+    close(fd);
+    return reply;
+}

@@ -1,0 +1,90 @@
+// emuapsctl: stops, steps, watches and sets the simulated chip that emuapsd
+// serves, while another program (the viewer) holds its device.
+#include "control_client.h"
+#include "program_version.h"
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char kHelp[] = R"(Usage: emuapsctl VERB [ARGUMENT]...
+Debug the simulated EMU10K1 that emuapsd serves: stop its DSP, step it one
+instruction or advance it whole samples, run it until a register changes or
+an instruction is reached, and read or set its registers, also while the
+viewer holds the device. Each verb answers one line.
+
+Verbs:
+  status               running or stopped, samples executed, the step address,
+                       the condition codes, a saturation and where, what is
+                       loaded and the real-time factor
+  stop                 stop the DSP (single-step mode in its debug register)
+  continue             let it run again; a sample stopped part way is finished
+                       first
+  step [ADDR]          execute one instruction: the one at ADDR, or the next
+  advance [N]          run N whole samples (default 1), then stand again
+  watch REG... [--for SECONDS]
+                       run until an instruction changes one of the registers
+                       (addresses as the DSP sees them); stop right after it
+                       and say which register, its old and new value, the
+                       instruction and the sample
+  break ADDR... [--for SECONDS]
+                       run until the DSP is about to execute one of these
+                       instructions and stop there; a following step
+                       executes it
+  get REG...           each register as hex, integer and fraction; a TRAM
+                       data register as its 20-bit sample
+  set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
+                       not; VALUE is hex (0x...), decimal, or a fraction from
+                       -1 to 1 (Q31, or a TRAM data register's 20-bit sample)
+  reload               load the chip image and patch afresh, as SIGHUP does
+
+watch and break run the chip as fast as it goes, for at most SECONDS of the
+chip's own time (default 10), and leave it stopped. Registers and addresses
+are hexadecimal with 0x, or decimal. A service serving a real card (--card)
+answers every verb that a real card is read-only here.
+
+The service is found at $XDG_RUNTIME_DIR/emuaps.ctl (or
+/tmp/emuaps-UID/emuaps.ctl) and serves only its own user.
+
+      --help     show this help and exit
+      --version  show the version and exit
+
+Exit status: 0 when the verb was done; 1 when it was refused (the reason is
+said) or the service cannot be reached; 2 for a usage mistake.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kHelp;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << VersionLine("emuapsctl") << "\n";
+            return 0;
+        }
+        if (arg.empty() || arg.find_first_of(" \t\r\n") != std::string::npos) {
+            std::cerr << "emuapsctl: '" << arg << "' is not one word\nTry 'emuapsctl --help'.\n";
+            return 2;
+        }
+        line += (line.empty() ? "" : " ") + arg;
+    }
+    if (line.empty()) {
+        std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
+        return 2;
+    }
+    const ControlReply reply = AskService(line);
+    if (reply.status == 0) {
+        std::cout << reply.text << "\n";
+    } else {
+        std::cerr << "emuapsctl: " << reply.text << "\n";
+        if (reply.status == 2)
+            std::cerr << "Try 'emuapsctl --help'.\n";
+    }
+    return reply.status;
+}
