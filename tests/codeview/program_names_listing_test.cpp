@@ -4,6 +4,7 @@
 #include "listing_language_setup.h"
 #include "microcode_window.h"
 #include "program_symbols.h"
+#include "support/emuapsctl_run.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "symbol_table.h"
@@ -94,6 +95,12 @@ TEST(ProgramNamesListing, ShowsTheProgramsNamesAtTheirPlacedAddressesAcrossARelo
     const int firstFb = NameAddress("fb");
     for (const char* name : {"fb", "wet", "dry", "mixd", "wl", "rl", "left"})
         ExpectNamedInListing(view, name);
+    // emuapsctl knows the same names; fb's control value 0.5 is 0x3FFFFFFF.
+    char fb[8];
+    std::snprintf(fb, sizeof fb, "0x%03X", firstFb);
+    const EmuapsctlSaid said = RunEmuapsctl(runtime, "get fb");
+    EXPECT_EQ(said.status, 0) << said.text;
+    EXPECT_EQ(said.text.rfind(std::string(fb) + " = 0x3FFFFFFF", 0), 0u) << said.text;
 
     folder.write("chip.chip", kBusy);
     service.reload();

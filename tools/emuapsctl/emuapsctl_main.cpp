@@ -1,10 +1,16 @@
 // emuapsctl: stops, steps, watches and sets the simulated chip that emuapsd
 // serves, while another program (the viewer) holds its device.
 #include "control_client.h"
+#include "program_symbols.h"
 #include "program_version.h"
+#include "register_words.h"
+#include "symbol_file.h"
+#include "symbol_table.h"
 
+#include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,8 +45,12 @@ Verbs:
                        -1 to 1 (Q31, or a TRAM data register's 20-bit sample)
   reload               load the chip image and patch afresh, as SIGHUP does
 
+A register (REG) is a number, hexadecimal with 0x or decimal, or a name: the
+names of the program that emuapsd placed (its emuaps.d, from --patch and
+--names) first, then those of the viewer's Symbols/8010.d.
+
 watch and break run the chip as fast as it goes, for at most SECONDS of the
-chip's own time (default 10), and leave it stopped. Registers and addresses
+chip's own time (default 10), and leave it stopped. Instruction addresses
 are hexadecimal with 0x, or decimal. A service serving a real card (--card)
 answers every verb that a real card is read-only here.
 
@@ -54,10 +64,22 @@ Exit status: 0 when the verb was done; 1 when it was refused (the reason is
 said) or the service cannot be reached; 2 for a usage mistake.
 )";
 
+// The names the viewer shows: the placed program's, then the shipped file's.
+// A file that is missing or malformed gives no names; numbers still work.
+std::vector<std::string> WithRegisterNumbers(const std::vector<std::string>& words) {
+    RefreshProgramSymbols();
+    SymbolTable opcodes, shipped;
+    try {
+        LoadSymbolFile(SymbolFilePath(), opcodes, shipped);
+    } catch (const std::exception&) {
+    }
+    return ResolveRegisterNames(words, ProgramSymbols(), shipped);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string line;
+    std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -72,12 +94,15 @@ int main(int argc, char** argv) {
             std::cerr << "emuapsctl: '" << arg << "' is not one word\nTry 'emuapsctl --help'.\n";
             return 2;
         }
-        line += (line.empty() ? "" : " ") + arg;
+        words.push_back(arg);
     }
-    if (line.empty()) {
+    if (words.empty()) {
         std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
         return 2;
     }
+    std::string line;
+    for (const std::string& word : WithRegisterNumbers(words))
+        line += (line.empty() ? "" : " ") + word;
     const ControlReply reply = AskService(line);
     if (reply.status == 0) {
         std::cout << reply.text << "\n";
