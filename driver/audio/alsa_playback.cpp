@@ -197,6 +197,7 @@ bool AlsaPlayback::Write(const char* bytes, int count, const std::atomic<bool>& 
             snd_pcm_recover(pcm_, int(n), 1) == 0) {
             if (n == -EPIPE)
                 underruns_.Count();
+            underrunsSeen_.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
         return Lose(Words(int(n)));
@@ -206,6 +207,7 @@ bool AlsaPlayback::Write(const char* bytes, int count, const std::atomic<bool>& 
 
 bool AlsaPlayback::Lose(const std::string& why) {
     lost_ = true;
+    lostSeen_.store(true, std::memory_order_relaxed);
     if (log_)
         log_("--play=" + name_ + ": the sound device went away (" + why +
              "); the chip goes on by the system clock, unheard");

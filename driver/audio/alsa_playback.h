@@ -9,6 +9,7 @@
 #include "playback_device.h"
 #include "underrun_report.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +41,10 @@ class AlsaPlayback : public PlaybackDevice {
     bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) override;
     // What was played and the longest wait to be heard, once playing is over.
     std::string Summary() const;
+    // For a status from another thread: the underruns so far, and whether
+    // the device went away.
+    int64_t underruns() const { return underrunsSeen_.load(std::memory_order_relaxed); }
+    bool lost() const { return lostSeen_.load(std::memory_order_relaxed); }
 
   private:
     AlsaPlayback() = default;
@@ -59,6 +64,8 @@ class AlsaPlayback : public PlaybackDevice {
     int64_t mostQueued_ = 0; // the device's delay after a write, at its longest
     bool lost_ = false;
     UnderrunReport underruns_;
+    std::atomic<int64_t> underrunsSeen_{0};
+    std::atomic<bool> lostSeen_{false};
     std::vector<float> floats_;
     std::vector<int16_t> shorts_;
 };

@@ -134,7 +134,10 @@ ControlAnswer Status(ControlContext& c) {
     text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
     char rate[48];
     std::snprintf(rate, sizeof rate, "; %.2fx real time", factor);
-    return Done(text + rate);
+    text += rate;
+    if (const std::string playing = c.playing ? c.playing() : ""; !playing.empty())
+        text += "; " + playing;
+    return Done(text);
 }
 
 ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words) {

@@ -16,6 +16,8 @@ struct ControlContext {
     std::string loaded;            // what is loaded, for status
     // Loads the image and patch afresh, as SIGHUP does; false with the reason.
     std::function<bool(std::string* why)> reload;
+    // With --play, how the playing goes ("playing, 0 underruns"); "" without.
+    std::function<std::string()> playing;
     // The last status's reading, for the real-time factor.
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
     uint64_t samplesSince = 0;

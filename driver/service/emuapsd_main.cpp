@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -164,7 +165,10 @@ int Serve(int argc, char** argv) {
     // Only once the service stands, so a second service that cannot start
     // leaves the first one's names alone.
     std::optional<ProgramSymbolsFile> symbolsFile;
+    // SIGHUP and emuapsctl's reload both publish, from two threads.
+    std::mutex publishing;
     auto publish = [&](const std::string& text) {
+        std::lock_guard lock(publishing);
         if (symbolsFile)
             if (std::string error = symbolsFile->Replace(text); !error.empty())
                 Say(error + " (the viewer shows the program without its names)");
@@ -189,19 +193,25 @@ int Serve(int argc, char** argv) {
     std::thread serving([&service] { service->Run(); });
     // emuapsctl's verbs, on a thread of their own; a reload there answers.
     ControlContext controlled{
-        realCard ? nullptr : &chip, o.run, imagePath + (patchPath.empty() ? "" : " + " + patchPath),
+        realCard ? nullptr : &chip, o.run,
+        (imagePath.empty() ? "an empty chip" : imagePath) +
+            (patchPath.empty() ? "" : " + " + patchPath),
         [&](std::string* why) {
             if (imagePath.empty() && patchPath.empty()) {
                 *why = "no chip image to reload";
                 return false;
             }
-            ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, nullptr);
-            if (!loaded.image)
+            LoadedProgram program;
+            ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, namesPath, &program);
+            if (!loaded.image) {
                 *why = loaded.describe();
-            else
-                chip.Load(*loaded.image);
-            return loaded.image.has_value();
-        }};
+                return false;
+            }
+            chip.Load(*loaded.image);
+            publish(program.symbols.empty() ? NoProgramSymbols() : program.symbols);
+            return true;
+        },
+        [&audio] { return audio->PlayingState(); }};
     std::unique_ptr<ControlServer> control = StartControlServer(
         [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
         activated.controlFd, Say);

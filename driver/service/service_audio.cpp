@@ -75,3 +75,11 @@ std::vector<std::string> ServiceAudio::Finish() {
     }
     return said;
 }
+
+std::string ServiceAudio::PlayingState() const {
+    if (!playback_)
+        return "";
+    if (playback_->lost())
+        return "the sound device went away";
+    return "playing, " + std::to_string(playback_->underruns()) + " underruns";
+}

@@ -28,6 +28,8 @@ class ServiceAudio {
     DspStreams streams();
     // What the device plays, for the log; "" without one.
     std::string PlayingText() const;
+    // For emuapsctl's status: "playing, N underruns"; "" without a device.
+    std::string PlayingState() const;
     // Once the chip has stopped: finishes the output file, lets the device
     // go, and says what each took, a line each.
     std::vector<std::string> Finish();

@@ -23,7 +23,8 @@ viewer holds the device. Each verb answers one line.
 Verbs:
   status               running or stopped, samples executed, the step address,
                        the condition codes, a saturation and where, what is
-                       loaded and the real-time factor
+                       loaded, the real-time factor, and with --play the
+                       underruns
   stop                 stop the DSP (single-step mode in its debug register)
   continue             let it run again; a sample stopped part way is finished
                        first
