@@ -18,6 +18,27 @@ constexpr uint32_t kDataMask = 0xFFFFF000;
 constexpr uint32_t kAddressMask = 0x7FFFFFFF;
 constexpr uint32_t kFractionMask = 0x7FF;
 
+// A chip image that only the DSP touches while it runs.
+struct ImageRegisters {
+    uint32_t* words;
+    uint32_t Value(uint32_t reg) const { return words[reg]; }
+    uint32_t Pick(uint32_t reg, ApsChipWord*) const { return words[reg]; }
+    void Put(uint32_t reg, ApsChipWord, uint32_t value) const { words[reg] = value; }
+};
+
+// Registers shared with the host, which writes them meanwhile.
+struct SharedRegisters {
+    ApsChipWord* words;
+    uint32_t Value(uint32_t reg) const { return ApsLoadRegister(&words[reg]); }
+    uint32_t Pick(uint32_t reg, ApsChipWord* picked) const {
+        *picked = ApsLoadChipWord(&words[reg]);
+        return uint32_t(*picked);
+    }
+    void Put(uint32_t reg, ApsChipWord picked, uint32_t value) const {
+        ApsPutRegister(&words[reg], picked, value);
+    }
+};
+
 } // namespace
 
 static_assert(DspBlockIo::kBusInputs ==
@@ -39,7 +60,16 @@ void Fx8010Interpreter::Reset() {
     tram_.Clear();
 }
 
-void Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& io) {
+void Fx8010Interpreter::Run(ApsChipWord* registers, int samples, const DspBlockIo& io) {
+    RunOn(SharedRegisters{registers}, samples, io);
+}
+
+void Fx8010Interpreter::Run(ChipImage& chip, int samples, const DspBlockIo& io) {
+    RunOn(ImageRegisters{chip.registers.data()}, samples, io);
+}
+
+template <class Registers>
+void Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspBlockIo& io) {
     Decode(registers);
     Pick(registers);
     for (int i = 0; i < samples; ++i) {
@@ -58,12 +88,11 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
     return mem_[address];
 }
 
-void Fx8010Interpreter::Decode(const uint32_t* registers) {
+template <class Registers> void Fx8010Interpreter::Decode(const Registers& registers) {
     codesRead_ = accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
-        Fx8010Fields f =
-            Fx8010UnpackInstruction({ApsLoadWord(&registers[kMicrocodeBase + 2 * i]),
-                                     ApsLoadWord(&registers[kMicrocodeBase + 2 * i + 1])});
+        Fx8010Fields f = Fx8010UnpackInstruction(
+            {registers.Value(kMicrocodeBase + 2 * i), registers.Value(kMicrocodeBase + 2 * i + 1)});
         Instruction& in = code_[i];
         in.op = uint8_t(f.opcode);
         in.a = uint16_t(f.a);
@@ -87,9 +116,9 @@ void Fx8010Interpreter::Decode(const uint32_t* registers) {
     }
 }
 
-void Fx8010Interpreter::Pick(const uint32_t* registers) {
+template <class Registers> void Fx8010Interpreter::Pick(const Registers& registers) {
     for (uint32_t i = 0; i < picked_.size(); ++i)
-        picked_[i] = ApsLoadWord(&registers[kGprs + i]);
+        picked_[i] = registers.Pick(kGprs + i, &pickedWords_[i]);
     const uint32_t* gprs = picked_.data();
     const uint32_t* data = gprs + (kTramData - kGprs);
     const uint32_t* address = gprs + (kTramAddress - kGprs);
@@ -103,12 +132,12 @@ void Fx8010Interpreter::Pick(const uint32_t* registers) {
 }
 
 // Only what the block changed goes back, and only where the host has not
-// written since the pick: the host's write is the newer one.
-void Fx8010Interpreter::Put(uint32_t* registers) {
+// written since the pick: the host's write is the newer one, even when it
+// wrote the very value picked up.
+template <class Registers> void Fx8010Interpreter::Put(const Registers& registers) {
     auto put = [&](uint32_t reg, uint32_t value) {
-        uint32_t picked = picked_[reg - kGprs];
-        if (value != picked)
-            ApsStoreWordIf(&registers[reg], picked, value);
+        if (value != picked_[reg - kGprs])
+            registers.Put(reg, pickedWords_[reg - kGprs], value);
     };
     for (uint32_t i = 0; i < 0x100; ++i) {
         put(kGprs + i, uint32_t(mem_[kGprs + i]));

@@ -2,11 +2,13 @@
 // over the DSP's operand space, with the TRAM engine around them. The chip's
 // registers (host view) stay the one record of GPRs, TRAM registers and
 // microcode; Run picks them up before a block of samples and puts back the
-// ones the block changed after it. The host may write those registers at any
-// time, from another process: a host write takes effect at the next block,
-// and is never undone by a block that picked the register up before it.
+// ones the block changed after it. The host may write the shared registers at
+// any time, from another process: a host write takes effect at the next
+// block, and is never undone by a block that picked the register up before
+// it, whatever the value written.
 #pragma once
 
+#include "aps_shared_chip.h"
 #include "chip_image.h"
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
@@ -47,13 +49,12 @@ class Fx8010Interpreter {
     // Powers up: silence in the delay lines, the accumulator, outputs and
     // counters at zero.
     void Reset();
-    // Executes `samples` samples on the chip's 0x800 registers, which others
-    // may read and write meanwhile; whatever they hold, the DSP stays inside
-    // its own memory.
-    void Run(uint32_t* registers, int samples, const DspBlockIo& io = {});
-    void Run(ChipImage& chip, int samples, const DspBlockIo& io = {}) {
-        Run(chip.registers.data(), samples, io);
-    }
+    // Executes `samples` samples on the chip's 0x800 shared registers, which
+    // others may read and write meanwhile; whatever they hold, the DSP stays
+    // inside its own memory.
+    void Run(ApsChipWord* registers, int samples, const DspBlockIo& io = {});
+    // The same on an image that nothing else touches meanwhile.
+    void Run(ChipImage& chip, int samples, const DspBlockIo& io = {});
     // With the test signal off the effects bus inputs are silent.
     void SetTestSignal(bool on) { testSignal_ = on; }
 
@@ -78,9 +79,11 @@ class Fx8010Interpreter {
         uint32_t writeMask;
     };
 
-    void Decode(const uint32_t* registers);
-    void Pick(const uint32_t* registers);
-    void Put(uint32_t* registers);
+    template <class Registers>
+    void RunOn(const Registers& registers, int samples, const DspBlockIo& io);
+    template <class Registers> void Decode(const Registers& registers);
+    template <class Registers> void Pick(const Registers& registers);
+    template <class Registers> void Put(const Registers& registers);
     void RunSample(const int32_t* bus);
     template <bool kCodes, bool kAccumulator> void RunMicrocode();
 
@@ -98,8 +101,10 @@ class Fx8010Interpreter {
     uint32_t codesFlags_ = 0;
     // Address bits below a whole sample, which only the DSP sees.
     std::array<uint16_t, 256> addressFraction_{};
-    // Registers 0x100-0x3FF as the block picked them up.
+    // Registers 0x100-0x3FF as the block picked them up: their values, and
+    // for shared registers the whole words, write counts and all.
     std::array<uint32_t, 0x300> picked_{};
+    std::array<ApsChipWord, 0x300> pickedWords_{};
     fx8010::Accumulator acc_ = 0;
     uint32_t noise_ = 0x9E3779B9;
     bool testSignal_ = true;

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -188,6 +191,50 @@ TEST_F(Program, AddressRegistersKeepFlagsFromTheHostAndFractionsForTheDsp) {
     Instr(1, kAcc3, C0, C0, C0, C0);
     Run();
     EXPECT_EQ(Reg(0x101), 0xC01u) << "the fraction lasts from block to block";
+}
+
+// The host writes shared registers while a long block runs on them: its
+// write is the newer one, even when it writes the very value the block
+// picked up (a counter reset to where the block found it).
+TEST_F(Program, AHostWriteDuringABlockStaysWhateverItsValue) {
+    struct Row {
+        uint32_t reg, start;
+        bool hostWrites;
+        uint32_t written;
+        const char* what;
+    };
+    const int kSamples = 100000;
+    const Row rows[] = {
+        {0x100, 0, true, 0, "reset to its pick-time value"},
+        {0x101, 9, true, 9, "written its pick-time value"},
+        {0x102, 0, true, 5, "written another value"},
+        {0x103, 0, false, 0, "not written"},
+    };
+    std::vector<ApsChipWord> shared(kChipRegisterCount);
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        Instr(int(i), kAcc3, rows[i].reg, rows[i].reg, C1, C0); // counters
+    for (uint32_t i = 0; i < kChipRegisterCount; ++i)
+        shared[i] = chip.registers[i];
+    for (const Row& r : rows)
+        shared[r.reg] = r.start;
+    std::atomic<bool> started = false, finished = false;
+    std::thread block([&] {
+        started = true;
+        dsp.Run(shared.data(), kSamples);
+        finished = true;
+    });
+    while (!started)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // past the pick
+    for (const Row& r : rows)
+        if (r.hostWrites)
+            ApsWriteRegister(&shared[r.reg], r.written);
+    const bool wroteDuringTheBlock = !finished;
+    block.join();
+    ASSERT_TRUE(wroteDuringTheBlock) << "the block was over before the host wrote";
+    for (const Row& r : rows)
+        EXPECT_EQ(ApsLoadRegister(&shared[r.reg]), r.hostWrites ? r.written : r.start + kSamples)
+            << r.what;
 }
 
 TEST_F(Program, NoiseChangesAndItsSecondRegisterLagsOneSample) {
