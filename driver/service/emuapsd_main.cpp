@@ -23,11 +23,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 const int kLoadDone = SIGUSR1;
+// The serving thread could not serve on: the whole service ends.
+const int kServingFailed = SIGUSR2;
 
 void Say(const std::string& text) {
     std::cerr << "emuapsd: " << text << std::endl;
@@ -99,13 +102,15 @@ int Serve(int argc, char** argv) {
     }
 
     // Signals are taken by sigwait on this thread; the others never see them.
-    // SIGUSR1 says that a load running on its own thread is done.
+    // SIGUSR1 says that a load running on its own thread is done, SIGUSR2
+    // that serving failed.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGHUP);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, kLoadDone);
+    sigaddset(&signals, kServingFailed);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -161,7 +166,12 @@ int Serve(int argc, char** argv) {
             Say("recording " + RecordingText(o));
         dsp.emplace(chip, DspPacing{}, audio->streams());
     }
-    std::thread serving([&service] { service->Run(); });
+    std::string servingError;
+    std::thread serving([&service, &servingError] {
+        servingError = service->Run();
+        if (!servingError.empty())
+            kill(getpid(), kServingFailed);
+    });
 
     // A reload runs on its own thread too; a SIGHUP during one asks for
     // another after it, so the chip ends up as the files are then.
@@ -171,7 +181,7 @@ int Serve(int argc, char** argv) {
         int sig = 0;
         if (sigwait(&signals, &sig) != 0)
             continue;
-        if (sig == SIGTERM || sig == SIGINT)
+        if (sig == SIGTERM || sig == SIGINT || sig == kServingFailed)
             break;
         if (sig == kLoadDone && reload && reload->finished()) {
             const ChipImageResult& loaded = reload->result();
@@ -202,6 +212,9 @@ int Serve(int argc, char** argv) {
     service->Stop();
     serving.join();
     service.reset(); // removes the socket
+    const int status = servingError.empty() ? 0 : 1;
+    if (status != 0)
+        Say(servingError + "; stopping");
     dsp.reset();
     if (std::string recorded = audio->Finish(); !recorded.empty())
         Say(recorded);
@@ -209,9 +222,9 @@ int Serve(int argc, char** argv) {
     if (reload && !reload->finished()) {
         // The service is down and its socket gone; the load is abandoned.
         std::fflush(nullptr);
-        std::_Exit(0);
+        std::_Exit(status);
     }
-    return 0;
+    return status;
 }
 
 } // namespace
