@@ -203,7 +203,7 @@ TEST_F(Program, AHostWriteDuringABlockStaysWhateverItsValue) {
         uint32_t written;
         const char* what;
     };
-    const int kSamples = 100000;
+    const int kSamples = 50000;
     const Row rows[] = {
         {0x100, 0, true, 0, "reset to its pick-time value"},
         {0x101, 9, true, 9, "written its pick-time value"},
@@ -213,19 +213,20 @@ TEST_F(Program, AHostWriteDuringABlockStaysWhateverItsValue) {
     std::vector<ApsChipWord> shared(kChipRegisterCount);
     for (std::size_t i = 0; i < std::size(rows); ++i)
         Instr(int(i), kAcc3, rows[i].reg, rows[i].reg, C1, C0); // counters
+    Instr(int(std::size(rows)), kAcc3, 0x20, C1, C0, C0);       // says the first sample is done
     for (uint32_t i = 0; i < kChipRegisterCount; ++i)
         shared[i] = chip.registers[i];
     for (const Row& r : rows)
         shared[r.reg] = r.start;
-    std::atomic<bool> started = false, finished = false;
+    std::vector<int32_t> outputs(std::size_t(kSamples) * DspBlockIo::kOutputs);
+    std::atomic<bool> finished = false;
     std::thread block([&] {
-        started = true;
-        dsp.Run(shared.data(), kSamples);
+        dsp.Run(shared.data(), kSamples, {nullptr, outputs.data()});
         finished = true;
     });
-    while (!started)
+    // The block picked its registers up before its first sample.
+    while (std::atomic_ref<int32_t>(outputs[0]).load() != 1 && !finished)
         std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // past the pick
     for (const Row& r : rows)
         if (r.hostWrites)
             ApsWriteRegister(&shared[r.reg], r.written);
