@@ -16,10 +16,7 @@ InProcessService::InProcessService(int helloTimeoutMs) : socketPath_(dir_.path()
     service_ = std::make_unique<ApsService>(chip_, options);
     if (std::string error = service_->Listen(); !error.empty())
         throw std::runtime_error(error);
-    thread_ = std::thread([this, log = options.log] {
-        if (std::string error = service_->Run(); !error.empty())
-            log(error);
-    });
+    thread_ = std::thread([this] { service_->Run(); });
 }
 
 InProcessService::~InProcessService() {
