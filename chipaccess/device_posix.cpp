@@ -27,6 +27,7 @@ struct Connection {
     bool used;
     int socket; // -1 while the service is not reached
     ApsSharedChip* chip;
+    uint32_t pointer; // the chip's pointer register: this holder's own
     int cardFiles[APS_CARD_FILE_COUNT];
     ApsChipPorts ports;
 };
@@ -106,24 +107,19 @@ int ReceiveWelcome(int fd, int timeoutMs, ApsWelcome* welcome, int* fds) {
 }
 
 // The service's memory must stay whole for as long as it is mapped: memory
-// that could be cut short under the mapping would fault on the next access.
+// that could be cut short under the mapping would fault on the next access,
+// and so could memory that may still be sealed some other way later. Only
+// sealable memory (a memfd) answers F_GET_SEALS.
 ApsSharedChip* MapChip(int fd) {
+    const int kSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < (off_t)APS_SHARED_CHIP_SIZE)
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != (off_t)APS_SHARED_CHIP_SIZE)
         return nullptr;
     int seals = fcntl(fd, F_GET_SEALS);
-    if (seals < 0 || !(seals & F_SEAL_SHRINK))
+    if (seals < 0 || (seals & kSeals) != kSeals)
         return nullptr;
     void* p = mmap(nullptr, APS_SHARED_CHIP_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
-    ApsSharedChip* chip = (ApsSharedChip*)p;
-    if (ApsLoadWord(&chip->magic) != APS_SHARED_CHIP_MAGIC ||
-        ApsLoadWord(&chip->version) != APS_PROTOCOL_VERSION) {
-        munmap(p, APS_SHARED_CHIP_SIZE);
-        return nullptr;
-    }
-    return chip;
+    return p == MAP_FAILED ? nullptr : (ApsSharedChip*)p;
 }
 
 bool IsRegularFile(int fd) {
@@ -187,7 +183,8 @@ bool Open(Connection* c, int timeoutMs) {
     c->chip = chip;
     for (int i = 0; i < APS_CARD_FILE_COUNT; ++i)
         c->cardFiles[i] = i + 1 < count ? fds[i + 1] : -1;
-    c->ports.pointer = &chip->pointer;
+    c->pointer = 0;
+    c->ports.pointer = &c->pointer;
     c->ports.registers = welcome.kind == APS_CHIP_SIMULATED ? chip->registers : nullptr;
     c->ports.card_files = welcome.kind == APS_CHIP_CARD ? c->cardFiles : nullptr;
     return true;

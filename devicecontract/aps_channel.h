@@ -10,7 +10,7 @@
 
 enum {
     APS_HELLO_MAGIC = 0x53504145, // "EAPS"
-    APS_PROTOCOL_VERSION = 2,
+    APS_PROTOCOL_VERSION = 3,
 };
 
 // Sent by the client right after connecting.
@@ -22,9 +22,11 @@ typedef struct ApsHello {
 enum { APS_WELCOME_OK = 0, APS_WELCOME_BUSY = 1, APS_WELCOME_REFUSED = 2 };
 
 // The service's answer. With APS_WELCOME_OK it carries 1 + file_count file
-// descriptors: the shared chip memory (chip_size bytes, sealed against
-// shrinking and growing, and against further seals), then, for a card, its register files in the
-// order of ApsCardFiles.
+// descriptors: the shared chip memory (a memfd of exactly chip_size bytes,
+// sealed against shrinking, growing and further seals; fresh for each holder,
+// and for a card holding nothing), then, for a card, its register files in
+// the order of ApsCardFiles. The welcome alone says what the memory is: the
+// memory itself is the client's to scribble on.
 typedef struct ApsWelcome {
     uint32_t magic;
     uint32_t version;

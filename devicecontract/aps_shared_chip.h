@@ -1,8 +1,8 @@
 // The chip as the driver service shares it with the client that holds the
-// device: one memory mapping that both sides see at the same layout, holding
-// the chip's pointer register and, for the simulated chip, its register file,
-// which the service's DSP runs on. Everything in it may be written by the
-// client, so the service trusts none of it.
+// device: one memory mapping holding, for the simulated chip, its register
+// file, which the service's DSP runs on. The client may write anything into
+// it, so nothing the service relies on lives there: the layout's version and
+// size come in the welcome, and each holder keeps its own pointer register.
 #ifndef ZENDRA_APS_SHARED_CHIP_H
 #define ZENDRA_APS_SHARED_CHIP_H
 
@@ -10,9 +10,8 @@
 
 enum {
     APS_CHIP_REGISTER_COUNT = 0x800,
-    APS_SHARED_CHIP_MAGIC = 0x50494843, // "CHIP"
     // Whole pages, so the mapping is all of the memory.
-    APS_SHARED_CHIP_SIZE = 12288,
+    APS_SHARED_CHIP_SIZE = 16384,
 };
 
 // What stands behind the ports.
@@ -21,17 +20,19 @@ enum {
     APS_CHIP_CARD = 2,      // a real card, read through its register files
 };
 
+// One register as both sides share it: its value in the low 32 bits, and in
+// the high 32 the count of host writes to it, so that the DSP can tell a
+// host write from its own value even when the two are equal.
+typedef uint64_t ApsChipWord;
+
 typedef struct ApsSharedChip {
-    uint32_t registers[APS_CHIP_REGISTER_COUNT]; // host view, register 0 first
-    uint32_t pointer;                            // the chip's pointer register
-    uint32_t magic;
-    uint32_t version;
+    ApsChipWord registers[APS_CHIP_REGISTER_COUNT]; // host view, register 0 first
 } ApsSharedChip;
 
 #ifdef __cplusplus
-static_assert(sizeof(ApsSharedChip) <= APS_SHARED_CHIP_SIZE, "the chip must fit its mapping");
+static_assert(sizeof(ApsSharedChip) == APS_SHARED_CHIP_SIZE, "the chip must fill its mapping");
 #else
-_Static_assert(sizeof(ApsSharedChip) <= APS_SHARED_CHIP_SIZE, "the chip must fit its mapping");
+_Static_assert(sizeof(ApsSharedChip) == APS_SHARED_CHIP_SIZE, "the chip must fill its mapping");
 #endif
 
 // Words that two processes touch at once are read and written whole.
@@ -41,9 +42,26 @@ static inline uint32_t ApsLoadWord(const uint32_t* word) {
 static inline void ApsStoreWord(uint32_t* word, uint32_t value) {
     __atomic_store_n(word, value, __ATOMIC_RELAXED);
 }
-// Stores value only while the word still holds expected.
-static inline void ApsStoreWordIf(uint32_t* word, uint32_t expected, uint32_t value) {
-    __atomic_compare_exchange_n(word, &expected, value, 0, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
+
+static inline ApsChipWord ApsLoadChipWord(const ApsChipWord* word) {
+    return __atomic_load_n(word, __ATOMIC_RELAXED);
+}
+static inline uint32_t ApsLoadRegister(const ApsChipWord* word) {
+    return (uint32_t)ApsLoadChipWord(word);
+}
+// A host write: the value, and one more write counted.
+static inline void ApsWriteRegister(ApsChipWord* word, uint32_t value) {
+    ApsChipWord old = ApsLoadChipWord(word);
+    ApsChipWord next;
+    do
+        next = (((old >> 32) + 1) << 32) | value;
+    while (!__atomic_compare_exchange_n(word, &old, next, 1, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
+}
+// The DSP's write: stores value only while no host write came since the word
+// was picked up, and counts none.
+static inline void ApsPutRegister(ApsChipWord* word, ApsChipWord picked, uint32_t value) {
+    ApsChipWord next = (picked & 0xFFFFFFFF00000000u) | value;
+    __atomic_compare_exchange_n(word, &picked, next, 0, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
 }
 
 #endif

@@ -1,7 +1,6 @@
 #include "chip_ports.h"
 
 #include "aps_request.h"
-#include "aps_shared_chip.h"
 
 #include <errno.h>
 #include <string.h>
@@ -52,7 +51,7 @@ int ApsChipPortRead(const ApsChipPorts* chip, uint16_t port, uint32_t* value) {
     }
     reg = ApsPointerRegister(ApsLoadWord(chip->pointer));
     if (chip->registers) {
-        *value = ApsLoadWord(&chip->registers[reg]);
+        *value = ApsLoadRegister(&chip->registers[reg]);
         return 1;
     }
     if (chip->card_files)
@@ -67,7 +66,7 @@ int ApsChipPortWrite(const ApsChipPorts* chip, uint16_t port, uint32_t value) {
     }
     if (!chip->registers)
         return 0;
-    ApsStoreWord(&chip->registers[ApsPointerRegister(ApsLoadWord(chip->pointer))], value);
+    ApsWriteRegister(&chip->registers[ApsPointerRegister(ApsLoadWord(chip->pointer))], value);
     return 1;
 }
 

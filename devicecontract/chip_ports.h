@@ -5,6 +5,7 @@
 #ifndef ZENDRA_CHIP_PORTS_H
 #define ZENDRA_CHIP_PORTS_H
 
+#include "aps_shared_chip.h"
 #include "emu10k1_words.h"
 
 #include <stdint.h>
@@ -29,16 +30,18 @@ extern const ApsCardFile ApsCardFiles[APS_CARD_FILE_COUNT];
 int ApsCardFileOf(uint32_t reg);
 
 typedef struct ApsChipPorts {
-    uint32_t* pointer;     // the chip's pointer register
-    uint32_t* registers;   // a simulated chip's 0x800 registers, or null
-    const int* card_files; // a card's register files (ApsCardFiles order), or null
+    uint32_t* pointer;      // the chip's pointer register, the caller's own
+    ApsChipWord* registers; // a simulated chip's 0x800 shared registers, or null
+    const int* card_files;  // a card's register files (ApsCardFiles order), or null
 } ApsChipPorts;
 
 // Reads a port; returns 0 when the chip could not be read. A card's
 // registers that no file holds, and bytes past the end of a short file,
 // read as 0.
 int ApsChipPortRead(const ApsChipPorts* chip, uint16_t port, uint32_t* value);
-// Writes a port; returns 0 when the chip refuses: a card takes only pointer writes.
+// Writes a port; returns 0 when the chip refuses: a card takes only pointer
+// writes. A data write is counted in the register's word, so the running DSP
+// keeps it whatever its value.
 int ApsChipPortWrite(const ApsChipPorts* chip, uint16_t port, uint32_t value);
 
 // Carries out one device request; returns 1 when it was done. A read needs a

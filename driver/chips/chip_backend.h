@@ -22,4 +22,9 @@ class ChipBackend {
     virtual ~ChipBackend() = default;
 
     virtual ChipHandout Handout() const = 0;
+    // Takes the chip back from a holder that is gone: what it was handed (and
+    // whatever it forked keeps) no longer reaches the chip, and the next
+    // holder starts from the registers as the last one left them. False when
+    // the system gave no memory for that; the chip must not be handed out then.
+    virtual bool Reclaim() { return true; }
 };

@@ -65,7 +65,7 @@ ProcChip::~ProcChip() {
 }
 
 ApsChipPorts ProcChip::Ports() {
-    return {&memory_.chip()->pointer, nullptr, fds_.data()};
+    return {&pointer_, nullptr, fds_.data()};
 }
 
 ChipHandout ProcChip::Handout() const {

@@ -39,6 +39,7 @@ class ProcChip : public ChipBackend {
   private:
     ProcChip() = default;
 
-    SharedChipMemory memory_; // only the pointer register lives there
+    SharedChipMemory memory_; // handed out for the handshake's sake; unused
+    uint32_t pointer_ = 0;    // for Ports()
     std::array<int, APS_CARD_FILE_COUNT> fds_{-1, -1, -1, -1};
 };

@@ -1,7 +1,5 @@
 #include "shared_chip_memory.h"
 
-#include "aps_channel.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,8 +21,6 @@ SharedChipMemory::SharedChipMemory() {
         throw std::runtime_error("cannot create the chip's shared memory: " + why);
     }
     chip_ = static_cast<ApsSharedChip*>(p);
-    chip_->magic = APS_SHARED_CHIP_MAGIC;
-    chip_->version = APS_PROTOCOL_VERSION;
 }
 
 SharedChipMemory::~SharedChipMemory() {

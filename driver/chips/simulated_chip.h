@@ -9,14 +9,21 @@
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
+#include <memory>
 #include <mutex>
 
 class SimulatedChip : public ChipBackend {
   public:
-    // The ports over the shared register file, for requests carried out in
-    // this process (the service's own tests and benchmarks).
+    SimulatedChip();
+
+    // The ports over the shared register file, with a pointer register of
+    // this process's own, for requests carried out here (the service's own
+    // tests and benchmarks); valid until the chip is next reclaimed.
     ApsChipPorts Ports();
     ChipHandout Handout() const override;
+    // Moves the DSP, under its lock, onto fresh memory holding a copy of the
+    // registers; the old memory is the gone holder's alone.
+    bool Reclaim() override;
 
     // Replaces every register, word by word, and powers the DSP up afresh.
     // A reader in the middle of it sees each register either old or new.
@@ -51,7 +58,8 @@ class SimulatedChip : public ChipBackend {
     Position position();
 
   private:
-    SharedChipMemory memory_;
-    std::mutex mutex_;
+    std::unique_ptr<SharedChipMemory> memory_;
+    mutable std::mutex mutex_;
     Fx8010Interpreter dsp_;
+    uint32_t pointer_ = 0; // for Ports()
 };

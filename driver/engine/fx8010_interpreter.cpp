@@ -18,6 +18,27 @@ constexpr uint32_t kDataMask = 0xFFFFF000;
 constexpr uint32_t kAddressMask = 0x7FFFFFFF;
 constexpr uint32_t kFractionMask = 0x7FF;
 
+// A chip image that only the DSP touches while it runs.
+struct ImageRegisters {
+    uint32_t* words;
+    uint32_t Value(uint32_t reg) const { return words[reg]; }
+    uint32_t Pick(uint32_t reg, ApsChipWord*) const { return words[reg]; }
+    void Put(uint32_t reg, ApsChipWord, uint32_t value) const { words[reg] = value; }
+};
+
+// Registers shared with the host, which writes them meanwhile.
+struct SharedRegisters {
+    ApsChipWord* words;
+    uint32_t Value(uint32_t reg) const { return ApsLoadRegister(&words[reg]); }
+    uint32_t Pick(uint32_t reg, ApsChipWord* picked) const {
+        *picked = ApsLoadChipWord(&words[reg]);
+        return uint32_t(*picked);
+    }
+    void Put(uint32_t reg, ApsChipWord picked, uint32_t value) const {
+        ApsPutRegister(&words[reg], picked, value);
+    }
+};
+
 } // namespace
 
 static_assert(DspBlockIo::kBusInputs ==
@@ -44,8 +65,36 @@ void Fx8010Interpreter::Reset() {
     saturatedAt_ = -1;
 }
 
-int Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& io) {
-    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+int Fx8010Interpreter::Run(ApsChipWord* registers, int samples, const DspBlockIo& io) {
+    return RunOn(SharedRegisters{registers}, samples, io);
+}
+
+int Fx8010Interpreter::Run(ChipImage& chip, int samples, const DspBlockIo& io) {
+    return RunOn(ImageRegisters{chip.registers.data()}, samples, io);
+}
+
+void Fx8010Interpreter::Advance(ApsChipWord* registers, int samples) {
+    RunSamples(SharedRegisters{registers}, samples, {});
+}
+
+void Fx8010Interpreter::Advance(ChipImage& chip, int samples) {
+    RunSamples(ImageRegisters{chip.registers.data()}, samples, {});
+}
+
+DebugStop Fx8010Interpreter::RunUntil(ApsChipWord* registers, const DebugTargets& targets,
+                                      int64_t samples, bool passFirst) {
+    return RunUntilOn(SharedRegisters{registers}, targets, samples, passFirst);
+}
+
+DebugStop Fx8010Interpreter::RunUntil(ChipImage& chip, const DebugTargets& targets, int64_t samples,
+                                      bool passFirst) {
+    return RunUntilOn(ImageRegisters{chip.registers.data()}, targets, samples, passFirst);
+}
+
+template <class Registers>
+int Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspBlockIo& io) {
+    ApsChipWord dbgWord = 0;
+    const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
     if (!fx8010dbg::Stopped(dbg)) {
         RunSamples(registers, samples, io);
         return samples;
@@ -62,7 +111,7 @@ int Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& i
         if (pc_ == kMicrocodeSize)
             EndSample();
         Put(registers);
-        ReportToDebugRegister(registers, dbg);
+        ReportToDebugRegister(registers, dbgWord, dbg);
     }
     if (io.outputs)
         for (int i = 0; i < samples; ++i)
@@ -71,12 +120,10 @@ int Fx8010Interpreter::Run(uint32_t* registers, int samples, const DspBlockIo& i
     return 0;
 }
 
-void Fx8010Interpreter::Advance(uint32_t* registers, int samples) {
-    RunSamples(registers, samples, {});
-}
-
-void Fx8010Interpreter::RunSamples(uint32_t* registers, int samples, const DspBlockIo& io) {
-    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+template <class Registers>
+void Fx8010Interpreter::RunSamples(const Registers& registers, int samples, const DspBlockIo& io) {
+    ApsChipWord dbgWord = 0;
+    const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
     if (dbg & fx8010dbg::kZeroCounter)
         tram_.ZeroCounter();
     Decode(registers);
@@ -88,12 +135,14 @@ void Fx8010Interpreter::RunSamples(uint32_t* registers, int samples, const DspBl
                         io.outputs + i * DspBlockIo::kOutputs);
     }
     Put(registers);
-    ReportToDebugRegister(registers, dbg);
+    ReportToDebugRegister(registers, dbgWord, dbg);
 }
 
-DebugStop Fx8010Interpreter::RunUntil(uint32_t* registers, const DebugTargets& targets,
-                                      int64_t samples, bool passFirst) {
-    const uint32_t dbg = ApsLoadWord(&registers[fx8010dbg::kRegister]);
+template <class Registers>
+DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugTargets& targets,
+                                        int64_t samples, bool passFirst) {
+    ApsChipWord dbgWord = 0;
+    const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
     Decode(registers);
     Pick(registers);
     for (uint32_t address : targets.breaks)
@@ -117,17 +166,19 @@ DebugStop Fx8010Interpreter::RunUntil(uint32_t* registers, const DebugTargets& t
     }
     stops_.fill(0);
     Put(registers);
-    ReportToDebugRegister(registers, dbg);
+    ReportToDebugRegister(registers, dbgWord, dbg);
     return stop_;
 }
 
-void Fx8010Interpreter::ReportToDebugRegister(uint32_t* registers, uint32_t picked) {
-    uint32_t* word = &registers[fx8010dbg::kRegister];
+// A host write to the debug register since the pick wins over the report.
+template <class Registers>
+void Fx8010Interpreter::ReportToDebugRegister(const Registers& registers, ApsChipWord pickedWord,
+                                              uint32_t picked) {
     const uint32_t report = fx8010dbg::AfterExecuting(picked, Codes(), pc_, saturatedAt_);
     if (report != picked)
-        ApsStoreWordIf(word, picked, report);
+        registers.Put(fx8010dbg::kRegister, pickedWord, report);
     // A saturation the host has not yet seen waits for the next report.
-    if (report == picked || ApsLoadWord(word) == report)
+    if (report == picked || registers.Value(fx8010dbg::kRegister) == report)
         saturatedAt_ = -1;
 }
 
@@ -138,12 +189,11 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
     return mem_[address];
 }
 
-void Fx8010Interpreter::Decode(const uint32_t* registers) {
+template <class Registers> void Fx8010Interpreter::Decode(const Registers& registers) {
     accumulatorRead_ = false;
     for (int i = 0; i < kMicrocodeSize; ++i) {
-        Fx8010Fields f =
-            Fx8010UnpackInstruction({ApsLoadWord(&registers[kMicrocodeBase + 2 * i]),
-                                     ApsLoadWord(&registers[kMicrocodeBase + 2 * i + 1])});
+        Fx8010Fields f = Fx8010UnpackInstruction(
+            {registers.Value(kMicrocodeBase + 2 * i), registers.Value(kMicrocodeBase + 2 * i + 1)});
         Instruction& in = code_[i];
         in.op = uint8_t(f.opcode);
         in.a = uint16_t(f.a);
@@ -166,9 +216,9 @@ void Fx8010Interpreter::Decode(const uint32_t* registers) {
     }
 }
 
-void Fx8010Interpreter::Pick(const uint32_t* registers) {
+template <class Registers> void Fx8010Interpreter::Pick(const Registers& registers) {
     for (uint32_t i = 0; i < picked_.size(); ++i)
-        picked_[i] = ApsLoadWord(&registers[kGprs + i]);
+        picked_[i] = registers.Pick(kGprs + i, &pickedWords_[i]);
     const uint32_t* gprs = picked_.data();
     const uint32_t* data = gprs + (kTramData - kGprs);
     const uint32_t* address = gprs + (kTramAddress - kGprs);
@@ -182,12 +232,12 @@ void Fx8010Interpreter::Pick(const uint32_t* registers) {
 }
 
 // Only what the block changed goes back, and only where the host has not
-// written since the pick: the host's write is the newer one.
-void Fx8010Interpreter::Put(uint32_t* registers) {
+// written since the pick: the host's write is the newer one, even when it
+// wrote the very value picked up.
+template <class Registers> void Fx8010Interpreter::Put(const Registers& registers) {
     auto put = [&](uint32_t reg, uint32_t value) {
-        uint32_t picked = picked_[reg - kGprs];
-        if (value != picked)
-            ApsStoreWordIf(&registers[reg], picked, value);
+        if (value != picked_[reg - kGprs])
+            registers.Put(reg, pickedWords_[reg - kGprs], value);
     };
     for (uint32_t i = 0; i < 0x100; ++i) {
         put(kGprs + i, uint32_t(mem_[kGprs + i]));

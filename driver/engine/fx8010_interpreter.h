@@ -2,13 +2,15 @@
 // over the DSP's operand space, with the TRAM engine around them. The chip's
 // registers (host view) stay the one record of GPRs, TRAM registers and
 // microcode; Run picks them up before a block of samples and puts back the
-// ones the block changed after it. The host may write those registers at any
-// time, from another process: a host write takes effect at the next block,
-// and is never undone by a block that picked the register up before it.
+// ones the block changed after it. The host may write the shared registers at
+// any time, from another process: a host write takes effect at the next
+// block, and is never undone by a block that picked the register up before
+// it, whatever the value written.
 // The debug register (see fx8010_debug.h) can stop the DSP in the middle of a
 // sample; the sample then resumes where it stood.
 #pragma once
 
+#include "aps_shared_chip.h"
 #include "chip_image.h"
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
@@ -56,16 +58,18 @@ class Fx8010Interpreter {
     // as one. Obeys the debug register: while it stops the DSP, nothing runs
     // but the one instruction a step asks for, the outputs hold, and 0 is
     // returned; otherwise `samples`.
-    int Run(uint32_t* registers, int samples, const DspBlockIo& io = {});
-    int Run(ChipImage& chip, int samples, const DspBlockIo& io = {}) {
-        return Run(chip.registers.data(), samples, io);
-    }
+    int Run(ApsChipWord* registers, int samples, const DspBlockIo& io = {});
+    // The same on an image that nothing else touches meanwhile.
+    int Run(ChipImage& chip, int samples, const DspBlockIo& io = {});
     // Executes `samples` whole samples whatever the debug register says.
-    void Advance(uint32_t* registers, int samples);
+    void Advance(ApsChipWord* registers, int samples);
+    void Advance(ChipImage& chip, int samples);
     // Executes until targets stop it or `samples` more samples have ended,
     // and stands there. With passFirst the instruction it stands at runs
     // even when it is a break target, so a run from a break moves on.
-    DebugStop RunUntil(uint32_t* registers, const DebugTargets& targets, int64_t samples,
+    DebugStop RunUntil(ApsChipWord* registers, const DebugTargets& targets, int64_t samples,
+                       bool passFirst);
+    DebugStop RunUntil(ChipImage& chip, const DebugTargets& targets, int64_t samples,
                        bool passFirst);
     // With the test signal off the effects bus inputs are silent.
     void SetTestSignal(bool on) { testSignal_ = on; }
@@ -97,10 +101,17 @@ class Fx8010Interpreter {
     // What a debugging run checks at an instruction.
     enum : uint8_t { kBreakHere = 1, kWatchedResult = 2 };
 
-    void Decode(const uint32_t* registers);
-    void Pick(const uint32_t* registers);
-    void Put(uint32_t* registers);
-    void RunSamples(uint32_t* registers, int samples, const DspBlockIo& io);
+    // Registers are the shared words or a plain image (see the .cpp).
+    template <class Registers>
+    int RunOn(const Registers& registers, int samples, const DspBlockIo& io);
+    template <class Registers>
+    void RunSamples(const Registers& registers, int samples, const DspBlockIo& io);
+    template <class Registers>
+    DebugStop RunUntilOn(const Registers& registers, const DebugTargets& targets, int64_t samples,
+                         bool passFirst);
+    template <class Registers> void Decode(const Registers& registers);
+    template <class Registers> void Pick(const Registers& registers);
+    template <class Registers> void Put(const Registers& registers);
     void RunSample(const int32_t* bus);
     void BeginSample(const int32_t* bus);
     void EndSample();
@@ -109,7 +120,8 @@ class Fx8010Interpreter {
     template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
     uint32_t Codes() const { return fx8010::ResultCodes(codesResult_) | codesFlags_; }
     // The debug register after the DSP executed, unless the host rewrote it.
-    void ReportToDebugRegister(uint32_t* registers, uint32_t picked);
+    template <class Registers>
+    void ReportToDebugRegister(const Registers& registers, ApsChipWord pickedWord, uint32_t picked);
 
     // 0x000-0x3FF in the DSP's view, then a sink for writes that go nowhere.
     static constexpr uint16_t kSink = 0x400;
@@ -125,8 +137,10 @@ class Fx8010Interpreter {
     uint32_t codesFlags_ = 0;
     // Address bits below a whole sample, which only the DSP sees.
     std::array<uint16_t, 256> addressFraction_{};
-    // Registers 0x100-0x3FF as the block picked them up.
+    // Registers 0x100-0x3FF as the block picked them up: their values, and
+    // for shared registers the whole words, write counts and all.
     std::array<uint32_t, 0x300> picked_{};
+    std::array<ApsChipWord, 0x300> pickedWords_{};
     fx8010::Accumulator acc_ = 0;
     uint32_t noise_ = 0x9E3779B9;
     // The sample under way: begun (inputs taken), and its next instruction.

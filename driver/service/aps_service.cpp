@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -21,6 +24,9 @@ using Clock = std::chrono::steady_clock;
 
 // Connections still owing their hello; beyond this many, the oldest goes.
 const std::size_t kMaxPending = 16;
+// How long the listening socket rests when the process or system is out of
+// descriptors, rather than polling it hot.
+const auto kAcceptPause = std::chrono::milliseconds(100);
 
 bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) {
     ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0};
@@ -51,6 +57,22 @@ bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) 
     return sendmsg(fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(sizeof welcome);
 }
 
+// A pidfd of the process at the other end of a connection, which becomes
+// readable when that process ends; -1 when it cannot be had.
+int PeerProcess(int fd) {
+    ucred cred{};
+    socklen_t size = sizeof cred;
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) != 0 || cred.pid <= 0)
+        return -1;
+    return int(syscall(SYS_pidfd_open, cred.pid, 0));
+}
+
+void CloseIfOpen(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
 } // namespace
 
 ApsService::ApsService(ChipBackend& chip, ApsServiceOptions options)
@@ -65,16 +87,17 @@ ApsService::~ApsService() {
         close(p.fd);
     if (listenFd_ >= 0)
         close(listenFd_);
+    // Only our own socket goes, and not while another service is starting:
+    // that one replaces it itself.
     if (socketCreated_)
-        unlink(options_.socketPath.c_str());
-    if (wakeFd_ >= 0)
-        close(wakeFd_);
+        RemoveOwnSocket(options_.socketPath, socketInode_);
+    CloseIfOpen(wakeFd_);
 }
 
 std::string ApsService::Listen() {
     if (wakeFd_ < 0)
         return std::string("cannot create an eventfd: ") + std::strerror(errno);
-    std::string error = ListenAt(options_.socketPath, &listenFd_);
+    std::string error = ListenAt(options_.socketPath, &listenFd_, &socketInode_);
     socketCreated_ = error.empty();
     return error;
 }
@@ -89,34 +112,49 @@ void ApsService::Stop() {
     (void)n;
 }
 
-void ApsService::Run() {
+std::string ApsService::Run() {
     std::vector<pollfd> fds;
+    const std::size_t kFirstPending = 4;
     for (;;) {
-        fds.assign(
-            {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {holder_, POLLIN | POLLRDHUP, 0}});
-        int timeout = -1;
         const auto now = Clock::now();
-        for (const Pending& p : pending_) {
-            fds.push_back({p.fd, POLLIN | POLLRDHUP, 0});
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(p.deadline - now).count();
+        const bool acceptPaused = now < acceptPausedUntil_;
+        fds.assign({{wakeFd_, POLLIN, 0},
+                    {acceptPaused ? -1 : listenFd_, POLLIN, 0},
+                    {holder_, POLLIN | POLLRDHUP, 0},
+                    {holderProcess_, POLLIN, 0}});
+        int timeout = -1;
+        auto wakeAt = [&](Clock::time_point when) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(when - now).count();
             int ms = int(std::clamp<int64_t>(left, 0, 60000));
             timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        };
+        if (acceptPaused)
+            wakeAt(acceptPausedUntil_);
+        for (const Pending& p : pending_) {
+            fds.push_back({p.fd, POLLIN | POLLRDHUP, 0});
+            wakeAt(p.deadline);
         }
-        if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
-            return;
+        if (poll(fds.data(), fds.size(), timeout) < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::string("the service cannot wait for its clients (poll: ") +
+                   std::strerror(errno) + ")";
+        }
         if (fds[0].revents) {
             uint64_t count;
             ssize_t n = read(wakeFd_, &count, sizeof count);
             (void)n;
-            return;
+            return "";
         }
         // A holder that left frees the device before any hello below claims it.
         if (holder_ >= 0 && fds[2].revents)
             OnHolderEvent(fds[2].revents);
+        if (holder_ >= 0 && fds[3].revents)
+            DropHolder("the client's process ended");
         std::vector<Pending> still;
         for (std::size_t i = 0; i < pending_.size(); ++i) {
             Pending& p = pending_[i];
-            bool keep = fds[3 + i].revents == 0 || ReadHello(p);
+            bool keep = fds[kFirstPending + i].revents == 0 || ReadHello(p);
             if (keep && Clock::now() >= p.deadline) {
                 Log("no hello in time");
                 close(p.fd);
@@ -133,8 +171,16 @@ void ApsService::Run() {
 
 void ApsService::Accept() {
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        // The connection stays queued until descriptors are free again.
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            if (acceptPausedUntil_ == Clock::time_point())
+                Log(std::string("cannot accept a client for now: ") + std::strerror(errno));
+            acceptPausedUntil_ = Clock::now() + kAcceptPause;
+        }
         return;
+    }
+    acceptPausedUntil_ = Clock::time_point();
     if (!ApsPeerIsOwnUser(fd)) {
         const long uid = ApsPeerUid(fd);
         SendWelcome(fd, APS_WELCOME_REFUSED);
@@ -178,10 +224,24 @@ bool ApsService::ReadHello(Pending& p) {
         SendWelcome(p.fd, APS_WELCOME_BUSY);
         return done("refused a second client while the device is held");
     }
-    ChipHandout handout = chip_.Handout();
-    if (!SendWelcome(p.fd, APS_WELCOME_OK, &handout))
+    if (!Welcome(p.fd))
         return done("the client could not be handed the chip");
     holder_ = p.fd;
+    return false;
+}
+
+bool ApsService::Welcome(int fd) {
+    // Memory a gone holder may still reach is never handed on.
+    if (!chipReclaimed_ && !(chipReclaimed_ = chip_.Reclaim())) {
+        SendWelcome(fd, APS_WELCOME_REFUSED);
+        Log("the chip's memory cannot be renewed");
+        return false;
+    }
+    holderProcess_ = PeerProcess(fd);
+    ChipHandout handout = chip_.Handout();
+    if (SendWelcome(fd, APS_WELCOME_OK, &handout))
+        return true;
+    CloseIfOpen(holderProcess_);
     return false;
 }
 
@@ -197,8 +257,9 @@ void ApsService::OnHolderEvent(short events) {
 
 void ApsService::DropHolder(const std::string& why) {
     Log(why);
-    close(holder_);
-    holder_ = -1;
+    CloseIfOpen(holder_);
+    CloseIfOpen(holderProcess_);
+    chipReclaimed_ = chip_.Reclaim();
 }
 
 void ApsService::Log(const std::string& text) {

@@ -2,7 +2,8 @@
 // client of the same user hold the device at a time. The device is claimed
 // by a whole hello, not by connecting, so connections that stay silent hold
 // nothing. The client that holds it is handed the chip (see ChipBackend) and
-// keeps its connection open for as long as it holds the device.
+// holds the device while its connection is open and its process lives: a
+// child it forked with the connection holds nothing.
 #pragma once
 
 #include "chip_backend.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 struct ApsServiceOptions {
@@ -27,14 +29,16 @@ class ApsService {
     ApsService(const ApsService&) = delete;
     ApsService& operator=(const ApsService&) = delete;
 
-    // Creates the socket; it appears at its path only once it accepts.
+    // Creates the socket; it appears at its path only once it accepts. A
+    // lock file beside it keeps two services from doing this at once.
     // Returns an error text, or "" on success.
     std::string Listen();
     // Serves on a listening socket that someone else made and owns (socket
     // activation): it is neither named nor removed here.
     void Adopt(int listeningFd);
-    // Serves clients until Stop().
-    void Run();
+    // Serves clients until Stop(), then returns ""; or returns why it cannot
+    // serve on.
+    std::string Run();
     // Safe from any thread and from a signal handler.
     void Stop();
 
@@ -50,6 +54,8 @@ class ApsService {
     void Accept();
     // False when the connection is done with (welcomed, refused or dropped).
     bool ReadHello(Pending& p);
+    // Hands the chip over; false when it could not be.
+    bool Welcome(int fd);
     void OnHolderEvent(short events);
     void DropHolder(const std::string& why);
     void Log(const std::string& text);
@@ -59,6 +65,11 @@ class ApsService {
     int listenFd_ = -1;
     int wakeFd_ = -1;
     bool socketCreated_ = false;
+    ino_t socketInode_ = 0;
     std::vector<Pending> pending_;
-    int holder_ = -1; // the connection that holds the device
+    int holder_ = -1;        // the connection that holds the device
+    int holderProcess_ = -1; // a pidfd of the process that connected it
+    bool chipReclaimed_ = true;
+    // Out of descriptors: the listening socket waits until then.
+    std::chrono::steady_clock::time_point acceptPausedUntil_;
 };

@@ -26,11 +26,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 const int kLoadDone = SIGUSR1;
+// The serving thread could not serve on: the whole service ends.
+const int kServingFailed = SIGUSR2;
 
 // Each line of text is one line of the log.
 void Say(const std::string& text) {
@@ -109,13 +112,15 @@ int Serve(int argc, char** argv) {
     }
 
     // Signals are taken by sigwait on this thread; the others never see them.
-    // SIGUSR1 says that a load running on its own thread is done.
+    // SIGUSR1 says that a load running on its own thread is done, SIGUSR2
+    // that serving failed.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGHUP);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, kLoadDone);
+    sigaddset(&signals, kServingFailed);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -190,7 +195,12 @@ int Serve(int argc, char** argv) {
             Say(audio->PlayingText());
         dsp.emplace(chip, DspPacing{}, audio->streams());
     }
-    std::thread serving([&service] { service->Run(); });
+    std::string servingError;
+    std::thread serving([&service, &servingError] {
+        servingError = service->Run();
+        if (!servingError.empty())
+            kill(getpid(), kServingFailed);
+    });
     // emuapsctl's verbs, on a thread of their own; a reload there answers.
     ControlContext controlled{
         realCard ? nullptr : &chip, o.run,
@@ -228,7 +238,7 @@ int Serve(int argc, char** argv) {
         int sig = 0;
         if (sigwait(&signals, &sig) != 0)
             continue;
-        if (sig == SIGTERM || sig == SIGINT)
+        if (sig == SIGTERM || sig == SIGINT || sig == kServingFailed)
             break;
         if (sig == kLoadDone && reload && reload->finished()) {
             const ChipImageResult& loaded = reload->result();
@@ -268,6 +278,9 @@ int Serve(int argc, char** argv) {
     serving.join();
     service.reset();     // removes the socket
     symbolsFile.reset(); // and the program's names
+    const int status = servingError.empty() ? 0 : 1;
+    if (status != 0)
+        Say(servingError + "; stopping");
     dsp.reset();
     for (const std::string& line : audio->Finish())
         Say(line);
@@ -275,9 +288,9 @@ int Serve(int argc, char** argv) {
     if (reload && !reload->finished()) {
         // The service is down and its socket gone; the load is abandoned.
         std::fflush(nullptr);
-        std::_Exit(0);
+        std::_Exit(status);
     }
-    return 0;
+    return status;
 }
 
 } // namespace

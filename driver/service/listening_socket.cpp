@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -27,9 +29,24 @@ bool SomeoneListens(const std::string& path) {
     return listening;
 }
 
-} // namespace
+// The lock beside the socket; -1 with *error set when it is taken or fails.
+int LockFolderFor(const std::string& path, std::string* error) {
+    const std::string lockPath = path + ".lock";
+    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    if (fd < 0) {
+        *error = "cannot open " + lockPath + ": " + std::strerror(errno);
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *error = errno == EWOULDBLOCK ? "another service is starting or running at " + path
+                                      : "cannot lock " + lockPath + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
-std::string ListenAt(const std::string& path, int* fd) {
+std::string ListenLocked(const std::string& path, int* fd, ino_t* inode) {
     const std::string fresh = path + ".new";
     sockaddr_un addr, freshAddr;
     if (!MakeAddress(path, addr) || !MakeAddress(fresh, freshAddr))
@@ -49,11 +66,35 @@ std::string ListenAt(const std::string& path, int* fd) {
     // accepts as soon as its real name exists.
     unlink(fresh.c_str());
     if (bind(*fd, reinterpret_cast<sockaddr*>(&freshAddr), sizeof freshAddr) != 0 ||
-        chmod(fresh.c_str(), 0600) != 0 || listen(*fd, 8) != 0 ||
+        chmod(fresh.c_str(), 0600) != 0 || lstat(fresh.c_str(), &st) != 0 || listen(*fd, 8) != 0 ||
         rename(fresh.c_str(), path.c_str()) != 0) {
         std::string error = "cannot listen at " + path + ": " + std::strerror(errno);
         unlink(fresh.c_str());
         return error;
     }
+    if (inode)
+        *inode = st.st_ino;
     return "";
+}
+
+} // namespace
+
+std::string ListenAt(const std::string& path, int* fd, ino_t* inode) {
+    std::string error;
+    const int lock = LockFolderFor(path, &error);
+    if (lock < 0)
+        return error;
+    error = ListenLocked(path, fd, inode);
+    close(lock);
+    return error;
+}
+
+void RemoveOwnSocket(const std::string& path, ino_t inode) {
+    std::string error;
+    const int lock = LockFolderFor(path, &error);
+    struct stat st;
+    if (lock >= 0 && lstat(path.c_str(), &st) == 0 && st.st_ino == inode)
+        unlink(path.c_str());
+    if (lock >= 0)
+        close(lock);
 }

@@ -131,8 +131,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
 
     // watch: the first change of the sweep's sine, and the instruction that made it.
     EmuapsctlSaid said = Ctl(dir, "watch 0x121");
-    DebugStop stop =
-        offline.dsp.RunUntil(offline.chip.registers.data(), {{}, {kLfo}}, 480000, true);
+    DebugStop stop = offline.dsp.RunUntil(offline.chip, {{}, {kLfo}}, 480000, true);
     ASSERT_EQ(stop.why, DebugStop::Why::Watch);
     char expected[64];
     std::snprintf(expected, sizeof expected, "0x121 changed 0x%08X -> 0x%08X by instruction 0x%03X",
@@ -144,7 +143,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     said = Ctl(dir, "break 0x30");
     EXPECT_EQ(said.text.rfind("break at instruction 0x030", 0), 0u) << said.text;
     EXPECT_EQ(fx8010dbg::StepAddress(ReadChip()[kDbg]), 0x30u);
-    offline.dsp.RunUntil(offline.chip.registers.data(), {{0x30}, {}}, 480000, true);
+    offline.dsp.RunUntil(offline.chip, {{0x30}, {}}, 480000, true);
     step("step", 0x30);
 
     // Zendra drives DBG as a driver would: 0 lets it run, bit 15 stops it.

@@ -1,6 +1,8 @@
 // The real emuapsd binary: serving a chip image to the library, reloading it
-// on SIGHUP, refusing bad images, stopping cleanly, and the library's own
-// refusal of a service run by someone else.
+// on SIGHUP, refusing bad images and a second service, outliving hostile
+// holders, stopping cleanly, and the library's refusal of another user's.
+#include "raw_client.h"
+#include "support/emuapsd_run.h"
 #include "support/every_export_fails.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
@@ -10,9 +12,13 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -141,6 +147,89 @@ TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(opened, 0);
+}
+
+TEST(Emuapsd, OfTwoServicesStartedAtOnceExactlyOneServes) {
+    TempDir dir;
+    const std::string path = dir.path() + "/emuaps.vxd";
+    int lock = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0); // as another one's start would
+    EmuapsdRun held = RunEmuapsdToEnd(dir, {"--image", kDemo});
+    close(lock);
+    EXPECT_EQ(held.status, 1);
+    EXPECT_NE(held.log.find("another service is starting or running"), std::string::npos);
+    for (int round = 0; round < 20; ++round) {
+        // Each round starts where the last one's service was killed.
+        EmuapsdRun runs[2];
+        auto run = [&](int i) { runs[i] = RunEmuapsdToEnd(dir, {"--image", kDemo}, 1000); };
+        std::thread first(run, 0), second(run, 1);
+        bool served = false;
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
+             !served && std::chrono::steady_clock::now() < end;)
+            served = RawSession(path).ok();
+        first.join();
+        second.join();
+        EXPECT_TRUE(served) << "round " << round;
+        EXPECT_EQ(runs[0].status * runs[1].status, -1) << "one killed (-1), the other ended (1)";
+    }
+}
+
+const int kScribble = 1, kPunch = 2, kForkWriter = 4;
+const uint32_t kTrace = 0x0F0, kGhost = 0x0F1; // host-only: the DSP never writes them
+
+// In a child: holds the device, does its worst and ends without a word. A
+// writer it forks keeps the connection and the mapping; its pid goes to report.
+[[noreturn]] void HoldHostilely(const std::string& path, int how, int report) {
+    RawSession s(path);
+    if (!s.ok())
+        _exit(2);
+    if (how & kScribble)
+        std::memset(s.chip(), 0xA5, APS_SHARED_CHIP_SIZE);
+    if ((how & kPunch) && madvise(s.chip(), APS_SHARED_CHIP_SIZE, MADV_REMOVE) != 0)
+        _exit(3);
+    ApsWriteRegister(&s.chip()->registers[kTrace], 0x7ACE);
+    const pid_t writer = how & kForkWriter ? fork() : -1;
+    for (time_t end = time(nullptr) + 3; writer == 0 && time(nullptr) < end;)
+        ApsWriteRegister(&s.chip()->registers[kGhost], 1);
+    _exit(writer == 0 || write(report, &writer, sizeof writer) == sizeof writer ? 0 : 4);
+}
+
+TEST(Emuapsd, WhateverAHolderDidTheNextOneOpensAndTheServiceIsWhole) {
+    TempDir dir;
+    ServiceProcess service(dir.path(), kDemo, dir.path() + "/log", {"--run"});
+    for (int how : {kScribble, kPunch, kForkWriter, kScribble | kPunch | kForkWriter}) {
+        SCOPED_TRACE(how);
+        int report[2], status = -1;
+        pid_t writer = -1;
+        ASSERT_EQ(pipe(report), 0);
+        const pid_t hostile = fork();
+        if (hostile == 0)
+            HoldHostilely(service.socketPath(), how, report[1]);
+        ASSERT_EQ(waitpid(hostile, &status, 0), hostile);
+        const auto gone = std::chrono::steady_clock::now();
+        ASSERT_EQ(status, 0);
+        ASSERT_EQ(read(report[0], &writer, sizeof writer), ssize_t(sizeof writer));
+        close(report[0]);
+        close(report[1]);
+        auto next = std::make_unique<RawSession>(service.socketPath());
+        while (!next->ok() && std::chrono::steady_clock::now() - gone < std::chrono::seconds(1))
+            next = std::make_unique<RawSession>(service.socketPath());
+        ASSERT_TRUE(next->ok()) << "no open within 1 s";
+        ApsChipWord* regs = next->chip()->registers;
+        EXPECT_EQ(ApsLoadRegister(&regs[kTrace]), 0x7ACEu) << "what it wrote while holding stays";
+        ApsWriteRegister(&regs[kGhost], 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(ApsLoadRegister(&regs[kGhost]), 0u) << "a forked writer still reaches the chip";
+        if (writer > 0)
+            kill(writer, SIGKILL);
+        service.reload(); // the image's 0 comes back, and the DSP runs on
+        for (int i = 0; i < 600 && ApsLoadRegister(&regs[kTrace]) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(ApsLoadRegister(&regs[kTrace]), 0u) << "no reload";
+        const std::vector<ApsChipWord> gprs(regs + 0x100, regs + 0x200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_FALSE(std::equal(gprs.begin(), gprs.end(), regs + 0x100)) << "the DSP stopped";
+    }
 }
 
 // A service of another user could answer with anything: the library does

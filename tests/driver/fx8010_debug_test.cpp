@@ -105,9 +105,9 @@ TEST(Fx8010Debug, AStopInsideASampleLeavesTheRunExact) {
         chip.registers[kRegister] = kSingleStep | kStep | address;
         stepped.Run(chip, 1);
     }
-    DebugStop stop = stepped.RunUntil(chip.registers.data(), {{300}, {}}, 5, true);
+    DebugStop stop = stepped.RunUntil(chip, {{300}, {}}, 5, true);
     EXPECT_EQ(stop.why, DebugStop::Why::Break);
-    stepped.Advance(chip.registers.data(), 20);
+    stepped.Advance(chip, 20);
     straight.Run(plain, 30);
     plain.registers[kRegister] = chip.registers[kRegister];
     EXPECT_EQ(chip.registers, plain.registers);

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -189,6 +192,32 @@ TEST_F(Program, AddressRegistersKeepFlagsFromTheHostAndFractionsForTheDsp) {
     Instr(1, kAcc3, C0, C0, C0, C0);
     Run();
     EXPECT_EQ(Reg(0x101), 0xC01u) << "the fraction lasts from block to block";
+}
+
+// A host write during a block is the newer one, even when it is the very
+// value the block picked up: a counter reset to where the block found it
+// stays reset, while one left alone counts on.
+TEST_F(Program, AHostWriteDuringABlockStaysWhateverItsValue) {
+    const int kSamples = 50000;
+    Instr(0, kAcc3, 0x100, 0x100, C1, C0);
+    Instr(1, kAcc3, 0x101, 0x101, C1, C0);
+    Instr(2, kAcc3, 0x20, C1, C0, C0); // says a sample is done
+    std::vector<ApsChipWord> shared(chip.registers.begin(), chip.registers.end());
+    std::vector<int32_t> outputs(kSamples * DspBlockIo::kOutputs);
+    std::atomic<bool> finished = false;
+    std::thread block([&] {
+        dsp.Run(shared.data(), kSamples, {nullptr, outputs.data()});
+        finished = true;
+    });
+    // The block picked its registers up before its first sample.
+    while (std::atomic_ref<int32_t>(outputs[0]).load() != 1 && !finished)
+        std::this_thread::yield();
+    ApsWriteRegister(&shared[0x100], 0);
+    const bool wroteDuringTheBlock = !finished;
+    block.join();
+    ASSERT_TRUE(wroteDuringTheBlock);
+    EXPECT_EQ(ApsLoadRegister(&shared[0x100]), 0u);
+    EXPECT_EQ(ApsLoadRegister(&shared[0x101]), uint32_t(kSamples));
 }
 
 TEST_F(Program, NoiseChangesAndItsSecondRegisterLagsOneSample) {

@@ -38,9 +38,10 @@ class RawSession {
     int fd() const { return fd_; }
     ApsSharedChip* chip() { return chip_; }
     // The simulated chip's ports over the mapping.
-    ApsChipPorts ports() { return {&chip_->pointer, chip_->registers, nullptr}; }
+    ApsChipPorts ports() { return {&pointer_, chip_->registers, nullptr}; }
 
   private:
     int fd_ = -1;
+    uint32_t pointer_ = 0;
     ApsSharedChip* chip_ = nullptr;
 };
