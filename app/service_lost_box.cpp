@@ -35,6 +35,9 @@ void ShowServiceLostBox(const QString& reason) {
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
                                 Qt::LinksAccessibleByKeyboard);
     box.button(QMessageBox::Ok)->setFocus();
+    // A read during start-up may end it: not under the busy cursor.
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
     OnlyTheBox filter(box);
     qApp->installEventFilter(&filter);
     box.exec();
