@@ -1,8 +1,10 @@
 #include "startup.h"
 
+#include "chip_snapshots.h"
 #include "effects_library.h"
 #include "listing_language.h"
 #include "program_symbols.h"
+#include "service_lost_box.h"
 #include "splash_window.h"
 #include "symbol_file.h"
 #include "zendra.h"
@@ -28,6 +30,7 @@ int StartUp::Run() {
         QMessageBox::critical(nullptr, "Velmora", "Error: Can't open emuaps.vxd!", QMessageBox::Ok);
         return 1;
     }
+    SetSnapshotFailureNotice([](const char* reason) { ShowServiceLostBox(reason); });
 
     // A step that fails takes the splash down and start-up goes on with the
     // next step, using whatever was loaded so far.

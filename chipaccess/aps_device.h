@@ -19,6 +19,10 @@ ApsDeviceHandle ApsDeviceOpen(void);
 // whose driver is gone is opened again, with one quick attempt per call.
 int ApsDeviceReady(ApsDeviceHandle device);
 
+// Non-zero while an open handle's driver is still there, without opening
+// anything again.
+int ApsDeviceHeld(ApsDeviceHandle device);
+
 // Issues one device-control request. Returns non-zero when the device
 // carried it out; a read's value arrives in out.
 int ApsDeviceControl(ApsDeviceHandle device, uint32_t code, const void* in, uint32_t in_size,

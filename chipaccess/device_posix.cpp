@@ -12,6 +12,7 @@
 #include "request_tap.h"
 #include "socket_path.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string.h>
@@ -45,47 +46,24 @@ const int kOpenTimeoutMs = 2000;
 // user-interface) thread, so it may not take long.
 const int kReopenTimeoutMs = 300;
 
-int ConnectTo(const char* path) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    struct sockaddr_un addr;
-    if (ApsSocketAddress(path, &addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    if (connect(fd, (struct sockaddr*)&addr, sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 bool SendHello(int fd) {
     ApsHello hello = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION};
-    return send(fd, &hello, sizeof hello, MSG_NOSIGNAL) == (ssize_t)sizeof hello;
+    ssize_t n;
+    do
+        n = send(fd, &hello, sizeof hello, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    return n == (ssize_t)sizeof hello;
 }
 
-// Receives the welcome and the descriptors that come with it; returns their
-// count, or -1 when no whole welcome came in time.
-int ReceiveWelcome(int fd, int timeoutMs, ApsWelcome* welcome, int* fds) {
-    struct pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) != 1)
-        return -1;
-    struct iovec iov = {welcome, sizeof *welcome};
-    union {
-        struct cmsghdr align;
-        char bytes[CMSG_SPACE(sizeof(int) * APS_WELCOME_MAX_FDS)];
-    } control;
-    struct msghdr msg;
-    memset(&msg, 0, sizeof msg);
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control.bytes;
-    msg.msg_controllen = sizeof control.bytes;
-    ssize_t n = recvmsg(fd, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+// Takes the descriptors of a received message into fds (at most
+// APS_WELCOME_MAX_FDS; any beyond are closed). Only what the kernel put in the
+// control buffer is read: every header must lie within it.
+int TakeDescriptors(struct msghdr* msg, int* fds) {
     int count = 0;
-    for (struct cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+    for (struct cmsghdr* c = CMSG_FIRSTHDR(msg); c; c = CMSG_NXTHDR(msg, c)) {
+        size_t offset = (size_t)((char*)c - (char*)msg->msg_control);
+        if (c->cmsg_len < CMSG_LEN(0) || c->cmsg_len > msg->msg_controllen - offset)
+            break;
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
             continue;
         size_t received = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
@@ -98,6 +76,38 @@ int ReceiveWelcome(int fd, int timeoutMs, ApsWelcome* welcome, int* fds) {
                 close(one);
         }
     }
+    return count;
+}
+
+// Receives the welcome and the descriptors that come with it; returns their
+// count, or -1 when no whole welcome came by the deadline.
+int ReceiveWelcome(int fd, const struct timespec& deadline, ApsWelcome* welcome, int* fds) {
+    struct pollfd p = {fd, POLLIN, 0};
+    int ready;
+    do
+        ready = poll(&p, 1, ApsMsLeft(&deadline));
+    while (ready < 0 && errno == EINTR);
+    if (ready != 1)
+        return -1;
+    struct iovec iov = {welcome, sizeof *welcome};
+    union {
+        struct cmsghdr align;
+        char bytes[CMSG_SPACE(sizeof(int) * APS_WELCOME_MAX_FDS)];
+    } control;
+    struct msghdr msg;
+    memset(&msg, 0, sizeof msg);
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control.bytes;
+    msg.msg_controllen = sizeof control.bytes;
+    ssize_t n;
+    do
+        n = recvmsg(fd, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    while (n < 0 && errno == EINTR);
+    // A failed receive (the service hung up unread) leaves the buffer as it was.
+    if (n < 0)
+        return -1;
+    int count = TakeDescriptors(&msg, fds);
     if (n != (ssize_t)sizeof *welcome || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
         for (int i = 0; i < count; ++i)
             close(fds[i]);
@@ -153,10 +163,11 @@ void Close(Connection* c) {
 
 // The handshake; on success c holds the chip and the claim on the device.
 bool Open(Connection* c, int timeoutMs) {
+    const struct timespec deadline = ApsDeadlineIn(timeoutMs);
     char path[ZENDRA_SOCKET_PATH_MAX];
     if (ZendraSocketPath(path, sizeof path, nullptr) != 0)
         return false;
-    int fd = ConnectTo(path);
+    int fd = ApsConnectBy(path, &deadline);
     if (fd < 0)
         return false;
     ApsWelcome welcome;
@@ -164,7 +175,7 @@ bool Open(Connection* c, int timeoutMs) {
     int count = -1;
     // Someone else's process listening at our path is not our driver.
     if (ApsPeerIsOwnUser(fd) && SendHello(fd))
-        count = ReceiveWelcome(fd, timeoutMs, &welcome, fds);
+        count = ReceiveWelcome(fd, deadline, &welcome, fds);
     ApsSharedChip* chip = nullptr;
     bool ok = count > 0 && WelcomeFits(welcome, count) && (chip = MapChip(fds[0])) != nullptr;
     for (int i = 1; ok && i < count; ++i)
@@ -227,6 +238,10 @@ ApsDeviceHandle ApsDeviceOpen(void) {
         return APS_INVALID_HANDLE;
     c->used = true;
     return (ApsDeviceHandle)c;
+}
+
+int ApsDeviceHeld(ApsDeviceHandle device) {
+    return !ServiceGone((Connection*)device);
 }
 
 int ApsDeviceReady(ApsDeviceHandle device) {

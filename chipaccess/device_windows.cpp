@@ -24,3 +24,8 @@ int ApsDeviceReady(ApsDeviceHandle device) {
     (void)device;
     return 1;
 }
+
+int ApsDeviceHeld(ApsDeviceHandle device) {
+    (void)device;
+    return 1;
+}

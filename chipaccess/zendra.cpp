@@ -7,11 +7,14 @@
 namespace {
 
 // A failed open leaves the invalid handle behind; it is no more usable than
-// none. A held device must still have its driver, or get it back at once.
+// none.
+bool Opened() {
+    return ZendraDevice != 0 && ZendraDevice != APS_INVALID_HANDLE;
+}
+
+// A held device must still have its driver, or get it back at once.
 bool DeviceReady() {
-    if (ZendraDevice == 0 || ZendraDevice == APS_INVALID_HANDLE)
-        return false;
-    if (!ApsDeviceReady(ZendraDevice))
+    if (!Opened() || !ApsDeviceReady(ZendraDevice))
         return false;
     ZendraRequestFailed = false;
     return true;
@@ -41,7 +44,11 @@ MicrocodeInstruction ReadInstruction(int32_t index) {
 
 extern "C" {
 
+// A process keeps the device it holds: opening it again would only be told
+// the device is busy, and lose the open it has.
 ZENDRA_API int32_t ZENDRA_CALL ifInitApsIo(void) {
+    if (Opened() && ApsDeviceHeld(ZendraDevice))
+        return 0;
     ZendraDevice = ApsDeviceOpen();
     return ZendraDevice == APS_INVALID_HANDLE ? 1 : 0;
 }

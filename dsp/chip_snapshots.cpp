@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -15,18 +16,30 @@ CodeHistory& CodeImages() {
     return history;
 }
 
+std::function<void(const char*)>& FailureNotice() {
+    static std::function<void(const char*)> notice;
+    return notice;
+}
+
 template <typename Item>
 int RefreshHistoryOrEnd(SnapshotHistory<Item>& history, const LibraryRead<Item>& read) {
     // The windows cannot show a half-read image, and the chip is gone if a
     // read fails: stop before any further event runs, saying why.
     if (history.Refresh(read) != 0) {
-        std::fputs(kSnapshotReadFailedText, stderr);
+        std::fprintf(stderr, "velmora: %s\n", kSnapshotReadFailedReason);
+        std::fflush(stderr);
+        if (FailureNotice())
+            FailureNotice()(kSnapshotReadFailedReason);
         std::_Exit(kSnapshotReadFailed);
     }
     return 0;
 }
 
 } // namespace
+
+void SetSnapshotFailureNotice(std::function<void(const char* reason)> notice) {
+    FailureNotice() = std::move(notice);
+}
 
 const GprHistory& GprSnapshot() {
     return GprImages();

@@ -30,10 +30,12 @@ int InstructionDiffers(const MicrocodeInstruction& first, const MicrocodeInstruc
 template <typename Item> using LibraryRead = std::function<int32_t(Item* destination)>;
 
 // Ages history and fills it with read; a non-zero result ends the program at
-// once (exit status kSnapshotReadFailed, and kSnapshotReadFailedText on
-// standard error). Returns 0.
+// once: "velmora: " and kSnapshotReadFailedReason on standard error, then the
+// notice (if one is set), then exit status kSnapshotReadFailed. Returns 0.
 constexpr int kSnapshotReadFailed = 1;
-constexpr const char* kSnapshotReadFailedText =
-    "velmora: the driver service was lost; the chip cannot be read\n";
+constexpr const char* kSnapshotReadFailedReason =
+    "the driver service was lost; the chip cannot be read";
+// What tells a person the reason before the program ends (the viewer's box).
+void SetSnapshotFailureNotice(std::function<void(const char* reason)> notice);
 int RefreshOrEnd(GprHistory& history, const LibraryRead<int32_t>& read);
 int RefreshOrEnd(CodeHistory& history, const LibraryRead<MicrocodeInstruction>& read);

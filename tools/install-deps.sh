@@ -9,9 +9,10 @@ set -euo pipefail
 # as10k1 assembles the programs of the tests and the guide; help2man writes the
 # tools' manual pages; file and dpkg-dev make the .deb;
 # systemd (for systemd-socket-activate), desktop-file-utils and appstream
-# check the installed tree.
+# check the installed tree; xclip reads what the end-to-end tests copy from
+# the viewer.
 packages=(cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libgtest-dev
-          libgmock-dev libbenchmark-dev xvfb xdotool x11-utils imagemagick fonts-liberation2 fonts-wine
+          libgmock-dev libbenchmark-dev xvfb xdotool xclip x11-utils imagemagick fonts-liberation2 fonts-wine
           binutils libsndfile1-dev libasound2-dev alsa-tools help2man file dpkg-dev systemd desktop-file-utils appstream
           "$@")
 

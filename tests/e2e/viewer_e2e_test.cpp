@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 #include "x_display.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -85,8 +86,24 @@ TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) 
     const std::string microcode = x.WaitForWindow("^Microcode Memory$", 30000);
     ASSERT_FALSE(microcode.empty());
 
+    const std::vector<std::string> mainBar = x.VisibleWindows("^Velmora$");
     service.crash();
     x.Key(microcode, "F5");
+    // A person who started the viewer from a menu is told why, in a box of its own.
+    std::string box;
+    for (int i = 0; i < 150 && box.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (const std::string& w : x.VisibleWindows("^Velmora$"))
+            if (std::find(mainBar.begin(), mainBar.end(), w) == mainBar.end())
+                box = w;
+    }
+    ASSERT_FALSE(box.empty()) << "no box";
+    EXPECT_EQ(WaitExit(viewer.pid, 300), -1) << "the viewer ended before the box was answered";
+    for (const char* key : {"Tab", "ctrl+a", "ctrl+c", "Tab"})
+        x.Key(box, key);
+    EXPECT_EQ(RunAndRead({"xclip", "-o", "-selection", "clipboard"}, {"DISPLAY=" + x.name()}),
+              "the driver service was lost; the chip cannot be read");
+    x.Key(box, "Return");
     EXPECT_EQ(WaitExit(viewer.pid, 15000), 1);
     viewer.pid = -1;
     std::ifstream in(errors);
