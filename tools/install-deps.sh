@@ -35,5 +35,11 @@ else
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
+# A mirror in the middle of a sync fails an update now and then: try again,
+# and go on with the lists there are when it keeps failing.
+for attempt in 1 2 3; do
+    "${as_root[@]}" apt-get update -qq && break
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    sleep $((attempt * 5))
+done
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

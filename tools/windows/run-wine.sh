@@ -2,7 +2,8 @@
 # Runs a Windows test program under Debian's Wine with nothing that could
 # wait for a person: no display, a throw-away prefix, no Mono or Gecko
 # install prompts, no debug chatter. Passes on the program's exit status;
-# 77 (skipped) when this machine cannot run 32-bit programs at all.
+# 77 (skipped) when this machine cannot run 32-bit programs at all, or its
+# 32-bit Wine could not be installed.
 # usage: run-wine.sh 32|64 program.exe [arguments]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,10 @@ case $bits in
     . "$here/ia32.sh"
     if ! CanRun32Bit; then
         echo "skipped: this machine's kernel does not run 32-bit programs, so 32-bit Wine cannot start"
+        exit 77
+    fi
+    if [ ! -x "$loader" ]; then
+        echo "skipped: the 32-bit Wine is not installed (tools/windows/install-deps.sh says why)"
         exit 77
     fi
     ;;
