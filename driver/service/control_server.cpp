@@ -30,7 +30,7 @@ ControlServer::~ControlServer() {
     if (listenFd_ >= 0)
         close(listenFd_);
     if (!path_.empty())
-        unlink(path_.c_str());
+        RemoveOwnSocket(path_, inode_);
     if (wakeFd_ >= 0)
         close(wakeFd_);
 }
@@ -38,7 +38,7 @@ ControlServer::~ControlServer() {
 std::string ControlServer::Listen(const std::string& path) {
     if (wakeFd_ < 0)
         return std::string("cannot create an eventfd: ") + std::strerror(errno);
-    std::string error = ListenAt(path, &listenFd_);
+    std::string error = ListenAt(path, &listenFd_, &inode_);
     if (error.empty())
         path_ = path;
     return error;

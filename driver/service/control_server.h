@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 class ControlServer {
   public:
@@ -34,6 +35,7 @@ class ControlServer {
     Handler handler_;
     Log log_;
     std::string path_; // set when the socket is the server's own
+    ino_t inode_ = 0;
     int listenFd_ = -1;
     int wakeFd_ = -1;
 };
