@@ -24,9 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 // Connections still owing their hello; beyond this many, the oldest goes.
 const std::size_t kMaxPending = 16;
-// How long the listening socket rests when the process or system is out of
-// descriptors, rather than polling it hot.
-const auto kAcceptPause = std::chrono::milliseconds(100);
 
 bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) {
     ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0};
@@ -173,10 +170,10 @@ void ApsService::Accept() {
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
         // The connection stays queued until descriptors are free again.
-        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        if (AcceptMustRest(errno)) {
             if (acceptPausedUntil_ == Clock::time_point())
                 Log(std::string("cannot accept a client for now: ") + std::strerror(errno));
-            acceptPausedUntil_ = Clock::now() + kAcceptPause;
+            acceptPausedUntil_ = Clock::now() + kAcceptRest;
         }
         return;
     }

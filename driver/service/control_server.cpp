@@ -57,15 +57,26 @@ void ControlServer::Stop() {
 void ControlServer::Run() {
     for (;;) {
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR)
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            // The device goes on being served; only emuapsctl goes unanswered.
+            if (log_)
+                log_(std::string("the control socket stops (poll: ") + std::strerror(errno) + ")");
             return;
+        }
         if (fds[0].revents)
             return;
         if (!(fds[1].revents & POLLIN))
             continue;
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0)
+        if (fd < 0) {
+            if (AcceptMustRest(errno)) {
+                pollfd wake = {wakeFd_, POLLIN, 0};
+                poll(&wake, 1, int(kAcceptRest.count()));
+            }
             continue;
+        }
         if (ApsPeerIsOwnUser(fd))
             Serve(fd);
         else if (log_)

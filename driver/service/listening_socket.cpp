@@ -97,3 +97,7 @@ void RemoveOwnSocket(const std::string& path, ino_t inode) {
     if (lock >= 0)
         close(lock);
 }
+
+bool AcceptMustRest(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}

@@ -3,6 +3,7 @@
 // exists. Both of the service's sockets are made this way.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <sys/types.h>
 
@@ -15,3 +16,9 @@ std::string ListenAt(const std::string& path, int* fd, ino_t* inode = nullptr);
 // Removes the socket at path if it is still the one of that inode and no
 // other service is starting there (which replaces it itself).
 void RemoveOwnSocket(const std::string& path, ino_t inode);
+
+// An accept that failed for want of descriptors or memory leaves the
+// connection queued and the socket readable: rather than poll it hot, the
+// server rests this long before it tries again.
+constexpr std::chrono::milliseconds kAcceptRest{100};
+bool AcceptMustRest(int error);
