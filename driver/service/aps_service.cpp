@@ -73,40 +73,25 @@ void CloseIfOpen(int& fd) {
 } // namespace
 
 ApsService::ApsService(ChipBackend& chip, ApsServiceOptions options)
-    : chip_(chip), options_(std::move(options)) {
-    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+    : chip_(chip), options_(std::move(options)) {}
 
 ApsService::~ApsService() {
     if (holder_ >= 0)
         DropHolder("the service stops");
     for (const Pending& p : pending_)
         close(p.fd);
-    if (listenFd_ >= 0)
-        close(listenFd_);
-    // Only our own socket goes, and not while another service is starting:
-    // that one replaces it itself.
-    if (socketCreated_)
-        RemoveOwnSocket(options_.socketPath, socketInode_);
-    CloseIfOpen(wakeFd_);
 }
 
 std::string ApsService::Listen() {
-    if (wakeFd_ < 0)
-        return std::string("cannot create an eventfd: ") + std::strerror(errno);
-    std::string error = ListenAt(options_.socketPath, &listenFd_, &socketInode_);
-    socketCreated_ = error.empty();
-    return error;
+    return socket_.Listen(options_.socketPath);
 }
 
 void ApsService::Adopt(int listeningFd) {
-    listenFd_ = listeningFd;
+    socket_.Adopt(listeningFd);
 }
 
 void ApsService::Stop() {
-    uint64_t one = 1;
-    ssize_t n = write(wakeFd_, &one, sizeof one);
-    (void)n;
+    socket_.Stop();
 }
 
 std::string ApsService::Run() {
@@ -115,8 +100,8 @@ std::string ApsService::Run() {
     for (;;) {
         const auto now = Clock::now();
         const bool acceptPaused = now < acceptPausedUntil_;
-        fds.assign({{wakeFd_, POLLIN, 0},
-                    {acceptPaused ? -1 : listenFd_, POLLIN, 0},
+        fds.assign({{socket_.wakeFd(), POLLIN, 0},
+                    {acceptPaused ? -1 : socket_.fd(), POLLIN, 0},
                     {holder_, POLLIN | POLLRDHUP, 0},
                     {holderProcess_, POLLIN, 0}});
         int timeout = -1;
@@ -139,7 +124,7 @@ std::string ApsService::Run() {
         }
         if (fds[0].revents) {
             uint64_t count;
-            ssize_t n = read(wakeFd_, &count, sizeof count);
+            ssize_t n = read(socket_.wakeFd(), &count, sizeof count);
             (void)n;
             return "";
         }
@@ -167,7 +152,7 @@ std::string ApsService::Run() {
 }
 
 void ApsService::Accept() {
-    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
         // The connection stays queued until descriptors are free again.
         if (AcceptMustRest(errno)) {

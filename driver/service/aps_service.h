@@ -7,6 +7,7 @@
 #pragma once
 
 #include "chip_backend.h"
+#include "listening_socket.h"
 
 #include <chrono>
 #include <functional>
@@ -62,10 +63,7 @@ class ApsService {
 
     ChipBackend& chip_;
     ApsServiceOptions options_;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
-    bool socketCreated_ = false;
-    ino_t socketInode_ = 0;
+    ServedSocket socket_;
     std::vector<Pending> pending_;
     int holder_ = -1;        // the connection that holds the device
     int holderProcess_ = -1; // a pidfd of the process that connected it

@@ -22,41 +22,25 @@ constexpr int kLineTimeoutMs = 2000;
 } // namespace
 
 ControlServer::ControlServer(Handler handler, Log log)
-    : handler_(std::move(handler)), log_(std::move(log)) {
-    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+    : handler_(std::move(handler)), log_(std::move(log)) {}
 
-ControlServer::~ControlServer() {
-    if (listenFd_ >= 0)
-        close(listenFd_);
-    if (!path_.empty())
-        RemoveOwnSocket(path_, inode_);
-    if (wakeFd_ >= 0)
-        close(wakeFd_);
-}
+ControlServer::~ControlServer() = default;
 
 std::string ControlServer::Listen(const std::string& path) {
-    if (wakeFd_ < 0)
-        return std::string("cannot create an eventfd: ") + std::strerror(errno);
-    std::string error = ListenAt(path, &listenFd_, &inode_);
-    if (error.empty())
-        path_ = path;
-    return error;
+    return socket_.Listen(path);
 }
 
 void ControlServer::Adopt(int listeningFd) {
-    listenFd_ = listeningFd;
+    socket_.Adopt(listeningFd);
 }
 
 void ControlServer::Stop() {
-    uint64_t one = 1;
-    ssize_t n = write(wakeFd_, &one, sizeof one);
-    (void)n;
+    socket_.Stop();
 }
 
 void ControlServer::Run() {
     for (;;) {
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        pollfd fds[2] = {{socket_.wakeFd(), POLLIN, 0}, {socket_.fd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -69,10 +53,10 @@ void ControlServer::Run() {
             return;
         if (!(fds[1].revents & POLLIN))
             continue;
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        int fd = accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (AcceptMustRest(errno)) {
-                pollfd wake = {wakeFd_, POLLIN, 0};
+                pollfd wake = {socket_.wakeFd(), POLLIN, 0};
                 poll(&wake, 1, int(kAcceptRest.count()));
             }
             continue;
@@ -94,7 +78,7 @@ void ControlServer::Serve(int fd) {
         if (line.size() > kMaxLine)
             return;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {socket_.wakeFd(), POLLIN, 0}};
         if (left.count() <= 0 || poll(fds, 2, int(left.count())) <= 0 || fds[1].revents)
             return;
         ssize_t n = recv(fd, buffer, sizeof buffer, 0);

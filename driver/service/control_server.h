@@ -5,6 +5,7 @@
 #pragma once
 
 #include "control_verbs.h"
+#include "listening_socket.h"
 
 #include <functional>
 #include <memory>
@@ -34,10 +35,7 @@ class ControlServer {
 
     Handler handler_;
     Log log_;
-    std::string path_; // set when the socket is the server's own
-    ino_t inode_ = 0;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
+    ServedSocket socket_;
 };
 
 // The control server on the socket handed over (activatedFd >= 0), or at

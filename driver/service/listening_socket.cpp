@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -100,4 +101,32 @@ void RemoveOwnSocket(const std::string& path, ino_t inode) {
 
 bool AcceptMustRest(int error) {
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+ServedSocket::ServedSocket() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ServedSocket::~ServedSocket() {
+    if (fd_ >= 0)
+        close(fd_);
+    // Only our own socket goes, and not while another service is starting:
+    // that one replaces it itself.
+    if (!path_.empty())
+        RemoveOwnSocket(path_, inode_);
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+}
+
+std::string ServedSocket::Listen(const std::string& path) {
+    if (wakeFd_ < 0)
+        return std::string("cannot create an eventfd: ") + std::strerror(errno);
+    std::string error = ListenAt(path, &fd_, &inode_);
+    if (error.empty())
+        path_ = path;
+    return error;
+}
+
+void ServedSocket::Stop() {
+    uint64_t one = 1;
+    ssize_t n = write(wakeFd_, &one, sizeof one);
+    (void)n;
 }

@@ -22,3 +22,30 @@ void RemoveOwnSocket(const std::string& path, ino_t inode);
 // server rests this long before it tries again.
 constexpr std::chrono::milliseconds kAcceptRest{100};
 bool AcceptMustRest(int error);
+
+// A socket the service serves on and the eventfd that ends its loop: made
+// at a path of its own (and removed while still its own) or handed over.
+class ServedSocket {
+  public:
+    ServedSocket();
+    ~ServedSocket();
+    ServedSocket(const ServedSocket&) = delete;
+    ServedSocket& operator=(const ServedSocket&) = delete;
+
+    // Listens at path as ListenAt does; "" or the error.
+    std::string Listen(const std::string& path);
+    // Serves on a listening socket that someone else made and owns (socket
+    // activation): it is neither named nor removed here.
+    void Adopt(int listeningFd) { fd_ = listeningFd; }
+    // Wakes the loop that polls wakeFd(); safe from any thread and from a
+    // signal handler.
+    void Stop();
+    int fd() const { return fd_; }
+    int wakeFd() const { return wakeFd_; }
+
+  private:
+    int fd_ = -1;
+    int wakeFd_ = -1;
+    std::string path_; // set when the socket is this one's own
+    ino_t inode_ = 0;
+};
