@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 #include <stdexcept>
-#include <tuple>
 
 namespace {
 

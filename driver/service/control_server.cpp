@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -8,7 +8,6 @@
 #include "zendra.h"
 
 #include <chrono>
-#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
