@@ -1,6 +1,6 @@
 // The EMU10K1's own word layouts that both sides of the device agree on: the
-// pointer register that selects a chip register, and the two words of an
-// FX8010 instruction in microcode memory.
+// pointer register that selects a chip register, a TRAM data register's
+// sample, and the two words of an FX8010 instruction in microcode memory.
 #ifndef APS_EMU10K1_WORDS_H
 #define APS_EMU10K1_WORDS_H
 
@@ -19,6 +19,13 @@ static inline uint32_t ApsPointerWord(uint32_t reg, uint32_t channel) {
 }
 static inline uint32_t ApsPointerRegister(uint32_t pointer) {
     return (pointer >> 16) & 0x7FF;
+}
+
+// A TRAM data register (0x200-0x2FF) holds its sample in bits 0-19, signed;
+// the bits above are not the sample's.
+enum { EMU10K1_TRAM_SAMPLE_BITS = 20 };
+static inline int32_t Emu10k1TramSample(uint32_t word) {
+    return (int32_t)(word << (32 - EMU10K1_TRAM_SAMPLE_BITS)) >> (32 - EMU10K1_TRAM_SAMPLE_BITS);
 }
 
 // Microcode instruction i is chip register 0x400 + 2i (low word) and

@@ -1,5 +1,6 @@
 #include "register_text.h"
 
+#include "emu10k1_words.h"
 #include "fraction_text.h"
 #include "hex_pad.h"
 
@@ -9,10 +10,8 @@ constexpr int32_t kFirstTramData = 256;
 constexpr int32_t kFirstUnknown = 416;
 constexpr int32_t kRegistersPerRow = 4;
 
-// A TRAM data register holds a 20-bit sample in bits 0-19 (what the sound
-// driver masks it to), shown as the sample and its fraction of full scale.
-constexpr int kTramSampleBits = 20;
-
+// A TRAM data register's word is shown as its sample (what the sound driver
+// masks it to) and the sample's fraction of full scale.
 bool HoldsTramSample(int32_t index) {
     return index >= kFirstTramData && index < kRegisterCount;
 }
@@ -20,14 +19,13 @@ bool HoldsTramSample(int32_t index) {
 int64_t ShownInteger(int32_t index, int32_t value) {
     if (!HoldsTramSample(index))
         return value;
-    constexpr int kUnused = 32 - kTramSampleBits;
-    return static_cast<int32_t>(static_cast<uint32_t>(value) << kUnused) >> kUnused;
+    return Emu10k1TramSample(static_cast<uint32_t>(value));
 }
 
 std::string ShownFraction(int32_t index, int32_t value) {
     if (!HoldsTramSample(index))
         return FractionText(value);
-    return FractionText(ShownInteger(index, value), kTramSampleBits - 1);
+    return FractionText(ShownInteger(index, value), EMU10K1_TRAM_SAMPLE_BITS - 1);
 }
 
 std::string Prefixed(const char* prefix, const std::string& text) {

@@ -1,5 +1,6 @@
 // The text form of a chip image; see README-chip-image.md.
 #include "chip_image.h"
+#include "hex_number.h"
 
 #include <algorithm>
 #include <cctype>
@@ -196,12 +197,6 @@ class TextParser {
     ChipImageResult result_;
 };
 
-std::string Hex(uint32_t value, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%0*X", digits, value);
-    return buf;
-}
-
 void AppendRegisterRuns(std::string& out, const ChipImage& image, uint32_t first, uint32_t end) {
     const uint32_t kPerLine = 8;
     uint32_t i = first;
@@ -211,10 +206,10 @@ void AppendRegisterRuns(std::string& out, const ChipImage& image, uint32_t first
             continue;
         }
         out += "reg ";
-        out += Hex(i, 3);
+        out += HexNumber(i, 3);
         for (uint32_t n = 0; n < kPerLine && i < end && image.registers[i] != 0; ++n, ++i) {
             out += ' ';
-            out += Hex(image.registers[i], 8);
+            out += HexNumber(image.registers[i], 8);
         }
         out += '\n';
     }
@@ -230,7 +225,7 @@ std::string InstrOperands(uint32_t low, uint32_t high) {
     std::string out = kOpcodeNames[f.opcode];
     for (uint32_t operand : {f.r, f.a, f.x, f.y}) {
         out += ' ';
-        out += Hex(operand, 3);
+        out += HexNumber(operand, 3);
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include "aps_request.h"
 #include "checked_file.h"
+#include "hex_number.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -82,10 +83,8 @@ std::optional<ChipImage> ProcChip::Capture(std::string* error) {
     for (uint32_t reg = 0; reg < kChipRegisterCount; ++reg) {
         ApsChipPortWrite(&ports, APS_PORT_POINTER, reg << 16);
         if (!ApsChipPortRead(&ports, APS_PORT_DATA, &image.registers[reg])) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%03X", reg);
             if (error)
-                *error = std::string("cannot read register ") + hex + " from " +
+                *error = "cannot read register " + HexNumber(reg) + " from " +
                          ApsCardFiles[ApsCardFileOf(reg)].name + ": " + std::strerror(errno);
             return std::nullopt;
         }

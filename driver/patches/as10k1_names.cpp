@@ -2,6 +2,7 @@
 
 #include "checked_file.h"
 #include "emu10k1_words.h"
+#include "hex_number.h"
 
 #include <algorithm>
 #include <charconv>
@@ -166,12 +167,6 @@ std::size_t CountKind(const As10k1Names& names, std::string_view kind) {
                                      [&](const As10k1NamedGpr& g) { return g.kind == kind; }));
 }
 
-std::string HexText(uint32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%03X", value);
-    return buf;
-}
-
 } // namespace
 
 As10k1NamesResult ParseAs10k1Names(std::string_view text) {
@@ -206,7 +201,8 @@ std::string NamesMismatch(const As10k1Names& names, const As10k1Patch& patch) {
             return g.address == 0x100u + c.gpr;
         });
         if (it == names.gprs.end() || it->kind != "Control" || it->name != c.name)
-            return "control GPR " + HexText(0x100u + c.gpr) + " is '" + c.name + "' in the patch" +
+            return "control GPR " + HexNumber(0x100u + c.gpr) + " is '" + c.name +
+                   "' in the patch" +
                    (it == names.gprs.end() ? std::string(" and missing from it")
                                            : ", '" + it->name + "' in it");
     }

@@ -2,6 +2,7 @@
 
 #include "checked_file.h"
 #include "emu10k1_words.h"
+#include "hex_number.h"
 
 #include <array>
 #include <cstdio>
@@ -10,12 +11,6 @@ namespace {
 
 constexpr std::size_t kNameSize = 32;
 constexpr uint32_t kMaxBlockSize = 0x100000; // the 20-bit TRAM address space
-
-std::string Hex(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", v);
-    return buf;
-}
 
 // Reads little-endian fields; the first shortfall is remembered with the
 // part of the file being read.
@@ -193,7 +188,7 @@ class PatchParser {
         if (in_.failed())
             return;
         if (gprs_[gpr])
-            fail("GPR " + Hex(0x100 + gpr) + " is declared twice");
+            fail("GPR " + HexNumber(0x100 + gpr, 1) + " is declared twice");
         gprs_[gpr] = true;
     }
 
@@ -214,7 +209,7 @@ class PatchParser {
             Fx8010Fields f = Fx8010UnpackInstruction({instr.low, instr.high});
             for (uint32_t operand : {f.r, f.a, f.x, f.y}) {
                 if (operand >= 0x100 && operand < 0x200 && !gprs_[operand - 0x100])
-                    fail(where + " uses GPR " + Hex(operand) +
+                    fail(where + " uses GPR " + HexNumber(operand, 1) +
                          ", which the patch does not declare");
                 else if (operand >= 0x200 && !tram_[operand & 0xFF])
                     fail(where + " uses TRAM register " + std::to_string(operand & 0xFF) +

@@ -1,10 +1,10 @@
 #include "patch_placement.h"
 
 #include "as10k1_names.h"
-#include "placed_names.h"
-
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
+#include "hex_number.h"
+#include "placed_names.h"
 #include "tram_engine.h"
 
 #include <array>
@@ -37,12 +37,6 @@ bool IsFree(Word w) {
 std::array<uint32_t, 4> Operands(Word w) { // R, A, X, Y
     Fx8010Fields f = Fx8010UnpackInstruction(w);
     return {f.r, f.a, f.x, f.y};
-}
-
-std::string Hex(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%03X", v);
-    return buf;
 }
 
 struct Pool {
@@ -136,7 +130,7 @@ class Placer {
             out_.registers[free[i]] = wanted[i].second;
         }
         if (!wanted.empty())
-            summary_ += "; GPRs " + Hex(free[0]) + "-" + Hex(free[wanted.size() - 1]);
+            summary_ += "; GPRs " + HexNumber(free[0]) + "-" + HexNumber(free[wanted.size() - 1]);
     }
 
     void tram() {
@@ -175,7 +169,7 @@ class Placer {
             out_.registers[kTramAddress + n] =
                 flag | ((base + line.offset) & TramEngine::kAddressMask);
             out_.registers[kTramData + n] = 0;
-            summary_ += std::string(next > 1 ? ", " : "") + what + " " + Hex(kTramData + n) +
+            summary_ += std::string(next > 1 ? ", " : "") + what + " " + HexNumber(kTramData + n) +
                         " at " + std::to_string(line.offset);
         };
         for (const As10k1TramLine& line : block.writes)
@@ -223,7 +217,8 @@ class Placer {
                             std::to_string(codeEnd_ + words.size() - 1);
         if (!patch_.io.empty())
             where += ", effects bus 0-" + std::to_string(patch_.io.size() - 1) + " in, outputs " +
-                     Hex(kOutputs) + "-" + Hex(kOutputs + uint32_t(patch_.io.size()) - 1) + " out";
+                     HexNumber(kOutputs) + "-" +
+                     HexNumber(kOutputs + uint32_t(patch_.io.size()) - 1) + " out";
         summary_ = where + summary_;
     }
 
@@ -265,6 +260,8 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
 
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
                                   const std::string& namesPath, LoadedProgram* loaded) {
+    if (loaded)
+        loaded->symbols = NoProgramSymbols();
     ChipImageResult result;
     if (imagePath.empty())
         result.image = ChipImage{};

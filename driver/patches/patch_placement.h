@@ -42,7 +42,7 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
 // What a load says besides the image.
 struct LoadedProgram {
     std::string summary; // where everything went, and which names landed where
-    std::string symbols; // a symbol file of the placed names; "" without a patch
+    std::string symbols; // a symbol file of the placed names, empty of names without a patch
 };
 
 // The same, with the program's names at their placed addresses: the control

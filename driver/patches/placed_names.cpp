@@ -1,5 +1,7 @@
 #include "placed_names.h"
 
+#include "hex_number.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -8,9 +10,10 @@ namespace {
 // What as10k1 prints for a register the program did not name.
 constexpr const char* kNoName = "__NO_NAME";
 
-std::string Hex(uint32_t value, const char* format) {
+// The symbol file's value: "0x" and lower-case digits.
+std::string SymbolValue(uint32_t value) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, format, value);
+    std::snprintf(buf, sizeof buf, "0x%03x", value);
     return buf;
 }
 
@@ -62,13 +65,17 @@ std::string SymbolFileText(const std::string& patch, const std::vector<PlacedNam
                        "'. Rewritten at every load; gone when the service stops.\n"
                        "[VIRTUAL]\n";
     for (const PlacedName& n : names)
-        text += n.name + " " + Hex(n.address, "0x%03x") + " // " + patchName + ": " + n.kind + "\n";
+        text += n.name + " " + SymbolValue(n.address) + " // " + patchName + ": " + n.kind + "\n";
     return text;
 }
 
 std::string NamesSummary(const std::vector<PlacedName>& names) {
     std::string text = "names:";
     for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i ? ", " : " ") + names[i].name + " " + Hex(names[i].address, "0x%03X");
+        text += (i ? ", " : " ") + names[i].name + " " + HexNumber(names[i].address);
     return text;
+}
+
+std::string NoProgramSymbols() {
+    return "// emuapsd placed no program with names on its chip.\n";
 }

@@ -26,5 +26,8 @@ std::vector<PlacedName> PlaceNames(const As10k1Patch& patch, const As10k1Names* 
 // the patch and its kind as the note.
 std::string SymbolFileText(const std::string& patchName, const std::vector<PlacedName>& names);
 
+// The symbol file of a chip with no program's names (no patch, a real card).
+std::string NoProgramSymbols();
+
 // For the log: "names: rate 0x11E, centre 0x11F, ...".
 std::string NamesSummary(const std::vector<PlacedName>& names);

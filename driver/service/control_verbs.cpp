@@ -3,6 +3,7 @@
 #include "audio_samples.h"
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
+#include "hex_number.h"
 
 #include <algorithm>
 #include <charconv>
@@ -27,12 +28,6 @@ ControlAnswer Usage(const std::string& text) {
     return {2, text};
 }
 
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
-
 bool IsTramData(uint32_t reg) {
     return reg >= kTramData && reg < kTramAddress;
 }
@@ -47,7 +42,7 @@ template <class T> bool ParseNumber(const std::string& text, T* value) {
 
 std::string CodesText(uint32_t cc) {
     using namespace fx8010;
-    std::string text = Hex(cc, 2);
+    std::string text = HexNumber(cc, 2);
     const char* sep = " (";
     for (auto [bit, name] : {std::pair{kCcSaturated, "saturated"},
                              {kCcZero, "zero"},
@@ -66,7 +61,7 @@ std::string CodesText(uint32_t cc) {
 // Where the chip stands: "sample 12 before instruction 0x005" inside one.
 std::string PositionText(const SimulatedChip::Position& at) {
     std::string text = "at sample " + std::to_string(at.samples);
-    return at.pc ? text + " before instruction " + Hex(at.pc, 3) : text;
+    return at.pc ? text + " before instruction " + HexNumber(at.pc, 3) : text;
 }
 
 // The instruction's result register and its value, when the host sees it.
@@ -127,10 +122,11 @@ ControlAnswer Status(ControlContext& c) {
     c.samplesSince = at.samples;
     std::string text = fx8010dbg::Stopped(dbg) ? "stopped" : c.running ? "running" : "standing";
     text += "; " + std::to_string(at.samples) + " samples";
-    text += "; step address " + Hex(fx8010dbg::StepAddress(dbg), 3);
+    text += "; step address " + HexNumber(fx8010dbg::StepAddress(dbg), 3);
     text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
     int saturated = fx8010dbg::SaturationAddress(dbg);
-    text += saturated < 0 ? "; no saturation" : "; saturated at " + Hex(uint32_t(saturated), 3);
+    text +=
+        saturated < 0 ? "; no saturation" : "; saturated at " + HexNumber(uint32_t(saturated), 3);
     text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
     char rate[48];
     std::snprintf(rate, sizeof rate, "; %.2fx real time", factor);
@@ -153,9 +149,9 @@ ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words) {
     const uint32_t before = seen ? chip.Read(r) : 0;
     chip.Step(address);
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    std::string text = "stepped " + Hex(address, 3) + ": R " + Hex(r, 3);
+    std::string text = "stepped " + HexNumber(address, 3) + ": R " + HexNumber(r, 3);
     if (seen)
-        text += " " + Hex(before, 8) + " -> " + Hex(chip.Read(r), 8);
+        text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
     text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
     return Done(text + "; " + PositionText(chip.position()));
 }
@@ -186,11 +182,12 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     const std::string where = "; stopped " + PositionText(chip.position());
     switch (stop.why) {
     case DebugStop::Why::Watch:
-        return Done(Hex(stop.reg, 3) + " changed " + Hex(HostView(stop.reg, stop.before), 8) +
-                    " -> " + Hex(HostView(stop.reg, stop.after), 8) + " by instruction " +
-                    Hex(stop.address, 3) + " in sample " + std::to_string(stop.sample) + where);
+        return Done(
+            HexNumber(stop.reg, 3) + " changed " + HexNumber(HostView(stop.reg, stop.before), 8) +
+            " -> " + HexNumber(HostView(stop.reg, stop.after), 8) + " by instruction " +
+            HexNumber(stop.address, 3) + " in sample " + std::to_string(stop.sample) + where);
     case DebugStop::Why::Break:
-        return Done("break at instruction " + Hex(stop.address, 3) + " in sample " +
+        return Done("break at instruction " + HexNumber(stop.address, 3) + " in sample " +
                     std::to_string(stop.sample) + where);
     case DebugStop::Why::Bound:
         break;
@@ -214,15 +211,16 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words) {
     if (words.size() != 3 || !ParseRegister(words[1], &reg) || reg >= kChipRegisterCount)
         return Usage("set takes a register and a value");
     if (reg != fx8010dbg::kRegister && (reg < kGprs || reg >= kEnd))
-        return Refused(Hex(reg, 3) + " is not a GPR, a TRAM register or DBG (0x052); only those "
-                                     "can be set");
+        return Refused(HexNumber(reg, 3) +
+                       " is not a GPR, a TRAM register or DBG (0x052); only those "
+                       "can be set");
     if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
         return Usage(wrong);
     const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
     return Done(RegisterText(reg, chip.Read(reg)) + "; the DSP sees it from " +
-                (at.pc ? "instruction " + Hex(at.pc, 3) + " of " : "") + "sample " +
+                (at.pc ? "instruction " + HexNumber(at.pc, 3) + " of " : "") + "sample " +
                 std::to_string(at.samples) + " on");
 }
 
@@ -263,15 +261,15 @@ std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* 
 std::string RegisterText(uint32_t reg, uint32_t value) {
     int64_t integer = int32_t(value);
     double fraction = double(integer) / 2147483648.0;
-    std::string hex = Hex(value, 8);
+    std::string hex = HexNumber(value, 8);
     if (IsTramData(reg)) {
         value &= 0xFFFFF;
-        integer = (int64_t(value) ^ 0x80000) - 0x80000;
+        integer = Emu10k1TramSample(value);
         fraction = double(integer) / 524288.0;
-        hex = Hex(value, 5);
+        hex = HexNumber(value, 5);
     }
     std::ostringstream text;
-    text << Hex(reg, 3) << " = " << hex << " " << integer << " " << fraction;
+    text << HexNumber(reg, 3) << " = " << hex << " " << integer << " " << fraction;
     return text.str();
 }
 

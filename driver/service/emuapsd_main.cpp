@@ -7,6 +7,7 @@
 #include "control_server.h"
 #include "dsp_runner.h"
 #include "patch_placement.h"
+#include "placed_names.h"
 #include "proc_chip.h"
 #include "program_symbols_file.h"
 #include "program_version.h"
@@ -125,7 +126,7 @@ int Serve(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     SimulatedChip chip;
-    std::string symbols = NoProgramSymbols();
+    std::string symbols = NoProgramSymbols(); // the names of what was loaded
     auto startLoad = [&] {
         return std::make_unique<ChipLoad>(
             [imagePath, patchPath, namesPath](LoadedProgram* loaded) {
@@ -146,8 +147,7 @@ int Serve(int argc, char** argv) {
         chip.Load(*load->result().image);
         if (!load->loaded().summary.empty())
             Say(load->loaded().summary);
-        if (!load->loaded().symbols.empty())
-            symbols = load->loaded().symbols;
+        symbols = load->loaded().symbols;
     }
     if (o.renderSamples > 0)
         return RenderMode(o, chip.Snapshot(), audio->input(), signals, Say);
@@ -181,6 +181,11 @@ int Serve(int argc, char** argv) {
     if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
         symbolsFile.emplace(path);
     publish(realCard ? NoProgramSymbols() : symbols);
+    // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place.
+    auto reloaded = [&](const ChipImage& image, const LoadedProgram& program) {
+        chip.Load(image);
+        publish(program.symbols);
+    };
     // The chip starts once the device is there, so a service that cannot
     // start leaves the output file alone.
     std::optional<DspRunner> dsp;
@@ -202,26 +207,25 @@ int Serve(int argc, char** argv) {
             kill(getpid(), kServingFailed);
     });
     // emuapsctl's verbs, on a thread of their own; a reload there answers.
-    ControlContext controlled{
-        realCard ? nullptr : &chip, o.run,
-        (imagePath.empty() ? "an empty chip" : imagePath) +
-            (patchPath.empty() ? "" : " + " + patchPath),
-        [&](std::string* why) {
-            if (imagePath.empty() && patchPath.empty()) {
-                *why = "no chip image to reload";
-                return false;
-            }
-            LoadedProgram program;
-            ChipImageResult loaded = LoadChipWithPatch(imagePath, patchPath, namesPath, &program);
-            if (!loaded.image) {
-                *why = loaded.describe();
-                return false;
-            }
-            chip.Load(*loaded.image);
-            publish(program.symbols.empty() ? NoProgramSymbols() : program.symbols);
-            return true;
-        },
-        [&audio] { return audio->PlayingState(); }};
+    ControlContext controlled{realCard ? nullptr : &chip, o.run,
+                              (imagePath.empty() ? "an empty chip" : imagePath) +
+                                  (patchPath.empty() ? "" : " + " + patchPath),
+                              [&](std::string* why) {
+                                  if (imagePath.empty() && patchPath.empty()) {
+                                      *why = "no chip image to reload";
+                                      return false;
+                                  }
+                                  LoadedProgram program;
+                                  ChipImageResult loaded =
+                                      LoadChipWithPatch(imagePath, patchPath, namesPath, &program);
+                                  if (!loaded.image) {
+                                      *why = loaded.describe();
+                                      return false;
+                                  }
+                                  reloaded(*loaded.image, program);
+                                  return true;
+                              },
+                              [&audio] { return audio->PlayingState(); }};
     std::unique_ptr<ControlServer> control = StartControlServer(
         [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
         activated.controlFd, Say);
@@ -243,12 +247,10 @@ int Serve(int argc, char** argv) {
         if (sig == kLoadDone && reload && reload->finished()) {
             const ChipImageResult& loaded = reload->result();
             if (loaded.image) {
-                chip.Load(*loaded.image);
+                reloaded(*loaded.image, reload->loaded());
                 Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
                 if (!reload->loaded().summary.empty())
                     Say(reload->loaded().summary);
-                publish(reload->loaded().symbols.empty() ? NoProgramSymbols()
-                                                         : reload->loaded().symbols);
             } else {
                 Say("keeping the current chip; " + loaded.describe());
             }

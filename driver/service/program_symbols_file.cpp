@@ -35,7 +35,3 @@ std::string ProgramSymbolsFile::Replace(const std::string& text) {
     written_ = true;
     return "";
 }
-
-std::string NoProgramSymbols() {
-    return "// emuapsd placed no program with names on its chip.\n";
-}

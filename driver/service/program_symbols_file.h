@@ -19,6 +19,3 @@ class ProgramSymbolsFile {
     std::string path_;
     bool written_ = false;
 };
-
-// The text for a chip with no program's names (no patch, or a real card).
-std::string NoProgramSymbols();

@@ -1,6 +1,7 @@
 #include "service_options.h"
 
 #include "fx8010_interpreter.h"
+#include "hex_number.h"
 
 #include <charconv>
 #include <cmath>
@@ -176,11 +177,9 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
 std::string OutputsText(const ServiceOptions& options) {
     std::string text;
     for (uint32_t reg : options.record) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", reg);
         if (!text.empty())
             text += ',';
-        text += hex;
+        text += HexNumber(reg, 2);
     }
     return text;
 }
