@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -67,8 +68,13 @@ TEST(DspService, ReadsSeeOnlyHeldValuesAndWritesReachTheRunningDsp) {
     DspRunner runner(service.chip());
     ASSERT_EQ(ifInitApsIo(), 0);
 
+    // Reads over shared memory are fast enough that a fixed number of them can
+    // end before the runner's first block; read until the counter has moved
+    // through a few blocks, under a watchdog.
     uint32_t lastCount = 0;
-    for (int round = 0; round < 2000; ++round) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int round = 0; round < 2000 || lastCount < 1000; ++round) {
+        ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "the counter never moved";
         int32_t v[3] = {};
         ASSERT_EQ(ifGPRMemoryRead(0x100, &v[0]), 0);
         ASSERT_EQ(ifGPRMemoryRead(0x300, &v[1]), 0);
@@ -82,8 +88,13 @@ TEST(DspService, ReadsSeeOnlyHeldValuesAndWritesReachTheRunningDsp) {
 
     int32_t control = 1234;
     ASSERT_EQ(ifGPRMemoryWrite(0x103, &control), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     int32_t copied = 0;
+    const uint32_t writtenAt = lastCount;
+    for (int32_t count = 0; uint32_t(count) < writtenAt + 2000;) {
+        ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "the DSP stopped running";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(ifGPRMemoryRead(0x100, &count), 0);
+    }
     ASSERT_EQ(ifGPRMemoryRead(0x103, &control), 0);
     ASSERT_EQ(ifGPRMemoryRead(0x104, &copied), 0);
     EXPECT_EQ(control, 1234) << "the running block did not put back the old value";
