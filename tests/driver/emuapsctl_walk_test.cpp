@@ -5,6 +5,7 @@
 #include "fx8010_interpreter.h"
 #include "patch_placement.h"
 #include "support/emuapsctl_run.h"
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "wav_files.h"
@@ -149,8 +150,8 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     // Zendra drives DBG as a driver would: 0 lets it run, bit 15 stops it.
     int32_t dbg = 0;
     ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_NE(ReadChip()[kLfo], uint32_t(stop.after)) << "running again";
+    EXPECT_TRUE(Eventually([&] { return ReadChip()[kLfo] != uint32_t(stop.after); }))
+        << "running again";
     dbg = int32_t(fx8010dbg::kSingleStep);
     ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -158,8 +159,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(ReadChip(), chip) << "stopped through Zendra";
     EXPECT_EQ(Ctl(dir, "continue").text, "running\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_NE(ReadChip()[kLfo], chip[kLfo]) << "continue moves it";
+    EXPECT_TRUE(Eventually([&] { return ReadChip()[kLfo] != chip[kLfo]; })) << "continue moves it";
     EXPECT_EQ(Ctl(dir, "set 0x40 1").status, 1);
     EXPECT_EQ(Ctl(dir, "advance many").status, 2);
 
