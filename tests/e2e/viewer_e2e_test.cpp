@@ -1,5 +1,6 @@
 // Runs the real viewer in real windows on a private X server, with and without
 // the real driver service.
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "x_display.h"
@@ -67,9 +68,12 @@ TEST(ViewerEndToEnd, WithTheServiceTheMainBarAndFirstTwoWindowsAppear) {
     EXPECT_TRUE(x.VisibleWindows("^General Purpose Registers$").empty());
     EXPECT_TRUE(x.VisibleWindows("^Tank Memory Usage$").empty());
     // Start-up is over: the untitled splash is gone.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    for (const std::string& w : x.VisibleWindowsOf(viewer.pid))
-        EXPECT_FALSE(x.Title(w).empty()) << "an untitled window is still up";
+    EXPECT_TRUE(Eventually([&] {
+        for (const std::string& w : x.VisibleWindowsOf(viewer.pid))
+            if (x.Title(w).empty())
+                return false;
+        return true;
+    })) << "an untitled window is still up";
     EXPECT_EQ(WaitExit(viewer.pid, 0), -1) << "the viewer ended";
 }
 
