@@ -1,24 +1,15 @@
 #include "audio_block.h"
 
-#include "wav_input.h"
-
-AudioBlock::AudioBlock(WavInput* input, std::vector<uint32_t> record, int maxSamples)
-    : input_(input), record_(std::move(record)) {
+AudioBlock::AudioBlock(std::vector<uint32_t> record, int maxSamples) : record_(std::move(record)) {
     std::size_t samples = std::size_t(maxSamples);
-    if (input_)
-        bus_.resize(samples * DspBlockIo::kBusInputs);
     if (!record_.empty()) {
         outputs_.resize(samples * DspBlockIo::kOutputs);
         recorded_.resize(samples * record_.size());
     }
 }
 
-DspBlockIo AudioBlock::Before(int samples) {
+DspBlockIo AudioBlock::Before() {
     DspBlockIo io;
-    if (input_) {
-        input_->Read(bus_.data(), samples);
-        io.bus = bus_.data();
-    }
     if (!record_.empty())
         io.outputs = outputs_.data();
     return io;

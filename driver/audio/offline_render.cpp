@@ -17,11 +17,12 @@ int64_t RenderOffline(RenderJob& job,
                       const std::function<bool(const int32_t* frames, int count)>& written,
                       const std::function<bool(int64_t done)>& proceed) {
     Fx8010Interpreter dsp;
-    AudioBlock audio(job.input, job.record, kBlockSamples);
+    dsp.SetBusSource(job.input);
+    AudioBlock audio(job.record, kBlockSamples);
     int64_t done = 0;
     while (done < job.samples) {
         int samples = int(std::min<int64_t>(kBlockSamples, job.samples - done));
-        dsp.Run(job.chip, samples, audio.Before(samples));
+        dsp.Run(job.chip, samples, audio.Before());
         done += samples;
         if (!written(audio.Recorded(samples), samples) || !proceed(done))
             break;

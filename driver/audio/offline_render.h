@@ -9,11 +9,11 @@
 #include <functional>
 #include <vector>
 
-class WavInput;
+class BusSource;
 
 struct RenderJob {
     ChipImage chip;               // as the chip starts
-    WavInput* input = nullptr;    // without it the test signal
+    BusSource* input = nullptr;   // without it the test signal
     std::vector<uint32_t> record; // output registers 0x20-0x3F, one a channel
     int64_t samples = 0;
 };

@@ -4,6 +4,7 @@
 // leaves the bus silent after it.
 #pragma once
 
+#include "bus_source.h"
 #include "checked_file.h"
 
 #include <cstdint>
@@ -13,18 +14,18 @@
 
 struct sf_private_tag; // libsndfile's SNDFILE
 
-class WavInput {
+class WavInput : public BusSource {
   public:
     // Opens path and checks it: a regular file that libsndfile reads, at
     // 48 kHz, with 1 to 16 channels and some audio. Otherwise nullptr, and
     // error says why, naming the path.
     static std::unique_ptr<WavInput> Open(const std::string& path, bool loop, std::string* error);
-    ~WavInput();
+    ~WavInput() override;
     WavInput(const WavInput&) = delete;
     WavInput& operator=(const WavInput&) = delete;
 
     // The next frames samples of the whole bus: frames x 16 Q31 values.
-    void Read(int32_t* bus, int frames);
+    void Read(int32_t* bus, int frames) override;
 
     int channels() const { return channels_; }
     // A file played once has played out, or could not be read further.

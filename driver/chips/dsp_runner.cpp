@@ -26,10 +26,11 @@ int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing) {
 
 DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing, DspStreams streams)
     : chip_(chip), pacing_(pacing), streams_(streams),
-      audio_(
-          streams.input, streams.outputs,
-          std::max(pacing.blockSamples, streams.playback ? streams.playback->periodFrames() : 0)),
-      thread_([this] { Run(); }) {}
+      audio_(streams.outputs, std::max(pacing.blockSamples,
+                                       streams.playback ? streams.playback->periodFrames() : 0)) {
+    chip_.FeedBus(streams.input);
+    thread_ = std::thread([this] { Run(); });
+}
 
 DspRunner::~DspRunner() {
     {
@@ -38,6 +39,7 @@ DspRunner::~DspRunner() {
     }
     wake_.notify_all();
     thread_.join();
+    chip_.FeedBus(nullptr);
 }
 
 void DspRunner::Run() {
@@ -85,7 +87,7 @@ void DspRunner::RunByClock() {
 const int32_t* DspRunner::RunBlock(int samples) {
     // A stopped chip hands back its outputs as they stand, which keep playing;
     // the recording pauses with the chip.
-    const int ran = chip_.Run(samples, audio_.Before(samples));
+    const int ran = chip_.Run(samples, audio_.Before());
     const int32_t* outputs = audio_.Recorded(samples);
     if (ran > 0 && streams_.recording)
         streams_.recording->Push(outputs, samples);

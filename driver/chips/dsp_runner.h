@@ -34,13 +34,13 @@ std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing);
 // `due` when the chip fell further behind than that.
 int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
-class WavInput;
+class BusSource;
 class RecordingQueue;
 class PlaybackDevice;
 
 // What the running chip takes in and gives out besides its registers.
 struct DspStreams {
-    WavInput* input = nullptr;           // the effects bus; without it the test signal
+    BusSource* input = nullptr;          // the effects bus; without it the test signal
     std::vector<uint32_t> outputs;       // the output registers recorded and played, one a channel
     RecordingQueue* recording = nullptr; // hears every block's outputs
     PlaybackDevice* playback = nullptr;  // plays them and paces the chip, until it goes away

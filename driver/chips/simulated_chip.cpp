@@ -60,6 +60,11 @@ int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     return dsp_.Run(memory_->chip()->registers, samples, io);
 }
 
+void SimulatedChip::FeedBus(BusSource* source) {
+    std::lock_guard lock(mutex_);
+    dsp_.SetBusSource(source);
+}
+
 bool SimulatedChip::Idle() {
     std::lock_guard lock(mutex_);
     return fx8010dbg::Idle(ApsLoadRegister(&memory_->chip()->registers[fx8010dbg::kRegister]));

@@ -33,6 +33,9 @@ class SimulatedChip : public ChipBackend {
     // Executes whole samples; a reload never falls inside them. Returns the
     // samples run: 0 while the debug register stops the DSP.
     int Run(int samples, const DspBlockIo& io = {});
+    // The effects bus from source, sample by sample, however the DSP is run
+    // (by the clock, a step, an advance or a watch); null for the test signal.
+    void FeedBus(BusSource* source);
     // Stopped by the debug register with nothing asked of the DSP: a caller
     // that runs the chip need not wake it.
     bool Idle();

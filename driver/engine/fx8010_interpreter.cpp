@@ -105,7 +105,7 @@ int Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspB
         Decode(registers);
         Pick(registers);
         if (!inSample_)
-            BeginSample(nullptr);
+            BeginSample();
         pc_ = fx8010dbg::StepAddress(dbg);
         RunCode<false>(pc_ + 1);
         if (pc_ == kMicrocodeSize)
@@ -129,7 +129,7 @@ void Fx8010Interpreter::RunSamples(const Registers& registers, int samples, cons
     Decode(registers);
     Pick(registers);
     for (int i = 0; i < samples; ++i) {
-        RunSample(io.bus ? io.bus + i * DspBlockIo::kBusInputs : nullptr);
+        RunSample();
         if (io.outputs)
             std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
                         io.outputs + i * DspBlockIo::kOutputs);
@@ -157,7 +157,7 @@ DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugT
     stop_ = {};
     for (int64_t ended = 0; !hit_ && ended < samples;) {
         if (!inSample_)
-            BeginSample(nullptr);
+            BeginSample();
         RunCode<true>(kMicrocodeSize);
         if (pc_ >= kMicrocodeSize) {
             EndSample();
@@ -249,17 +249,17 @@ template <class Registers> void Fx8010Interpreter::Put(const Registers& register
     }
 }
 
-void Fx8010Interpreter::RunSample(const int32_t* bus) {
+void Fx8010Interpreter::RunSample() {
     if (!inSample_)
-        BeginSample(bus);
+        BeginSample();
     RunCode<false>(kMicrocodeSize);
     EndSample();
 }
 
-void Fx8010Interpreter::BeginSample(const int32_t* bus) {
+void Fx8010Interpreter::BeginSample() {
     int32_t* m = mem_.data();
-    if (bus)
-        std::copy_n(bus, DspBlockIo::kBusInputs, m + kEffectsBus);
+    if (busSource_)
+        busSource_->Read(m + kEffectsBus, 1);
     else if (testSignal_)
         signal_.Next(m + kEffectsBus);
     else

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "aps_shared_chip.h"
+#include "bus_source.h"
 #include "chip_image.h"
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
@@ -20,13 +21,10 @@
 #include <array>
 #include <cstdint>
 
-// What a block of samples takes from outside and gives back, sample by
-// sample; both are optional.
+// What a block of samples gives back, sample by sample; optional.
 struct DspBlockIo {
-    static constexpr int kBusInputs = 16; // effects bus 0x00-0x0F
-    static constexpr int kOutputs = 32;   // outputs 0x20-0x3F
-    // samples x kBusInputs values; without it the test signal (or silence).
-    const int32_t* bus = nullptr;
+    static constexpr int kBusInputs = BusSource::kBusInputs;
+    static constexpr int kOutputs = 32; // outputs 0x20-0x3F
     // samples x kOutputs values: the outputs as each sample left them.
     int32_t* outputs = nullptr;
 };
@@ -71,7 +69,9 @@ class Fx8010Interpreter {
                        bool passFirst);
     DebugStop RunUntil(ChipImage& chip, const DebugTargets& targets, int64_t samples,
                        bool passFirst);
-    // With the test signal off the effects bus inputs are silent.
+    // The effects bus inputs: from source while it is set (it outlives the
+    // setting), else the test signal, or silence with the test signal off.
+    void SetBusSource(BusSource* source) { busSource_ = source; }
     void SetTestSignal(bool on) { testSignal_ = on; }
 
     // The DSP's view of an operand as the last sample left it (the
@@ -112,8 +112,8 @@ class Fx8010Interpreter {
     template <class Registers> void Decode(const Registers& registers);
     template <class Registers> void Pick(const Registers& registers);
     template <class Registers> void Put(const Registers& registers);
-    void RunSample(const int32_t* bus);
-    void BeginSample(const int32_t* bus);
+    void RunSample();
+    void BeginSample();
     void EndSample();
     // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
     template <bool kDebug> void RunCode(uint32_t end);
@@ -157,6 +157,7 @@ class Fx8010Interpreter {
     uint32_t passBreak_ = kMicrocodeSize;
     bool hit_ = false;
     DebugStop stop_;
+    BusSource* busSource_ = nullptr;
     bool testSignal_ = true;
     EffectsBusSignal signal_;
     TramEngine tram_;

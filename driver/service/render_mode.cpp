@@ -2,6 +2,7 @@
 
 #include "offline_render.h"
 #include "render_progress.h"
+#include "wav_input.h"
 #include "wav_recording.h"
 
 #include <chrono>

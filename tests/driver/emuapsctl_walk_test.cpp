@@ -59,7 +59,7 @@ struct Offline {
         int32_t outputs[48 * DspBlockIo::kOutputs];
         while (dsp.samples() < sample) {
             int n = int(std::min<uint64_t>(48, sample - dsp.samples()));
-            dsp.Run(chip, n, {nullptr, outputs});
+            dsp.Run(chip, n, {outputs});
             for (int i = 0; i < n; ++i)
                 for (int out : {0, 1})
                     frames.push_back(Pcm16FromQ31(outputs[i * DspBlockIo::kOutputs + out]));

@@ -93,25 +93,49 @@ TEST(Fx8010Debug, TheDebugRegisterDrivesTheDspAsOnTheChip) {
     }
 }
 
-// Stopping part way through a sample changes nothing that an uninterrupted
-// run would do, with a delay line, noise and the test signal in play.
-TEST(Fx8010Debug, AStopInsideASampleLeavesTheRunExact) {
-    ChipImage chip = Program(), plain = Program();
-    chip.registers[0x300] = plain.registers[0x300] = TramEngine::kWrite | 5;
-    chip.registers[0x301] = plain.registers[0x301] = TramEngine::kRead | 9;
-    Fx8010Interpreter stepped, straight;
-    stepped.Run(chip, 10);
-    for (uint32_t address : {0u, 1u, 2u}) {
-        chip.registers[kRegister] = kSingleStep | kStep | address;
-        stepped.Run(chip, 1);
+// An input whose frame n is n on bus 0, so a register shows which frame a
+// sample heard.
+class CountingBus : public BusSource {
+  public:
+    void Read(int32_t* bus, int frames) override {
+        for (int f = 0; f < frames; ++f, ++frames_)
+            for (int i = 0; i < kBusInputs; ++i)
+                bus[f * kBusInputs + i] = i == 0 ? int32_t(frames_ << 8) : 0;
     }
-    DebugStop stop = stepped.RunUntil(chip, {{300}, {}}, 5, true);
-    EXPECT_EQ(stop.why, DebugStop::Why::Break);
-    stepped.Advance(chip, 20);
-    straight.Run(plain, 30);
-    plain.registers[kRegister] = chip.registers[kRegister];
-    EXPECT_EQ(chip.registers, plain.registers);
-    EXPECT_EQ(stepped.tram().counter(), straight.tram().counter());
+    uint32_t frames_ = 0;
+};
+
+// Stopping part way through a sample changes nothing that an uninterrupted
+// run would do, with a delay line, noise and the test signal or an input in
+// play; a stopped chip takes no input.
+TEST(Fx8010Debug, AStopInsideASampleLeavesTheRunExact) {
+    for (bool input : {false, true}) {
+        SCOPED_TRACE(input ? "an input" : "the test signal");
+        ChipImage chip = Program(), plain = Program();
+        chip.registers[0x300] = plain.registers[0x300] = TramEngine::kWrite | 5;
+        chip.registers[0x301] = plain.registers[0x301] = TramEngine::kRead | 9;
+        Fx8010Interpreter stepped, straight;
+        CountingBus steppedBus, straightBus;
+        if (input) {
+            stepped.SetBusSource(&steppedBus);
+            straight.SetBusSource(&straightBus);
+        }
+        stepped.Run(chip, 10);
+        chip.registers[kRegister] = kSingleStep;
+        stepped.Run(chip, 5);
+        for (uint32_t address : {0u, 1u, 2u}) {
+            chip.registers[kRegister] = kSingleStep | kStep | address;
+            stepped.Run(chip, 1);
+        }
+        DebugStop stop = stepped.RunUntil(chip, {{300}, {}}, 5, true);
+        EXPECT_EQ(stop.why, DebugStop::Why::Break);
+        stepped.Advance(chip, 20);
+        straight.Run(plain, 30);
+        plain.registers[kRegister] = chip.registers[kRegister];
+        EXPECT_EQ(chip.registers, plain.registers);
+        EXPECT_EQ(stepped.tram().counter(), straight.tram().counter());
+        EXPECT_EQ(steppedBus.frames_, straightBus.frames_);
+    }
 }
 
 } // namespace

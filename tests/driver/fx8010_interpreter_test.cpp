@@ -206,7 +206,7 @@ TEST_F(Program, AHostWriteDuringABlockStaysWhateverItsValue) {
     std::vector<int32_t> outputs(kSamples * DspBlockIo::kOutputs);
     std::atomic<bool> finished = false;
     std::thread block([&] {
-        dsp.Run(shared.data(), kSamples, {nullptr, outputs.data()});
+        dsp.Run(shared.data(), kSamples, {outputs.data()});
         finished = true;
     });
     // The block picked its registers up before its first sample.
