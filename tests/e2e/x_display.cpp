@@ -86,8 +86,8 @@ std::string RunAndRead(const std::vector<std::string>& argv, const std::vector<s
         return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     pid_t pid = SpawnWith(argv, env, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -110,8 +110,9 @@ XDisplay::XDisplay() {
         return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    // The read end first: when it is fd 3 itself, the dup2 then lands.
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
     pid_ =
         SpawnWith({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
                   {}, &actions);
