@@ -1,7 +1,6 @@
 #include "wav_input.h"
 
 #include "audio_samples.h"
-#include "fx8010_interpreter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -35,7 +34,7 @@ std::unique_ptr<WavInput> WavInput::Open(const std::string& path, bool loop, std
     if (info.samplerate != kChipSampleRate)
         return refuse("it is at " + std::to_string(info.samplerate) +
                       " Hz; the chip runs at 48000 Hz, so resample it to that first");
-    if (info.channels < 1 || info.channels > DspBlockIo::kBusInputs)
+    if (info.channels < 1 || info.channels > kBusInputs)
         return refuse("it has " + std::to_string(info.channels) +
                       " channels; the effects bus has 16 inputs");
     if (info.frames <= 0)
@@ -65,14 +64,14 @@ bool WavInput::Refill() {
 }
 
 void WavInput::Read(int32_t* bus, int frames) {
-    std::fill_n(bus, std::size_t(frames) * DspBlockIo::kBusInputs, 0);
+    std::fill_n(bus, std::size_t(frames) * kBusInputs, 0);
     for (int f = 0; f < frames; ++f) {
         if (ended_ || (next_ == chunkFrames_ && !Refill())) {
             ended_ = true;
             return;
         }
         const double* frame = chunk_.data() + std::size_t(next_++) * std::size_t(channels_);
-        int32_t* out = bus + std::size_t(f) * DspBlockIo::kBusInputs;
+        int32_t* out = bus + std::size_t(f) * kBusInputs;
         for (int c = 0; c < channels_; ++c)
             out[c] = Q31FromFraction(frame[c]);
     }

@@ -31,7 +31,7 @@ int32_t EffectsBusSignal::Sine(uint32_t phase) const {
 }
 
 void EffectsBusSignal::Next(int32_t* bus) {
-    for (int i = 0; i < kBusCount; ++i)
+    for (int i = 0; i < BusSource::kBusInputs; ++i)
         bus[i] = 0;
     bus[0] = Scale(Sine(phase_[0]), 2); // a quarter of full scale
     bus[1] = Scale(Sine(phase_[1]), 2);

@@ -3,12 +3,13 @@
 // burst that repeats every half second, and noise; the other inputs are silent.
 #pragma once
 
+#include "bus_source.h"
+
 #include <array>
 #include <cstdint>
 
 class EffectsBusSignal {
   public:
-    static constexpr int kBusCount = 16;
     static constexpr int kSampleRate = 48000;
 
     EffectsBusSignal();

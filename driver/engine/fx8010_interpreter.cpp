@@ -41,7 +41,7 @@ struct SharedRegisters {
 
 } // namespace
 
-static_assert(DspBlockIo::kBusInputs ==
+static_assert(BusSource::kBusInputs ==
               Fx8010Interpreter::kExternalInputs - Fx8010Interpreter::kEffectsBus);
 static_assert(DspBlockIo::kOutputs == Fx8010Interpreter::kConstants - Fx8010Interpreter::kOutputs);
 

@@ -23,7 +23,6 @@
 
 // What a block of samples gives back, sample by sample; optional.
 struct DspBlockIo {
-    static constexpr int kBusInputs = BusSource::kBusInputs;
     static constexpr int kOutputs = 32; // outputs 0x20-0x3F
     // samples x kOutputs values: the outputs as each sample left them.
     int32_t* outputs = nullptr;
