@@ -104,19 +104,15 @@ std::unique_ptr<ControlServer> StartControlServer(ControlServer::Handler handler
         server->Adopt(activatedFd);
         return server;
     }
-    char path[ZENDRA_SOCKET_PATH_MAX];
-    int privateFolder = 0;
-    if (ZendraControlSocketPath(path, sizeof path, &privateFolder) != 0) {
-        log("the control socket's path is too long");
-        return nullptr;
-    }
-    std::string error = PrepareSocketFolder(path, privateFolder != 0);
+    std::string error;
+    const std::string path =
+        ReadySocketPath(ZendraControlSocketPath, "the control socket's path", &error);
     if (error.empty())
         error = server->Listen(path);
     if (!error.empty()) {
         log(error);
         return nullptr;
     }
-    log(std::string("control at ") + path);
+    log("control at " + path);
     return server;
 }

@@ -57,23 +57,19 @@ std::unique_ptr<ApsService> StartService(ChipBackend& chip, int activatedFd) {
         Say("listening on the socket handed over by socket activation");
         return service;
     }
-    char path[ZENDRA_SOCKET_PATH_MAX];
-    int privateFolder = 0;
-    if (ZendraSocketPath(path, sizeof path, &privateFolder) != 0) {
-        Say("the socket path is too long");
-        return nullptr;
-    }
-    if (std::string error = PrepareSocketFolder(path, privateFolder != 0); !error.empty()) {
+    std::string error;
+    const std::string path = ReadySocketPath(ZendraSocketPath, "the socket path", &error);
+    if (!error.empty()) {
         Say(error);
         return nullptr;
     }
     options.socketPath = path;
     auto service = std::make_unique<ApsService>(chip, options);
-    if (std::string error = service->Listen(); !error.empty()) {
+    if (error = service->Listen(); !error.empty()) {
         Say(error);
         return nullptr;
     }
-    Say(std::string("listening at ") + path);
+    Say("listening at " + path);
     return service;
 }
 

@@ -1,5 +1,7 @@
 #include "socket_folder.h"
 
+#include "socket_path.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -21,4 +23,16 @@ std::string PrepareSocketFolder(const std::string& socketPath, bool privateFolde
     if ((st.st_mode & 077) != 0)
         return folder + " is open to other users (its mode must be 0700)";
     return "";
+}
+
+std::string ReadySocketPath(int (*name)(char*, std::size_t, int*), const std::string& what,
+                            std::string* error) {
+    char path[ZENDRA_SOCKET_PATH_MAX];
+    int privateFolder = 0;
+    if (name(path, sizeof path, &privateFolder) != 0) {
+        *error = what + " is too long";
+        return "";
+    }
+    *error = PrepareSocketFolder(path, privateFolder != 0);
+    return error->empty() ? path : "";
 }
