@@ -53,35 +53,38 @@ std::optional<uint32_t> RegisterNames::Find(const std::string& word, RegisterSpa
                                             std::string* why) const {
     if (uint32_t number = 0; ParseNumber(word, &number))
         return number;
-    const bool chip = space == RegisterSpace::Chip;
-    // What the name means in this space, and a meaning it has only in the other.
-    std::vector<uint32_t> here;
-    std::string elsewhere;
-    if (const NamedRegister* n = Named(ChipRegisterNames(), word)) {
-        if (chip)
-            here.push_back(n->address);
-        else
-            elsewhere = word + " is a chip register, not a DSP operand";
-    }
+    // Every register the name means, in whichever space: a chip register
+    // below 0x100, an operand below it, or one of both spaces.
+    enum Where { kBoth, kChipOnly, kOperandOnly };
+    std::vector<std::pair<Where, uint32_t>> meanings;
+    if (const NamedRegister* n = Named(ChipRegisterNames(), word))
+        meanings.push_back({kChipOnly, n->address});
     if (const NamedRegister* n = Named(program_, word))
-        here.push_back(n->address);
-    if (const NamedRegister* n = Named(operands_, word)) {
-        if (!chip || n->address >= kShared)
-            here.push_back(n->address);
-        else if (n->address >= kConstants && n->address < kConstantsEnd)
-            elsewhere = word + " is a DSP constant, not a chip register";
-        else
-            elsewhere = word + " is a DSP operand, not a chip register";
+        meanings.push_back({kBoth, n->address});
+    if (const NamedRegister* n = Named(operands_, word))
+        meanings.push_back({n->address < kShared ? kOperandOnly : kBoth, n->address});
+    std::sort(meanings.begin(), meanings.end());
+    meanings.erase(std::unique(meanings.begin(), meanings.end()), meanings.end());
+    if (meanings.empty()) {
+        *why = "no register is called " + word;
+        return std::nullopt;
     }
-    std::sort(here.begin(), here.end());
-    here.erase(std::unique(here.begin(), here.end()), here.end());
-    if (here.size() == 1)
-        return here[0];
-    if (here.size() > 1)
-        *why = word + " names both " + HexNumber(here[0]) + " and " + HexNumber(here[1]);
-    else
-        *why = elsewhere.empty() ? "no register is called " + word : elsewhere;
-    return std::nullopt;
+    if (meanings.size() > 1) {
+        *why = word + " names two registers";
+        return std::nullopt;
+    }
+    const auto [where, address] = meanings[0];
+    if (where == kChipOnly && space == RegisterSpace::Operands) {
+        *why = word + " is a chip register, not a DSP operand";
+        return std::nullopt;
+    }
+    if (where == kOperandOnly && space == RegisterSpace::Chip) {
+        const bool constant = address >= kConstants && address < kConstantsEnd;
+        *why = word + (constant ? " is a DSP constant" : " is a DSP operand") +
+               ", not a chip register";
+        return std::nullopt;
+    }
+    return address;
 }
 
 std::string RegisterNames::Label(uint32_t address, RegisterSpace space) const {

@@ -30,7 +30,8 @@ class RegisterNames {
     // A register number (hexadecimal with 0x, or decimal) or a name of space.
     // Otherwise nullopt and why: "no register is called X", "C_C0000000 is
     // a DSP constant, not a chip register", "DBG is a chip register, not a
-    // DSP operand".
+    // DSP operand", or "X names two registers" (in either space), since one
+    // name never means two.
     std::optional<uint32_t> Find(const std::string& word, RegisterSpace space,
                                  std::string* why) const;
     // "fb (0x106)", or "0x106" when nothing of space names it.

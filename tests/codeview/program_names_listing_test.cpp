@@ -95,12 +95,15 @@ TEST(ProgramNamesListing, ShowsTheProgramsNamesAtTheirPlacedAddressesAcrossARelo
     const int firstFb = NameAddress("fb");
     for (const char* name : {"fb", "wet", "dry", "mixd", "wl", "rl", "left"})
         ExpectNamedInListing(view, name);
-    // emuapsctl knows the same names; fb's control value 0.5 is 0x3FFFFFFF.
-    char fb[8];
-    std::snprintf(fb, sizeof fb, "0x%03X", firstFb);
-    const EmuapsctlSaid said = RunEmuapsctl(runtime, "get fb");
+    // emuapsctl's words go to the service, which knows the same names and
+    // answers by them; fb's control value 0.5 is 0x3FFFFFFF.
+    char fb[32];
+    std::snprintf(fb, sizeof fb, "fb (0x%03X) = 0x3FFFFFFF", firstFb);
+    EmuapsctlSaid said = RunEmuapsctl(runtime, "get fb");
     EXPECT_EQ(said.status, 0) << said.text;
-    EXPECT_EQ(said.text.rfind(std::string(fb) + " = 0x3FFFFFFF", 0), 0u) << said.text;
+    EXPECT_EQ(said.text.rfind(fb, 0), 0u) << said.text;
+    said = RunEmuapsctl(runtime, "get C_C0000000");
+    EXPECT_EQ(said.text, "emuapsctl: C_C0000000 is a DSP constant, not a chip register\n");
 
     folder.write("chip.chip", kBusy);
     service.reload();
