@@ -31,6 +31,7 @@ const std::string kProgram = "\tname\t\"stereo-delay\"\n"
                              "wet\tcontrol\t0.5,0,1\n"
                              "dry\tcontrol\t0.5,0,1\n"
                              "mixd\tdyn\n"
+                             "CCR\tdyn\n" // Symbols/8010.d's name of operand 0x057
                              "dl\tdelay\t&0.1\n"
                              "wl\ttwrite\tdl,0\n"
                              "rl\ttread\tdl,&0.05\n"
@@ -82,6 +83,7 @@ TEST(ProgramNamesListing, ShowsTheProgramsNamesAtTheirPlacedAddressesAcrossARelo
     const std::string log = folder.path() + "/log";
     ServiceProcess service(runtime, image, log, {"--patch", patch, "--names", dump});
     ASSERT_TRUE(service.waitForLog("names: left "));
+    EXPECT_TRUE(service.waitForLog("names: refused 'CCR' for 0x1"));
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     ASSERT_EQ(ifInitApsIo(), 0);
     RegisterShippedListingLanguageOnce();
