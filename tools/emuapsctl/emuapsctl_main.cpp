@@ -40,8 +40,10 @@ Verbs:
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
                        not; VALUE is hex (0x...), decimal, or a fraction from
                        -1 to 1 (Q31, or a TRAM data register's 20-bit sample).
-                       Says when the DSP meets it: the next instruction that
-                       reads it from where the chip stands, or that none does
+                       Says where the DSP meets it: the next instruction that
+                       reads it from where the chip stands, on into the next
+                       sample; one that overwrites it first; the delay line
+                       as the sample ends; or that no instruction reads it
   reload               load the chip image and patch afresh, as SIGHUP does
 
 A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
