@@ -126,7 +126,7 @@ void SetUpCodeView(QsciScintilla* view) {
     }
 }
 
-void FillListing(QsciScintilla* view, std::span<const MicrocodeInstruction> code) {
+void FillListing(QsciScintilla* view, std::span<const MicrocodeInstruction> code, CodeOf owner) {
     if (code.empty())
         throw std::invalid_argument("FillListing: there are no instructions to list");
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -141,7 +141,7 @@ void FillListing(QsciScintilla* view, std::span<const MicrocodeInstruction> code
     std::string text;
     text.reserve(code.size() * 72);
     for (const MicrocodeInstruction& instruction : code) {
-        text += FormatInstruction(instruction, tabWidth, false);
+        text += FormatInstruction(instruction, tabWidth, false, owner);
         text += "\r\n";
     }
     // Marks belong to the old lines; without this they would pile up on line 0.

@@ -15,6 +15,7 @@
 // the view's selection change to it with ConnectSelectionChange.
 #pragma once
 
+#include "symbol_names.h"
 #include "token_columns.h"
 #include "zendra.h"
 
@@ -38,8 +39,10 @@ void SetUpCodeView(QsciScintilla* view);
 
 // Replaces the view's text by the listing of code, keeping the selection and
 // the first visible line where they still exist. Throws std::invalid_argument
-// for empty code before the view is touched.
-void FillListing(QsciScintilla* view, std::span<const MicrocodeInstruction> code);
+// for empty code before the view is touched. owner says whose code it is:
+// the chip's, or another program's that the chip's names do not fit.
+void FillListing(QsciScintilla* view, std::span<const MicrocodeInstruction> code,
+                 CodeOf owner = CodeOf::Chip);
 
 // The view's selection, start before end, in line and column terms.
 SelectionSpan ViewSelection(QsciScintilla* view);

@@ -6,16 +6,16 @@
 #include <algorithm>
 #include <stdexcept>
 
-std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth,
-                              bool shortForm) {
+std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
+                              CodeOf code) {
     if (tabWidth <= 0)
         throw std::invalid_argument("FormatInstruction: tab width must be positive");
     const std::string opName = OpcodeName(instruction.Opcode);
 
-    std::string operands = RegisterName(instruction.A);
+    std::string operands = RegisterName(instruction.A, code);
     for (int32_t operand : {instruction.X, instruction.Y, instruction.R}) {
         operands += ' ';
-        operands += RegisterName(operand);
+        operands += RegisterName(operand, code);
     }
 
     std::string line = opName;

@@ -7,10 +7,11 @@
 // form uses one space as the gap and has no hex comment.
 #pragma once
 
+#include "symbol_names.h"
 #include "zendra.h"
 
 #include <string>
 
-// tabWidth must be greater than 0.
-std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth,
-                              bool shortForm);
+// tabWidth must be greater than 0; code says whose registers the operands are.
+std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
+                              CodeOf code = CodeOf::Chip);

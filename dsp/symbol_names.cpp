@@ -22,9 +22,10 @@ std::string OpcodeName(int32_t opcode) {
     return HexPad(opcode, 2);
 }
 
-std::string RegisterName(int32_t address) {
-    if (const std::string* name = ProgramSymbols().NameByValue().find(address))
-        return *name;
+std::string RegisterName(int32_t address, CodeOf code) {
+    if (code == CodeOf::Chip)
+        if (const std::string* name = ProgramSymbols().NameByValue().find(address))
+            return *name;
     if (const std::string* name = RegisterSymbols().NameByValue().find(address))
         return *name;
     return "0x" + HexPad(address, 3);

@@ -8,9 +8,16 @@
 
 // The opcode's display name, or two hex digits ("0A").
 std::string OpcodeName(int32_t opcode);
-// The operand address's display name (the placed program's name first, then
-// the symbol file's), or "0x" and three hex digits ("0x10F").
-std::string RegisterName(int32_t address);
+// Whose code an operand is of: the chip's, whose registers the placed
+// program's names name first, or another program's (an effect of the effects
+// library), whose registers merely share the numbers: only the symbol file's
+// names are for them.
+enum class CodeOf { Chip, OtherProgram };
+
+// The operand address's display name (for the chip's code the placed
+// program's name first, then the symbol file's), or "0x" and three hex
+// digits ("0x10F").
+std::string RegisterName(int32_t address, CodeOf code = CodeOf::Chip);
 
 // Every name of each table, in the order the symbol file defined them; the
 // register names are followed by the placed program's.

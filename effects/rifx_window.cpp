@@ -142,7 +142,8 @@ void RifxWindow::ShowEffect() {
         return;
     }
     codeView_->setWrapMode(QsciScintilla::WrapNone);
-    FillListing(codeView_, code);
+    // The effect's registers, not the chip's: the placed program's names do not fit them.
+    FillListing(codeView_, code, CodeOf::OtherProgram);
 }
 
 // Text that is not an instruction listing (none, or why there is none). It

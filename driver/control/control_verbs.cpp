@@ -4,11 +4,13 @@
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "hex_number.h"
+#include "next_reader.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -99,6 +101,26 @@ bool TakeBound(std::vector<std::string>& words, int64_t* samples, std::string* m
     return true;
 }
 
+// The registers that words[1...] name in space, each below limit; else the
+// refusal of a name, or usage for a number out of range.
+std::optional<ControlAnswer> TakeRegisters(const std::vector<std::string>& words,
+                                           const RegisterNames& names, RegisterSpace space,
+                                           uint32_t limit, const char* usage,
+                                           std::vector<uint32_t>* out) {
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::string why;
+        const std::optional<uint32_t> reg = names.Find(words[i], space, &why);
+        if (!reg)
+            return Refused(why);
+        if (*reg >= limit)
+            return Usage(usage);
+        out->push_back(*reg);
+    }
+    if (out->empty())
+        return Usage(usage);
+    return std::nullopt;
+}
+
 bool ParseList(const std::vector<std::string>& words, uint32_t limit, std::vector<uint32_t>* out) {
     for (std::size_t i = 1; i < words.size(); ++i) {
         uint32_t value = 0;
@@ -136,7 +158,8 @@ ControlAnswer Status(ControlContext& c) {
     return Done(text);
 }
 
-ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words) {
+ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words,
+                   const RegisterNames& names) {
     if (words.size() > 2)
         return Usage("step takes at most one instruction address");
     if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
@@ -149,7 +172,8 @@ ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words) {
     const uint32_t before = seen ? chip.Read(r) : 0;
     chip.Step(address);
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    std::string text = "stepped " + HexNumber(address, 3) + ": R " + HexNumber(r, 3);
+    std::string text =
+        "stepped " + HexNumber(address, 3) + ": R " + names.Label(r, RegisterSpace::Operands);
     if (seen)
         text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
     text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
@@ -168,24 +192,30 @@ ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words
                 PositionText(chip.position()));
 }
 
-ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch) {
+ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
+                       const RegisterNames& names) {
     int64_t samples = 0;
     std::string mistake;
     if (!TakeBound(words, &samples, &mistake))
         return Usage(mistake);
     DebugTargets targets;
-    if (!ParseList(words, watch ? kEnd : kMicrocodeSize,
-                   watch ? &targets.watches : &targets.breaks))
-        return Usage(watch ? "watch takes registers from 0 to 0x3FF, as the DSP sees them"
-                           : "break takes instruction addresses from 0 to 0x1FF");
+    if (watch) {
+        if (auto no = TakeRegisters(words, names, RegisterSpace::Operands, kEnd,
+                                    "watch takes registers from 0 to 0x3FF, as the DSP sees them",
+                                    &targets.watches))
+            return *no;
+    } else if (!ParseList(words, kMicrocodeSize, &targets.breaks)) {
+        return Usage("break takes instruction addresses from 0 to 0x1FF");
+    }
     const DebugStop stop = chip.RunUntil(targets, samples);
     const std::string where = "; stopped " + PositionText(chip.position());
     switch (stop.why) {
     case DebugStop::Why::Watch:
-        return Done(
-            HexNumber(stop.reg, 3) + " changed " + HexNumber(HostView(stop.reg, stop.before), 8) +
-            " -> " + HexNumber(HostView(stop.reg, stop.after), 8) + " by instruction " +
-            HexNumber(stop.address, 3) + " in sample " + std::to_string(stop.sample) + where);
+        return Done(names.Label(stop.reg, RegisterSpace::Operands) + " changed " +
+                    HexNumber(HostView(stop.reg, stop.before), 8) + " -> " +
+                    HexNumber(HostView(stop.reg, stop.after), 8) + " by instruction " +
+                    HexNumber(stop.address, 3) + " in sample " + std::to_string(stop.sample) +
+                    where);
     case DebugStop::Why::Break:
         return Done("break at instruction " + HexNumber(stop.address, 3) + " in sample " +
                     std::to_string(stop.sample) + where);
@@ -196,22 +226,46 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
                    " in " + std::to_string(samples) + " samples" + where);
 }
 
-ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words) {
+ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words,
+                  const RegisterNames& names) {
     std::vector<uint32_t> regs;
-    if (!ParseList(words, kChipRegisterCount, &regs))
-        return Usage("get takes chip registers from 0 to 0x7FF");
+    if (auto no = TakeRegisters(words, names, RegisterSpace::Chip, kChipRegisterCount,
+                                "get takes chip registers from 0 to 0x7FF", &regs))
+        return *no;
     std::string text;
     for (uint32_t reg : regs)
-        text += (text.empty() ? "" : "; ") + RegisterText(reg, chip.Read(reg));
+        text += (text.empty() ? "" : "; ") + names.Label(reg, RegisterSpace::Chip) + " = " +
+                ValueText(reg, chip.Read(reg));
     return Done(text);
 }
 
-ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words) {
-    uint32_t reg = 0, value = 0;
-    if (words.size() != 3 || !ParseRegister(words[1], &reg) || reg >= kChipRegisterCount)
+// What set says of when the DSP meets the value written at `at`.
+std::string SeenText(SimulatedChip& chip, uint32_t reg, const SimulatedChip::Position& at) {
+    if (reg == fx8010dbg::kRegister)
+        return "the DSP sees it from " +
+               (at.pc ? "instruction " + HexNumber(at.pc, 3) + " of " : "") + "sample " +
+               std::to_string(at.samples) + " on";
+    std::vector<Fx8010Fields> code;
+    for (uint32_t i = 0; i < uint32_t(kMicrocodeSize); ++i)
+        code.push_back(Fx8010UnpackInstruction(
+            {chip.Read(kMicrocodeBase + 2 * i), chip.Read(kMicrocodeBase + 2 * i + 1)}));
+    // A tap's address register, or the one written.
+    const uint32_t address = chip.Read(kTramAddress + (reg & 0xFF));
+    return NextReaderText(code, reg, TramUseOf(reg, address), at.samples, at.pc);
+}
+
+ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
+                  const RegisterNames& names) {
+    uint32_t value = 0;
+    if (words.size() != 3)
         return Usage("set takes a register and a value");
+    std::vector<uint32_t> regs;
+    if (auto no = TakeRegisters({words[0], words[1]}, names, RegisterSpace::Chip,
+                                kChipRegisterCount, "set takes a register and a value", &regs))
+        return *no;
+    const uint32_t reg = regs[0];
     if (reg != fx8010dbg::kRegister && (reg < kGprs || reg >= kEnd))
-        return Refused(HexNumber(reg, 3) +
+        return Refused(names.Label(reg, RegisterSpace::Chip) +
                        " is not a GPR, a TRAM register or DBG (0x052); only those "
                        "can be set");
     if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
@@ -219,9 +273,8 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words) {
     const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
-    return Done(RegisterText(reg, chip.Read(reg)) + "; the DSP sees it from " +
-                (at.pc ? "instruction " + HexNumber(at.pc, 3) + " of " : "") + "sample " +
-                std::to_string(at.samples) + " on");
+    return Done(names.Label(reg, RegisterSpace::Chip) + " = " + ValueText(reg, chip.Read(reg)) +
+                "; " + SeenText(chip, reg, at));
 }
 
 } // namespace
@@ -259,6 +312,10 @@ std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* 
 }
 
 std::string RegisterText(uint32_t reg, uint32_t value) {
+    return HexNumber(reg, 3) + " = " + ValueText(reg, value);
+}
+
+std::string ValueText(uint32_t reg, uint32_t value) {
     int64_t integer = int32_t(value);
     double fraction = double(integer) / 2147483648.0;
     std::string hex = HexNumber(value, 8);
@@ -269,7 +326,7 @@ std::string RegisterText(uint32_t reg, uint32_t value) {
         hex = HexNumber(value, 5);
     }
     std::ostringstream text;
-    text << HexNumber(reg, 3) << " = " << hex << " " << integer << " " << fraction;
+    text << hex << " " << integer << " " << fraction;
     return text.str();
 }
 
@@ -286,6 +343,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
     if (!c.chip)
         return Refused("a real card is read-only here");
     SimulatedChip& chip = *c.chip;
+    const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::string& verb = words[0];
     const bool bare = words.size() == 1;
     if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload") {
@@ -304,15 +362,15 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
                               : "let run, but this service runs the chip only with --run");
     }
     if (verb == "step")
-        return Step(chip, words);
+        return Step(chip, words, names);
     if (verb == "advance")
         return Advance(chip, words);
     if (verb == "watch" || verb == "break")
-        return RunUntil(chip, words, verb == "watch");
+        return RunUntil(chip, words, verb == "watch", names);
     if (verb == "get")
-        return Get(chip, words);
+        return Get(chip, words, names);
     if (verb == "set")
-        return Set(chip, words);
+        return Set(chip, words, names);
     std::string why;
     if (!c.reload || !c.reload(&why))
         return Refused(c.reload ? why : "nothing to reload");

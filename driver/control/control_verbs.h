@@ -3,6 +3,7 @@
 // mistake) and a text out. The socket around it is control_server.h.
 #pragma once
 
+#include "register_names.h"
 #include "simulated_chip.h"
 
 #include <chrono>
@@ -18,6 +19,9 @@ struct ControlContext {
     std::function<bool(std::string* why)> reload;
     // With --play, how the playing goes ("playing, 0 underruns"); "" without.
     std::function<std::string()> playing;
+    // The register names of what is loaded, which a reload replaces; DBG's
+    // alone without it.
+    std::function<RegisterNames()> names = {};
     // The last status's reading, for the real-time factor.
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
     uint64_t samplesSince = 0;
@@ -38,3 +42,5 @@ bool ParseRegister(const std::string& text, uint32_t* reg);
 std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value);
 // "0x120 = 0x40000000 1073741824 0.5"; a TRAM data register as its 20-bit sample.
 std::string RegisterText(uint32_t reg, uint32_t value);
+// The same without "0x120 = ".
+std::string ValueText(uint32_t reg, uint32_t value);

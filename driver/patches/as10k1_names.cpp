@@ -51,12 +51,9 @@ std::string Unquoted(std::string_view s) {
     return std::string(s);
 }
 
-// Names become symbol file words: no blanks, no control bytes, no "//".
+// Whether a name is one is judged where it is published; here it only has to be there.
 bool UsableName(std::string_view name) {
-    if (name.empty() || name.size() > 64 || name.find("//") != std::string_view::npos)
-        return false;
-    return std::all_of(name.begin(), name.end(),
-                       [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7F; });
+    return !name.empty();
 }
 
 class Parser {
@@ -162,6 +159,48 @@ class Parser {
     As10k1Names names_;
 };
 
+// Why a GPR or TRAM access of the dump is not one the patch has ("" when it is).
+std::string AddressMismatch(const As10k1Names& names, const As10k1Patch& patch) {
+    std::string kinds[256];
+    for (const As10k1Io& io : patch.io) {
+        kinds[io.in] = "Input";
+        kinds[io.out] = "Output";
+    }
+    for (uint8_t g : patch.dynamic)
+        kinds[g] = "Dynamic";
+    for (const As10k1Gpr& g : patch.statics)
+        kinds[g.gpr] = "Static";
+    for (const As10k1Control& c : patch.controls)
+        kinds[c.gpr] = "Control";
+    for (const As10k1Gpr& g : patch.constants)
+        kinds[g.gpr] = "Constant";
+    for (const As10k1NamedGpr& g : names.gprs) {
+        const std::string& kind = kinds[g.address - 0x100];
+        if (kind != g.kind)
+            return "its " + g.kind + " GPR '" + g.name + "' is at " + HexNumber(g.address) +
+                   (kind.empty() ? ", which the patch does not have"
+                                 : ", the patch's " + kind + " GPR");
+    }
+    // 0 no tap, 1 a read, 2 a write.
+    int taps[256] = {};
+    for (const auto* blocks : {&patch.tables, &patch.delays})
+        for (const As10k1TramBlock& b : *blocks) {
+            for (const As10k1TramLine& line : b.reads)
+                taps[line.reg] = 1;
+            for (const As10k1TramLine& line : b.writes)
+                taps[line.reg] = 2;
+        }
+    for (const As10k1NamedAccess& a : names.accesses) {
+        const int tap = taps[a.addressRegister - 0x300];
+        if (tap != (a.write ? 2 : 1))
+            return "its TRAM " + std::string(a.write ? "write" : "read") + " '" + a.name +
+                   "' uses " + HexNumber(a.addressRegister) + "/" + HexNumber(a.dataRegister) +
+                   (tap == 0 ? ", which the patch does not have"
+                             : ", the patch's TRAM " + std::string(tap == 1 ? "read" : "write"));
+    }
+    return "";
+}
+
 std::size_t CountKind(const As10k1Names& names, std::string_view kind) {
     return std::size_t(std::count_if(names.gprs.begin(), names.gprs.end(),
                                      [&](const As10k1NamedGpr& g) { return g.kind == kind; }));
@@ -206,6 +245,8 @@ std::string NamesMismatch(const As10k1Names& names, const As10k1Patch& patch) {
                    (it == names.gprs.end() ? std::string(" and missing from it")
                                            : ", '" + it->name + "' in it");
     }
+    if (std::string wrong = AddressMismatch(names, patch); !wrong.empty())
+        return wrong;
     std::size_t taps = 0;
     for (const auto* blocks : {&patch.tables, &patch.delays})
         for (const As10k1TramBlock& b : *blocks)

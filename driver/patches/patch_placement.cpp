@@ -259,7 +259,8 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
 }
 
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
-                                  const std::string& namesPath, LoadedProgram* loaded) {
+                                  const std::string& namesPath, LoadedProgram* loaded,
+                                  const TakenNames& taken) {
     if (loaded)
         loaded->symbols = NoProgramSymbols();
     ChipImageResult result;
@@ -289,15 +290,19 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         if (refusal.empty())
             dump = std::move(names.names);
     }
-    std::vector<PlacedName> names =
-        PlaceNames(*patch.patch, dump ? &*dump : nullptr, placed.relocation);
+    std::vector<std::string> refused;
+    std::vector<PlacedName> names = PublishableNames(
+        PlaceNames(*patch.patch, dump ? &*dump : nullptr, placed.relocation), taken, &refused);
     if (loaded) {
         loaded->summary = placed.summary;
         if (!refusal.empty())
             loaded->summary += "\nnames: refused " + namesPath + ": " + refusal;
+        for (const std::string& line : refused)
+            loaded->summary += "\nnames: " + line;
         if (!names.empty())
             loaded->summary += "\n" + NamesSummary(names);
         loaded->symbols = SymbolFileText(patch.patch->name, names);
+        loaded->names = std::move(names);
     }
     return result;
 }

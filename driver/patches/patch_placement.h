@@ -8,6 +8,7 @@
 
 #include "as10k1_patch.h"
 #include "chip_image.h"
+#include "placed_names.h"
 
 #include <array>
 #include <cstdint>
@@ -43,11 +44,15 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
 struct LoadedProgram {
     std::string summary; // where everything went, and which names landed where
     std::string symbols; // a symbol file of the placed names, empty of names without a patch
+    std::vector<PlacedName> names; // the names in it
 };
 
 // The same, with the program's names at their placed addresses: the control
 // GPRs' names and the patch name from the patch file, and with namesPath
 // everything in as10k1's debug dump of it. A dump that is unreadable or not
 // of this patch is refused in the summary; the patch is loaded all the same.
+// So is each name that is not a plain identifier or is one of taken (see
+// PublishableNames).
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
-                                  const std::string& namesPath, LoadedProgram* loaded);
+                                  const std::string& namesPath, LoadedProgram* loaded,
+                                  const TakenNames& taken = {});

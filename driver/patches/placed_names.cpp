@@ -1,8 +1,8 @@
 #include "placed_names.h"
 
 #include "hex_number.h"
+#include "patch_placement.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -15,17 +15,6 @@ std::string SymbolValue(uint32_t value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%03x", value);
     return buf;
-}
-
-// A name as one word of the symbol file: blanks and control bytes become
-// '_', and it starts with a letter or '_' as the file wants.
-std::string SymbolWord(const std::string& name) {
-    std::string word;
-    for (char c : name)
-        word += static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '/' ? '_' : c;
-    if (word.empty() || !(std::isalpha(static_cast<unsigned char>(word[0])) || word[0] == '_'))
-        word.insert(word.begin(), '_');
-    return word;
 }
 
 // The patch name inside a comment stays on its line.
@@ -44,7 +33,7 @@ std::vector<PlacedName> PlaceNames(const As10k1Patch& patch, const As10k1Names* 
     if (!dump) {
         for (const As10k1Control& c : patch.controls)
             if (!c.name.empty())
-                names.push_back({SymbolWord(c.name), relocation.gpr[c.gpr], "Control"});
+                names.push_back({c.name, relocation.gpr[c.gpr], "Control"});
         return names;
     }
     for (const As10k1NamedGpr& g : dump->gprs)
@@ -55,6 +44,42 @@ std::vector<PlacedName> PlaceNames(const As10k1Patch& patch, const As10k1Names* 
         names.push_back({a.name + ".a", relocation.Relocate(a.addressRegister), "TRAM address"});
     }
     return names;
+}
+
+bool IsPlainIdentifier(const std::string& name) {
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (name.empty() || name.size() > 34 || !letter(name[0]))
+        return false;
+    for (char c : name)
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '.')
+            return false;
+    return true;
+}
+
+std::vector<PlacedName> PublishableNames(const std::vector<PlacedName>& names,
+                                         const TakenNames& taken,
+                                         std::vector<std::string>* refusals) {
+    std::vector<PlacedName> out;
+    std::map<std::string, uint32_t> given;
+    for (const PlacedName& n : names) {
+        std::string why;
+        auto other = taken.find(n.name);
+        auto twice = given.find(n.name);
+        if (!IsPlainIdentifier(n.name))
+            why = "not a plain identifier (a letter, then letters, digits, '_' or '.')";
+        else if (other != taken.end() && other->second.address != n.address)
+            why = "it is " + other->second.what;
+        else if (twice != given.end() && twice->second != n.address)
+            why = "it names " + HexNumber(twice->second) + " already";
+        if (!why.empty()) {
+            refusals->push_back("refused '" + CommentText(n.name) + "' for " +
+                                HexNumber(n.address) + ": " + why);
+            continue;
+        }
+        given.emplace(n.name, n.address);
+        out.push_back(n);
+    }
+    return out;
 }
 
 std::string SymbolFileText(const std::string& patch, const std::vector<PlacedName>& names) {

@@ -4,11 +4,13 @@
 
 #include "as10k1_names.h"
 #include "as10k1_patch.h"
-#include "patch_placement.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+struct PatchRelocation;
 
 struct PlacedName {
     std::string name;
@@ -21,6 +23,25 @@ struct PlacedName {
 // by its name and its address register as NAME.a, as as10k1 writes them.
 std::vector<PlacedName> PlaceNames(const As10k1Patch& patch, const As10k1Names* dump,
                                    const PatchRelocation& relocation);
+
+// A name the program cannot have: what it names already, and where.
+struct TakenName {
+    uint32_t address = 0;
+    std::string what; // "Symbols/8010.d's name of 0x057"
+};
+using TakenNames = std::map<std::string, TakenName>;
+
+// A letter, then letters, digits, '_' or '.' (as10k1's "left.o"), at most
+// 34 characters (as10k1's 32 and ".a"): a word of the symbol file, the
+// listing and emuapsctl alike.
+bool IsPlainIdentifier(const std::string& name);
+
+// The names that may be published, in order: plain identifiers, neither
+// taken for another register nor given to two. Each other one is refused
+// with a line in refusals ("refused CCR for 0x105: ...").
+std::vector<PlacedName> PublishableNames(const std::vector<PlacedName>& names,
+                                         const TakenNames& taken,
+                                         std::vector<std::string>* refusals);
 
 // The names in the symbol file's format, in its [VIRTUAL] section, each with
 // the patch and its kind as the note.

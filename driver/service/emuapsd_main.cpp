@@ -6,6 +6,7 @@
 #include "chip_load.h"
 #include "control_server.h"
 #include "dsp_runner.h"
+#include "operand_names_file.h"
 #include "patch_placement.h"
 #include "placed_names.h"
 #include "proc_chip.h"
@@ -123,10 +124,18 @@ int Serve(int argc, char** argv) {
 
     SimulatedChip chip;
     std::string symbols = NoProgramSymbols(); // the names of what was loaded
+    // The viewer's names of the DSP's operands, which the program's names
+    // must leave alone.
+    std::string symbolsWhy;
+    const std::vector<NamedRegister> operandNames = ReadShippedOperandNames(&symbolsWhy);
+    if (!symbolsWhy.empty())
+        Say(symbolsWhy + "; emuapsctl takes the program's names and numbers only");
+    const TakenNames taken = NamesTaken(operandNames);
+    std::vector<PlacedName> programNames;
     auto startLoad = [&] {
         return std::make_unique<ChipLoad>(
-            [imagePath, patchPath, namesPath](LoadedProgram* loaded) {
-                return LoadChipWithPatch(imagePath, patchPath, namesPath, loaded);
+            [imagePath, patchPath, namesPath, taken](LoadedProgram* loaded) {
+                return LoadChipWithPatch(imagePath, patchPath, namesPath, loaded, taken);
             },
             kLoadDone);
     };
@@ -144,6 +153,7 @@ int Serve(int argc, char** argv) {
         if (!load->loaded().summary.empty())
             Say(load->loaded().summary);
         symbols = load->loaded().symbols;
+        programNames = load->loaded().names;
     }
     if (o.renderSamples > 0)
         return RenderMode(o, chip.Snapshot(), audio->input(), signals, Say);
@@ -168,19 +178,21 @@ int Serve(int argc, char** argv) {
     std::optional<ProgramSymbolsFile> symbolsFile;
     // SIGHUP and emuapsctl's reload both publish, from two threads.
     std::mutex publishing;
-    auto publish = [&](const std::string& text) {
+    RegisterNames names;
+    auto publish = [&](const std::string& text, const std::vector<PlacedName>& placed) {
         std::lock_guard lock(publishing);
+        names = RegisterNames(operandNames, ProgramRegisterNames(placed));
         if (symbolsFile)
             if (std::string error = symbolsFile->Replace(text); !error.empty())
                 Say(error + " (the viewer shows the program without its names)");
     };
     if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
         symbolsFile.emplace(path);
-    publish(realCard ? NoProgramSymbols() : symbols);
+    publish(realCard ? NoProgramSymbols() : symbols, programNames);
     // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place.
     auto reloaded = [&](const ChipImage& image, const LoadedProgram& program) {
         chip.Load(image);
-        publish(program.symbols);
+        publish(program.symbols, program.names);
     };
     // The chip starts once the device is there, so a service that cannot
     // start leaves the output file alone.
@@ -212,8 +224,8 @@ int Serve(int argc, char** argv) {
                                       return false;
                                   }
                                   LoadedProgram program;
-                                  ChipImageResult loaded =
-                                      LoadChipWithPatch(imagePath, patchPath, namesPath, &program);
+                                  ChipImageResult loaded = LoadChipWithPatch(
+                                      imagePath, patchPath, namesPath, &program, taken);
                                   if (!loaded.image) {
                                       *why = loaded.describe();
                                       return false;
@@ -222,6 +234,10 @@ int Serve(int argc, char** argv) {
                                   return true;
                               },
                               [&audio] { return audio->PlayingState(); }};
+    controlled.names = [&] {
+        std::lock_guard lock(publishing);
+        return names;
+    };
     std::unique_ptr<ControlServer> control = StartControlServer(
         [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
         activated.controlFd, Say);

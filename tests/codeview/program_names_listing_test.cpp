@@ -31,6 +31,7 @@ const std::string kProgram = "\tname\t\"stereo-delay\"\n"
                              "wet\tcontrol\t0.5,0,1\n"
                              "dry\tcontrol\t0.5,0,1\n"
                              "mixd\tdyn\n"
+                             "CCR\tdyn\n" // Symbols/8010.d's name of operand 0x057
                              "dl\tdelay\t&0.1\n"
                              "wl\ttwrite\tdl,0\n"
                              "rl\ttread\tdl,&0.05\n"
@@ -82,6 +83,7 @@ TEST(ProgramNamesListing, ShowsTheProgramsNamesAtTheirPlacedAddressesAcrossARelo
     const std::string log = folder.path() + "/log";
     ServiceProcess service(runtime, image, log, {"--patch", patch, "--names", dump});
     ASSERT_TRUE(service.waitForLog("names: left "));
+    EXPECT_TRUE(service.waitForLog("names: refused 'CCR' for 0x1"));
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     ASSERT_EQ(ifInitApsIo(), 0);
     RegisterShippedListingLanguageOnce();
@@ -95,12 +97,15 @@ TEST(ProgramNamesListing, ShowsTheProgramsNamesAtTheirPlacedAddressesAcrossARelo
     const int firstFb = NameAddress("fb");
     for (const char* name : {"fb", "wet", "dry", "mixd", "wl", "rl", "left"})
         ExpectNamedInListing(view, name);
-    // emuapsctl knows the same names; fb's control value 0.5 is 0x3FFFFFFF.
-    char fb[8];
-    std::snprintf(fb, sizeof fb, "0x%03X", firstFb);
-    const EmuapsctlSaid said = RunEmuapsctl(runtime, "get fb");
+    // emuapsctl's words go to the service, which knows the same names and
+    // answers by them; fb's control value 0.5 is 0x3FFFFFFF.
+    char fb[32];
+    std::snprintf(fb, sizeof fb, "fb (0x%03X) = 0x3FFFFFFF", firstFb);
+    EmuapsctlSaid said = RunEmuapsctl(runtime, "get fb");
     EXPECT_EQ(said.status, 0) << said.text;
-    EXPECT_EQ(said.text.rfind(std::string(fb) + " = 0x3FFFFFFF", 0), 0u) << said.text;
+    EXPECT_EQ(said.text.rfind(fb, 0), 0u) << said.text;
+    said = RunEmuapsctl(runtime, "get C_C0000000");
+    EXPECT_EQ(said.text, "emuapsctl: C_C0000000 is a DSP constant, not a chip register\n");
 
     folder.write("chip.chip", kBusy);
     service.reload();

@@ -1,6 +1,7 @@
 // The names of an as10k1 program, from its patch and from the assembler's
 // debug dump, at the addresses the placement gave them; and the dumps that
 // are refused while the patch still loads.
+#include "operand_names_file.h"
 #include "patch_placement.h"
 #include "support/temp_dir.h"
 
@@ -27,6 +28,11 @@ std::string Read(const std::string& path) {
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// The demo's dump with the first `from` replaced by `to`.
+std::string Edited(std::string dump, const std::string& from, const std::string& to) {
+    return dump.replace(dump.find(from), from.size(), to);
 }
 
 // The demo patch on the demo chip takes GPRs 0x11A-0x128 in the order inputs
@@ -69,6 +75,16 @@ TEST(ProgramNames, ADumpThatIsNotThePatchsIsRefusedAndThePatchStillLoads) {
         {dir.write("midline.dbg", dump.substr(0, dump.find("Value=0x0009d495"))),
          "line 7: a GPR line"},
         {dir.write("swapped.dbg", swapped), "instruction 0 differs"},
+        {dir.write("away.dbg", Edited(dump, "mono             0x10d", "mono 0x1f0")),
+         "its Dynamic GPR 'mono' is at 0x1F0, which the patch does not have"},
+        {dir.write("kind.dbg", Edited(Edited(dump, "Static", "Dynamic"),
+                                      "0x10c Value=0x00000000, Type: Dynamic",
+                                      "0x10c Value=0x00000000, Type: Static")),
+         "its Dynamic GPR 'sinx' is at 0x10A, the patch's Static GPR"},
+        {dir.write("taps.dbg", Edited(dump, "0x303/0x203", "0x305/0x205")),
+         "its TRAM read 'lr' uses 0x305/0x205, which the patch does not have"},
+        {dir.write("way.dbg", Edited(dump, "type: Write, using 0x300", "type: Read, using 0x300")),
+         "its TRAM read 'cw' uses 0x300/0x200, the patch's TRAM write"},
         {dir.write("garbage.dbg",
                    "Patch name:\"chorus-echo\"\nGPR: x 0x999 Value=0, Type: Input\n"),
          "line 2: a GPR line needs"},
@@ -87,6 +103,37 @@ TEST(ProgramNames, ADumpThatIsNotThePatchsIsRefusedAndThePatchStillLoads) {
         EXPECT_TRUE(Has(loaded.symbols, "fback 0x128")) << c.path;
         EXPECT_FALSE(Has(loaded.symbols, "wet ")) << c.path;
     }
+}
+
+// Names that are no plain identifiers, that Symbols/8010.d or the chip give
+// another register, or that a second register takes are each refused with a
+// line; the others land.
+TEST(ProgramNames, OnlyPlainIdentifiersThatNameNothingElseArePublished) {
+    TempDir dir;
+    std::string dump = Read(kDemoDump);
+    for (auto [from, to] : {std::pair{"mono ", "[mono"},
+                            {"wet ", "w/*t"},
+                            {"sweep", "CCR  "},
+                            {"sinx", "DBG "},
+                            {"cosx", "left"}})
+        dump = Edited(dump, from, to);
+    std::string why;
+    const TakenNames taken =
+        NamesTaken(ReadOperandNames(std::string(VELMORA_SOURCE_DIR) + "/Symbols/8010.d", &why));
+    LoadedProgram loaded;
+    ASSERT_TRUE(
+        LoadChipWithPatch(kDemoChip, kDemoPatch, dir.write("d.dbg", dump), &loaded, taken).image);
+    for (const char* line : {"names: refused '[mono' for 0x11F: not a plain identifier",
+                             "names: refused 'w/*t' for 0x120: not a plain identifier",
+                             "names: refused 'CCR' for 0x11E: it is Symbols/8010.d's name of 0x057",
+                             "names: refused 'DBG' for 0x121: it is the chip's register 0x052",
+                             "names: refused 'left' for 0x122: it names 0x11A already"})
+        EXPECT_TRUE(Has(loaded.summary, line)) << line << " in\n" << loaded.summary;
+    for (const char* gone : {"mono", "w/*t", "CCR", "DBG", "left 0x122"})
+        EXPECT_FALSE(Has(loaded.symbols, gone)) << gone << " in\n" << loaded.symbols;
+    for (const char* kept : {"left 0x11a", "fback 0x128", "lr.a 0x3", "[VIRTUAL]\nleft "})
+        EXPECT_TRUE(Has(loaded.symbols, kept)) << kept << " in\n" << loaded.symbols;
+    EXPECT_EQ(loaded.names.size(), 18u);
 }
 
 } // namespace

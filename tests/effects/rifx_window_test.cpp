@@ -3,6 +3,7 @@
 #include "effects_library.h"
 #include "fx_library_files.h"
 #include "instruction_text.h"
+#include "program_symbols.h"
 #include "rifx_window.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -73,7 +74,9 @@ class RifxWindowTest : public ::testing::Test {
     QString Listing(std::initializer_list<MicrocodeInstruction> code) const {
         QString text;
         for (const MicrocodeInstruction& i : code)
-            text += QString::fromStdString(FormatInstruction(i, view_->tabWidth(), false)) + "\r\n";
+            text += QString::fromStdString(
+                        FormatInstruction(i, view_->tabWidth(), false, CodeOf::OtherProgram)) +
+                    "\r\n";
         return text;
     }
 
@@ -198,6 +201,22 @@ TEST_F(RifxWindowTest, WithoutALibraryTheWindowSaysWhyItIsEmpty) {
     EXPECT_EQ(tree_->topLevelItemCount(), 0);
     EXPECT_TRUE(view_->text().contains("eapsfx.dll does not exist")) << view_->text().toStdString();
     EXPECT_TRUE(view_->text().startsWith("// "));
+}
+
+// The chip program's names name the chip's registers; an effect's registers
+// merely share the numbers, so its listing keeps the symbol file's names.
+TEST_F(RifxWindowTest, AnEffectIsListedWithoutTheChipProgramsNames) {
+    ASSERT_TRUE(
+        RefreshProgramSymbols(dir_.write("emuaps.d", "[VIRTUAL]\nleft 0x100\necho 0x101\n")));
+    const MicrocodeInstruction beta{8, 0x100, 0x101, 0x102, 0x103};
+    const bool chipFormNamed = FormatInstruction(beta, 4, false).find("left") != std::string::npos;
+    Open(kLibrary);
+    combo_->setCurrentIndex(1);
+    const QString shown = view_->text();
+    ASSERT_TRUE(RefreshProgramSymbols(dir_.write("none.d", "// no names\n")));
+    EXPECT_TRUE(chipFormNamed);
+    EXPECT_EQ(shown, Listing({beta}));
+    EXPECT_FALSE(shown.contains("left") || shown.contains("echo")) << shown.toStdString();
 }
 
 } // namespace

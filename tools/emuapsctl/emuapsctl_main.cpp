@@ -1,13 +1,8 @@
 // emuapsctl: stops, steps, watches and sets the simulated chip that emuapsd
 // serves, while another program (the viewer) holds its device.
 #include "control_client.h"
-#include "program_symbols.h"
 #include "program_version.h"
-#include "register_words.h"
-#include "symbol_file.h"
-#include "symbol_table.h"
 
-#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -28,13 +23,14 @@ Verbs:
   stop                 stop the DSP (single-step mode in its debug register)
   continue             let it run again; a sample stopped part way is finished
                        first
-  step [ADDR]          execute one instruction: the one at ADDR, or the next
+  step [ADDR]          execute one instruction: the one at ADDR, or the next;
+                       say its result register and codes
   advance [N]          run N whole samples (default 1), then stand again
-  watch REG... [--for SECONDS]
-                       run until an instruction changes one of the registers
-                       (addresses as the DSP sees them); stop right after it
-                       and say which register, its old and new value, the
-                       instruction and the sample
+  watch OPERAND... [--for SECONDS]
+                       run until an instruction changes one of the DSP's
+                       operands (0 to 0x3FF, as the DSP sees them); stop
+                       right after it and say which, its old and new value,
+                       the instruction and the sample
   break ADDR... [--for SECONDS]
                        run until the DSP is about to execute one of these
                        instructions and stop there; a following step
@@ -43,12 +39,22 @@ Verbs:
                        data register as its 20-bit sample
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
                        not; VALUE is hex (0x...), decimal, or a fraction from
-                       -1 to 1 (Q31, or a TRAM data register's 20-bit sample)
+                       -1 to 1 (Q31, or a TRAM data register's 20-bit sample).
+                       Says where the DSP meets it: the next instruction that
+                       reads it from where the chip stands, on into the next
+                       sample; one that overwrites it first; the delay line
+                       as the sample ends; or that no instruction reads it
   reload               load the chip image and patch afresh, as SIGHUP does
 
-A register (REG) is a number, hexadecimal with 0x or decimal, or a name: the
-names of the program that emuapsd placed (its emuaps.d, from --patch and
---names) first, then those of the viewer's Symbols/8010.d.
+A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
+the DSP's. The two are the same registers only from 0x100 up: below it,
+operand 0x52 is the constant 0xC0000000 and chip register 0x52 is DBG. Each
+is a number, hexadecimal with 0x or decimal, or a name that emuapsd resolves
+in the verb's own space: DBG (a chip register), the names of the program it
+placed (its emuaps.d, from --patch and --names) and those of the viewer's
+Symbols/8010.d. A name of the other space is refused by name ("C_C0000000 is
+a DSP constant, not a chip register"). Answers name what they read, as
+"fb (0x106) = ...".
 
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped. Instruction addresses
@@ -64,18 +70,6 @@ The service is found at $XDG_RUNTIME_DIR/emuaps.ctl (or
 Exit status: 0 when the verb was done; 1 when it was refused (the reason is
 said) or the service cannot be reached; 2 for a usage mistake.
 )";
-
-// The names the viewer shows: the placed program's, then the shipped file's.
-// A file that is missing or malformed gives no names; numbers still work.
-std::vector<std::string> WithRegisterNumbers(const std::vector<std::string>& words) {
-    RefreshProgramSymbols();
-    SymbolTable opcodes, shipped;
-    try {
-        LoadSymbolFile(SymbolFilePath(), opcodes, shipped);
-    } catch (const std::exception&) {
-    }
-    return ResolveRegisterNames(words, ProgramSymbols(), shipped);
-}
 
 } // namespace
 
@@ -102,7 +96,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string line;
-    for (const std::string& word : WithRegisterNumbers(words))
+    for (const std::string& word : words)
         line += (line.empty() ? "" : " ") + word;
     const ControlReply reply = AskService(line);
     if (reply.status == 0) {
