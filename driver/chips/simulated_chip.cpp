@@ -1,11 +1,14 @@
 #include "simulated_chip.h"
 
+#include "host_write.h"
+
 #include <algorithm>
 #include <stdexcept>
 
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
+static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
 
-SimulatedChip::SimulatedChip() : memory_(std::make_unique<SharedChipMemory>()) {}
+SimulatedChip::SimulatedChip() : memory_(std::make_shared<SharedChipMemory>()) {}
 
 ApsChipPorts SimulatedChip::Ports() {
     std::lock_guard lock(mutex_);
@@ -21,9 +24,9 @@ ChipHandout SimulatedChip::Handout() const {
 }
 
 bool SimulatedChip::Reclaim() {
-    std::unique_ptr<SharedChipMemory> fresh;
+    std::shared_ptr<SharedChipMemory> fresh;
     try {
-        fresh = std::make_unique<SharedChipMemory>();
+        fresh = std::make_shared<SharedChipMemory>();
     } catch (const std::runtime_error&) {
         return false;
     }
@@ -35,6 +38,10 @@ bool SimulatedChip::Reclaim() {
             to[i] = ApsLoadChipWord(&from[i]);
         memory_.swap(fresh);
     }
+    // fresh now holds the old memory: a count moved on there sends a waiter
+    // on it to the new one, even one that has not begun its wait yet.
+    ApsChipWord* old = fresh->chip()->registers;
+    ApsHostWrite(old, fx8010dbg::kRegister, ApsLoadRegister(&old[fx8010dbg::kRegister]));
     return true; // the old memory goes here, outside the lock
 }
 
@@ -78,7 +85,7 @@ uint32_t SimulatedChip::Read(uint32_t reg) {
 // The debugger's writes are host writes: the DSP never undoes them.
 SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
     std::lock_guard lock(mutex_);
-    ApsWriteRegister(&memory_->chip()->registers[reg % kChipRegisterCount], value);
+    ApsHostWrite(memory_->chip()->registers, reg % kChipRegisterCount, value);
     return {dsp_.samples(), dsp_.pc()};
 }
 
@@ -90,8 +97,10 @@ void SimulatedChip::Stop() {
 
 void SimulatedChip::Continue() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) & ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
+    ApsChipWord* registers = memory_->chip()->registers;
+    ApsHostWrite(registers, fx8010dbg::kRegister,
+                 ApsLoadRegister(&registers[fx8010dbg::kRegister]) &
+                     ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
 }
 
 void SimulatedChip::Step(uint32_t address) {
@@ -127,4 +136,25 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples) 
 SimulatedChip::Position SimulatedChip::position() {
     std::lock_guard lock(mutex_);
     return {dsp_.samples(), dsp_.pc()};
+}
+
+void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit) {
+    std::shared_ptr<SharedChipMemory> memory;
+    ApsChipWord seen = 0;
+    {
+        std::lock_guard lock(mutex_);
+        memory = memory_;
+        ApsChipWord* registers = memory->chip()->registers;
+        // Taken before the step: a host write during it ends the wait at once.
+        seen = ApsLoadChipWord(&registers[fx8010dbg::kRegister]);
+        const uint32_t dbg = uint32_t(seen);
+        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep))
+            dsp_.Run(registers, 0);
+    }
+    ApsAwaitHostWrite(&memory->chip()->registers[fx8010dbg::kRegister], seen, int(limit.count()));
+}
+
+void SimulatedChip::WakeDebugWaiter() {
+    std::lock_guard lock(mutex_);
+    ApsWakeHostWriteWaiters(&memory_->chip()->registers[fx8010dbg::kRegister]);
 }
