@@ -205,8 +205,7 @@ TEST(EmuapsctlWalk, StepsWrittenToDbgAreDoneAtOnceAndExact) {
         const int32_t step = int32_t(fx8010dbg::kSingleStep | fx8010dbg::kStep | a);
         // Some time between steps, as a debugger reading the chip takes: a
         // chip that looks at DBG on a timer falls asleep meanwhile.
-        if (i % 2)
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
         ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &select), 0);
         ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
         const auto written = Clock::now();
