@@ -1,3 +1,7 @@
+// syscall() and nanosleep() under a strict C standard too.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
 #include "host_write.h"
 
 #ifdef __linux__

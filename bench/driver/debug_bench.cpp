@@ -9,8 +9,10 @@
 #include "aps_request.h"
 #include "control_client.h"
 #include "control_server.h"
+#include "debug_step_server.h"
 #include "demo_chip.h"
 #include "demo_service.h"
+#include "host_write.h"
 #include "latency.h"
 #include "simulated_chip.h"
 #include "support/temp_dir.h"
@@ -18,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -107,6 +110,32 @@ void BM_WatchRunsTheChip(benchmark::State& state) {
         benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_WatchRunsTheChip)->Unit(benchmark::kMillisecond);
+
+// The same watch while a hostile holder wakes the chip's DBG waiter without
+// pause and writes nothing: the waiter's looks at DBG should cost the chip
+// little.
+void BM_WatchUnderWakeSpam(benchmark::State& state) {
+    SimulatedChip chip;
+    chip.Load(DemoChipWithPatch());
+    DebugStepServer steps(chip);
+    const ApsChipWord* dbg = &chip.Ports().registers[fx8010dbg::kRegister];
+    std::atomic<bool> done = false;
+    std::atomic<int64_t> wakes = 0;
+    std::thread spam([&] {
+        while (!done) {
+            ApsWakeHostWriteWaiters(dbg);
+            ++wakes;
+        }
+    });
+    for (auto _ : state)
+        benchmark::DoNotOptimize(chip.RunUntil({{}, {0x1FF}}, kRate));
+    done = true;
+    spam.join();
+    state.counters["x_realtime"] =
+        benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["wakes_per_s"] = benchmark::Counter(double(wakes), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WatchUnderWakeSpam)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 BENCHMARK_MAIN();
