@@ -8,7 +8,7 @@ constexpr std::chrono::milliseconds kLongestWait(50);
 DebugStepServer::DebugStepServer(SimulatedChip& chip) : chip_(chip) {
     thread_ = std::thread([this] {
         while (!stop_.load())
-            chip_.ServeDebugRegister(kLongestWait);
+            chip_.ServeDebugRegister(kLongestWait, stop_);
     });
 }
 

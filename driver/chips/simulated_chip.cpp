@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
@@ -138,7 +139,12 @@ SimulatedChip::Position SimulatedChip::position() {
     return {dsp_.samples(), dsp_.pc()};
 }
 
-void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit) {
+void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit,
+                                       const std::atomic<bool>& stop) {
+    // A wake without a write is a stop or a holder's mischief: the next look
+    // comes after this pause, not at the next wake, so a holder that spams
+    // wakes costs at most one look per pause and a write is still seen in time.
+    constexpr std::chrono::microseconds kPauseAfterAnEmptyWake(500);
     std::shared_ptr<SharedChipMemory> memory;
     ApsChipWord seen = 0;
     {
@@ -151,7 +157,18 @@ void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit) {
         if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep))
             dsp_.Run(registers, 0);
     }
-    ApsAwaitHostWrite(&memory->chip()->registers[fx8010dbg::kRegister], seen, int(limit.count()));
+    const ApsChipWord* dbg = &memory->chip()->registers[fx8010dbg::kRegister];
+    const auto giveUp = std::chrono::steady_clock::now() + limit;
+    while (!stop.load()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        ApsAwaitHostWrite(dbg, seen, int(left.count()));
+        if ((ApsLoadChipWord(dbg) >> 32) != (seen >> 32) || stop.load())
+            return;
+        std::this_thread::sleep_for(kPauseAfterAnEmptyWake);
+    }
 }
 
 void SimulatedChip::WakeDebugWaiter() {

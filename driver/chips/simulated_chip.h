@@ -9,6 +9,7 @@
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -61,8 +62,9 @@ class SimulatedChip : public ChipBackend {
     DebugStop RunUntil(const DebugTargets& targets, int64_t samples);
     Position position();
     // Executes the step the debug register asks for, if any, then waits for
-    // the host's next write of it, a WakeDebugWaiter or `limit`.
-    void ServeDebugRegister(std::chrono::milliseconds limit);
+    // the host's next write of it, `stop` set (with a WakeDebugWaiter), or
+    // `limit`.
+    void ServeDebugRegister(std::chrono::milliseconds limit, const std::atomic<bool>& stop);
     void WakeDebugWaiter();
 
   private:
