@@ -15,8 +15,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <optional>
 #include <regex>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -181,52 +185,65 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
 
 // Zendra steps the stopped chip through DBG as Linux's driver does: 0x8000|a,
 // then 0xC000|a. Each step is done soon after the write, with bit 14 set
-// until then, and leaves the chip where the offline run's same step does.
+// until then, and leaves the chip where the offline run's same step does;
+// also while the runner is blocked on a sound device, here ALSA's file
+// plugin writing into a pipe nobody reads.
 TEST(EmuapsctlWalk, StepsWrittenToDbgAreDoneAtOnceAndExact) {
     using Clock = std::chrono::steady_clock;
-    TempDir dir;
-    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
-                           {"--patch", kImages + "demo-chorus-echo.emu10k1", "--run"});
-    ASSERT_TRUE(service.waitForLog("control at"));
-    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
-    ASSERT_EQ(ifInitApsIo(), 0);
-    ChipImageResult loaded =
-        LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
-    ASSERT_TRUE(loaded.image);
-    Offline offline{*loaded.image, {}, {}};
-    offline.RunTo(Number(Ctl(dir, "stop").text, "at sample"));
-    ASSERT_EQ(offline.Seen(), WithoutDbg(ReadChip()));
+    for (bool stalled : {false, true}) {
+        SCOPED_TRACE(stalled ? "blocked on a sound device" : "by the clock");
+        TempDir dir;
+        const std::string pipe = dir.path() + "/pipe";
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+        struct Held {
+            int fd;
+            ~Held() { close(fd); }
+        } unread{open(pipe.c_str(), O_RDWR)};
+        std::vector<std::string> args = {"--patch", kImages + "demo-chorus-echo.emu10k1", "--run"};
+        if (stalled)
+            args.push_back("--play=file:FILE=" + pipe + ",FORMAT=raw");
+        ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log", args);
+        ASSERT_TRUE(service.waitForLog("control at"));
+        setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+        ASSERT_EQ(ifInitApsIo(), 0);
+        ChipImageResult loaded =
+            LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
+        ASSERT_TRUE(loaded.image);
+        Offline offline{*loaded.image, {}, {}};
+        offline.RunTo(Number(Ctl(dir, "stop").text, "at sample"));
+        ASSERT_EQ(offline.Seen(), WithoutDbg(ReadChip()));
 
-    std::vector<double> ms;
-    std::vector<std::string> wrong;
-    for (int i = 0; i < 600 && wrong.size() < 5; ++i) {
-        const uint32_t a = offline.dsp.pc();
-        const int32_t select = int32_t(fx8010dbg::kSingleStep | a);
-        const int32_t step = int32_t(fx8010dbg::kSingleStep | fx8010dbg::kStep | a);
-        // Some time between steps, as a debugger reading the chip takes: a
-        // chip that looks at DBG on a timer falls asleep meanwhile.
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &select), 0);
-        ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
-        const auto written = Clock::now();
-        int32_t dbg = step;
-        while ((dbg & int32_t(fx8010dbg::kStep)) &&
-               Clock::now() - written < std::chrono::seconds(5))
-            ASSERT_EQ(ifGPRMemoryRead(int32_t(kDbg), &dbg), 0);
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - written).count());
-        offline.chip.registers[kDbg] = uint32_t(step);
-        offline.dsp.Run(offline.chip, 0);
-        const Registers now = ReadChip();
-        if (uint32_t(dbg) != offline.chip.registers[kDbg] || now != offline.chip.registers)
-            wrong.push_back("step " + std::to_string(i) + " at " + std::to_string(a) + ": DBG " +
-                            std::to_string(uint32_t(dbg)) + " against " +
-                            std::to_string(offline.chip.registers[kDbg]));
+        std::vector<double> ms;
+        std::vector<int> wrong; // the steps that left the chip otherwise
+        for (int i = 0; i < 600; ++i) {
+            const uint32_t a = offline.dsp.pc();
+            const int32_t select = int32_t(fx8010dbg::kSingleStep | a);
+            const int32_t step = select | int32_t(fx8010dbg::kStep);
+            // Some time between steps, as a debugger reading the chip takes: a
+            // chip that looks at DBG on a timer falls asleep meanwhile.
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &select), 0);
+            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
+            const auto written = Clock::now();
+            int32_t dbg = step;
+            while ((dbg & int32_t(fx8010dbg::kStep)) &&
+                   Clock::now() - written < std::chrono::seconds(5))
+                ASSERT_EQ(ifGPRMemoryRead(int32_t(kDbg), &dbg), 0);
+            ASSERT_FALSE(dbg & int32_t(fx8010dbg::kStep)) << "step " << i << " was never done";
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - written).count());
+            offline.chip.registers[kDbg] = uint32_t(step);
+            offline.dsp.Run(offline.chip, 0);
+            if (uint32_t(dbg) != offline.chip.registers[kDbg] ||
+                ReadChip() != offline.chip.registers)
+                wrong.push_back(i);
+        }
+        EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+        std::sort(ms.begin(), ms.end());
+        EXPECT_LT(ms[ms.size() / 2], 5.0)
+            << "the median step, in ms; the slowest took " << ms.back();
+        if (stalled)
+            service.crash(); // how a stalled device ends is not this test's
     }
-    EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
-    ASSERT_EQ(ms.size(), 600u);
-    std::sort(ms.begin(), ms.end());
-    EXPECT_LT(ms[ms.size() / 2], 5.0) << "the median step, in ms; the slowest took " << ms.back();
-    EXPECT_LT(ms.back(), 5000.0) << "a step never done";
 }
 
 } // namespace
