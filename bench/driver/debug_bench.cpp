@@ -60,7 +60,7 @@ void BM_StepThroughTheSocketThenReadAllRegisters(benchmark::State& state) {
 BENCHMARK(BM_StepThroughTheSocketThenReadAllRegisters)->Unit(benchmark::kMicrosecond);
 
 // Stop (0x8000), then for the address the chip stands at 0x8000|a and
-// 0xC000|a, about 10 us apart; timed from the second write to bit 14 reading
+// 0xC000|a, about 10 us apart; timed from the second write's call to bit 14 reading
 // clear. The argument is the pause between two steps, in microseconds: a
 // debugger that reads the chip in between.
 void BM_StepWrittenToDbg(benchmark::State& state) {
@@ -80,8 +80,8 @@ void BM_StepWrittenToDbg(benchmark::State& state) {
         const int32_t select = 0x8000 | (dbg & 0x1FF), step = select | 0x4000;
         ifGPRMemoryWrite(0x52, &select);
         std::this_thread::sleep_for(std::chrono::microseconds(10));
-        ifGPRMemoryWrite(0x52, &step);
         const auto start = Clock::now();
+        ifGPRMemoryWrite(0x52, &step);
         do
             ifGPRMemoryRead(0x52, &dbg);
         while ((dbg & 0x4000) && Clock::now() - start < std::chrono::seconds(1));

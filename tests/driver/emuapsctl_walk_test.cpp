@@ -223,8 +223,8 @@ TEST(EmuapsctlWalk, StepsWrittenToDbgAreDoneAtOnceAndExact) {
             // chip that looks at DBG on a timer falls asleep meanwhile.
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
             ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &select), 0);
-            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
             const auto written = Clock::now();
+            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
             int32_t dbg = step;
             while ((dbg & int32_t(fx8010dbg::kStep)) &&
                    Clock::now() - written < std::chrono::seconds(5))
