@@ -1,6 +1,7 @@
 #include "chip_ports.h"
 
 #include "aps_request.h"
+#include "host_write.h"
 
 #include <errno.h>
 #include <string.h>
@@ -66,7 +67,7 @@ int ApsChipPortWrite(const ApsChipPorts* chip, uint16_t port, uint32_t value) {
     }
     if (!chip->registers)
         return 0;
-    ApsWriteRegister(&chip->registers[ApsPointerRegister(ApsLoadWord(chip->pointer))], value);
+    ApsHostWrite(chip->registers, ApsPointerRegister(ApsLoadWord(chip->pointer)), value);
     return 1;
 }
 

@@ -41,7 +41,7 @@ typedef struct ApsChipPorts {
 int ApsChipPortRead(const ApsChipPorts* chip, uint16_t port, uint32_t* value);
 // Writes a port; returns 0 when the chip refuses: a card takes only pointer
 // writes. A data write is counted in the register's word, so the running DSP
-// keeps it whatever its value.
+// keeps it whatever its value; one of the debug register wakes a stopped DSP.
 int ApsChipPortWrite(const ApsChipPorts* chip, uint16_t port, uint32_t value);
 
 // Carries out one device request; returns 1 when it was done. A read needs a

@@ -26,6 +26,12 @@ struct ChipImage {
     bool operator==(const ChipImage&) const = default;
 };
 
+// The instruction a loader writes where no program is: ACC3 C_0, C_0, C_0,
+// C_0, which adds zeros into the constant 0 and so changes nothing.
+Fx8010Words IdleInstruction();
+// A chip as a loader leaves it empty: every instruction idle, all else zero.
+ChipImage EmptyChipImage();
+
 // A parse either yields an image or says what is wrong; line is 1-based and
 // 0 when the fault is not on one line; path is the file's, when one was read.
 struct ChipImageResult {

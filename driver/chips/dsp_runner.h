@@ -7,6 +7,7 @@
 #pragma once
 
 #include "audio_block.h"
+#include "debug_step_server.h"
 #include "simulated_chip.h"
 
 #include <atomic>
@@ -69,4 +70,5 @@ class DspRunner {
     std::condition_variable wake_;
     std::atomic<bool> stop_ = false; // set under mutex_, read without it by the device's wait
     std::thread thread_;
+    DebugStepServer steps_{chip_};
 };

@@ -1,11 +1,15 @@
 #include "simulated_chip.h"
 
+#include "host_write.h"
+
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
+static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
 
-SimulatedChip::SimulatedChip() : memory_(std::make_unique<SharedChipMemory>()) {}
+SimulatedChip::SimulatedChip() : memory_(std::make_shared<SharedChipMemory>()) {}
 
 ApsChipPorts SimulatedChip::Ports() {
     std::lock_guard lock(mutex_);
@@ -21,9 +25,9 @@ ChipHandout SimulatedChip::Handout() const {
 }
 
 bool SimulatedChip::Reclaim() {
-    std::unique_ptr<SharedChipMemory> fresh;
+    std::shared_ptr<SharedChipMemory> fresh;
     try {
-        fresh = std::make_unique<SharedChipMemory>();
+        fresh = std::make_shared<SharedChipMemory>();
     } catch (const std::runtime_error&) {
         return false;
     }
@@ -35,6 +39,10 @@ bool SimulatedChip::Reclaim() {
             to[i] = ApsLoadChipWord(&from[i]);
         memory_.swap(fresh);
     }
+    // fresh now holds the old memory: a count moved on there sends a waiter
+    // on it to the new one, even one that has not begun its wait yet.
+    ApsChipWord* old = fresh->chip()->registers;
+    ApsHostWrite(old, fx8010dbg::kRegister, ApsLoadRegister(&old[fx8010dbg::kRegister]));
     return true; // the old memory goes here, outside the lock
 }
 
@@ -78,7 +86,7 @@ uint32_t SimulatedChip::Read(uint32_t reg) {
 // The debugger's writes are host writes: the DSP never undoes them.
 SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
     std::lock_guard lock(mutex_);
-    ApsWriteRegister(&memory_->chip()->registers[reg % kChipRegisterCount], value);
+    ApsHostWrite(memory_->chip()->registers, reg % kChipRegisterCount, value);
     return {dsp_.samples(), dsp_.pc()};
 }
 
@@ -90,8 +98,10 @@ void SimulatedChip::Stop() {
 
 void SimulatedChip::Continue() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) & ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
+    ApsChipWord* registers = memory_->chip()->registers;
+    ApsHostWrite(registers, fx8010dbg::kRegister,
+                 ApsLoadRegister(&registers[fx8010dbg::kRegister]) &
+                     ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
 }
 
 void SimulatedChip::Step(uint32_t address) {
@@ -127,4 +137,41 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples) 
 SimulatedChip::Position SimulatedChip::position() {
     std::lock_guard lock(mutex_);
     return {dsp_.samples(), dsp_.pc()};
+}
+
+void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit,
+                                       const std::atomic<bool>& stop) {
+    // A wake without a write is a stop or a holder's mischief: the next look
+    // comes after this pause, not at the next wake, so a holder that spams
+    // wakes costs at most one look per pause and a write is still seen in time.
+    constexpr std::chrono::microseconds kPauseAfterAnEmptyWake(500);
+    std::shared_ptr<SharedChipMemory> memory;
+    ApsChipWord seen = 0;
+    {
+        std::lock_guard lock(mutex_);
+        memory = memory_;
+        ApsChipWord* registers = memory->chip()->registers;
+        // Taken before the step: a host write during it ends the wait at once.
+        seen = ApsLoadChipWord(&registers[fx8010dbg::kRegister]);
+        const uint32_t dbg = uint32_t(seen);
+        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep))
+            dsp_.Run(registers, 0);
+    }
+    const ApsChipWord* dbg = &memory->chip()->registers[fx8010dbg::kRegister];
+    const auto giveUp = std::chrono::steady_clock::now() + limit;
+    while (!stop.load()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        ApsAwaitHostWrite(dbg, seen, int(left.count()));
+        if ((ApsLoadChipWord(dbg) >> 32) != (seen >> 32) || stop.load())
+            return;
+        std::this_thread::sleep_for(kPauseAfterAnEmptyWake);
+    }
+}
+
+void SimulatedChip::WakeDebugWaiter() {
+    std::lock_guard lock(mutex_);
+    ApsWakeHostWriteWaiters(&memory_->chip()->registers[fx8010dbg::kRegister]);
 }

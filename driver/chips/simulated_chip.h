@@ -9,6 +9,8 @@
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -59,9 +61,15 @@ class SimulatedChip : public ChipBackend {
     // that let port requests in; leaves the chip stopped.
     DebugStop RunUntil(const DebugTargets& targets, int64_t samples);
     Position position();
+    // Executes the step the debug register asks for, if any, then waits for
+    // the host's next write of it, `stop` set (with a WakeDebugWaiter), or
+    // `limit`.
+    void ServeDebugRegister(std::chrono::milliseconds limit, const std::atomic<bool>& stop);
+    void WakeDebugWaiter();
 
   private:
-    std::unique_ptr<SharedChipMemory> memory_;
+    // Shared with a ServeDebugRegister that waits on it across a Reclaim.
+    std::shared_ptr<SharedChipMemory> memory_;
     mutable std::mutex mutex_;
     Fx8010Interpreter dsp_;
     uint32_t pointer_ = 0; // for Ports()

@@ -99,8 +99,12 @@ int Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspB
         RunSamples(registers, samples, io);
         return samples;
     }
-    if (dbg & fx8010dbg::kZeroCounter)
+    zeroCounter_ = (dbg & fx8010dbg::kZeroCounter) != 0;
+    // Between samples the next one's reads are redone at the zeroed counter.
+    if (zeroCounter_ && !inSample_ && tram_.counter() != 0) {
         tram_.ZeroCounter();
+        tramReadPending_ = true;
+    }
     if (dbg & fx8010dbg::kStep) {
         Decode(registers);
         Pick(registers);
@@ -124,8 +128,7 @@ template <class Registers>
 void Fx8010Interpreter::RunSamples(const Registers& registers, int samples, const DspBlockIo& io) {
     ApsChipWord dbgWord = 0;
     const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
-    if (dbg & fx8010dbg::kZeroCounter)
-        tram_.ZeroCounter();
+    zeroCounter_ = (dbg & fx8010dbg::kZeroCounter) != 0;
     Decode(registers);
     Pick(registers);
     for (int i = 0; i < samples; ++i) {
@@ -143,6 +146,7 @@ DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugT
                                         int64_t samples, bool passFirst) {
     ApsChipWord dbgWord = 0;
     const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
+    zeroCounter_ = (dbg & fx8010dbg::kZeroCounter) != 0;
     Decode(registers);
     Pick(registers);
     for (uint32_t address : targets.breaks)
@@ -281,6 +285,8 @@ void Fx8010Interpreter::EndSample() {
     int32_t* m = mem_.data();
     tram_.Write(m + kTramData, m + kTramAddress);
     tram_.Advance();
+    if (zeroCounter_) [[unlikely]]
+        tram_.ZeroCounter();
     tram_.Read(m + kTramData, m + kTramAddress);
     inSample_ = false;
     pc_ = 0;

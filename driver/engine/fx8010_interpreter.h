@@ -149,6 +149,9 @@ class Fx8010Interpreter {
     // The TRAM reads of the next sample happen as a sample ends, so that a
     // stopped chip's data registers already hold them; after Reset they wait.
     bool tramReadPending_ = true;
+    // Debug register bit 31 as last picked: each sample that ends with it
+    // leaves the delay base counter at zero.
+    bool zeroCounter_ = false;
     // The first instruction that saturated since the DSP last reported; -1 none.
     int32_t saturatedAt_ = -1;
     // A debugging run's targets, and what stopped it.

@@ -27,11 +27,10 @@ Word Encode(uint32_t op, uint32_t r, uint32_t a, uint32_t x, uint32_t y) {
     return Fx8010PackInstruction({op, r, a, x, y});
 }
 
-const Word kNoOp = Encode(fx8010::kAcc3, kZero, kZero, kZero, kZero);
-
-// The no-op and the all-zero words that an empty microcode memory holds.
+// The idle instruction, and the all-zero words of a memory nothing loaded.
 bool IsFree(Word w) {
-    return (w.low == kNoOp.low && w.high == kNoOp.high) || (w.low == 0 && w.high == 0);
+    const Word idle = IdleInstruction();
+    return (w.low == idle.low && w.high == idle.high) || (w.low == 0 && w.high == 0);
 }
 
 std::array<uint32_t, 4> Operands(Word w) { // R, A, X, Y
@@ -265,7 +264,7 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         loaded->symbols = NoProgramSymbols();
     ChipImageResult result;
     if (imagePath.empty())
-        result.image = ChipImage{};
+        result.image = EmptyChipImage();
     else
         result = LoadChipImageFile(imagePath);
     if (!result.image || patchPath.empty())

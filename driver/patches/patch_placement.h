@@ -34,7 +34,7 @@ struct PatchPlacement {
 
 PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch);
 
-// The service's chip: the image file (or all zero registers when the path is
+// The service's chip: the image file (or the empty chip when the path is
 // empty) with the patch file placed on it when patchPath is not empty. Errors
 // name the file at fault.
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,

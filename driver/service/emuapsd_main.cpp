@@ -139,7 +139,7 @@ int Serve(int argc, char** argv) {
             },
             kLoadDone);
     };
-    if (!imagePath.empty() || !patchPath.empty()) {
+    { // without files too: the empty chip is a loader's, idle instructions
         std::unique_ptr<ChipLoad> load = startLoad();
         if (AwaitLoad(*load, signals) == LoadWait::Stop) {
             Say("stopped while loading the chip");

@@ -109,4 +109,48 @@ TEST_F(Running, AChipWhoseDeviceGoesAwayGoesOnByTheSystemClock) {
     EXPECT_EQ(device.plays, 4) << "nothing more is played to a device that went away";
 }
 
+// DBG bit 31 held while a delay line is read 50 samples behind its write
+// tap: the counter stays at zero, so the tap never sees the write, and the
+// registers do not depend on how the samples were run.
+TEST_F(Running, Bit31HoldsTheCounterAtZeroHoweverTheSamplesAreRun) {
+    ChipImage image = EmptyChipImage();
+    Instr(image, 0, 6, 0x100, 0x100, 0x49, 0x40); // += 0x10000, a sample count TRAM keeps
+    Instr(image, 1, 6, 0x200, 0x100, 0x40, 0x40); // into the write tap
+    Instr(image, 2, 6, 0x101, 0x201, 0x40, 0x40); // the read tap, 50 behind
+    Instr(image, 3, 6, 0x102, 0x5B, 0x40, 0x40);  // the counter as the DSP sees it
+    image.registers[0x300] = TramEngine::kWrite | 1000;
+    image.registers[0x301] = TramEngine::kRead | 1050;
+    image.registers[fx8010dbg::kRegister] = fx8010dbg::kZeroCounter;
+    const std::pair<const char*, void (*)(SimulatedChip&)> ways[] = {
+        {"running by the runner",
+         [](SimulatedChip& c) {
+             DspRunner runner(c);
+             while (c.position().samples < 2000)
+                 std::this_thread::sleep_for(1ms);
+             c.Stop();
+         }},
+        {"advance 2000", [](SimulatedChip& c) { c.Advance(2000); }},
+        {"20 x advance 100",
+         [](SimulatedChip& c) {
+             for (int i = 0; i < 20; ++i)
+                 c.Advance(100);
+         }},
+        {"a RunUntil", [](SimulatedChip& c) { c.RunUntil({}, 2000); }},
+    };
+    for (const auto& [what, run] : ways) {
+        SCOPED_TRACE(what);
+        SimulatedChip ran;
+        ran.Load(image);
+        run(ran);
+        const uint64_t n = ran.position().samples;
+        ChipImage offline = image, seen = ran.Snapshot();
+        Fx8010Interpreter().Advance(offline, int(n));
+        EXPECT_EQ(seen.registers[0x100], uint32_t(n) << 16);
+        EXPECT_EQ(seen.registers[0x101], 0u) << "the tap saw the write";
+        EXPECT_EQ(seen.registers[0x102], 0u);
+        seen.registers[fx8010dbg::kRegister] = offline.registers[fx8010dbg::kRegister];
+        EXPECT_EQ(seen, offline);
+    }
+}
+
 } // namespace

@@ -13,9 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <optional>
 #include <regex>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -154,7 +159,10 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
         << "running again";
     dbg = int32_t(fx8010dbg::kSingleStep);
     ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Only a stopped chip carries out a step: once one is done, the stop holds.
+    dbg = int32_t(fx8010dbg::kSingleStep | fx8010dbg::kStep);
+    ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &dbg), 0);
+    EXPECT_TRUE(Eventually([] { return !(ReadChip()[kDbg] & fx8010dbg::kStep); }));
     chip = ReadChip();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(ReadChip(), chip) << "stopped through Zendra";
@@ -173,6 +181,67 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     Offline unset{*loaded.image, {}, {}};
     unset.RunTo(n);
     EXPECT_FALSE(unset.frames == recorded.samples) << "the set changes the sound";
+}
+
+// Zendra steps the stopped chip through DBG as Linux's driver does: 0x8000|a,
+// then 0xC000|a. Each step is done soon after the write, with bit 14 set
+// until then, and leaves the chip where the offline run's same step does;
+// also while the runner is blocked on a sound device, here ALSA's file
+// plugin writing into a pipe nobody reads.
+TEST(EmuapsctlWalk, StepsWrittenToDbgAreDoneAtOnceAndExact) {
+    using Clock = std::chrono::steady_clock;
+    for (bool stalled : {false, true}) {
+        SCOPED_TRACE(stalled ? "blocked on a sound device" : "by the clock");
+        TempDir dir;
+        const std::string pipe = dir.path() + "/pipe";
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+        struct Held {
+            int fd;
+            ~Held() { close(fd); }
+        } unread{open(pipe.c_str(), O_RDWR)};
+        std::vector<std::string> args = {"--patch", kImages + "demo-chorus-echo.emu10k1", "--run"};
+        if (stalled)
+            args.push_back("--play=file:FILE=" + pipe + ",FORMAT=raw");
+        ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log", args);
+        ASSERT_TRUE(service.waitForLog("control at"));
+        setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+        ASSERT_EQ(ifInitApsIo(), 0);
+        ChipImageResult loaded =
+            LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
+        ASSERT_TRUE(loaded.image);
+        Offline offline{*loaded.image, {}, {}};
+        offline.RunTo(Number(Ctl(dir, "stop").text, "at sample"));
+
+        std::vector<double> ms;
+        std::vector<int> wrong; // the steps that left the chip otherwise
+        for (int i = 0; i < 600; ++i) {
+            const uint32_t a = offline.dsp.pc();
+            const int32_t select = int32_t(fx8010dbg::kSingleStep | a);
+            const int32_t step = select | int32_t(fx8010dbg::kStep);
+            // Some time between steps, as a debugger reading the chip takes: a
+            // chip that looks at DBG on a timer falls asleep meanwhile.
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &select), 0);
+            const auto written = Clock::now();
+            ASSERT_EQ(ifGPRMemoryWrite(int32_t(kDbg), &step), 0);
+            int32_t dbg = step;
+            while ((dbg & int32_t(fx8010dbg::kStep)) &&
+                   Clock::now() - written < std::chrono::seconds(5))
+                ASSERT_EQ(ifGPRMemoryRead(int32_t(kDbg), &dbg), 0);
+            ASSERT_FALSE(dbg & int32_t(fx8010dbg::kStep)) << "step " << i << " was never done";
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - written).count());
+            offline.chip.registers[kDbg] = uint32_t(step);
+            offline.dsp.Run(offline.chip, 0);
+            if (ReadChip() != offline.chip.registers) // DBG too
+                wrong.push_back(i);
+        }
+        EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+        std::sort(ms.begin(), ms.end());
+        EXPECT_LT(ms[ms.size() / 2], 5.0)
+            << "the median step, in ms; the slowest took " << ms.back();
+        if (stalled)
+            service.crash(); // how a stalled device ends is not this test's
+    }
 }
 
 } // namespace

@@ -200,6 +200,13 @@ TEST(PatchPlacement, TheServiceLoadsAnImageWithAPatchAndNamesTheFileAtFault) {
     r = LoadChipWithPatch("", kDemoPatch, &summary);
     ASSERT_TRUE(r.image) << r.describe();
     EXPECT_EQ(At(*r.image, 0), (Fields{kAcc3, 0x100, 0x000, C0, C0})) << "on an empty chip";
+    EXPECT_EQ(At(*r.image, kMicrocodeSize - 1), kNoOp) << "the rest is a loader's idle code";
+
+    // The empty chip is quiet: emuapsctl's status then says "no saturation".
+    r = LoadChipWithPatch("", "", &summary);
+    ASSERT_TRUE(r.image);
+    Fx8010Interpreter().Run(*r.image, 10);
+    EXPECT_EQ(fx8010dbg::SaturationAddress(r.image->registers[fx8010dbg::kRegister]), -1);
 
     std::string bad = dir.write("bad.chip", "emuaps-chip-image 1\nreg 0x100 oops\n");
     r = LoadChipWithPatch(bad, kDemoPatch, &summary);
