@@ -5,7 +5,8 @@
 
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 
-SimulatedChip::SimulatedChip() : memory_(std::make_unique<SharedChipMemory>()) {}
+SimulatedChip::SimulatedChip()
+    : memory_(std::make_unique<SharedChipMemory>()), memoryFd_(memory_->fd()) {}
 
 ApsChipPorts SimulatedChip::Ports() {
     std::lock_guard lock(mutex_);
@@ -13,10 +14,9 @@ ApsChipPorts SimulatedChip::Ports() {
 }
 
 ChipHandout SimulatedChip::Handout() const {
-    std::lock_guard lock(mutex_);
     ChipHandout handout;
     handout.kind = APS_CHIP_SIMULATED;
-    handout.memoryFd = memory_->fd();
+    handout.memoryFd = memoryFd_;
     return handout;
 }
 
@@ -34,6 +34,7 @@ bool SimulatedChip::Reclaim() {
         for (std::size_t i = 0; i < kChipRegisterCount; ++i)
             to[i] = ApsLoadChipWord(&from[i]);
         memory_.swap(fresh);
+        memoryFd_ = memory_->fd();
     }
     return true; // the old memory goes here, outside the lock
 }

@@ -9,6 +9,7 @@
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -62,6 +63,10 @@ class SimulatedChip : public ChipBackend {
 
   private:
     std::unique_ptr<SharedChipMemory> memory_;
+    // memory_'s descriptor, for Handout without the lock: a running DSP takes
+    // the lock block after block, and a client opening the device must not
+    // wait behind it past its time limit.
+    std::atomic<int> memoryFd_;
     mutable std::mutex mutex_;
     Fx8010Interpreter dsp_;
     uint32_t pointer_ = 0; // for Ports()

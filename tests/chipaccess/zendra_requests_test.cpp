@@ -1,5 +1,6 @@
 // The library's exports against the service core running in-process: the
 // port requests they carry out, byte for byte, and what they make of them.
+#include "bus_source.h"
 #include "in_process_service.h"
 #include "request_recorder.h"
 #include "support/every_export_fails.h"
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -224,6 +228,60 @@ TEST_F(ZendraRequests, ServiceThatGoesAwayFailsEveryExportAndLeavesTheValuesAlon
     service.stop();
     ExpectEveryExportFailsAndLeavesTheValuesAlone();
     EXPECT_TRUE(recorder.requests().empty());
+}
+
+// Holds the DSP inside a run, and so the chip's lock, until let go: as an
+// advance does, or a device that takes period after period.
+class HeldBus : public BusSource {
+  public:
+    void Read(int32_t* bus, int frames) override {
+        std::fill(bus, bus + frames * kBusInputs, 0);
+        std::unique_lock lock(mutex_);
+        inside_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    void AwaitInside() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return inside_; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool inside_ = false, released_ = false;
+};
+
+// A restarted service is found at the next call, every time, even while its
+// DSP is in the middle of a run.
+TEST(ZendraRestarts, EachOfFiftyRestartsIsFoundAtTheNextCallWhileTheDspRuns) {
+    auto service = std::make_unique<InProcessService>();
+    ASSERT_EQ(ifInitApsIo(), 0);
+    std::vector<int> lost;
+    for (int restart = 1; restart <= 50; ++restart) {
+        service.reset();
+        service = std::make_unique<InProcessService>();
+        ChipImage image;
+        image.registers[0x100] = uint32_t(restart);
+        service->chip().Load(image);
+        HeldBus bus;
+        service->chip().FeedBus(&bus);
+        std::thread dsp([&] { service->chip().Run(1); });
+        bus.AwaitInside();
+        int32_t value = -1;
+        if (ifGPRMemoryRead(0x100, &value) != 0 || value != restart)
+            lost.push_back(restart);
+        bus.Release();
+        dsp.join();
+        service->chip().FeedBus(nullptr);
+    }
+    EXPECT_TRUE(lost.empty()) << lost.size() << " of 50 restarts not found, the first "
+                              << lost.front();
 }
 
 } // namespace
