@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -108,12 +110,28 @@ TEST(Emuapsd, AKilledServiceFailsEveryExportAndARestartedOneIsFoundAgain) {
     EXPECT_EQ(ReadGpr(0x100), 2) << "the same open reaches the new service's chip";
 }
 
-TEST(Emuapsd, SigtermRemovesTheSocketAndEndsWell) {
-    TempDir dir;
-    ServiceProcess service(dir.path(), kDemo);
-    ASSERT_TRUE(Exists(service.socketPath()));
-    EXPECT_EQ(service.stop(), 0);
-    EXPECT_FALSE(Exists(service.socketPath()));
+// Idle, or with a reload under way (a text image near its 1 MiB limit takes
+// a while to read), SIGTERM ends the service at once and well.
+TEST(Emuapsd, SigtermEndsWellAndRemovesItsFilesIdleOrDuringAReload) {
+    for (bool reloading : {false, true}) {
+        SCOPED_TRACE(reloading ? "during a reload" : "idle");
+        TempDir dir;
+        std::string big = "emuaps-chip-image 1\n";
+        while (big.size() < 1000000)
+            big += "reg 0x100 1\n";
+        ServiceProcess service(dir.path(), reloading ? dir.write("big.chip", big) : kDemo);
+        const char* const files[] = {"emuaps.vxd", "emuaps.ctl", "emuaps.d"};
+        for (const char* f : files)
+            ASSERT_TRUE(Eventually([&] { return Exists(dir.path() + "/" + f); })) << f;
+        // Sent first, SIGHUP is also taken first: sigwait takes the lower number.
+        if (reloading)
+            kill(service.pid(), SIGHUP);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(service.stop(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        for (const char* f : files)
+            EXPECT_FALSE(Exists(dir.path() + "/" + f)) << f;
+    }
 }
 
 TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
@@ -127,10 +145,11 @@ TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
     EXPECT_NE(text.str().find("line 2"), std::string::npos) << text.str();
     EXPECT_FALSE(Exists(dir.path() + "/emuaps.vxd"));
 
-    ServiceProcess first(dir.path(), kDemo);
+    ServiceProcess first(dir.path(), kDemo, dir.path() + "/first.log");
     std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
     std::string command = "XDG_RUNTIME_DIR='" + dir.path() + "' '" + program + "' --image '" +
-                          kDemo + "' 2>'" + dir.path() + "/second.log'";
+                          kDemo + "' --patch '" + VELMORA_PROGRAM_DIR +
+                          "/images/demo-chorus-echo.emu10k1' 2>'" + dir.path() + "/second.log'";
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
@@ -138,6 +157,12 @@ TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
     std::stringstream second;
     second << secondLog.rdbuf();
     EXPECT_NE(second.str().find("already listens"), std::string::npos) << second.str();
+    // It asked before it placed its patch, and the asking is no fault of a client.
+    EXPECT_EQ(second.str().find("patch '"), std::string::npos) << second.str();
+    std::ifstream firstLog(dir.path() + "/first.log");
+    std::stringstream firstSaid;
+    firstSaid << firstLog.rdbuf();
+    EXPECT_EQ(firstSaid.str().find("client"), std::string::npos) << firstSaid.str();
     EXPECT_TRUE(Exists(first.socketPath())) << "the second must not take the first's socket";
     // The second one's probe held the device for a moment; the first still serves.
     setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
@@ -162,12 +187,26 @@ TEST(Emuapsd, OfTwoServicesStartedAtOnceExactlyOneServes) {
     for (int round = 0; round < 20; ++round) {
         // Each round starts where the last one's service was killed.
         EmuapsdRun runs[2];
-        auto run = [&](int i) { runs[i] = RunEmuapsdToEnd(dir, {"--image", kDemo}, 1000); };
+        std::atomic<int> ended = 0;
+        auto run = [&](int i) {
+            runs[i] = RunEmuapsdToEnd(dir, {"--image", kDemo}, 30000);
+            ++ended;
+        };
         std::thread first(run, 0), second(run, 1);
-        bool served = false;
-        for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
-             !served && std::chrono::steady_clock::now() < end;)
-            served = RawSession(path).ok();
+        // Once one serves and the other has given up, the one serving is
+        // killed, as a crash would end it.
+        pid_t server = 0;
+        const bool served = Eventually([&] {
+            RawSession s(path);
+            ucred cred{};
+            socklen_t size = sizeof cred;
+            if (s.ok() && getsockopt(s.fd(), SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0)
+                server = cred.pid;
+            return s.ok();
+        });
+        Eventually([&] { return ended > 0; });
+        if (server > 0)
+            kill(server, SIGKILL);
         first.join();
         second.join();
         EXPECT_TRUE(served) << "round " << round;
