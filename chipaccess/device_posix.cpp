@@ -15,6 +15,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -161,20 +162,75 @@ void Close(Connection* c) {
     memset(&c->ports, 0, sizeof c->ports);
 }
 
+// Why an open failed, in words for the caller's standard error.
+struct Failure {
+    char text[ZENDRA_SOCKET_PATH_MAX + 128];
+};
+
+void Say(Failure* why, const char* format, const char* text = "") {
+    if (why)
+        snprintf(why->text, sizeof why->text, format, text);
+}
+
+// The holder's program name, as the kernel has it; "" when it cannot be read.
+void ProcessName(long pid, char* name, size_t size) {
+    name[0] = '\0';
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%ld/comm", pid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ssize_t n = read(fd, name, size - 1);
+    close(fd);
+    name[n > 0 ? n : 0] = '\0';
+    if (char* end = strchr(name, '\n'))
+        *end = '\0';
+}
+
+void SayRefused(Failure* why, const ApsWelcome& w, const char* path) {
+    if (w.status == APS_WELCOME_BUSY && w.holder_pid != 0) {
+        char name[32];
+        ProcessName(w.holder_pid, name, sizeof name);
+        char text[96];
+        snprintf(text, sizeof text, "the device is held by process %lu%s%s%s",
+                 (unsigned long)w.holder_pid, name[0] ? " (" : "", name, name[0] ? ")" : "");
+        Say(why, "%s", text);
+    } else if (w.status == APS_WELCOME_BUSY) {
+        Say(why, "%s", "the device is held by another process");
+    } else if (w.status == APS_WELCOME_REFUSED) {
+        Say(why, "the driver service at %s refused this client (its log says why)", path);
+    } else {
+        Say(why, "the driver service at %s answered with a welcome this library does not take",
+            path);
+    }
+}
+
 // The handshake; on success c holds the chip and the claim on the device.
-bool Open(Connection* c, int timeoutMs) {
+bool Open(Connection* c, int timeoutMs, Failure* why = nullptr) {
     const struct timespec deadline = ApsDeadlineIn(timeoutMs);
     char path[ZENDRA_SOCKET_PATH_MAX];
-    if (ZendraSocketPath(path, sizeof path, nullptr) != 0)
+    if (ZendraSocketPath(path, sizeof path, nullptr) != 0) {
+        Say(why, "%s", "the path of the device's socket is too long");
         return false;
+    }
     int fd = ApsConnectBy(path, &deadline);
-    if (fd < 0)
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ECONNREFUSED)
+            Say(why, "no driver service listens at %s (is emuapsd running?)", path);
+        else if (error == ETIMEDOUT)
+            Say(why, "the driver service at %s accepts no connection (its backlog is full)", path);
+        else if (why)
+            snprintf(why->text, sizeof why->text, "cannot connect to %s: %s", path,
+                     strerror(error));
         return false;
+    }
     ApsWelcome welcome;
     int fds[APS_WELCOME_MAX_FDS];
     int count = -1;
     // Someone else's process listening at our path is not our driver.
-    if (ApsPeerIsOwnUser(fd) && SendHello(fd))
+    const bool ours = ApsPeerIsOwnUser(fd);
+    if (ours && SendHello(fd))
         count = ReceiveWelcome(fd, deadline, &welcome, fds);
     ApsSharedChip* chip = nullptr;
     bool ok = count > 0 && WelcomeFits(welcome, count) && (chip = MapChip(fds[0])) != nullptr;
@@ -183,6 +239,12 @@ bool Open(Connection* c, int timeoutMs) {
     if (count > 0)
         close(fds[0]); // the mapping keeps the memory
     if (!ok) {
+        if (!ours)
+            Say(why, "the process listening at %s runs as another user", path);
+        else if (count < 0)
+            Say(why, "the driver service at %s gave no welcome in time", path);
+        else
+            SayRefused(why, welcome, path);
         if (chip)
             munmap(chip, APS_SHARED_CHIP_SIZE);
         for (int i = 1; i < count; ++i)
@@ -233,9 +295,15 @@ extern "C" void ZendraSetRequestTap(ZendraRequestTap tap, void* context) {
 }
 
 ApsDeviceHandle ApsDeviceOpen(void) {
+    Failure why;
+    snprintf(why.text, sizeof why.text, "this process holds the device %d times", kMaxConnections);
     Connection* c = FreeConnection();
-    if (!c || !Open(c, kOpenTimeoutMs))
+    if (!c || !Open(c, kOpenTimeoutMs, &why)) {
+        // The exports have no room for a reason, so the caller's terminal has it.
+        fprintf(stderr, "%s: cannot open emuaps.vxd: %s\n", program_invocation_short_name,
+                why.text);
         return APS_INVALID_HANDLE;
+    }
     c->used = true;
     return (ApsDeviceHandle)c;
 }

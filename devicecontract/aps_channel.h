@@ -10,7 +10,12 @@
 
 enum {
     APS_HELLO_MAGIC = 0x53504145, // "EAPS"
-    APS_PROTOCOL_VERSION = 3,
+    // A hello that only asks whether the device is held: answered with
+    // APS_WELCOME_FREE or APS_WELCOME_BUSY, handing nothing over and holding
+    // nothing, so a second service can tell a live one without a fault in
+    // its log.
+    APS_PROBE_MAGIC = 0x42504145, // "EAPB"
+    APS_PROTOCOL_VERSION = 4,
 };
 
 // Sent by the client right after connecting.
@@ -19,7 +24,12 @@ typedef struct ApsHello {
     uint32_t version;
 } ApsHello;
 
-enum { APS_WELCOME_OK = 0, APS_WELCOME_BUSY = 1, APS_WELCOME_REFUSED = 2 };
+enum {
+    APS_WELCOME_OK = 0,
+    APS_WELCOME_BUSY = 1,
+    APS_WELCOME_REFUSED = 2,
+    APS_WELCOME_FREE = 3, // to a probe only
+};
 
 // The service's answer. With APS_WELCOME_OK it carries 1 + file_count file
 // descriptors: the shared chip memory (a memfd of exactly chip_size bytes,
@@ -34,6 +44,7 @@ typedef struct ApsWelcome {
     uint32_t kind; // APS_CHIP_SIMULATED or APS_CHIP_CARD
     uint32_t chip_size;
     uint32_t file_count;
+    uint32_t holder_pid; // with APS_WELCOME_BUSY: the holder's process, 0 when not known
 } ApsWelcome;
 
 enum { APS_WELCOME_MAX_FDS = 8 };

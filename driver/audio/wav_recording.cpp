@@ -52,6 +52,9 @@ std::unique_ptr<WavRecording> WavRecording::Create(const std::string& path, int 
         close(fd);
         return refuse(std::string("cannot write it: ") + sf_strerror(nullptr));
     }
+    // A float file's PEAK chunk carries the time it was written: without it,
+    // the same render twice is the same file.
+    sf_command(sound, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     sf_command(sound, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
     std::unique_ptr<WavRecording> recording(new WavRecording);
     recording->path_ = path;

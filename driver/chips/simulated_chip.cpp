@@ -9,7 +9,8 @@
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
 
-SimulatedChip::SimulatedChip() : memory_(std::make_shared<SharedChipMemory>()) {}
+SimulatedChip::SimulatedChip()
+    : memory_(std::make_shared<SharedChipMemory>()), memoryFd_(memory_->fd()) {}
 
 ApsChipPorts SimulatedChip::Ports() {
     std::lock_guard lock(mutex_);
@@ -17,10 +18,9 @@ ApsChipPorts SimulatedChip::Ports() {
 }
 
 ChipHandout SimulatedChip::Handout() const {
-    std::lock_guard lock(mutex_);
     ChipHandout handout;
     handout.kind = APS_CHIP_SIMULATED;
-    handout.memoryFd = memory_->fd();
+    handout.memoryFd = memoryFd_;
     return handout;
 }
 
@@ -38,6 +38,7 @@ bool SimulatedChip::Reclaim() {
         for (std::size_t i = 0; i < kChipRegisterCount; ++i)
             to[i] = ApsLoadChipWord(&from[i]);
         memory_.swap(fresh);
+        memoryFd_ = memory_->fd();
     }
     // fresh now holds the old memory: a count moved on there sends a waiter
     // on it to the new one, even one that has not begun its wait yet.

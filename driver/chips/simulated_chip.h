@@ -70,6 +70,10 @@ class SimulatedChip : public ChipBackend {
   private:
     // Shared with a ServeDebugRegister that waits on it across a Reclaim.
     std::shared_ptr<SharedChipMemory> memory_;
+    // memory_'s descriptor, for Handout without the lock: a running DSP takes
+    // the lock block after block, and a client opening the device must not
+    // wait behind it past its time limit.
+    std::atomic<int> memoryFd_;
     mutable std::mutex mutex_;
     Fx8010Interpreter dsp_;
     uint32_t pointer_ = 0; // for Ports()

@@ -203,8 +203,14 @@ class Placer {
                                              : Encode(fx8010::kAcc3, output, result, kZero, kZero));
         }
         if (codeEnd_ + words.size() > std::size_t(kMicrocodeSize)) {
-            error_ = "the patch needs " + std::to_string(words.size()) + " instructions; " +
-                     std::to_string(kMicrocodeSize - codeEnd_) + " are free";
+            // The wiring is the loader's: as10k1 counted only the patch's own.
+            const std::size_t pairs = patch_.io.size();
+            error_ = "the patch needs " + std::to_string(words.size()) + " instructions";
+            if (pairs > 0)
+                error_ += " (" + std::to_string(patch_.code.size()) + " of its own, " +
+                          std::to_string(2 * pairs) + " to wire its " + std::to_string(pairs) +
+                          (pairs == 1 ? " input/output pair)" : " input/output pairs)");
+            error_ += "; " + std::to_string(kMicrocodeSize - codeEnd_) + " are free";
             return;
         }
         for (std::size_t i = 0; i < words.size(); ++i) {

@@ -1,9 +1,11 @@
 #include "aps_service.h"
 
 #include "aps_channel.h"
+#include "aps_probe.h"
 #include "aps_shared_chip.h"
 #include "aps_socket.h"
 #include "listening_socket.h"
+#include "socket_path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,8 +26,8 @@ using Clock = std::chrono::steady_clock;
 // Connections still owing their hello; beyond this many, the oldest goes.
 const std::size_t kMaxPending = 16;
 
-bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) {
-    ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0};
+bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr, pid_t holder = 0) {
+    ApsWelcome welcome = {APS_HELLO_MAGIC, APS_PROTOCOL_VERSION, status, 0, 0, 0, uint32_t(holder)};
     std::vector<int> fds;
     if (handout) {
         welcome.kind = handout->kind;
@@ -53,14 +55,19 @@ bool SendWelcome(int fd, uint32_t status, const ChipHandout* handout = nullptr) 
     return sendmsg(fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(sizeof welcome);
 }
 
-// A pidfd of the process at the other end of a connection, which becomes
-// readable when that process ends; -1 when it cannot be had.
-int PeerProcess(int fd) {
+// The process at the other end of a connection; 0 when it cannot be told.
+pid_t PeerPid(int fd) {
     ucred cred{};
     socklen_t size = sizeof cred;
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) != 0 || cred.pid <= 0)
-        return -1;
-    return int(syscall(SYS_pidfd_open, cred.pid, 0));
+        return 0;
+    return cred.pid;
+}
+
+// A pidfd of a process, which becomes readable when it ends; -1 when it
+// cannot be had.
+int ProcessFd(pid_t pid) {
+    return pid > 0 ? int(syscall(SYS_pidfd_open, pid, 0)) : -1;
 }
 
 void CloseIfOpen(int& fd) {
@@ -70,6 +77,28 @@ void CloseIfOpen(int& fd) {
 }
 
 } // namespace
+
+std::string AnotherServiceListens() {
+    char name[ZENDRA_SOCKET_PATH_MAX];
+    if (ZendraSocketPath(name, sizeof name, nullptr) != 0)
+        return ""; // said when it comes to listening
+    const std::string path = name;
+    // A stopped service answers nothing: it still listens, and refuses this one.
+    const int kProbeTimeoutMs = 1000;
+    long holder = 0;
+    switch (ApsProbeService(name, kProbeTimeoutMs, &holder)) {
+    case APS_PROBE_NOBODY:
+        return "";
+    case APS_PROBE_FREE:
+        return "another service already listens at " + path;
+    case APS_PROBE_HELD:
+        return "another service already listens at " + path + " (the device is held by process " +
+               std::to_string(holder) + ")";
+    case APS_PROBE_STRANGER:
+        break;
+    }
+    return "another process already listens at " + path + " and does not answer as a service";
+}
 
 ApsService::ApsService(ChipBackend& chip, ApsServiceOptions options)
     : chip_(chip), options_(std::move(options)) {}
@@ -198,12 +227,19 @@ bool ApsService::ReadHello(Pending& p) {
     ApsHello hello;
     static_assert(sizeof hello == sizeof p.hello);
     std::memcpy(&hello, p.hello, sizeof hello);
-    if (hello.magic != APS_HELLO_MAGIC || hello.version != APS_PROTOCOL_VERSION)
+    if ((hello.magic != APS_HELLO_MAGIC && hello.magic != APS_PROBE_MAGIC) ||
+        hello.version != APS_PROTOCOL_VERSION)
         return done("the client's hello is garbage");
+    // A probe is answered and forgotten: it asks for nothing and is no fault.
+    if (hello.magic == APS_PROBE_MAGIC) {
+        SendWelcome(p.fd, holder_ >= 0 ? APS_WELCOME_BUSY : APS_WELCOME_FREE, nullptr, holderPid_);
+        return done("");
+    }
     // The device opens exclusively, like the real one.
     if (holder_ >= 0) {
-        SendWelcome(p.fd, APS_WELCOME_BUSY);
-        return done("refused a second client while the device is held");
+        SendWelcome(p.fd, APS_WELCOME_BUSY, nullptr, holderPid_);
+        return done("refused a second client while the device is held by process " +
+                    std::to_string(holderPid_));
     }
     if (!Welcome(p.fd))
         return done("the client could not be handed the chip");
@@ -218,11 +254,13 @@ bool ApsService::Welcome(int fd) {
         Log("the chip's memory cannot be renewed");
         return false;
     }
-    holderProcess_ = PeerProcess(fd);
+    holderPid_ = PeerPid(fd);
+    holderProcess_ = ProcessFd(holderPid_);
     ChipHandout handout = chip_.Handout();
     if (SendWelcome(fd, APS_WELCOME_OK, &handout))
         return true;
     CloseIfOpen(holderProcess_);
+    holderPid_ = 0;
     return false;
 }
 
@@ -240,6 +278,7 @@ void ApsService::DropHolder(const std::string& why) {
     Log(why);
     CloseIfOpen(holder_);
     CloseIfOpen(holderProcess_);
+    holderPid_ = 0;
     chipReclaimed_ = chip_.Reclaim();
 }
 

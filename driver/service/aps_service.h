@@ -15,6 +15,11 @@
 #include <sys/types.h>
 #include <vector>
 
+// Why a service must not start: a live one listens at the device's socket
+// (asked with the probe hello, which it neither holds nor logs). "" when
+// none does.
+std::string AnotherServiceListens();
+
 struct ApsServiceOptions {
     std::string socketPath;
     // Why a client was refused or dropped; nothing is logged when empty.
@@ -67,6 +72,7 @@ class ApsService {
     std::vector<Pending> pending_;
     int holder_ = -1;        // the connection that holds the device
     int holderProcess_ = -1; // a pidfd of the process that connected it
+    pid_t holderPid_ = 0;    // that process, told to the clients refused
     bool chipReclaimed_ = true;
     // Out of descriptors: the listening socket waits until then.
     std::chrono::steady_clock::time_point acceptPausedUntil_;

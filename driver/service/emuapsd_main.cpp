@@ -101,6 +101,12 @@ int Serve(int argc, char** argv) {
     const std::string& patchPath = o.patchPath;
     const std::string& namesPath = o.namesPath;
     const int card = o.card;
+    // A second service refuses before it loads, places or plays anything.
+    if (activated.fd < 0 && o.renderSamples == 0)
+        if (std::string other = AnotherServiceListens(); !other.empty()) {
+            Say(other);
+            return 1;
+        }
     // The input and the sound device are checked before anything else happens.
     std::string audioError;
     std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, Say, &audioError);

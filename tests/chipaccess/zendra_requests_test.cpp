@@ -1,5 +1,6 @@
 // The library's exports against the service core running in-process: the
 // port requests they carry out, byte for byte, and what they make of them.
+#include "bus_source.h"
 #include "in_process_service.h"
 #include "request_recorder.h"
 #include "support/every_export_fails.h"
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -224,6 +228,38 @@ TEST_F(ZendraRequests, ServiceThatGoesAwayFailsEveryExportAndLeavesTheValuesAlon
     service.stop();
     ExpectEveryExportFailsAndLeavesTheValuesAlone();
     EXPECT_TRUE(recorder.requests().empty());
+}
+
+// Holds the DSP inside a run, and so the chip's lock, until let go: as an
+// advance does, or a device that takes period after period.
+struct HeldBus : BusSource {
+    std::promise<void> inside, release;
+    void Read(int32_t* bus, int frames) override {
+        std::fill(bus, bus + frames * kBusInputs, 0);
+        inside.set_value();
+        release.get_future().wait();
+    }
+};
+
+// A restarted service is found at the next call, every time, even while its
+// DSP is in the middle of a run.
+TEST(ZendraRestarts, EachOfFiftyRestartsIsFoundAtTheNextCallWhileTheDspRuns) {
+    auto service = std::make_unique<InProcessService>();
+    ASSERT_EQ(ifInitApsIo(), 0);
+    int found = 0;
+    for (int restart = 0; restart < 50; ++restart) {
+        service = nullptr; // a restart: the old one goes first
+        service = std::make_unique<InProcessService>();
+        HeldBus bus;
+        service->chip().FeedBus(&bus);
+        std::thread dsp([&] { service->chip().Run(1); });
+        bus.inside.get_future().wait();
+        int32_t value;
+        found += ifGPRMemoryRead(0x100, &value) == 0;
+        bus.release.set_value();
+        dsp.join();
+    }
+    EXPECT_EQ(found, 50);
 }
 
 } // namespace

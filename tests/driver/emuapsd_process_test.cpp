@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -116,6 +118,22 @@ TEST(Emuapsd, SigtermRemovesTheSocketAndEndsWell) {
     EXPECT_FALSE(Exists(service.socketPath()));
 }
 
+// SIGHUP, then SIGTERM while the reload reads an image near its 1 MiB limit.
+TEST(Emuapsd, SigtermDuringAReloadEndsWellAtOnceAndRemovesItsFiles) {
+    TempDir dir;
+    std::string big = "emuaps-chip-image 1\n";
+    for (int i = 0; i < 80000; ++i)
+        big += "reg 0x100 1\n";
+    ServiceProcess service(dir.path(), dir.write("big.chip", big));
+    const std::string files[] = {dir.path() + "/emuaps.ctl", dir.path() + "/emuaps.d"};
+    ASSERT_TRUE(Eventually([&] { return Exists(files[0]) && Exists(files[1]); }));
+    kill(service.pid(), SIGHUP); // taken first: sigwait takes the lower number
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(service.stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(Exists(service.socketPath()) || Exists(files[0]) || Exists(files[1]));
+}
+
 TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
     TempDir dir;
     std::string bad = dir.write("bad.chip", "emuaps-chip-image 1\ninstr 600 ACC3 0 0 0 0\n");
@@ -127,10 +145,11 @@ TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
     EXPECT_NE(text.str().find("line 2"), std::string::npos) << text.str();
     EXPECT_FALSE(Exists(dir.path() + "/emuaps.vxd"));
 
-    ServiceProcess first(dir.path(), kDemo);
+    ServiceProcess first(dir.path(), kDemo, dir.path() + "/first.log");
     std::string program = std::string(VELMORA_PROGRAM_DIR) + "/emuapsd";
     std::string command = "XDG_RUNTIME_DIR='" + dir.path() + "' '" + program + "' --image '" +
-                          kDemo + "' 2>'" + dir.path() + "/second.log'";
+                          kDemo + "' --patch '" + VELMORA_PROGRAM_DIR +
+                          "/images/demo-chorus-echo.emu10k1' 2>'" + dir.path() + "/second.log'";
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
@@ -138,6 +157,9 @@ TEST(Emuapsd, RefusesABadImageOrASecondServiceAtStart) {
     std::stringstream second;
     second << secondLog.rdbuf();
     EXPECT_NE(second.str().find("already listens"), std::string::npos) << second.str();
+    // It asked before it placed its patch, and the asking is no fault of a client.
+    EXPECT_EQ(second.str().find("patch '"), std::string::npos) << second.str();
+    EXPECT_FALSE(first.waitForLog("client", 0));
     EXPECT_TRUE(Exists(first.socketPath())) << "the second must not take the first's socket";
     // The second one's probe held the device for a moment; the first still serves.
     setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
@@ -162,12 +184,22 @@ TEST(Emuapsd, OfTwoServicesStartedAtOnceExactlyOneServes) {
     for (int round = 0; round < 20; ++round) {
         // Each round starts where the last one's service was killed.
         EmuapsdRun runs[2];
-        auto run = [&](int i) { runs[i] = RunEmuapsdToEnd(dir, {"--image", kDemo}, 1000); };
+        std::atomic<int> ended = 0;
+        auto run = [&](int i) {
+            runs[i] = RunEmuapsdToEnd(dir, {"--image", kDemo}, 30000);
+            ++ended;
+        };
         std::thread first(run, 0), second(run, 1);
-        bool served = false;
-        for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
-             !served && std::chrono::steady_clock::now() < end;)
-            served = RawSession(path).ok();
+        // Once one serves and the other gave up, the one serving is killed.
+        ucred server{};
+        const bool served = Eventually([&] {
+            RawSession s(path);
+            socklen_t size = sizeof server;
+            return s.ok() && getsockopt(s.fd(), SOL_SOCKET, SO_PEERCRED, &server, &size) == 0;
+        });
+        Eventually([&] { return ended > 0; });
+        if (served && server.pid > 0)
+            kill(server.pid, SIGKILL);
         first.join();
         second.join();
         EXPECT_TRUE(served) << "round " << round;

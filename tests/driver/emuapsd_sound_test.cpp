@@ -13,6 +13,7 @@
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -151,6 +152,10 @@ TEST(EmuapsdSound, ASineThroughAnAcc3CopyComesOutBitExactAndTheInputLoops) {
             ASSERT_EQ(got.frames(), 2400);
             for (int n = 0; n < 2400; ++n)
                 ASSERT_EQ(got.samples[n], floats.samples[n % kLength]) << "sample " << n;
+            // No PEAK chunk, whose timestamp makes the same render twice differ.
+            std::ifstream file(out, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}).find("PEAK"),
+                      std::string::npos);
         }
     }
 }

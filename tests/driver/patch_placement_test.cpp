@@ -170,7 +170,9 @@ TEST(PatchPlacement, SaysWhatIsShortWhenThePatchDoesNotFit) {
     for (int i = 0; i < kMicrocodeSize; ++i)
         SetInstr(busy, i, kNoOp);
     SetInstr(busy, 509, {kAcc3, 0x100, C0, C0, C0});
-    EXPECT_EQ(PlacePatch(busy, Echo()).error, "the patch needs 4 instructions; 2 are free");
+    EXPECT_EQ(PlacePatch(busy, Echo()).error,
+              "the patch needs 4 instructions (2 of its own, 2 to wire its 1 input/output pair); "
+              "2 are free");
 
     As10k1Patch wide;
     for (uint8_t k = 0; k < 17; ++k)

@@ -1,5 +1,6 @@
 // Runs the real viewer in real windows on a private X server, with and without
 // the real driver service.
+#include "aps_probe.h"
 #include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
@@ -23,6 +24,12 @@ std::vector<std::string> ViewerEnv(const XDisplay& x, const TempDir& runtime) {
     return {"DISPLAY=" + x.name(), "XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=xcb"};
 }
 
+// The process that holds the device of the service at path, 0 when none does.
+long Holder(const std::string& path) {
+    long pid = 0;
+    return ApsProbeService(path.c_str(), 1000, &pid) == APS_PROBE_HELD ? pid : 0;
+}
+
 struct Viewer {
     pid_t pid;
     ~Viewer() {
@@ -40,7 +47,8 @@ TEST(ViewerEndToEnd, WithoutTheServiceOnlyTheErrorBoxAppearsAndOkEndsTheProgram)
     ASSERT_TRUE(x.ok()) << "Xvfb did not start";
     TempDir runtime; // no service listens here
 
-    Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime))};
+    const std::string errors = runtime.path() + "/velmora.err";
+    Viewer viewer{Spawn({kBin + "/velmora"}, ViewerEnv(x, runtime), errors)};
     ASSERT_GT(viewer.pid, 0);
     const std::string box = x.WaitForWindow("^Velmora$", 30000);
     ASSERT_FALSE(box.empty()) << "no error box";
@@ -52,6 +60,9 @@ TEST(ViewerEndToEnd, WithoutTheServiceOnlyTheErrorBoxAppearsAndOkEndsTheProgram)
     x.Key(box, "Return");
     EXPECT_EQ(WaitExit(viewer.pid, 15000), 1);
     viewer.pid = -1;
+    std::ifstream said(errors); // and standard error says why
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(said), {}).find("no driver service"),
+              std::string::npos);
 }
 
 TEST(ViewerEndToEnd, WithTheServiceTheMainBarAndFirstTwoWindowsAppear) {
@@ -91,7 +102,22 @@ TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) 
     ASSERT_FALSE(microcode.empty());
 
     const std::vector<std::string> mainBar = x.VisibleWindows("^Velmora$");
-    service.crash();
+    // A restart is found at the next F5 (fifty are, in Zendra's own tests), and
+    // a second viewer is told on standard error who holds the device.
+    service.stop();
+    ServiceProcess restarted(runtime.path(), kBin + "/images/demo.chip");
+    x.Key(microcode, "F5");
+    ASSERT_TRUE(Eventually([&] { return Holder(restarted.socketPath()) == viewer.pid; }));
+    Viewer second{Spawn({kBin + "/velmora"},
+                        {"XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=offscreen"},
+                        errors + "2")};
+    const std::string held = "the device is held by process " + std::to_string(viewer.pid);
+    EXPECT_TRUE(Eventually([&] {
+        std::ifstream said(errors + "2");
+        return std::string(std::istreambuf_iterator<char>(said), {}).find(held) !=
+               std::string::npos;
+    }));
+    restarted.crash();
     x.Key(microcode, "F5");
     // A person who started the viewer from a menu is told why, in a box of its own.
     std::string box;
@@ -200,4 +226,11 @@ TEST(ViewerEndToEnd, ASymbolFileThatIsAFifoOrHasAHugeLineDoesNotStallStartUp) {
                            << std::string(1 << 20, 'n') << " 0x100\n";
     // Shown in the listing, such a name kept the viewer busy for seconds.
     ExpectStartUpWithin(program, x, runtime, 10, 1.5, "");
+}
+
+// --help and --version answer with no display and no service.
+TEST(ViewerEndToEnd, HelpAndVersionAnswerOnTheTerminalWithoutADisplay) {
+    const std::vector<std::string> env = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"};
+    EXPECT_EQ(RunAndRead({kBin + "/velmora", "--help"}, env).rfind("Usage: velmora", 0), 0u);
+    EXPECT_EQ(RunAndRead({kBin + "/velmora", "--version"}, env).rfind("velmora (Velmora) ", 0), 0u);
 }
