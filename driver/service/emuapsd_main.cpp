@@ -245,7 +245,9 @@ int Serve(int argc, char** argv) {
         return names;
     };
     std::unique_ptr<ControlServer> control = StartControlServer(
-        [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
+        [&controlled](const std::string& line, const VerbCancel& cancel) {
+            return RunControlVerb(controlled, line, cancel);
+        },
         activated.controlFd, Say);
     std::thread controlling([&control] {
         if (control)
