@@ -20,6 +20,8 @@ class ChipLock {
     // Called without the lock: returns once those that waited have had it,
     // or after a millisecond when others keep coming.
     void LetWaitersIn() {
+        if (waiting_.load(std::memory_order_relaxed) == 0)
+            return;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
         while (waiting_.load(std::memory_order_relaxed) > 0 &&
                std::chrono::steady_clock::now() < giveUp)

@@ -104,7 +104,9 @@ const std::vector<std::pair<const char*, std::function<std::string(Served&)>>> k
              recv(fd, reply, sizeof reply - 1, 0);
          close(fd);
          const bool logged = s.service.waitForLog("longer than 4096");
-         return std::string(reply).starts_with("1 ") && logged ? "" : std::string(reply);
+         return std::string(reply).starts_with("1 ") && logged
+                    ? ""
+                    : "answered '" + std::string(reply) + "'";
      }},
 };
 
