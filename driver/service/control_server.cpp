@@ -10,6 +10,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -17,8 +18,10 @@ namespace {
 // A request is one short line; a client gets this long to say it.
 constexpr std::size_t kMaxLine = 4096;
 constexpr int kLineTimeoutMs = 2000;
-// Clients served at once; one more is refused at once.
-constexpr std::size_t kMaxClients = 16;
+// Clients served at once, each by a worker thread that then stays for the
+// next (starting a thread for each would cost a request several times its
+// own time).
+constexpr std::size_t kMaxWorkers = 16;
 
 bool Readable(int fd) {
     pollfd p = {fd, POLLIN, 0};
@@ -68,25 +71,38 @@ void ControlServer::Say(const std::string& text) {
 }
 
 void ControlServer::Run() {
+    Work();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    // The others see the same wake, and a verb ends within a slice.
     for (;;) {
-        clients_.remove_if([](Client& client) {
-            if (!client.done)
-                return false;
-            client.thread.join();
-            return true;
-        });
+        std::unique_lock lock(mutex_);
+        if (workers_.empty())
+            return;
+        std::thread worker = std::move(workers_.back());
+        workers_.pop_back();
+        lock.unlock();
+        worker.join();
+    }
+}
+
+void ControlServer::Work() {
+    for (;;) {
         pollfd fds[2] = {{socket_.wakeFd(), POLLIN, 0}, {socket_.fd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             // The device goes on being served; only emuapsctl goes unanswered.
             Say(std::string("the control socket stops (poll: ") + std::strerror(errno) + ")");
-            break;
+            return;
         }
         if (fds[0].revents)
-            break;
+            return;
         if (!(fds[1].revents & POLLIN))
             continue;
+        // Idle workers all wake; one gets the client.
         int fd = accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (AcceptMustRest(errno)) {
@@ -98,24 +114,26 @@ void ControlServer::Run() {
         if (!ApsPeerIsOwnUser(fd)) {
             Say("refused a control client of user " + std::to_string(ApsPeerUid(fd)));
             close(fd);
-        } else if (clients_.size() >= kMaxClients) {
-            Answer(fd, {1, "emuapsd serves " + std::to_string(kMaxClients) +
-                               " control clients at once; try again"});
-            Say("refused a control client: " + std::to_string(kMaxClients) + " are served");
-            close(fd);
-        } else {
-            Client& client = clients_.emplace_back();
-            client.thread = std::thread([this, fd, &client] {
-                Serve(fd);
-                close(fd);
-                client.done = true;
-            });
+            continue;
         }
+        {
+            // One worker always waits for the next client, up to the limit;
+            // beyond it clients wait in the backlog for a worker.
+            std::lock_guard lock(mutex_);
+            if (--idle_ == 0 && workers_.size() + 1 < kMaxWorkers && !stopping_) {
+                try {
+                    workers_.emplace_back([this] { Work(); });
+                    ++idle_;
+                } catch (const std::system_error&) {
+                    // This one serves on alone; the next waits for it.
+                }
+            }
+        }
+        Serve(fd);
+        close(fd);
+        std::lock_guard lock(mutex_);
+        ++idle_;
     }
-    // Every verb sees the wake and ends within a slice.
-    for (Client& client : clients_)
-        client.thread.join();
-    clients_.clear();
 }
 
 bool ControlServer::ReadLine(int fd, std::string* line) {

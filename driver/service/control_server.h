@@ -1,21 +1,20 @@
 // The service's control socket, emuaps.ctl beside the device's: emuapsctl
 // connects, says one line and gets one line back. Only the service's own
-// user is served. Each client is served on a thread of its own, so a client
-// that says nothing, or a verb that runs the chip for a while, holds up no
-// other; a client that hangs up cancels its verb.
+// user is served. Each client is served by a worker thread of its own, so a
+// client that says nothing, or a verb that runs the chip for a while, holds
+// up no other; a client that hangs up cancels its verb.
 #pragma once
 
 #include "control_verbs.h"
 #include "listening_socket.h"
 
-#include <atomic>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
 #include <thread>
+#include <vector>
 
 class ControlServer {
   public:
@@ -38,10 +37,9 @@ class ControlServer {
     void Stop();
 
   private:
-    struct Client {
-        std::thread thread;
-        std::atomic<bool> done = false;
-    };
+    // Accepts and serves clients until Stop(), starting another worker
+    // when it takes the last idle one's place.
+    void Work();
     void Serve(int fd);
     // Reads the request line; false, having answered or logged why, without one.
     bool ReadLine(int fd, std::string* line);
@@ -51,7 +49,10 @@ class ControlServer {
     Log log_;
     std::mutex logging_;
     ServedSocket socket_;
-    std::list<Client> clients_; // Run()'s own
+    std::mutex mutex_;     // over what follows
+    std::size_t idle_ = 1; // Run()'s own thread is the first worker
+    bool stopping_ = false;
+    std::vector<std::thread> workers_; // the others
 };
 
 // The control server on the socket handed over (activatedFd >= 0), or at
