@@ -220,7 +220,8 @@ int Serve(int argc, char** argv) {
         if (!servingError.empty())
             kill(getpid(), kServingFailed);
     });
-    // emuapsctl's verbs, on a thread of their own; a reload there answers.
+    // emuapsctl's verbs, each client's on a worker thread of the control
+    // server; a reload there answers.
     ControlContext controlled{realCard ? nullptr : &chip, o.run,
                               (imagePath.empty() ? "an empty chip" : imagePath) +
                                   (patchPath.empty() ? "" : " + " + patchPath),

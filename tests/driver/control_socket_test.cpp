@@ -63,6 +63,8 @@ const std::vector<std::pair<const char*, std::function<std::string(Served&)>>> k
              fd = RawConnect(s.dir.path() + "/emuaps.ctl");
          double seconds = 0;
          const std::string said = s.Ctl("status", &seconds);
+         for (int fd : silent)
+             close(fd);
          return said.starts_with("0 ") && seconds < 1.5 ? ""
                                                         : std::to_string(seconds) + " s: " + said;
      }},
