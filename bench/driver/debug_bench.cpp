@@ -38,8 +38,10 @@ void BM_StepThroughTheSocketThenReadAllRegisters(benchmark::State& state) {
     ControlContext context;
     context.chip = &chip;
     auto server = StartControlServer(
-        [&context](const std::string& line) { return RunControlVerb(context, line); }, -1,
-        [](const std::string&) {});
+        [&context](const std::string& line, const VerbCancel& cancel) {
+            return RunControlVerb(context, line, cancel);
+        },
+        -1, [](const std::string&) {});
     std::thread serving([&server] { server->Run(); });
     chip.Stop();
     ApsChipPorts ports = chip.Ports();

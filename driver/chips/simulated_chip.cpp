@@ -115,17 +115,26 @@ void SimulatedChip::Step(uint32_t address) {
     dsp_.Run(registers, 0);
 }
 
-void SimulatedChip::Advance(int samples) {
-    std::lock_guard lock(mutex_);
-    dsp_.Advance(memory_->chip()->registers, samples);
+int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& cancelled) {
+    int64_t done = 0;
+    for (; done < samples && !(cancelled && cancelled()); done += kDebugSlice) {
+        mutex_.LetWaitersIn();
+        std::lock_guard lock(mutex_);
+        dsp_.Advance(memory_->chip()->registers,
+                     int(std::min<int64_t>(kDebugSlice, samples - done)));
+    }
+    return std::min(done, samples);
 }
 
-DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples) {
-    // About 0.1 s of the chip at a time.
-    constexpr int64_t kSlice = 4800;
+DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples,
+                                  const std::function<bool()>& cancelled) {
+    constexpr int64_t kSlice = kDebugSlice;
     Stop();
     DebugStop stop;
     for (int64_t done = 0; done < samples; done += kSlice) {
+        if (cancelled && cancelled())
+            break;
+        mutex_.LetWaitersIn();
         std::lock_guard lock(mutex_);
         stop = dsp_.RunUntil(memory_->chip()->registers, targets, std::min(kSlice, samples - done),
                              done == 0);

@@ -6,11 +6,13 @@
 
 #include "chip_backend.h"
 #include "chip_image.h"
+#include "chip_lock.h"
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -55,11 +57,17 @@ class SimulatedChip : public ChipBackend {
     void Continue();
     // One instruction, as Linux's SINGLE_STEP writes it to the debug register.
     void Step(uint32_t address);
-    // Whole samples, the partly run one first, leaving the chip stopped.
-    void Advance(int samples);
-    // Runs until a target is met or `samples` samples have ended, in slices
-    // that let port requests in; leaves the chip stopped.
-    DebugStop RunUntil(const DebugTargets& targets, int64_t samples);
+    // Whole samples, the partly run one first, in slices as RunUntil runs
+    // them; returns the samples run, fewer when cancelled() said so.
+    int64_t Advance(int64_t samples, const std::function<bool()>& cancelled = {});
+    // Runs until a target is met, `samples` samples have ended or cancelled()
+    // says so, in slices of kDebugSlice samples that let port requests in;
+    // leaves the chip stopped.
+    DebugStop RunUntil(const DebugTargets& targets, int64_t samples,
+                       const std::function<bool()>& cancelled = {});
+    // About 10 ms of the chip, run in a millisecond or so: the longest that
+    // a debugging run holds the chip at once.
+    static constexpr int kDebugSlice = 480;
     Position position();
     // Executes the step the debug register asks for, if any, then waits for
     // the host's next write of it, `stop` set (with a WakeDebugWaiter), or
@@ -74,7 +82,7 @@ class SimulatedChip : public ChipBackend {
     // the lock block after block, and a client opening the device must not
     // wait behind it past its time limit.
     std::atomic<int> memoryFd_;
-    mutable std::mutex mutex_;
+    mutable ChipLock mutex_;
     Fx8010Interpreter dsp_;
     uint32_t pointer_ = 0; // for Ports()
 };

@@ -5,6 +5,7 @@
 #include "fx8010_alu.h"
 #include "hex_number.h"
 #include "next_reader.h"
+#include "verb_words.h"
 
 #include <algorithm>
 #include <charconv>
@@ -17,8 +18,7 @@
 namespace {
 
 constexpr uint32_t kGprs = 0x100, kTramData = 0x200, kTramAddress = 0x300, kEnd = 0x400;
-constexpr double kDefaultSeconds = 10, kMaxSeconds = 3600;
-constexpr int64_t kMaxAdvance = int64_t(kChipSampleRate) * 3600;
+static_assert(kVerbSampleRate == kChipSampleRate);
 
 ControlAnswer Done(const std::string& text) {
     return {0, text};
@@ -32,14 +32,6 @@ ControlAnswer Usage(const std::string& text) {
 
 bool IsTramData(uint32_t reg) {
     return reg >= kTramData && reg < kTramAddress;
-}
-
-template <class T> bool ParseNumber(const std::string& text, T* value) {
-    bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
-    const char* first = text.data() + (hex ? 2 : 0);
-    const char* last = text.data() + text.size();
-    auto [end, ec] = std::from_chars(first, last, *value, hex ? 16 : 10);
-    return ec == std::errc() && end == last && first != last;
 }
 
 std::string CodesText(uint32_t cc) {
@@ -80,25 +72,6 @@ uint32_t HostView(uint32_t reg, int32_t value) {
     if (reg >= kTramAddress && reg < kEnd)
         return (uint32_t(value) >> 11) & 0xFFFFF;
     return uint32_t(value);
-}
-
-// "--for S" at the end of words, in samples.
-bool TakeBound(std::vector<std::string>& words, int64_t* samples, std::string* mistake) {
-    double seconds = kDefaultSeconds;
-    if (words.size() >= 2 && words[words.size() - 2] == "--for") {
-        const std::string& text = words.back();
-        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                         std::chars_format::fixed);
-        if (ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
-            seconds > kMaxSeconds) {
-            *mistake = "--for takes the seconds of the chip's time to run, above 0 and at most "
-                       "3600";
-            return false;
-        }
-        words.resize(words.size() - 2);
-    }
-    *samples = std::llround(seconds * kChipSampleRate);
-    return true;
 }
 
 // The registers that words[1...] name in space, each below limit; else the
@@ -155,6 +128,8 @@ ControlAnswer Status(ControlContext& c) {
     text += rate;
     if (const std::string playing = c.playing ? c.playing() : ""; !playing.empty())
         text += "; " + playing;
+    if (const std::string holder = c.turn.holder(); !holder.empty())
+        text += "; a client's '" + holder + "' runs it";
     return Done(text);
 }
 
@@ -180,23 +155,46 @@ ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words,
     return Done(text + "; " + PositionText(chip.position()));
 }
 
-ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words) {
+// Asked between a long verb's slices: another client's stop ends it, as
+// its caller's reason does; why holds the reason once it ends.
+struct Ending {
+    ControlContext& context;
+    const VerbCancel& cancel;
+    std::string why;
+    bool operator()() {
+        if (context.turn.endAsked())
+            why = "another client's stop";
+        else if (cancel)
+            why = cancel();
+        return !why.empty();
+    }
+};
+
+ControlAnswer Ended(SimulatedChip& chip, const std::string& verb, uint64_t from,
+                    const std::string& why) {
+    const SimulatedChip::Position at = chip.position();
+    return Refused(verb + " ended after " + std::to_string(at.samples - from) + " samples (" + why +
+                   "); stopped " + PositionText(at));
+}
+
+ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words, Ending& ending) {
     int64_t samples = 1;
-    if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], &samples) ||
-                                                   samples < 1 || samples > kMaxAdvance)))
-        return Usage("advance takes a count of samples from 1 to 172800000");
+    if (words.size() > 2 || (words.size() == 2 && !ParseAdvanceCount(words[1], &samples)))
+        return Usage("advance takes a count of samples from 1 to " +
+                     std::to_string(kMaxAdvanceSamples));
     chip.Stop();
-    for (int64_t left = samples; left > 0; left -= kChipSampleRate)
-        chip.Advance(int(std::min<int64_t>(left, kChipSampleRate)));
+    const uint64_t from = chip.position().samples;
+    if (chip.Advance(samples, [&ending] { return ending(); }) < samples)
+        return Ended(chip, "advance", from, ending.why);
     return Done("advanced " + std::to_string(samples) + " samples; stopped " +
                 PositionText(chip.position()));
 }
 
 ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
-                       const RegisterNames& names) {
+                       const RegisterNames& names, Ending& ending) {
     int64_t samples = 0;
     std::string mistake;
-    if (!TakeBound(words, &samples, &mistake))
+    if (!TakeRunBound(words, &samples, &mistake))
         return Usage(mistake);
     DebugTargets targets;
     if (watch) {
@@ -207,7 +205,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     } else if (!ParseList(words, kMicrocodeSize, &targets.breaks)) {
         return Usage("break takes instruction addresses from 0 to 0x1FF");
     }
-    const DebugStop stop = chip.RunUntil(targets, samples);
+    const uint64_t from = chip.position().samples;
+    const DebugStop stop = chip.RunUntil(targets, samples, [&ending] { return ending(); });
     const std::string where = "; stopped " + PositionText(chip.position());
     switch (stop.why) {
     case DebugStop::Why::Watch:
@@ -222,6 +221,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     case DebugStop::Why::Bound:
         break;
     }
+    if (!ending.why.empty())
+        return Ended(chip, words[0], from, ending.why);
     return Refused(std::string(watch ? "no watched register changed" : "no break was reached") +
                    " in " + std::to_string(samples) + " samples" + where);
 }
@@ -330,11 +331,8 @@ std::string ValueText(uint32_t reg, uint32_t value) {
     return text.str();
 }
 
-ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
+ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const VerbCancel& cancel) {
+    std::vector<std::string> words = RequestWords(line);
     static const char* const kVerbs[] = {"status", "stop",  "continue", "step", "advance",
                                          "watch",  "break", "get",      "set",  "reload"};
     if (words.empty() ||
@@ -350,12 +348,28 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
         if (!bare)
             return Usage(verb + " takes nothing more");
     }
-    if (verb == "status")
+    if (verb == "status") {
+        std::lock_guard lock(c.statusLock);
         return Status(c);
+    }
     if (verb == "stop") {
+        c.turn.EndHolder();
         chip.Stop();
         return Done("stopped " + PositionText(chip.position()));
     }
+    if (verb == "get")
+        return Get(chip, words, names);
+    if (verb == "set")
+        return Set(chip, words, names);
+    // The verbs that move the chip, one at a time.
+    std::string holder;
+    if (!c.turn.Take(line, &holder))
+        return Refused("another client's '" + holder + "' runs the chip; stop ends it");
+    struct Give {
+        VerbTurn& turn;
+        ~Give() { turn.Give(); }
+    } give{c.turn};
+    Ending ending{c, cancel, {}};
     if (verb == "continue") {
         chip.Continue();
         return Done(c.running ? "running"
@@ -364,13 +378,9 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line) {
     if (verb == "step")
         return Step(chip, words, names);
     if (verb == "advance")
-        return Advance(chip, words);
+        return Advance(chip, words, ending);
     if (verb == "watch" || verb == "break")
-        return RunUntil(chip, words, verb == "watch", names);
-    if (verb == "get")
-        return Get(chip, words, names);
-    if (verb == "set")
-        return Set(chip, words, names);
+        return RunUntil(chip, words, verb == "watch", names, ending);
     std::string why;
     if (!c.reload || !c.reload(&why))
         return Refused(c.reload ? why : "nothing to reload");

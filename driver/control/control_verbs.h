@@ -5,10 +5,12 @@
 
 #include "register_names.h"
 #include "simulated_chip.h"
+#include "verb_turn.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 struct ControlContext {
@@ -25,6 +27,10 @@ struct ControlContext {
     // The last status's reading, for the real-time factor.
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
     uint64_t samplesSince = 0;
+    // Several clients' verbs run at once: they take turns to move the chip,
+    // and status takes its reading under a lock.
+    VerbTurn turn{};
+    std::mutex statusLock{};
 };
 
 struct ControlAnswer {
@@ -32,7 +38,15 @@ struct ControlAnswer {
     std::string text;
 };
 
-ControlAnswer RunControlVerb(ControlContext& context, const std::string& line);
+// Asked between the slices of a long verb (advance, watch, break): why it
+// must end now (its client went away, the service stops), or "" to go on.
+using VerbCancel = std::function<std::string()>;
+
+// Safe from several threads at once. A verb that moves the chip while
+// another client's does is refused; stop ends a long one, which then
+// answers why it ended and leaves the chip stopped where it got to.
+ControlAnswer RunControlVerb(ControlContext& context, const std::string& line,
+                             const VerbCancel& cancel = {});
 
 // Values as the verbs take and show them.
 // A register number: hexadecimal with 0x, or decimal.

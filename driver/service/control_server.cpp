@@ -10,6 +10,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +18,32 @@ namespace {
 // A request is one short line; a client gets this long to say it.
 constexpr std::size_t kMaxLine = 4096;
 constexpr int kLineTimeoutMs = 2000;
+// Clients served at once, each by a worker thread that then stays for the
+// next (starting a thread for each would cost a request several times its
+// own time).
+constexpr std::size_t kMaxWorkers = 16;
+
+bool Readable(int fd) {
+    pollfd p = {fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+}
+
+// POLLHUP comes only when the client closed its end: one that merely shut
+// down its writing still waits for the answer.
+bool HungUp(int fd) {
+    pollfd p = {fd, 0, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR));
+}
+
+void Answer(int fd, ControlAnswer answer) {
+    for (char& c : answer.text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    const std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
+    // The answer is short: it fits the socket's buffer at once.
+    ssize_t sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    (void)sent;
+}
 
 } // namespace
 
@@ -37,21 +64,45 @@ void ControlServer::Stop() {
     socket_.Stop();
 }
 
+void ControlServer::Say(const std::string& text) {
+    std::lock_guard lock(logging_);
+    if (log_)
+        log_(text);
+}
+
 void ControlServer::Run() {
+    Work();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    // The others see the same wake, and a verb ends within a slice.
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        if (workers_.empty())
+            return;
+        std::thread worker = std::move(workers_.back());
+        workers_.pop_back();
+        lock.unlock();
+        worker.join();
+    }
+}
+
+void ControlServer::Work() {
     for (;;) {
         pollfd fds[2] = {{socket_.wakeFd(), POLLIN, 0}, {socket_.fd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             // The device goes on being served; only emuapsctl goes unanswered.
-            if (log_)
-                log_(std::string("the control socket stops (poll: ") + std::strerror(errno) + ")");
+            Say(std::string("the control socket stops (poll: ") + std::strerror(errno) + ")");
             return;
         }
         if (fds[0].revents)
             return;
         if (!(fds[1].revents & POLLIN))
             continue;
+        // Idle workers all wake; one gets the client.
         int fd = accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (AcceptMustRest(errno)) {
@@ -60,41 +111,76 @@ void ControlServer::Run() {
             }
             continue;
         }
-        if (ApsPeerIsOwnUser(fd))
-            Serve(fd);
-        else if (log_)
-            log_("refused a control client of user " + std::to_string(ApsPeerUid(fd)));
+        if (!ApsPeerIsOwnUser(fd)) {
+            Say("refused a control client of user " + std::to_string(ApsPeerUid(fd)));
+            close(fd);
+            continue;
+        }
+        {
+            // One worker always waits for the next client, up to the limit;
+            // beyond it clients wait in the backlog for a worker.
+            std::lock_guard lock(mutex_);
+            if (--idle_ == 0 && workers_.size() + 1 < kMaxWorkers && !stopping_) {
+                try {
+                    workers_.emplace_back([this] { Work(); });
+                    ++idle_;
+                } catch (const std::system_error&) {
+                    // This one serves on alone; the next waits for it.
+                }
+            }
+        }
+        Serve(fd);
         close(fd);
+        std::lock_guard lock(mutex_);
+        ++idle_;
     }
 }
 
-void ControlServer::Serve(int fd) {
+bool ControlServer::ReadLine(int fd, std::string* line) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kLineTimeoutMs);
-    std::string line;
+    auto tooLong = [&] {
+        Answer(fd, {1, "a request is one line of at most " + std::to_string(kMaxLine) + " bytes"});
+        Say("refused a control request longer than " + std::to_string(kMaxLine) + " bytes");
+        return false;
+    };
     char buffer[512];
-    while (line.find('\n') == std::string::npos) {
-        if (line.size() > kMaxLine)
-            return;
+    while (line->find('\n') == std::string::npos) {
+        if (line->size() > kMaxLine)
+            return tooLong();
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd fds[2] = {{fd, POLLIN, 0}, {socket_.wakeFd(), POLLIN, 0}};
         if (left.count() <= 0 || poll(fds, 2, int(left.count())) <= 0 || fds[1].revents)
-            return;
+            return false;
         ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))
-            return;
+            return false;
         if (n > 0)
-            line.append(buffer, std::size_t(n));
+            line->append(buffer, std::size_t(n));
     }
-    line.resize(line.find('\n'));
-    ControlAnswer answer = handler_(line);
-    for (char& c : answer.text)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    const std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
-    // The answer is short: it fits the socket's buffer at once.
-    ssize_t sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-    (void)sent;
+    line->resize(line->find('\n'));
+    return line->size() <= kMaxLine || tooLong();
+}
+
+void ControlServer::Serve(int fd) {
+    std::string line;
+    if (!ReadLine(fd, &line))
+        return;
+    bool gone = false;
+    const VerbCancel cancel = [this, fd, &gone]() -> std::string {
+        if (Readable(socket_.wakeFd()))
+            return "the service is stopping";
+        if (HungUp(fd)) {
+            gone = true;
+            return "its client went away";
+        }
+        return "";
+    };
+    const ControlAnswer answer = handler_(line, cancel);
+    if (gone)
+        Say("the client of '" + line + "' went away: " + answer.text);
+    else
+        Answer(fd, answer);
 }
 
 std::unique_ptr<ControlServer> StartControlServer(ControlServer::Handler handler, int activatedFd,

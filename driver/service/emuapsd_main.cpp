@@ -220,7 +220,8 @@ int Serve(int argc, char** argv) {
         if (!servingError.empty())
             kill(getpid(), kServingFailed);
     });
-    // emuapsctl's verbs, on a thread of their own; a reload there answers.
+    // emuapsctl's verbs, each client's on a worker thread of the control
+    // server; a reload there answers.
     ControlContext controlled{realCard ? nullptr : &chip, o.run,
                               (imagePath.empty() ? "an empty chip" : imagePath) +
                                   (patchPath.empty() ? "" : " + " + patchPath),
@@ -245,7 +246,9 @@ int Serve(int argc, char** argv) {
         return names;
     };
     std::unique_ptr<ControlServer> control = StartControlServer(
-        [&controlled](const std::string& line) { return RunControlVerb(controlled, line); },
+        [&controlled](const std::string& line, const VerbCancel& cancel) {
+            return RunControlVerb(controlled, line, cancel);
+        },
         activated.controlFd, Say);
     std::thread controlling([&control] {
         if (control)

@@ -8,5 +8,11 @@ struct ControlReply {
     std::string text;
 };
 
-// Sends line to the service of this user and waits for its answer.
+// A service that answers in none of this is taken as stopped or stuck.
+constexpr int kAnswerSlackMs = 5000;
+// How long to wait for the answer: the slack, and the chip time that a
+// watch, break or advance asks for.
+int AnswerWaitMs(const std::string& line);
+// Sends line to the service of this user and waits for its answer, but not
+// longer than AnswerWaitMs(line).
 ControlReply AskService(const std::string& line);

@@ -61,6 +61,16 @@ chip's own time (default 10), and leave it stopped. Instruction addresses
 are hexadecimal with 0x, or decimal. A service serving a real card (--card)
 answers every verb that a real card is read-only here.
 
+One verb that runs the chip (continue, step, advance, watch, break, reload)
+runs at a time: while another client's does, one is refused. status, get and
+set are answered meanwhile, and stop ends the verb that runs, which then says
+so and leaves the chip stopped where it got to. So does an emuapsctl that is
+interrupted.
+
+emuapsctl gives up on a service that has not answered within 5 seconds (a
+stopped or stuck one), with status 1; for watch and break within SECONDS
+plus 5, for advance within N/48000 seconds plus 5.
+
 The service is found at $XDG_RUNTIME_DIR/emuaps.ctl (or
 /tmp/emuaps-UID/emuaps.ctl) and serves only its own user.
 

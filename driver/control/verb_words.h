@@ -1,0 +1,36 @@
+// The words of a control request as both ends read them: its numbers, and
+// how long a verb runs the chip. The service keeps to that time; emuapsctl
+// waits for it and a little more.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int kVerbSampleRate = 48000;
+// watch and break run for "--for SECONDS" of the chip's time, this by default.
+constexpr double kDefaultRunSeconds = 10, kMaxRunSeconds = 3600;
+constexpr int64_t kMaxAdvanceSamples = int64_t(kVerbSampleRate) * 3600;
+
+std::vector<std::string> RequestWords(const std::string& line);
+
+// Hexadecimal with 0x, or decimal; the whole text.
+template <class T> bool ParseNumber(const std::string& text, T* value) {
+    const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, *value, hex ? 16 : 10);
+    return ec == std::errc() && end == last && first != last;
+}
+
+// Takes "--for S" off the end of words, as samples (the default without it);
+// false, with the mistake, when S is no count of seconds, rounds below one
+// sample or exceeds the limit.
+bool TakeRunBound(std::vector<std::string>& words, int64_t* samples, std::string* mistake);
+// advance's count, from 1 to kMaxAdvanceSamples.
+bool ParseAdvanceCount(const std::string& text, int64_t* samples);
+// The samples a request may run the chip for: a watch's or break's bound, an
+// advance's count; 0 for other verbs and for mistakes, which are answered
+// at once.
+int64_t RequestRunSamples(const std::string& line);
