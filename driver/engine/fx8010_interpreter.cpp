@@ -285,6 +285,8 @@ void Fx8010Interpreter::EndSample() {
     inSample_ = false;
     pc_ = 0;
     ++samples_;
+    if (observer_) [[unlikely]]
+        observer_->SampleEnded(*this);
 }
 
 template <bool kDebug> void Fx8010Interpreter::RunCode(uint32_t end) {
