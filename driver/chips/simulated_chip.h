@@ -9,6 +9,7 @@
 #include "fx8010_interpreter.h"
 #include "shared_chip_memory.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -33,9 +34,14 @@ class SimulatedChip : public ChipBackend {
     // Executes whole samples; a reload never falls inside them. Returns the
     // samples run: 0 while the debug register stops the DSP.
     int Run(int samples, const DspBlockIo& io = {});
+    // The same, unless the chip's lock stays taken for longer than `wait`
+    // (a verb runs the chip): then -1 at once, having run nothing.
+    int RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait);
     // The effects bus from source, sample by sample, however the DSP is run
     // (by the clock, a step, an advance or a watch); null for the test signal.
     void FeedBus(BusSource* source);
+    // Told of every sample the DSP ends, whatever ran it; null for none.
+    void Observe(SampleObserver* observer);
     // Stopped by the debug register with nothing asked of the DSP: a caller
     // that runs the chip need not wake it.
     bool Idle();
@@ -62,7 +68,7 @@ class SimulatedChip : public ChipBackend {
 
   private:
     std::unique_ptr<SharedChipMemory> memory_;
-    mutable std::mutex mutex_;
+    mutable std::timed_mutex mutex_; // timed, so the real-time thread can give up on it
     Fx8010Interpreter dsp_;
     uint32_t pointer_ = 0; // for Ports()
 };
