@@ -1,7 +1,9 @@
 // emuapsd --play through ALSA's own file and null devices, which need no
 // sound card: what is played is what --render computes, sample for sample,
 // and what cannot be played to is refused in one line.
+#include "support/emuapsctl_run.h"
 #include "support/emuapsd_run.h"
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "underrun_report.h"
@@ -10,10 +12,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +137,145 @@ TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGive
         EXPECT_TRUE(after.empty() || after == "Try 'emuapsd --help'.\n")
             << row.what << ": " << run.log;
     }
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The chip's samples so far, as emuapsctl's status says.
+uint64_t SamplesRun(const TempDir& dir) {
+    std::smatch m;
+    const std::string said = RunEmuapsctl(dir.path(), "status").text;
+    return std::regex_search(said, m, std::regex(R"(^\w+; (\d+) samples)")) ? std::stoull(m[1]) : 0;
+}
+
+// SIGTERM, then the seconds until the service was gone and its exit status.
+std::pair<double, int> Terminate(ServiceProcess& service) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = service.stop();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            status};
+}
+
+// A pipe that the test holds open and never reads: writes into it block in
+// the kernel once it is full.
+class UnreadFifo {
+  public:
+    explicit UnreadFifo(const std::string& path) : path_(path) {
+        mkfifo(path.c_str(), 0600);
+        fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    }
+    ~UnreadFifo() { close(fd_); }
+    bool held() const { return fd_ >= 0; }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The service's end waits for no device: the buffer's play-out (20 ms) and
+// a second, plus a second for a sanitized process to exit on a busy machine.
+constexpr double kExitSeconds = 1 + 1.02 + 1;
+
+TEST(EmuapsdPlay, ADeviceThatTakesNothingIsGoneOnceAndTheServiceStillEndsOnSigterm) {
+    TempDir dir;
+    const std::string fifo = dir.path() + "/fifo";
+    UnreadFifo unread(fifo);
+    ASSERT_TRUE(unread.held());
+    mkdir((dir.path() + "/alsa").c_str(), 0700);
+    dir.write("alsa/asoundrc",
+              "pcm.intofifo { type file slave.pcm null file \"" + fifo +
+                  "\" format raw }\n"
+                  "pcm.shared { type share slave.pcm intofifo bindings [ 0 1 ] }\n");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const struct {
+        const char* what;
+        std::string pcm;
+    } rows[] = {
+        {"the file plugin blocking in the kernel", "file:'" + fifo + "',raw"},
+        {"a sound server's thread blocked behind it (the share plugin)", "shared"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string log = dir.path() + "/log";
+        ServiceProcess service(dir.path(), kImages + "demo.chip", log,
+                               {"--run", "--play=" + row.pcm});
+        EXPECT_TRUE(service.waitForLog("the sound device went away", 30000)) << FileText(log);
+        const EmuapsctlSaid status = RunEmuapsctl(dir.path(), "status");
+        EXPECT_NE(status.text.find("; the sound device went away"), status.text.npos)
+            << status.text;
+        const uint64_t ran = SamplesRun(dir);
+        EXPECT_TRUE(Eventually([&] { return SamplesRun(dir) > ran + 4800; }))
+            << "the chip goes on by the system clock";
+        const auto [seconds, code] = Terminate(service);
+        EXPECT_EQ(code, 0);
+        EXPECT_LT(seconds, kExitSeconds);
+        const std::string said = FileText(log);
+        EXPECT_EQ(Count(said, "went away"), 2u) << said; // said once, and in the summary
+        EXPECT_NE(said.find("emuapsd: stopped"), said.npos) << said;
+    }
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+// The null device has no clock: the system's holds the chip to real time.
+TEST(EmuapsdPlay, ADeviceWithoutAClockOfItsOwnIsHeldToRealTime) {
+    TempDir dir;
+    const auto start = std::chrono::steady_clock::now();
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
+                           {"--run", "--play=null"});
+    uint64_t ran = 0;
+    double elapsed = 0;
+    ASSERT_TRUE(Eventually([&] {
+        ran = SamplesRun(dir);
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return ran >= 2 * kRate;
+    }));
+    // At most the device's buffer and the periods handed over ahead of the clock.
+    EXPECT_LE(double(ran), elapsed * kRate + 4800) << ran << " samples in " << elapsed << " s";
+}
+
+// No thread but the one that takes them by sigwait (its mask shows them
+// unblocked while it waits) may take the service's signals, a plugin's
+// thread started at open included.
+TEST(EmuapsdPlay, NoThreadButTheSignalTakerLetsTheServicesSignalsIn) {
+    TempDir dir;
+    mkdir((dir.path() + "/alsa").c_str(), 0700);
+    dir.write("alsa/asoundrc", "pcm.shared { type share slave.pcm null bindings [ 0 1 ] }\n");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
+                           {"--run", "--play=shared", "--output", dir.path() + "/o.wav"});
+    unsetenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(service.waitForLog("control at"));
+    const uint64_t signals = (1u << (SIGHUP - 1)) | (1u << (SIGINT - 1)) | (1u << (SIGTERM - 1));
+    const std::string tasks = "/proc/" + std::to_string(service.pid()) + "/task";
+    std::vector<std::string> open;
+    int threads = 0;
+    DIR* folder = opendir(tasks.c_str());
+    ASSERT_NE(folder, nullptr);
+    while (dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] == '.' || std::stoi(entry->d_name) == service.pid())
+            continue;
+        ++threads;
+        const std::string status = FileText(tasks + "/" + entry->d_name + "/status");
+        std::smatch blocked;
+        if (!std::regex_search(status, blocked, std::regex("SigBlk:\\s*([0-9a-f]+)")) ||
+            (std::stoull(blocked[1], nullptr, 16) & signals) != signals)
+            open.push_back(entry->d_name);
+    }
+    closedir(folder);
+    EXPECT_GE(threads, 5) << "the chip's, the writer's, the plugin's, the socket's, the control's";
+    EXPECT_TRUE(open.empty()) << ::testing::PrintToString(open);
 }
 
 TEST(UnderrunReport, ABurstIsOneLineAndNoMoreThanOneASecond) {
