@@ -24,11 +24,13 @@ void ClockPacer::Wrote(int64_t frames, Clock::time_point now) {
     frames_ += frames;
 }
 
+// The device's buffer is its own affair from here: the clock allows another
+// buffer on top, so the device fills again long before drift could hold it.
 void ClockPacer::Full(Clock::time_point now) {
     started_ = true;
     clocked_ = true;
     anchor_ = now;
-    frames_ = ahead_;
+    frames_ = 0;
 }
 
 bool ClockPacer::Dry(Clock::time_point now) const {

@@ -36,5 +36,5 @@ class ClockPacer {
     bool started_ = false;
     bool clocked_ = false;
     Clock::time_point anchor_{};
-    int64_t frames_ = 0; // written since the anchor, counting what the device held then
+    int64_t frames_ = 0; // written since the anchor
 };

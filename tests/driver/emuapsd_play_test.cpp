@@ -1,6 +1,7 @@
 // emuapsd --play through ALSA's own file and null devices, which need no
 // sound card: what is played is what --render computes, sample for sample,
 // and what cannot be played to is refused in one line.
+#include "clock_pacer.h"
 #include "support/emuapsctl_run.h"
 #include "support/emuapsd_run.h"
 #include "support/eventually.h"
@@ -276,6 +277,54 @@ TEST(EmuapsdPlay, NoThreadButTheSignalTakerLetsTheServicesSignalsIn) {
     closedir(folder);
     EXPECT_GE(threads, 5) << "the chip's, the writer's, the plugin's, the socket's, the control's";
     EXPECT_TRUE(open.empty()) << ::testing::PrintToString(open);
+}
+
+// A device fed for 20 s as fast as the pacer and its room let it: one with a
+// clock of its own a little off the system's never runs dry, and one without
+// is held to the system clock, a buffer ahead.
+TEST(ClockPacer, HoldsAClocklessDeviceToTheClockAndNeverThrottlesOneWithAClockOfItsOwn) {
+    using Clock = ClockPacer::Clock;
+    constexpr int64_t kBuffer = 960, kPeriod = 240;
+    const struct {
+        const char* what;
+        double rate; // the device's own; 0 for none
+    } rows[] = {
+        {"no clock", 0}, {"1% slow", 0.99 * kRate}, {"on time", kRate}, {"1% fast", 1.01 * kRate}};
+    for (const auto& row : rows) {
+        ClockPacer pacer(kRate, kBuffer);
+        Clock::time_point t{};
+        const Clock::time_point end = t + 20s;
+        double queued = 0; // in the device, unplayed
+        bool started = false;
+        int dry = 0;
+        int64_t written = 0;
+        auto playUntil = [&](Clock::time_point until) {
+            if (started &&
+                (queued -= row.rate * std::chrono::duration<double>(until - t).count()) < 0) {
+                ++dry;
+                queued = 0;
+            }
+            t = until;
+        };
+        while (t < end) {
+            playUntil(std::max(t, pacer.When(kPeriod)));
+            if (row.rate > 0 && queued + kPeriod > kBuffer) {
+                pacer.Full(t); // the device starts when full, and says so
+                started = true;
+                playUntil(t +
+                          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                              (queued + kPeriod - kBuffer) / row.rate)));
+            }
+            queued += kPeriod;
+            written += kPeriod;
+            pacer.Wrote(kPeriod, t);
+        }
+        EXPECT_EQ(dry, 0) << row.what;
+        if (row.rate == 0) {
+            EXPECT_LE(written, 20 * kRate + kBuffer + kPeriod) << row.what;
+            EXPECT_GE(written, 20 * kRate) << row.what;
+        }
+    }
 }
 
 TEST(UnderrunReport, ABurstIsOneLineAndNoMoreThanOneASecond) {
