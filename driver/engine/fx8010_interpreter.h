@@ -117,6 +117,7 @@ class Fx8010Interpreter {
     void RunSample();
     void BeginSample();
     void EndSample();
+    [[gnu::cold, gnu::noinline]] void TellObserver();
     // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
     template <bool kDebug> void RunCode(uint32_t end);
     template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
