@@ -162,8 +162,9 @@ int64_t SamplesRun(const TempDir& dir) {
 std::vector<std::string> ThreadsTakingSignals(pid_t pid) {
     const uint64_t signals = (1u << (SIGHUP - 1)) | (1u << (SIGINT - 1)) | (1u << (SIGTERM - 1));
     std::vector<std::string> open;
+    std::error_code gone; // a service already gone has no threads to show
     for (const auto& task :
-         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", gone)) {
         const std::string status = FileText(task.path() / "status"), id = task.path().filename();
         std::smatch m;
         if (id != std::to_string(pid) &&
