@@ -9,7 +9,7 @@ int64_t ClockPacer::Queued(Clock::time_point now) const {
 
 ClockPacer::Clock::time_point ClockPacer::When(int64_t frames) const {
     if (!started_)
-        return Clock::time_point::min();
+        return Clock::time_point{};
     // The moment the clock has played all but `ahead_` of them.
     const int64_t played = frames_ + frames - ahead_;
     return anchor_ + microseconds((played * 1000000 + rate_ - 1) / rate_);
