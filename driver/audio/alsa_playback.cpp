@@ -142,8 +142,10 @@ struct AlsaPlayback::Shared {
     int bufferFrames = 0;
 
     std::mutex mutex;
-    // The writer waits for a period, the player for room, the closer for the end.
-    std::condition_variable wake;
+    // The writer waits on work for a period, the close or the pacer's time;
+    // the player on room, and the closer for the end. Each is told only
+    // what it waits for, so a period costs each thread one wake-up.
+    std::condition_variable work, room;
     std::vector<std::vector<char>> slots;
     std::vector<int> slotFrames;
     int first = 0, queued = 0;
@@ -166,7 +168,8 @@ struct AlsaPlayback::Shared {
         if (!lost.exchange(true) && log)
             log("--play=" + name + ": the sound device went away (" + why +
                 "); the chip goes on by the system clock, unheard");
-        wake.notify_all();
+        work.notify_all();
+        room.notify_all();
     }
     void Underrun() {
         report.Count();
@@ -249,7 +252,7 @@ void AlsaPlayback::Shared::Run() {
     ClockPacer pacer(kChipSampleRate, bufferFrames);
     std::unique_lock lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return queued > 0 || closing || lost; });
+        work.wait(lock, [this] { return queued > 0 || closing || lost; });
         if (lost || queued == 0)
             break;
         const int count = slotFrames[std::size_t(first)];
@@ -260,7 +263,7 @@ void AlsaPlayback::Shared::Run() {
                 Underrun();
                 pacer.Restart();
             }
-            if (wake.wait_until(lock, pacer.When(count), [this] { return closing || lost.load(); }))
+            if (work.wait_until(lock, pacer.When(count), [this] { return closing || lost.load(); }))
                 continue;
         }
         const char* bytes = slots[std::size_t(first)].data();
@@ -279,7 +282,7 @@ void AlsaPlayback::Shared::Run() {
         const int64_t waiting = int64_t(delay) + int64_t(queued) * periodFrames;
         if (waiting > mostQueued.load(std::memory_order_relaxed))
             mostQueued.store(waiting, std::memory_order_relaxed);
-        wake.notify_all();
+        room.notify_all();
     }
     lock.unlock();
     if (!lost)
@@ -289,7 +292,7 @@ void AlsaPlayback::Shared::Run() {
     pcm = nullptr;
     lock.lock();
     finished = true;
-    wake.notify_all();
+    room.notify_all();
 }
 
 std::unique_ptr<AlsaPlayback> AlsaPlayback::Open(const PlaybackSettings& settings, Log log,
@@ -372,7 +375,7 @@ bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool
                 s.Lose("it took nothing for " + std::to_string(kStall.count() / 1000) + " seconds");
                 return false;
             }
-            s.wake.wait_for(lock, kRoomSlice);
+            s.room.wait_for(lock, kRoomSlice);
         }
         if (s.lost || s.closing)
             return false;
@@ -383,8 +386,9 @@ bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool
         else
             std::transform(from, from + values, reinterpret_cast<int16_t*>(to), Pcm16FromQ31);
         s.slotFrames[std::size_t(slot)] = n;
-        ++s.queued;
-        s.wake.notify_all();
+        // A writer waiting on the pacer need not hear of a second period.
+        if (++s.queued == 1)
+            s.work.notify_all();
         done += n;
     }
     return true;
@@ -398,9 +402,9 @@ void AlsaPlayback::Close() {
     s.closing = true;
     // The buffer plays out in its own time, a second more for a slow device.
     s.deadline = Clock::now() + milliseconds(s.bufferFrames * 1000 / kChipSampleRate + 1000);
-    s.wake.notify_all();
+    s.work.notify_all();
     if (!s.lost)
-        s.wake.wait_until(lock, s.deadline + kRoomSlice, [&s] { return s.finished; });
+        s.room.wait_until(lock, s.deadline + kRoomSlice, [&s] { return s.finished; });
     const bool finished = s.finished;
     lock.unlock();
     // A writer stuck inside the device is not waited for; the PCM stays
