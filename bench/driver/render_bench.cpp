@@ -1,8 +1,9 @@
 // An offline render as emuapsd --render runs it: 60 seconds of a stereo WAV
 // file through the demo chip with the demo patch, both outputs written to a
 // float WAV file; the same played as emuapsd --run --play=null --output runs
-// it, where ALSA's null device takes each period at once, so nothing but the
-// chip and its streams sets the pace; beside them the interpreter alone on
+// it, where the system clock holds the null device to real time, so the play
+// takes its 60 s and counts what the chip and its streams cost in them;
+// beside them the interpreter alone on
 // the same program, in the real-time thread's blocks of 48 samples. All as
 // multiples of real time on one core. The render and the play count the
 // processor time of all their threads, so a busy machine slows neither.

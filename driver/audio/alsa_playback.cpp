@@ -1,18 +1,33 @@
 #include "alsa_playback.h"
 
+#include "clock_pacer.h"
+#include "underrun_report.h"
+
 #include <algorithm>
 #include <alsa/asoundlib.h>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <poll.h>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 // A device that takes nothing for this long has gone, whatever it says. A
 // sound server can take a second or two to take up a new stream.
-constexpr int kStallMs = 5000;
-// How often a wait for room looks whether the chip is stopping.
-constexpr int kWaitSliceMs = 100;
+constexpr milliseconds kStall(5000);
+// The longest a poll of the device waits before the writer looks around.
+constexpr int kPollSliceMs = 100;
+// How often the chip, waiting for room, looks whether the device stalled.
+constexpr milliseconds kRoomSlice(20);
+// A stopping chip's last period waits this long for room, then is left unplayed.
+constexpr milliseconds kStoppingWait(200);
+// Periods handed over and not yet written: the chip runs one while the
+// writer writes the other.
+constexpr int kSlots = 2;
 
 // alsa-lib's own messages, kept for the one line that says why instead of
 // going to standard error a line each; per thread, as the player is one.
@@ -95,131 +110,316 @@ std::string SetUp(snd_pcm_t* pcm, const PlaybackSettings& s, snd_pcm_uframes_t* 
     return "";
 }
 
+// Waits up to ms for the device to have room: 1 when its poll says so, 0
+// when it did not (in time, or it woke without room), or an error.
+int WaitForRoom(snd_pcm_t* pcm, std::vector<pollfd>& fds, int ms) {
+    const int count = snd_pcm_poll_descriptors_count(pcm);
+    if (count <= 0)
+        return count < 0 ? count : -EIO;
+    fds.resize(std::size_t(count));
+    if (int err = snd_pcm_poll_descriptors(pcm, fds.data(), unsigned(count)); err < 0)
+        return err;
+    const int ready = poll(fds.data(), nfds_t(count), ms);
+    if (ready <= 0)
+        return ready < 0 && errno != EINTR ? -errno : 0;
+    unsigned short revents = 0;
+    if (int err = snd_pcm_poll_descriptors_revents(pcm, fds.data(), unsigned(count), &revents);
+        err < 0)
+        return err;
+    // An error shows in the next write, in the device's own words.
+    return (revents & (POLLOUT | POLLERR | POLLNVAL)) ? 1 : 0;
+}
+
 } // namespace
+
+struct AlsaPlayback::Shared {
+    snd_pcm_t* pcm = nullptr;
+    std::string name;
+    Log log;
+    WavSampleFormat format = WavSampleFormat::Float32;
+    int channels = 0;
+    int periodFrames = 0;
+    int bufferFrames = 0;
+
+    std::mutex mutex;
+    // The writer waits on work for a period, the close or the pacer's time;
+    // the player on room, and the closer for the end. Each is told only
+    // what it waits for, so a period costs each thread one wake-up.
+    std::condition_variable work, room;
+    std::vector<std::vector<char>> slots;
+    std::vector<int> slotFrames;
+    int first = 0, queued = 0;
+    bool closing = false;
+    bool finished = false;
+    Clock::time_point deadline = Clock::time_point::max(); // of the play-out
+
+    std::atomic<bool> lost{false};
+    std::atomic<int64_t> played{0}, underruns{0}, mostQueued{0};
+    UnderrunReport report; // the writer's alone
+    std::vector<pollfd> fds;
+
+    std::size_t frameBytes() const { return std::size_t(channels) * BytesPerSample(format); }
+    bool PastDeadline() {
+        std::lock_guard lock(mutex);
+        return Clock::now() >= deadline;
+    }
+    // Says once why the device is gone; the writer lets it go.
+    void Lose(const std::string& why) {
+        if (!lost.exchange(true) && log)
+            log("--play=" + name + ": the sound device went away (" + why +
+                "); the chip goes on by the system clock, unheard");
+        work.notify_all();
+        room.notify_all();
+    }
+    void Underrun() {
+        report.Count();
+        underruns.fetch_add(1, std::memory_order_relaxed);
+    }
+    bool WritePeriod(const char* bytes, int count, ClockPacer& pacer);
+    void PlayOut();
+    void Run();
+};
+
+// Gets a period into the device, recovering from underruns; false once the
+// device is gone or the play-out's time is up.
+bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer& pacer) {
+    int done = 0;
+    Clock::time_point progressed = Clock::now();
+    bool wokeWithoutRoom = false;
+    while (done < count) {
+        if (lost || PastDeadline())
+            return false;
+        snd_pcm_sframes_t n = snd_pcm_writei(pcm, bytes + std::size_t(done) * frameBytes(),
+                                             snd_pcm_uframes_t(count - done));
+        const Clock::time_point now = Clock::now();
+        if (n >= 0) {
+            done += int(n);
+            pacer.Wrote(n, now);
+            played.fetch_add(n, std::memory_order_relaxed);
+            progressed = now;
+            continue;
+        }
+        if (n == -EAGAIN) {
+            pacer.Full(now);
+            // Full but not started: after an underrun the buffer can fill
+            // short of the start threshold by less than a period, and never start.
+            if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) == 0)
+                continue;
+            if (now - progressed >= kStall) {
+                Lose("it took nothing for " + std::to_string(kStall.count() / 1000) + " seconds");
+                return false;
+            }
+            // A device whose poll wakes without room is not asked again at once.
+            if (wokeWithoutRoom)
+                std::this_thread::sleep_for(milliseconds(1));
+            int ready = WaitForRoom(pcm, fds, kPollSliceMs);
+            if (ready >= 0) {
+                wokeWithoutRoom = ready > 0;
+                continue;
+            }
+            n = ready;
+        }
+        // What is left of the period goes in after the gap, so nothing the
+        // chip ran is skipped.
+        if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
+            snd_pcm_recover(pcm, int(n), 1) == 0) {
+            if (n == -EPIPE)
+                Underrun();
+            continue;
+        }
+        Lose(Words(int(n)));
+        return false;
+    }
+    if (std::string line = report.Due(Clock::now()); !line.empty() && log)
+        log(line);
+    return true;
+}
+
+// What was written is played out (a file device writes its last period
+// only then), until the deadline.
+void AlsaPlayback::Shared::PlayOut() {
+    if (snd_pcm_drain(pcm) != -EAGAIN)
+        return;
+    while (snd_pcm_state(pcm) == SND_PCM_STATE_DRAINING && !PastDeadline()) {
+        if (WaitForRoom(pcm, fds, kPollSliceMs) != 0)
+            std::this_thread::sleep_for(milliseconds(1));
+    }
+}
+
+// The writer: the periods in the order handed over, each when the device
+// (or, without a clock of its own, the system clock) takes it.
+void AlsaPlayback::Shared::Run() {
+    ClockPacer pacer(kChipSampleRate, bufferFrames);
+    std::unique_lock lock(mutex);
+    for (;;) {
+        work.wait(lock, [this] { return queued > 0 || closing || lost; });
+        if (lost || queued == 0)
+            break;
+        const int count = slotFrames[std::size_t(first)];
+        if (!closing) {
+            const Clock::time_point now = Clock::now();
+            if (!pacer.clocked() && pacer.Dry(now)) {
+                // Ran dry by the system clock: counted as a device counts it.
+                Underrun();
+                pacer.Restart();
+            }
+            if (work.wait_until(lock, pacer.When(count), [this] { return closing || lost.load(); }))
+                continue;
+        }
+        const char* bytes = slots[std::size_t(first)].data();
+        lock.unlock();
+        snd_pcm_sframes_t delay = 0;
+        const bool written = WritePeriod(bytes, count, pacer);
+        if (written && snd_pcm_delay(pcm, &delay) != 0)
+            delay = 0;
+        lock.lock();
+        if (!written)
+            break;
+        first = (first + 1) % kSlots;
+        --queued;
+        // How long the newest sample waits to be heard: what a change to the
+        // chip takes to reach the ear, less the period it waited to be run.
+        const int64_t waiting = int64_t(delay) + int64_t(queued) * periodFrames;
+        if (waiting > mostQueued.load(std::memory_order_relaxed))
+            mostQueued.store(waiting, std::memory_order_relaxed);
+        room.notify_all();
+    }
+    lock.unlock();
+    if (!lost)
+        PlayOut();
+    snd_pcm_drop(pcm);
+    snd_pcm_close(pcm);
+    pcm = nullptr;
+    lock.lock();
+    finished = true;
+    room.notify_all();
+}
 
 std::unique_ptr<AlsaPlayback> AlsaPlayback::Open(const PlaybackSettings& settings, Log log,
                                                  std::string* error) {
     static std::once_flag quiet;
     std::call_once(quiet, [] { snd_lib_error_set_handler(KeepAlsaWords); });
     alsaWords.clear();
-    std::unique_ptr<AlsaPlayback> playback(new AlsaPlayback);
-    playback->name_ = settings.pcm;
+    auto shared = std::make_shared<Shared>();
+    shared->name = settings.pcm;
     // Not blocking, so that a busy device is refused rather than waited for.
-    int err = snd_pcm_open(&playback->pcm_, settings.pcm.c_str(), SND_PCM_STREAM_PLAYBACK,
-                           SND_PCM_NONBLOCK);
+    int err =
+        snd_pcm_open(&shared->pcm, settings.pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (err < 0) {
-        playback->pcm_ = nullptr;
         *error = "--play=" + settings.pcm + ": cannot open it: " + Words(err);
         return nullptr;
     }
     snd_pcm_uframes_t period = 0, buffer = 0;
-    if (std::string why = SetUp(playback->pcm_, settings, &period, &buffer); !why.empty()) {
+    if (std::string why = SetUp(shared->pcm, settings, &period, &buffer); !why.empty()) {
+        snd_pcm_close(shared->pcm);
         *error = "--play=" + settings.pcm + ": " + why;
         return nullptr;
     }
-    playback->log_ = std::move(log);
-    playback->format_ = settings.format;
-    playback->channels_ = settings.channels;
-    playback->periodFrames_ = int(period);
-    playback->bufferFrames_ = int(buffer);
+    shared->log = std::move(log);
+    shared->format = settings.format;
+    shared->channels = settings.channels;
+    shared->periodFrames = int(period);
+    shared->bufferFrames = int(buffer);
+    shared->slots.assign(kSlots, std::vector<char>(std::size_t(period) * shared->frameBytes()));
+    shared->slotFrames.assign(kSlots, 0);
+    std::unique_ptr<AlsaPlayback> playback(new AlsaPlayback);
+    playback->shared_ = shared;
+    playback->writer_ = std::thread([shared] { shared->Run(); });
     return playback;
 }
 
 AlsaPlayback::~AlsaPlayback() {
-    if (!pcm_)
-        return;
-    // What was written is played out (a file device writes its last period
-    // only then), unless the device takes longer than its buffer and a second.
-    const int drainMs = bufferFrames_ * 1000 / kChipSampleRate + 1000;
-    if (snd_pcm_drain(pcm_) == -EAGAIN)
-        for (int waited = 0; waited < drainMs && snd_pcm_state(pcm_) == SND_PCM_STATE_DRAINING;
-             waited += kWaitSliceMs)
-            snd_pcm_wait(pcm_, kWaitSliceMs);
-    snd_pcm_drop(pcm_);
-    snd_pcm_close(pcm_);
+    Close();
+}
+
+int AlsaPlayback::periodFrames() const {
+    return shared_->periodFrames;
+}
+
+int AlsaPlayback::bufferFrames() const {
+    return shared_->bufferFrames;
+}
+
+int64_t AlsaPlayback::underruns() const {
+    return shared_->underruns.load(std::memory_order_relaxed);
+}
+
+bool AlsaPlayback::lost() const {
+    return shared_->lost.load(std::memory_order_relaxed);
 }
 
 bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) {
-    if (lost_)
-        return false;
-    const std::size_t values = std::size_t(count) * std::size_t(channels_);
-    const char* bytes;
-    if (format_ == WavSampleFormat::Float32) {
-        floats_.resize(values);
-        std::transform(frames, frames + values, floats_.begin(), FloatFromQ31);
-        bytes = reinterpret_cast<const char*>(floats_.data());
-    } else {
-        shorts_.resize(values);
-        std::transform(frames, frames + values, shorts_.begin(), Pcm16FromQ31);
-        bytes = reinterpret_cast<const char*>(shorts_.data());
-    }
-    if (!Write(bytes, count, stopping))
-        return false;
-    played_ += count;
-    // How long the newest sample waits to be heard: what a change to the
-    // chip takes to reach the ear, less the period it waited to be run.
-    if (snd_pcm_sframes_t delay = 0; snd_pcm_delay(pcm_, &delay) == 0)
-        mostQueued_ = std::max<int64_t>(mostQueued_, delay);
-    if (std::string line = underruns_.Due(UnderrunReport::Clock::now()); !line.empty() && log_)
-        log_(line);
-    return true;
-}
-
-bool AlsaPlayback::Write(const char* bytes, int count, const std::atomic<bool>& stopping) {
-    const std::size_t frameBytes = std::size_t(channels_) * BytesPerSample(format_);
-    int done = 0, stalledMs = 0;
-    while (done < count) {
-        snd_pcm_sframes_t n = snd_pcm_writei(pcm_, bytes + std::size_t(done) * frameBytes,
-                                             snd_pcm_uframes_t(count - done));
-        if (n >= 0) {
-            done += int(n);
-            stalledMs = 0;
-            continue;
-        }
-        // Full but not started: after an underrun the buffer can fill short
-        // of the start threshold by less than a period, and never start.
-        if (n == -EAGAIN && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED &&
-            snd_pcm_start(pcm_) == 0)
-            continue;
-        if (n == -EAGAIN) {
-            if (stopping)
+    Shared& s = *shared_;
+    for (int done = 0; done < count;) {
+        const int n = std::min(count - done, s.periodFrames);
+        const std::size_t values = std::size_t(n) * std::size_t(s.channels);
+        const int32_t* from = frames + std::size_t(done) * std::size_t(s.channels);
+        std::unique_lock lock(s.mutex);
+        // Room comes as the writer writes; a writer that writes nothing for
+        // the stall's time is inside a device that has gone.
+        Clock::time_point progressed = Clock::now(), stopSeen = Clock::time_point::max();
+        int64_t seen = s.played.load();
+        while (s.queued == kSlots) {
+            if (s.lost || s.closing)
+                return false;
+            const Clock::time_point now = Clock::now();
+            if (stopping && stopSeen == Clock::time_point::max())
+                stopSeen = now;
+            if (now - stopSeen >= kStoppingWait)
                 return true;
-            int ready = snd_pcm_wait(pcm_, kWaitSliceMs);
-            if (ready == 0 && (stalledMs += kWaitSliceMs) >= kStallMs)
-                return Lose("it took nothing for " + std::to_string(kStallMs / 1000) + " seconds");
-            if (ready >= 0)
-                continue;
-            n = ready;
+            if (int64_t played = s.played.load(); played != seen) {
+                seen = played;
+                progressed = now;
+            } else if (now - progressed >= kStall) {
+                lock.unlock();
+                s.Lose("it took nothing for " + std::to_string(kStall.count() / 1000) + " seconds");
+                return false;
+            }
+            s.room.wait_for(lock, kRoomSlice);
         }
-        // What is left of the period goes in after the gap, so nothing the
-        // chip ran is skipped and a recording stays in step with the sound.
-        if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
-            snd_pcm_recover(pcm_, int(n), 1) == 0) {
-            if (n == -EPIPE)
-                underruns_.Count();
-            underrunsSeen_.fetch_add(1, std::memory_order_relaxed);
-            continue;
-        }
-        return Lose(Words(int(n)));
+        if (s.lost || s.closing)
+            return false;
+        const int slot = (s.first + s.queued) % kSlots;
+        char* to = s.slots[std::size_t(slot)].data();
+        if (s.format == WavSampleFormat::Float32)
+            std::transform(from, from + values, reinterpret_cast<float*>(to), FloatFromQ31);
+        else
+            std::transform(from, from + values, reinterpret_cast<int16_t*>(to), Pcm16FromQ31);
+        s.slotFrames[std::size_t(slot)] = n;
+        // A writer waiting on the pacer need not hear of a second period.
+        if (++s.queued == 1)
+            s.work.notify_all();
+        done += n;
     }
     return true;
 }
 
-bool AlsaPlayback::Lose(const std::string& why) {
-    lost_ = true;
-    lostSeen_.store(true, std::memory_order_relaxed);
-    if (log_)
-        log_("--play=" + name_ + ": the sound device went away (" + why +
-             "); the chip goes on by the system clock, unheard");
-    snd_pcm_close(pcm_);
-    pcm_ = nullptr;
-    return false;
+void AlsaPlayback::Close() {
+    if (!writer_.joinable())
+        return;
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    s.closing = true;
+    // The buffer plays out in its own time, a second more for a slow device.
+    s.deadline = Clock::now() + milliseconds(s.bufferFrames * 1000 / kChipSampleRate + 1000);
+    s.work.notify_all();
+    if (!s.lost)
+        s.room.wait_until(lock, s.deadline + kRoomSlice, [&s] { return s.finished; });
+    const bool finished = s.finished;
+    lock.unlock();
+    // A writer stuck inside the device is not waited for; the PCM stays
+    // its own until the process ends.
+    if (finished)
+        writer_.join();
+    else
+        writer_.detach();
 }
 
 std::string AlsaPlayback::Summary() const {
-    return "played " + std::to_string(played_) + " samples through " + name_ + " with " +
-           std::to_string(underruns_.total()) + " underruns" +
-           (lost_ ? " before it went away" : "") + "; at most " + std::to_string(mostQueued_) +
-           " samples (" + std::to_string(mostQueued_ * 1000 / kChipSampleRate) +
-           " ms) waited to be heard";
+    const Shared& s = *shared_;
+    const int64_t most = s.mostQueued.load();
+    return "played " + std::to_string(s.played.load()) + " samples through " + s.name + " with " +
+           std::to_string(s.underruns.load()) + " underruns" +
+           (s.lost ? " before it went away" : "") + "; at most " + std::to_string(most) +
+           " samples (" + std::to_string(most * 1000 / kChipSampleRate) + " ms) waited to be heard";
 }

@@ -2,20 +2,23 @@
 // or 16-bit PCM, exactly as a recording holds them. Velmora converts nothing:
 // a device that refuses the rate, the format or the channels is refused in
 // its own words. Underruns are recovered and counted; a device that goes away
-// (unplugged, its sound server stopped) is said once and then left alone.
+// (unplugged, its sound server stopped, or taking nothing for 5 s) is said
+// once and then left alone.
+// The PCM is written by a thread of its own, so a device that blocks in the
+// kernel holds neither the chip nor the service's end: the chip hands it
+// periods with a bounded wait. A device without a clock of its own is held
+// to real time by the system clock.
 #pragma once
 
 #include "audio_samples.h"
 #include "playback_device.h"
-#include "underrun_report.h"
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
-
-typedef struct _snd_pcm snd_pcm_t;
 
 struct PlaybackSettings {
     std::string pcm = "default";
@@ -27,45 +30,34 @@ struct PlaybackSettings {
 class AlsaPlayback : public PlaybackDevice {
   public:
     using Log = std::function<void(const std::string&)>;
-    // Opens and sets up the PCM; nullptr with the reason, naming the PCM,
-    // when it cannot be. log hears of underruns and of the device going
-    // away, from the thread that plays.
+    // Opens and sets up the PCM and starts its writer; nullptr with the
+    // reason, naming the PCM, when it cannot be. log hears of underruns and
+    // of the device going away, from either thread.
     static std::unique_ptr<AlsaPlayback> Open(const PlaybackSettings& settings, Log log,
                                               std::string* error);
-    ~AlsaPlayback() override; // plays out what is still buffered
+    ~AlsaPlayback() override; // Close()
     AlsaPlayback(const AlsaPlayback&) = delete;
     AlsaPlayback& operator=(const AlsaPlayback&) = delete;
 
-    int periodFrames() const override { return periodFrames_; }
-    int bufferFrames() const { return bufferFrames_; }
+    int periodFrames() const override;
+    int bufferFrames() const;
     bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) override;
+    // Plays out what is handed over, for at most the buffer and a second,
+    // and lets the device go; a writer stuck in the device is left to the
+    // process's end. Once; Play takes nothing after it.
+    void Close();
     // What was played and the longest wait to be heard, once playing is over.
     std::string Summary() const;
     // For a status from another thread: the underruns so far, and whether
     // the device went away.
-    int64_t underruns() const { return underrunsSeen_.load(std::memory_order_relaxed); }
-    bool lost() const { return lostSeen_.load(std::memory_order_relaxed); }
+    int64_t underruns() const;
+    bool lost() const;
+
+    struct Shared; // what the writer thread shares with the player
 
   private:
     AlsaPlayback() = default;
-    // Gets a period's worth into the device, recovering from underruns.
-    bool Write(const char* bytes, int count, const std::atomic<bool>& stopping);
-    // Says once why the device is gone, and closes it.
-    bool Lose(const std::string& why);
 
-    snd_pcm_t* pcm_ = nullptr;
-    std::string name_;
-    Log log_;
-    WavSampleFormat format_ = WavSampleFormat::Float32;
-    int channels_ = 0;
-    int periodFrames_ = 0;
-    int bufferFrames_ = 0;
-    int64_t played_ = 0;
-    int64_t mostQueued_ = 0; // the device's delay after a write, at its longest
-    bool lost_ = false;
-    UnderrunReport underruns_;
-    std::atomic<int64_t> underrunsSeen_{0};
-    std::atomic<bool> lostSeen_{false};
-    std::vector<float> floats_;
-    std::vector<int16_t> shorts_;
+    std::shared_ptr<Shared> shared_;
+    std::thread writer_;
 };

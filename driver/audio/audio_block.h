@@ -18,8 +18,11 @@ class AudioBlock {
     DspBlockIo Before();
     // After the block: samples x record.size() values.
     const int32_t* Recorded(int samples);
+    // Instead of a block: the last frame Recorded gave, samples times over
+    // (silence before any).
+    const int32_t* Held(int samples);
 
   private:
     std::vector<uint32_t> record_;
-    std::vector<int32_t> outputs_, recorded_;
+    std::vector<int32_t> outputs_, recorded_, last_;
 };

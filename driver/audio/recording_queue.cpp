@@ -1,5 +1,7 @@
 #include "recording_queue.h"
 
+#include "fx8010_interpreter.h"
+
 #include <chrono>
 #include <cstdio>
 
@@ -12,12 +14,13 @@ RecordingQueue::~RecordingQueue() {
     Finish();
 }
 
-void RecordingQueue::Push(const int32_t* frames, int count) {
+void RecordingQueue::SampleEnded(const Fx8010Interpreter& dsp) {
     std::lock_guard lock(mutex_);
-    handedOver_ += count;
+    ++handedOver_;
     // Once the file takes no more, keeping the frames would only grow.
     if (!failed_.load(std::memory_order_relaxed))
-        pending_.insert(pending_.end(), frames, frames + std::size_t(count) * record_.size());
+        for (uint32_t reg : record_)
+            pending_.push_back(dsp.Operand(reg));
 }
 
 void RecordingQueue::Write() {

@@ -1,9 +1,11 @@
-// A recording fed from the real-time thread: the thread hands over each
-// block's recorded outputs and goes on; a writer thread of its own puts them
-// into the file every tenth of a second, so the disk never holds the chip up.
-// Nothing handed over is dropped unless the file refuses it.
+// A recording of every sample the chip ends, whatever runs it: the DSP hands
+// over each sample's recorded outputs as it ends and goes on; a writer thread
+// of its own puts them into the file every tenth of a second, so the disk
+// never holds the chip up. Nothing handed over is dropped unless the file
+// refuses it.
 #pragma once
 
+#include "sample_observer.h"
 #include "wav_recording.h"
 
 #include <atomic>
@@ -16,18 +18,18 @@
 #include <thread>
 #include <vector>
 
-class RecordingQueue {
+class RecordingQueue : public SampleObserver {
   public:
     using Log = std::function<void(const std::string&)>;
     // record: the output registers, one a channel of file. log hears of a
     // write that failed, from the writer thread.
     RecordingQueue(std::unique_ptr<WavRecording> file, std::vector<uint32_t> record, Log log);
-    ~RecordingQueue();
+    ~RecordingQueue() override;
     RecordingQueue(const RecordingQueue&) = delete;
     RecordingQueue& operator=(const RecordingQueue&) = delete;
 
-    // frames x record.size() values; from the real-time thread.
-    void Push(const int32_t* frames, int count);
+    // Takes the sample's recorded outputs; from the thread running the DSP.
+    void SampleEnded(const Fx8010Interpreter& dsp) override;
     // Writes what was handed over, finishes the file and says what it holds,
     // and what of it was not written if any was not. Once.
     std::string Finish();

@@ -17,6 +17,15 @@ class ChipLock {
         waiting_.fetch_sub(1, std::memory_order_relaxed);
     }
     void unlock() { mutex_.unlock(); }
+    // For the real-time thread, which plays the held outputs rather than
+    // wait long for a chip that a verb holds.
+    template <class Rep, class Period>
+    bool try_lock_for(const std::chrono::duration<Rep, Period>& wait) {
+        waiting_.fetch_add(1, std::memory_order_relaxed);
+        const bool got = mutex_.try_lock_for(wait);
+        waiting_.fetch_sub(1, std::memory_order_relaxed);
+        return got;
+    }
     // Called without the lock: returns once those that waited have had it,
     // or after a millisecond when others keep coming.
     void LetWaitersIn() {
@@ -29,6 +38,6 @@ class ChipLock {
     }
 
   private:
-    std::mutex mutex_;
+    std::timed_mutex mutex_;
     std::atomic<int> waiting_ = 0;
 };

@@ -1,13 +1,14 @@
 #include "dsp_runner.h"
 
 #include "playback_device.h"
-#include "recording_queue.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
 constexpr std::chrono::milliseconds kStoppedTick(25);
+// How long the device's period waits for a chip that a verb holds.
+constexpr std::chrono::microseconds kVerbWait(1000);
 } // namespace
 
 int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing) {
@@ -29,6 +30,7 @@ DspRunner::DspRunner(SimulatedChip& chip, DspPacing pacing, DspStreams streams)
       audio_(streams.outputs, std::max(pacing.blockSamples,
                                        streams.playback ? streams.playback->periodFrames() : 0)) {
     chip_.FeedBus(streams.input);
+    chip_.Observe(streams.recording);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -39,6 +41,7 @@ DspRunner::~DspRunner() {
     }
     wake_.notify_all();
     thread_.join();
+    chip_.Observe(nullptr);
     chip_.FeedBus(nullptr);
 }
 
@@ -51,9 +54,14 @@ void DspRunner::Run() {
 bool DspRunner::PlayToDevice() {
     PlaybackDevice& device = *streams_.playback;
     const int period = device.periodFrames();
-    while (!stop_)
-        if (!device.Play(RunBlock(period), period, stop_))
+    while (!stop_) {
+        // A verb that holds the chip does not hold the device: it plays the
+        // chip's outputs as they stand, and the verb's samples are recorded.
+        const int ran = chip_.RunWithin(period, audio_.Before(), kVerbWait);
+        const int32_t* frames = ran < 0 ? audio_.Held(period) : audio_.Recorded(period);
+        if (!device.Play(frames, period, stop_))
             return false;
+    }
     return true;
 }
 
@@ -84,12 +92,6 @@ void DspRunner::RunByClock() {
     }
 }
 
-const int32_t* DspRunner::RunBlock(int samples) {
-    // A stopped chip hands back its outputs as they stand, which keep playing;
-    // the recording pauses with the chip.
-    const int ran = chip_.Run(samples, audio_.Before());
-    const int32_t* outputs = audio_.Recorded(samples);
-    if (ran > 0 && streams_.recording)
-        streams_.recording->Push(outputs, samples);
-    return outputs;
+void DspRunner::RunBlock(int samples) {
+    chip_.Run(samples);
 }

@@ -36,14 +36,13 @@ std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing);
 int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
 class BusSource;
-class RecordingQueue;
 class PlaybackDevice;
 
 // What the running chip takes in and gives out besides its registers.
 struct DspStreams {
     BusSource* input = nullptr;          // the effects bus; without it the test signal
     std::vector<uint32_t> outputs;       // the output registers recorded and played, one a channel
-    RecordingQueue* recording = nullptr; // hears every block's outputs
+    SampleObserver* recording = nullptr; // hears every sample the chip ends, whatever runs it
     PlaybackDevice* playback = nullptr;  // plays them and paces the chip, until it goes away
 };
 
@@ -59,8 +58,7 @@ class DspRunner {
     // Paced by the device; false when it went away.
     bool PlayToDevice();
     void RunByClock();
-    // Runs samples and hands their outputs to the recording; returns them.
-    const int32_t* RunBlock(int samples);
+    void RunBlock(int samples);
 
     SimulatedChip& chip_;
     DspPacing pacing_;

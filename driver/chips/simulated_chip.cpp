@@ -69,9 +69,21 @@ int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     return dsp_.Run(memory_->chip()->registers, samples, io);
 }
 
+int SimulatedChip::RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait) {
+    std::unique_lock lock(mutex_, wait);
+    if (!lock.owns_lock())
+        return -1;
+    return dsp_.Run(memory_->chip()->registers, samples, io);
+}
+
 void SimulatedChip::FeedBus(BusSource* source) {
     std::lock_guard lock(mutex_);
     dsp_.SetBusSource(source);
+}
+
+void SimulatedChip::Observe(SampleObserver* observer) {
+    std::lock_guard lock(mutex_);
+    dsp_.SetSampleObserver(observer);
 }
 
 bool SimulatedChip::Idle() {

@@ -37,9 +37,14 @@ class SimulatedChip : public ChipBackend {
     // Executes whole samples; a reload never falls inside them. Returns the
     // samples run: 0 while the debug register stops the DSP.
     int Run(int samples, const DspBlockIo& io = {});
+    // The same, unless the chip's lock stays taken for longer than `wait`
+    // (a verb runs the chip): then -1 at once, having run nothing.
+    int RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait);
     // The effects bus from source, sample by sample, however the DSP is run
     // (by the clock, a step, an advance or a watch); null for the test signal.
     void FeedBus(BusSource* source);
+    // Told of every sample the DSP ends, whatever ran it; null for none.
+    void Observe(SampleObserver* observer);
     // Stopped by the debug register with nothing asked of the DSP: a caller
     // that runs the chip need not wake it.
     bool Idle();

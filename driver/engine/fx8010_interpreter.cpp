@@ -291,6 +291,13 @@ void Fx8010Interpreter::EndSample() {
     inSample_ = false;
     pc_ = 0;
     ++samples_;
+    if (observer_) [[unlikely]]
+        TellObserver();
+}
+
+// Out of the sample's way, so that running without an observer costs a test.
+void Fx8010Interpreter::TellObserver() {
+    observer_->SampleEnded(*this);
 }
 
 template <bool kDebug> void Fx8010Interpreter::RunCode(uint32_t end) {

@@ -16,6 +16,7 @@
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
 #include "fx8010_debug.h"
+#include "sample_observer.h"
 #include "tram_engine.h"
 
 #include <array>
@@ -72,6 +73,8 @@ class Fx8010Interpreter {
     // setting), else the test signal, or silence with the test signal off.
     void SetBusSource(BusSource* source) { busSource_ = source; }
     void SetTestSignal(bool on) { testSignal_ = on; }
+    // Told of every sample as it ends, until set to null.
+    void SetSampleObserver(SampleObserver* observer) { observer_ = observer; }
 
     // The DSP's view of an operand as the last sample left it (the
     // accumulator's low word at 0x56).
@@ -114,6 +117,7 @@ class Fx8010Interpreter {
     void RunSample();
     void BeginSample();
     void EndSample();
+    [[gnu::cold, gnu::noinline]] void TellObserver();
     // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
     template <bool kDebug> void RunCode(uint32_t end);
     template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
@@ -160,6 +164,7 @@ class Fx8010Interpreter {
     bool hit_ = false;
     DebugStop stop_;
     BusSource* busSource_ = nullptr;
+    SampleObserver* observer_ = nullptr;
     bool testSignal_ = true;
     EffectsBusSignal signal_;
     TramEngine tram_;

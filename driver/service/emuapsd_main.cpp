@@ -107,15 +107,8 @@ int Serve(int argc, char** argv) {
             Say(other);
             return 1;
         }
-    // The input and the sound device are checked before anything else happens.
-    std::string audioError;
-    std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, Say, &audioError);
-    if (!audio) {
-        Say(audioError);
-        return 1;
-    }
-
-    // Signals are taken by sigwait on this thread; the others never see them.
+    // Signals are taken by sigwait on this thread; the others never see them,
+    // so they are blocked before any thread starts, a sound plugin's at open too.
     // SIGUSR1 says that a load running on its own thread is done, SIGUSR2
     // that serving failed.
     sigset_t signals;
@@ -127,6 +120,14 @@ int Serve(int argc, char** argv) {
     sigaddset(&signals, kServingFailed);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // The input and the sound device are checked before anything else happens.
+    std::string audioError;
+    std::unique_ptr<ServiceAudio> audio = ServiceAudio::Open(o, Say, &audioError);
+    if (!audio) {
+        Say(audioError);
+        return 1;
+    }
 
     SimulatedChip chip;
     std::string symbols = NoProgramSymbols(); // the names of what was loaded

@@ -70,6 +70,7 @@ std::vector<std::string> ServiceAudio::Finish() {
     if (recording_)
         said.push_back(recording_->Finish());
     if (playback_) {
+        playback_->Close();
         said.push_back(playback_->Summary());
         playback_.reset();
     }

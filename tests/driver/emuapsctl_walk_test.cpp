@@ -176,7 +176,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     Wav<int16_t> recorded = ReadPcm16Wav(wav);
     ASSERT_GE(recorded.frames(), int64_t(n));
     recorded.samples.resize(2 * n);
-    offline.frames.resize(2 * n); // advance's sample is not recorded
+    offline.frames.resize(2 * n); // the verbs' samples after it: emuapsd_play_test
     EXPECT_TRUE(recorded.samples == offline.frames) << "the set is heard from sample " << k;
     Offline unset{*loaded.image, {}, {}};
     unset.RunTo(n);

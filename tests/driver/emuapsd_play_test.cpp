@@ -1,7 +1,13 @@
 // emuapsd --play through ALSA's own file and null devices, which need no
 // sound card: what is played is what --render computes, sample for sample,
 // and what cannot be played to is refused in one line.
+#include "audio_samples.h"
+#include "chip_load.h"
+#include "clock_pacer.h"
+#include "fx8010_interpreter.h"
+#include "support/emuapsctl_run.h"
 #include "support/emuapsd_run.h"
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "underrun_report.h"
@@ -10,10 +16,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +140,168 @@ TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGive
         EXPECT_TRUE(after.empty() || after == "Try 'emuapsd --help'.\n")
             << row.what << ": " << run.log;
     }
+}
+
+std::string FileText(const std::string& path) {
+    std::stringstream all;
+    all << std::ifstream(path).rdbuf();
+    return all.str();
+}
+
+int64_t Number(const std::string& text, const std::string& before) {
+    std::smatch m;
+    return std::regex_search(text, m, std::regex(before + " (\\d+)")) ? std::stoll(m[1]) : -1;
+}
+
+int64_t SamplesRun(const TempDir& dir) {
+    return Number(RunEmuapsctl(dir.path(), "status").text, "^\\w+;");
+}
+
+// The service's threads that let SIGHUP, SIGINT or SIGTERM in, but the one
+// that takes them by sigwait (which shows them let in while it waits).
+std::vector<std::string> ThreadsTakingSignals(pid_t pid) {
+    const uint64_t signals = (1u << (SIGHUP - 1)) | (1u << (SIGINT - 1)) | (1u << (SIGTERM - 1));
+    std::vector<std::string> open;
+    std::error_code gone; // a service already gone has no threads to show
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", gone)) {
+        const std::string status = FileText(task.path() / "status"), id = task.path().filename();
+        std::smatch m;
+        if (id != std::to_string(pid) &&
+            (!std::regex_search(status, m, std::regex(R"(SigBlk:\s*(\w+))")) ||
+             (std::stoull(m[1], nullptr, 16) & signals) != signals))
+            open.push_back(id);
+    }
+    return open;
+}
+
+// Devices without a clock of their own, held to the system's; and devices
+// that take nothing, through a pipe the test holds open and never reads:
+// gone once after 5 s, and status says so. The share plugin
+// starts a thread at open, as sound-server plugins do. SIGTERM ends the
+// service within a second plus the play-out (20 ms and a second; a second
+// more for a sanitized process on a busy machine).
+TEST(EmuapsdPlay, DevicesThatTakeNothingAreGoneOnceDevicesWithoutAClockKeepTimeAndSigtermEnds) {
+    TempDir dir;
+    const std::string fifo = dir.path() + "/fifo";
+    const int unread =
+        mkfifo(fifo.c_str(), 0600) == 0 ? open(fifo.c_str(), O_RDWR | O_CLOEXEC) : -1;
+    ASSERT_GE(unread, 0);
+    mkdir((dir.path() + "/alsa").c_str(), 0700);
+    dir.write("alsa/asoundrc",
+              "pcm.intofifo { type file slave.pcm null file \"" + fifo +
+                  "\" format raw }\n"
+                  "pcm.shared { type share slave.pcm intofifo bindings [ 0 1 ] }\n");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    for (const auto& [pcm, gone] : std::vector<std::pair<std::string, bool>>{
+             {"null", false}, {"file:'" + fifo + "',raw", true}, {"shared", true}}) {
+        SCOPED_TRACE(pcm);
+        const std::string log = dir.path() + "/log";
+        const auto start = std::chrono::steady_clock::now();
+        ServiceProcess service(dir.path(), kImages + "demo.chip", log, {"--run", "--play=" + pcm});
+        EXPECT_EQ(ThreadsTakingSignals(service.pid()), std::vector<std::string>{});
+        int64_t ran = 0;
+        std::chrono::duration<double> elapsed{};
+        EXPECT_TRUE(Eventually(
+            [&] {
+                ran = SamplesRun(dir);
+                elapsed = std::chrono::steady_clock::now() - start;
+                return ran >= 2 * kRate &&
+                       (!gone || FileText(log).find("went away") != std::string::npos);
+            },
+            30s))
+            << FileText(log);
+        if (gone) {
+            EXPECT_NE(RunEmuapsctl(dir.path(), "status").text.find("; the sound device went away"),
+                      std::string::npos);
+        } else {
+            EXPECT_LE(double(ran), elapsed.count() * kRate + 4800) << "a buffer and periods ahead";
+        }
+        const auto stopping = std::chrono::steady_clock::now();
+        EXPECT_EQ(service.stop(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - stopping, 3s);
+        const std::string said = FileText(log);
+        const std::regex lost("went away"); // once, and once in the summary
+        EXPECT_EQ(std::distance(std::sregex_iterator(said.begin(), said.end(), lost), {}),
+                  gone ? 2 : 0)
+            << said;
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    close(unread);
+}
+
+// The recording under emuapsctl's verbs: OUT holds every sample the chip
+// ends, whatever ran it, as the same chip run offline for as many samples;
+// and no verb makes the device (held to real time) run dry.
+TEST(EmuapsdPlay, OutHoldsEverySampleTheChipEndsWhateverRanItAndVerbsNeverStarveTheDevice) {
+    TempDir dir;
+    const std::string out = dir.path() + "/out.wav", patch = kImages + "demo-chorus-echo.emu10k1";
+    ServiceProcess service(
+        dir.path(), kImages + "demo.chip", "",
+        {"--patch", patch, "--run", "--output", out, "--play=null", "--latency=250"});
+    ChipImage chip = *LoadChipWithPatch(kImages + "demo.chip", patch, nullptr).image;
+    Fx8010Interpreter dsp;
+    std::vector<float> offline; // the front outputs, as OUT holds them
+    auto ctl = [&](const std::string& verb) { return RunEmuapsctl(dir.path(), verb).text; };
+    auto done = [&](const std::string& verb) { return RunEmuapsctl(dir.path(), verb).status == 0; };
+    std::vector<std::string> wrong;
+    for (const std::string& verbs :
+         std::vector<std::string>{"advance 48000", "break 0x1fd;step;step;step", "watch 0x121",
+                                  "break 0x30;step", "advance 240000"}) {
+        // Run by the device's clock, then stop: a sanitized chip on a busy
+        // machine may run dry while it runs, but not under the verbs.
+        ctl("continue");
+        const int64_t from = Number(ctl("status"), "running;");
+        Eventually([&] { return Number(ctl("status"), "running;") > from + 4800; });
+        ctl("stop");
+        const std::string before = ctl("status");
+        for (std::size_t at = 0; at < verbs.size();) {
+            const std::size_t end = std::min(verbs.find(';', at), verbs.size());
+            if (!done(verbs.substr(at, end - at)))
+                wrong.push_back(verbs + ": " + verbs.substr(at, end - at) + " failed");
+            at = end + 1;
+        }
+        const std::string after = ctl("status");
+        if (Number(after, "playing,") != Number(before, "playing,"))
+            wrong.push_back(verbs + ": the device ran dry: " + after);
+        const int64_t ended = Number(after, "stopped;");
+        Wav<float> recorded;
+        Eventually([&] { return (recorded = ReadFloatWav(out)).frames() >= ended; });
+        int32_t outputs[DspBlockIo::kOutputs];
+        while (int64_t(dsp.samples()) < ended) {
+            dsp.Run(chip, 1, {outputs});
+            offline.insert(offline.end(), {FloatFromQ31(outputs[0]), FloatFromQ31(outputs[1])});
+        }
+        if (recorded.samples != offline)
+            wrong.push_back(verbs + ": OUT holds " + std::to_string(recorded.frames()) +
+                            " samples, not the " + std::to_string(ended) + " run offline");
+    }
+    EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+}
+
+// A device 1% faster than the system clock, fed for 20 s as fast as the pacer
+// and its room let it, never runs dry: the pacer never holds it back.
+TEST(ClockPacer, NeverThrottlesADeviceWithAClockOfItsOwn) {
+    using Clock = ClockPacer::Clock;
+    ClockPacer pacer(kRate, 960);
+    const double rate = 1.01 * kRate;
+    double queued = 0; // in the device, unplayed; it starts when full
+    int dry = 0;
+    for (Clock::time_point t{}, next; t < Clock::time_point{} + 20s; t = next) {
+        next = std::max(t, pacer.When(240));
+        if (pacer.clocked() &&
+            (queued -= rate * std::chrono::duration<double>(next - t).count()) < 0)
+            queued = 0, ++dry;
+        if (queued + 240 > 960) { // full: it says so, and has room a little later
+            pacer.Full(next);
+            next += std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>((queued + 240 - 960) / rate));
+            queued = 960 - 240;
+        }
+        queued += 240;
+        pacer.Wrote(240, next);
+    }
+    EXPECT_EQ(dry, 0);
 }
 
 TEST(UnderrunReport, ABurstIsOneLineAndNoMoreThanOneASecond) {
