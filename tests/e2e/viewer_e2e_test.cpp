@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -102,12 +104,19 @@ TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) 
     ASSERT_FALSE(microcode.empty());
 
     const std::vector<std::string> mainBar = x.VisibleWindows("^Velmora$");
-    // A restart is found at the next F5 (fifty are, in Zendra's own tests), and
-    // a second viewer is told on standard error who holds the device.
+    // Each of fifty restarts, of a service whose DSP runs, is found at the
+    // next F5; a second viewer is told on standard error who holds the device.
     service.stop();
-    ServiceProcess restarted(runtime.path(), kBin + "/images/demo.chip");
-    x.Key(microcode, "F5");
-    ASSERT_TRUE(Eventually([&] { return Holder(restarted.socketPath()) == viewer.pid; }));
+    std::unique_ptr<ServiceProcess> restarted;
+    int found = 0;
+    for (int i = 0; i < 50; ++i) {
+        restarted = nullptr;
+        restarted = std::make_unique<ServiceProcess>(runtime.path(), kBin + "/images/demo.chip", "",
+                                                     std::vector<std::string>{"--run"});
+        x.Key(microcode, "F5");
+        found += Eventually([&] { return Holder(restarted->socketPath()) == viewer.pid; });
+    }
+    ASSERT_EQ(found, 50);
     Viewer second{Spawn({kBin + "/velmora"},
                         {"XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=offscreen"},
                         errors + "2")};
@@ -117,7 +126,7 @@ TEST(ViewerEndToEnd, WhenTheServiceDiesTheNextUpdateEndsTheViewerWithTheReason) 
         return std::string(std::istreambuf_iterator<char>(said), {}).find(held) !=
                std::string::npos;
     }));
-    restarted.crash();
+    restarted->crash();
     x.Key(microcode, "F5");
     // A person who started the viewer from a menu is told why, in a box of its own.
     std::string box;
