@@ -3,6 +3,7 @@
 #include "control_client.h"
 #include "program_version.h"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -99,7 +100,11 @@ int main(int argc, char** argv) {
             std::cerr << "emuapsctl: '" << arg << "' is not one word\nTry 'emuapsctl --help'.\n";
             return 2;
         }
-        words.push_back(arg);
+        // The service writes trace's file: it gets the path from here.
+        const bool traceFile = words.size() > 1 && words[0] == "trace" && words.back() == "--to";
+        words.push_back(traceFile && !arg.starts_with('/')
+                            ? std::filesystem::absolute(arg).lexically_normal().string()
+                            : arg);
     }
     if (words.empty()) {
         std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
@@ -109,7 +114,13 @@ int main(int argc, char** argv) {
     for (const std::string& word : words)
         line += (line.empty() ? "" : " ") + word;
     const ControlReply reply = AskService(line);
-    if (reply.status == 0) {
+    if (reply.status == 0 && words[0] == "trace") {
+        // Its span, then a line each register.
+        std::string text = reply.text;
+        for (std::size_t at; (at = text.find("; ")) != std::string::npos;)
+            text.replace(at, 2, "\n");
+        std::cout << text << "\n";
+    } else if (reply.status == 0) {
         std::cout << reply.text << "\n";
     } else {
         std::cerr << "emuapsctl: " << reply.text << "\n";
