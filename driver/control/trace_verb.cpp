@@ -89,6 +89,8 @@ ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::s
         return {2, kUsage};
     if (!history)
         return {1, "the history is off (emuapsd --history=0)"};
+    if (history->held() == 0)
+        return {1, "the history holds no samples yet"};
     for (uint32_t reg : registers)
         if (!history->Keeps(reg))
             return {1, NotKept(reg, names)};
@@ -99,7 +101,7 @@ ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::s
     if (!span)
         return {1, "the chip was reloaded meanwhile; trace again"};
     if (span->samples == 0)
-        return {1, "the history holds no samples yet"};
+        return {1, "the history holds no samples yet"}; // a reload just now
     std::string text;
     if (wanted > span->samples)
         text = "asked for " + std::to_string(wanted) + " samples, the history holds " +

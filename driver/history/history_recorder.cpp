@@ -53,6 +53,11 @@ bool HistoryRecorder::Keeps(uint32_t reg) const {
     return reg < column_.size() && column_[reg] >= 0;
 }
 
+int64_t HistoryRecorder::held() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
 std::vector<uint32_t> HistoryRecorder::Kept() const {
     std::lock_guard lock(mutex_);
     return {registers_.begin(), registers_.end()};

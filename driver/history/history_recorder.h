@@ -44,6 +44,8 @@ class HistoryRecorder : public SampleObserver {
     // laid the history out anew).
     std::optional<Span> Take(const std::vector<uint32_t>& registers, int64_t samples) const;
     bool Keeps(uint32_t reg) const;
+    // Samples held since the last load.
+    int64_t held() const;
     // The registers kept, in ascending order.
     std::vector<uint32_t> Kept() const;
     int64_t capacity() const { return capacity_; }

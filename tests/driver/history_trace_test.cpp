@@ -6,6 +6,9 @@
 #include "control_verbs.h"
 #include "history_recorder.h"
 #include "patch_placement.h"
+#include "service_options.h"
+#include "support/emuapsctl_run.h"
+#include "support/service_process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +171,55 @@ TEST(HistoryTrace, EveryKeptRegisterEqualsTheOfflineRunAcrossAStopAnAdvanceAndAS
     chip.Run(7);
     EXPECT_EQ(history.Take({0x20}, -1)->held, 7);
     EXPECT_EQ(history.Take({0x20}, -1)->first, 0u);
+}
+
+TEST(HistoryOption, TakesSecondsFromNoneToWhatMemoryAllows) {
+    EXPECT_EQ(HistorySamples(ParseServiceOptions({}).options), 480000);
+    for (const std::string bad : {"-1", "-0.1", "abc", "", "nan", "inf", "1e9", "5s"}) {
+        const ParsedOptions parsed = ParseServiceOptions({"--history=" + bad});
+        EXPECT_EQ(parsed.action, ParsedOptions::Action::Mistake) << bad;
+        EXPECT_TRUE(parsed.mistake.starts_with("--history takes the seconds")) << parsed.mistake;
+    }
+    const double most = MaxHistorySeconds();
+    EXPECT_GT(most, 10);
+    EXPECT_EQ(ParseServiceOptions({"--history", std::to_string(most * 1.01)}).action,
+              ParsedOptions::Action::Mistake);
+    for (const auto& [text, samples] : {std::pair{"0", 0}, {"2.5", 120000}}) {
+        const ParsedOptions parsed = ParseServiceOptions({"--history", text});
+        ASSERT_EQ(parsed.action, ParsedOptions::Action::Serve) << text << parsed.mistake;
+        EXPECT_EQ(HistorySamples(parsed.options), samples);
+    }
+}
+
+// emuapsctl asks, the service writes: the front left output and the sweep's
+// sine over the last 200 of 300 samples advanced, as the offline run has them.
+TEST(HistoryTrace, EmuapsctlTracesThroughTheService) {
+    TempDir dir;
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
+                           {"--patch", kImages + "demo-chorus-echo.emu10k1", "--history=1"});
+    ASSERT_TRUE(service.waitForLog("control at"));
+    ASSERT_EQ(RunEmuapsctl(dir.path(), "advance 300").status, 0);
+    const std::string csv = dir.path() + "/front.csv";
+    const EmuapsctlSaid said =
+        RunEmuapsctl(dir.path(), "trace OUT_FRONT_L 0x121 --samples 200 --to " + csv);
+    EXPECT_EQ(said.status, 0) << said.text;
+    const EmuapsctlSaid figures = RunEmuapsctl(dir.path(), "trace 0x121 --samples 200");
+    EXPECT_TRUE(figures.text.starts_with("samples 100 to 299\n0x121") ||
+                figures.text.starts_with("samples 100 to 299\nsinx (0x121)"))
+        << figures.text;
+
+    ChipImageResult loaded =
+        LoadChipWithPatch(kImages + "demo.chip", kImages + "demo-chorus-echo.emu10k1", nullptr);
+    ASSERT_TRUE(loaded.image);
+    Fx8010Interpreter offline;
+    std::vector<std::vector<int64_t>> expected;
+    int32_t outputs[DspBlockIo::kOutputs];
+    for (uint64_t n = 0; n < 300; ++n) {
+        offline.Run(*loaded.image, 1, {outputs});
+        if (n >= 100)
+            expected.push_back({int64_t(n), outputs[0], int32_t(loaded.image->registers[0x121])});
+    }
+    EXPECT_EQ(ReadCsv(csv), expected);
 }
 
 } // namespace
