@@ -64,7 +64,6 @@ void Fx8010Interpreter::Reset() {
     tramReadPending_ = true;
     saturatedAt_ = -1;
     sampleSaturatedAt_ = lastSampleSaturatedAt_ = -1;
-    ++layout_;
 }
 
 int Fx8010Interpreter::Run(ApsChipWord* registers, int samples, const DspBlockIo& io) {

@@ -91,7 +91,8 @@ class Fx8010Interpreter {
     int32_t saturatedInSample() const { return lastSampleSaturatedAt_; }
     // The operands (0x000-0x3FF) that samples can change as the last block
     // found the chip: the result registers of its microcode and the data
-    // registers of its TRAM reads. layout() moves on whenever they change.
+    // registers of its TRAM reads. layout() moves on whenever they change;
+    // a reset leaves it, but samples() starts again from 0.
     const std::bitset<0x400>& changeable() const { return changeable_; }
     uint64_t layout() const { return layout_; }
 

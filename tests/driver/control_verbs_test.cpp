@@ -215,6 +215,12 @@ TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     served.chip.Run(1);
     EXPECT_EQ(served.history.Kept(),
               (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200}));
+    // A tap that reads as well changes what can change: the history starts afresh.
+    served.chip.Write(0x301, TramEngine::kWrite | TramEngine::kRead | 20);
+    served.chip.Run(2);
+    EXPECT_EQ(served.history.Kept(),
+              (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200, 0x201}));
+    EXPECT_EQ(served.history.held(), 2);
 }
 
 TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing) {
