@@ -29,6 +29,7 @@ class HistoryRecorder : public SampleObserver {
     struct Saturation {
         uint64_t sample;      // counted from 0 since the load
         uint32_t instruction; // the first one that saturated in it
+        bool operator==(const Saturation&) const = default;
     };
     // Some registers over the last samples held: values as the DSP sees
     // them, one column each, oldest first.
