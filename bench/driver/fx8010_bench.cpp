@@ -5,6 +5,7 @@
 // the chip's lock, and a program of no-ops as the floor.
 #include "demo_chip.h"
 #include "fx8010_interpreter.h"
+#include "history_recorder.h"
 #include "simulated_chip.h"
 
 #include <benchmark/benchmark.h>
@@ -61,6 +62,21 @@ void BM_FullProgramThroughTheChipsLock(benchmark::State& state) {
     Rates(state);
 }
 BENCHMARK(BM_FullProgramThroughTheChipsLock)->Unit(benchmark::kMicrosecond);
+
+// The same with 10 s of history hearing it, its ring's pages touched first.
+void BM_FullProgramThroughTheChipsLockWithHistory(benchmark::State& state) {
+    SimulatedChip chip;
+    HistoryRecorder history(10 * kRate);
+    chip.Observe(&history);
+    chip.Load(FullProgram());
+    for (int done = 0; done < 10 * kRate; done += kBlock)
+        chip.Run(kBlock);
+    for (auto _ : state)
+        chip.Run(kBlock);
+    Rates(state);
+    state.counters["kept"] = double(history.Kept().size());
+}
+BENCHMARK(BM_FullProgramThroughTheChipsLockWithHistory)->Unit(benchmark::kMicrosecond);
 
 // One instruction reading the accumulator and the condition codes makes the
 // interpreter keep both for every instruction.

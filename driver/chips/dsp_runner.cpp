@@ -41,7 +41,7 @@ DspRunner::~DspRunner() {
     }
     wake_.notify_all();
     thread_.join();
-    chip_.Observe(nullptr);
+    chip_.Unobserve(streams_.recording);
     chip_.FeedBus(nullptr);
 }
 

@@ -83,7 +83,14 @@ void SimulatedChip::FeedBus(BusSource* source) {
 
 void SimulatedChip::Observe(SampleObserver* observer) {
     std::lock_guard lock(mutex_);
-    dsp_.SetSampleObserver(observer);
+    observers_.Add(observer);
+    dsp_.SetSampleObserver(observers_.Heard());
+}
+
+void SimulatedChip::Unobserve(SampleObserver* observer) {
+    std::lock_guard lock(mutex_);
+    observers_.Remove(observer);
+    dsp_.SetSampleObserver(observers_.Heard());
 }
 
 bool SimulatedChip::Idle() {

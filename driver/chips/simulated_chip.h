@@ -43,8 +43,10 @@ class SimulatedChip : public ChipBackend {
     // The effects bus from source, sample by sample, however the DSP is run
     // (by the clock, a step, an advance or a watch); null for the test signal.
     void FeedBus(BusSource* source);
-    // Told of every sample the DSP ends, whatever ran it; null for none.
+    // Told of every sample the DSP ends, whatever ran it, with the others
+    // observing, until Unobserve; null adds none.
     void Observe(SampleObserver* observer);
+    void Unobserve(SampleObserver* observer);
     // Stopped by the debug register with nothing asked of the DSP: a caller
     // that runs the chip need not wake it.
     bool Idle();
@@ -89,5 +91,6 @@ class SimulatedChip : public ChipBackend {
     std::atomic<int> memoryFd_;
     mutable ChipLock mutex_;
     Fx8010Interpreter dsp_;
+    SampleObservers observers_;
     uint32_t pointer_ = 0; // for Ports()
 };

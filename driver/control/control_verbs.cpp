@@ -5,6 +5,7 @@
 #include "fx8010_alu.h"
 #include "hex_number.h"
 #include "next_reader.h"
+#include "trace_verb.h"
 #include "verb_words.h"
 
 #include <algorithm>
@@ -333,13 +334,15 @@ std::string ValueText(uint32_t reg, uint32_t value) {
 
 ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const VerbCancel& cancel) {
     std::vector<std::string> words = RequestWords(line);
-    static const char* const kVerbs[] = {"status", "stop",  "continue", "step", "advance",
-                                         "watch",  "break", "get",      "set",  "reload"};
+    static const char* const kVerbs[] = {"status", "stop", "continue", "step",   "advance", "watch",
+                                         "break",  "get",  "set",      "reload", "trace"};
     if (words.empty() ||
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
     if (!c.chip)
-        return Refused("a real card is read-only here");
+        return Refused(words[0] == "trace"
+                           ? "a real card keeps no history; trace needs the simulated chip"
+                           : "a real card is read-only here");
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::string& verb = words[0];
@@ -361,6 +364,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Get(chip, words, names);
     if (verb == "set")
         return Set(chip, words, names);
+    if (verb == "trace")
+        return TraceVerb(c.history, words, names);
     // The verbs that move the chip, one at a time.
     std::string holder;
     if (!c.turn.Take(line, &holder))

@@ -3,6 +3,7 @@
 // mistake) and a text out. The socket around it is control_server.h.
 #pragma once
 
+#include "history_recorder.h"
 #include "register_names.h"
 #include "simulated_chip.h"
 #include "verb_turn.h"
@@ -24,6 +25,8 @@ struct ControlContext {
     // The register names of what is loaded, which a reload replaces; DBG's
     // alone without it.
     std::function<RegisterNames()> names = {};
+    // The chip's recent past, for trace; null with --history=0.
+    const HistoryRecorder* history = nullptr;
     // The last status's reading, for the real-time factor.
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
     uint64_t samplesSince = 0;

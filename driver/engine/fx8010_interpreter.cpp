@@ -63,6 +63,7 @@ void Fx8010Interpreter::Reset() {
     samples_ = 0;
     tramReadPending_ = true;
     saturatedAt_ = -1;
+    sampleSaturatedAt_ = lastSampleSaturatedAt_ = -1;
 }
 
 int Fx8010Interpreter::Run(ApsChipWord* registers, int samples, const DspBlockIo& io) {
@@ -195,6 +196,7 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
 
 template <class Registers> void Fx8010Interpreter::Decode(const Registers& registers) {
     accumulatorRead_ = false;
+    std::bitset<0x400> written;
     for (int i = 0; i < kMicrocodeSize; ++i) {
         Fx8010Fields f = Fx8010UnpackInstruction(
             {registers.Value(kMicrocodeBase + 2 * i), registers.Value(kMicrocodeBase + 2 * i + 1)});
@@ -216,8 +218,11 @@ template <class Registers> void Fx8010Interpreter::Decode(const Registers& regis
         // base counter and the unused addresses ignore writes.
         bool writable = r < kConstants || r == kInterrupt || r >= kGprs;
         in.r = writable ? r : kSink;
+        if (writable)
+            written.set(r);
         in.writeMask = r >= kTramAddress ? kAddressMask : r >= kTramData ? kDataMask : ~0u;
     }
+    changeable_ = written;
 }
 
 template <class Registers> void Fx8010Interpreter::Pick(const Registers& registers) {
@@ -233,6 +238,12 @@ template <class Registers> void Fx8010Interpreter::Pick(const Registers& registe
             int32_t(((address[i] & TramEngine::kAddressMask) << 11) | addressFraction_[i]);
     }
     tram_.Configure(address);
+    // Decode has just set the microcode's part of changeable_.
+    tram_.ForEachRead([this](uint32_t reg) { changeable_.set(kTramData + reg); });
+    if (changeable_ != lastChangeable_) {
+        lastChangeable_ = changeable_;
+        ++layout_;
+    }
 }
 
 // Only what the block changed goes back, and only where the host has not
@@ -278,6 +289,7 @@ void Fx8010Interpreter::BeginSample() {
     if (tramReadPending_)
         tram_.Read(m + kTramData, m + kTramAddress);
     tramReadPending_ = false;
+    sampleSaturatedAt_ = -1;
     inSample_ = true;
 }
 
@@ -291,6 +303,7 @@ void Fx8010Interpreter::EndSample() {
     inSample_ = false;
     pc_ = 0;
     ++samples_;
+    lastSampleSaturatedAt_ = sampleSaturatedAt_;
     if (observer_) [[unlikely]]
         TellObserver();
 }
@@ -316,6 +329,7 @@ uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
     int32_t lastResult = codesResult_;
     uint32_t lastFlags = codesFlags_;
     int32_t saturatedAt = saturatedAt_;
+    int32_t sampleSaturatedAt = sampleSaturatedAt_;
     uint32_t pc = start;
     while (pc < end) {
         const Instruction& in = code_[pc];
@@ -358,8 +372,13 @@ uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
             m[in.r] = int32_t(uint32_t(result.r) & in.writeMask);
             lastResult = result.r;
             lastFlags = result.cc & kKeptFlags;
-            if ((lastFlags & kCcSaturated) && saturatedAt < 0) [[unlikely]]
-                saturatedAt = int32_t(pc);
+            if ((lastFlags & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0))
+                [[unlikely]] {
+                if (sampleSaturatedAt < 0)
+                    sampleSaturatedAt = int32_t(pc);
+                if (saturatedAt < 0)
+                    saturatedAt = int32_t(pc);
+            }
         }
         if constexpr (kDebug) {
             if ((stops_[pc] & kWatchedResult) && m[in.r] != before) [[unlikely]] {
@@ -375,6 +394,7 @@ uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
     codesResult_ = lastResult;
     codesFlags_ = lastFlags;
     saturatedAt_ = saturatedAt;
+    sampleSaturatedAt_ = sampleSaturatedAt;
     acc_ = acc;
     return pc;
 }

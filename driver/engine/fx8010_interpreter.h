@@ -20,6 +20,7 @@
 #include "tram_engine.h"
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 // What a block of samples gives back, sample by sample; optional.
@@ -79,11 +80,21 @@ class Fx8010Interpreter {
     // The DSP's view of an operand as the last sample left it (the
     // accumulator's low word at 0x56).
     int32_t Operand(uint32_t address) const;
+    // The same for 0x000-0x3FF at once, but for the accumulator.
+    const int32_t* operands() const { return mem_.data(); }
     fx8010::Accumulator accumulator() const { return acc_; }
     const TramEngine& tram() const { return tram_; }
     // Samples ended since Reset, and the next instruction of the one under way.
     uint64_t samples() const { return samples_; }
     uint32_t pc() const { return pc_; }
+    // The first instruction that saturated in the sample last ended; -1 none.
+    int32_t saturatedInSample() const { return lastSampleSaturatedAt_; }
+    // The operands (0x000-0x3FF) that samples can change as the last block
+    // found the chip: the result registers of its microcode and the data
+    // registers of its TRAM reads. layout() moves on whenever they change;
+    // a reset leaves it, but samples() starts again from 0.
+    const std::bitset<0x400>& changeable() const { return changeable_; }
+    uint64_t layout() const { return layout_; }
 
   private:
     enum : uint8_t {
@@ -158,6 +169,10 @@ class Fx8010Interpreter {
     bool zeroCounter_ = false;
     // The first instruction that saturated since the DSP last reported; -1 none.
     int32_t saturatedAt_ = -1;
+    // The first saturation of the sample under way, and of the one last ended.
+    int32_t sampleSaturatedAt_ = -1, lastSampleSaturatedAt_ = -1;
+    std::bitset<0x400> changeable_, lastChangeable_;
+    uint64_t layout_ = 0;
     // A debugging run's targets, and what stopped it.
     std::array<uint8_t, kMicrocodeSize> stops_{};
     uint32_t passBreak_ = kMicrocodeSize;

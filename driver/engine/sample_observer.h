@@ -4,10 +4,34 @@
 // DSP, under whatever lock guards it: it must be quick.
 #pragma once
 
+#include <algorithm>
+#include <vector>
+
 class Fx8010Interpreter;
 
 class SampleObserver {
   public:
     virtual ~SampleObserver() = default;
     virtual void SampleEnded(const Fx8010Interpreter& dsp) = 0;
+};
+
+// Several observers heard as one, in the order added; each at most once.
+class SampleObservers : public SampleObserver {
+  public:
+    void Add(SampleObserver* observer) {
+        if (observer && std::find(list_.begin(), list_.end(), observer) == list_.end())
+            list_.push_back(observer);
+    }
+    void Remove(SampleObserver* observer) { std::erase(list_, observer); }
+    // What the DSP should tell: null for none, the one itself, or all of them.
+    SampleObserver* Heard() {
+        return list_.empty() ? nullptr : list_.size() == 1 ? list_[0] : this;
+    }
+    void SampleEnded(const Fx8010Interpreter& dsp) override {
+        for (SampleObserver* observer : list_)
+            observer->SampleEnded(dsp);
+    }
+
+  private:
+    std::vector<SampleObserver*> list_;
 };

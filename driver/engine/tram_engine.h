@@ -37,6 +37,11 @@ class TramEngine {
     // The delay base counter, a 20-bit address that wraps.
     uint32_t counter() const { return counter_; }
     int16_t sample(bool external, uint32_t index) const;
+    // f(data register) for each read register, which every sample loads.
+    template <class F> void ForEachRead(F f) const {
+        for (const Access& a : reads_)
+            f(uint32_t(a.reg));
+    }
 
   private:
     struct Access {

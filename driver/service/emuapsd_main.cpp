@@ -6,6 +6,7 @@
 #include "chip_load.h"
 #include "control_server.h"
 #include "dsp_runner.h"
+#include "history_recorder.h"
 #include "operand_names_file.h"
 #include "patch_placement.h"
 #include "placed_names.h"
@@ -130,6 +131,10 @@ int Serve(int argc, char** argv) {
     }
 
     SimulatedChip chip;
+    // Heard from the first sample, however the chip runs; gone before the chip.
+    std::optional<HistoryRecorder> history;
+    if (o.historySeconds > 0 && card < 0)
+        chip.Observe(&history.emplace(HistorySamples(o)));
     std::string symbols = NoProgramSymbols(); // the names of what was loaded
     // The viewer's names of the DSP's operands, which the program's names
     // must leave alone.
@@ -242,6 +247,7 @@ int Serve(int argc, char** argv) {
                                   return true;
                               },
                               [&audio] { return audio->PlayingState(); }};
+    controlled.history = history ? &*history : nullptr;
     controlled.names = [&] {
         std::lock_guard lock(publishing);
         return names;

@@ -2,10 +2,12 @@
 
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
+#include "history_recorder.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -133,6 +135,15 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                 return mistake("--latency takes the milliseconds of sound the device holds, from " +
                                std::to_string(kMinLatencyMs) + " to " +
                                std::to_string(kMaxLatencyMs));
+        } else if (valued(i, "--history", &value)) {
+            auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), o.historySeconds);
+            const double most = MaxHistorySeconds();
+            if (ec != std::errc() || end != value.data() + value.size() ||
+                !(o.historySeconds >= 0 && o.historySeconds <= most))
+                return mistake("--history takes the seconds of the chip's past to keep, from 0 "
+                               "(none) to " +
+                               std::to_string(int(most)) + " (what memory allows)");
         } else if (valued(i, "--render", &renderSeconds)) {
             if (!ParseRenderSeconds(renderSeconds, &o.renderSamples))
                 return mistake("--render takes the seconds to render, a number above 0 and at "
@@ -189,6 +200,15 @@ std::string RecordingText(const ServiceOptions& options) {
            (options.format == WavSampleFormat::Float32 ? " (32-bit float)" : " (16-bit PCM)");
 }
 
+double MaxHistorySeconds() {
+    const double memory = double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
+    return memory / 2 / double(HistoryRecorder::kMaxBytesPerSample) / kChipSampleRate;
+}
+
+int64_t HistorySamples(const ServiceOptions& options) {
+    return std::llround(options.historySeconds * kChipSampleRate);
+}
+
 std::string ServiceHelp() {
     return R"(Usage: emuapsd [OPTION]...
 Stand in for the EMU10K1 sound card's driver on Linux: serve a simulated
@@ -215,6 +235,11 @@ The simulated chip:
                        is loaded all the same
       --run            execute the microcode 48,000 times a second, with a
                        test signal on the effects bus
+      --history=SECONDS keep the last SECONDS (default 10; 0 keeps none) of
+                       every register the DSP can change, sample by sample,
+                       however the chip runs, for emuapsctl trace; at most
+                       what a program writing every register would hold in
+                       half the memory. A reload starts it afresh
 
 Sound in and out of the simulated chip (with --run or --render):
       --input=WAV      feed the effects bus from WAV instead of the test

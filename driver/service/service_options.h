@@ -21,10 +21,17 @@ struct ServiceOptions {
     std::string outputPath;
     std::vector<uint32_t> record = {0x20, 0x21}; // output registers, one a channel
     WavSampleFormat format = WavSampleFormat::Float32;
-    int64_t renderSamples = 0; // above 0: render this many samples offline and serve nothing
-    std::string playPcm;       // the ALSA PCM the running chip plays to; empty: none
-    int latencyMs = 20;        // the PCM's buffer
+    int64_t renderSamples = 0;  // above 0: render this many samples offline and serve nothing
+    std::string playPcm;        // the ALSA PCM the running chip plays to; empty: none
+    int latencyMs = 20;         // the PCM's buffer
+    double historySeconds = 10; // the chip's recent past that trace reads; 0: none
 };
+
+// --history's ceiling: what a program that writes every register would
+// hold in half of this machine's memory.
+double MaxHistorySeconds();
+// The samples of history the options keep.
+int64_t HistorySamples(const ServiceOptions& options);
 
 struct ParsedOptions {
     enum class Action { Serve, Help, Version, Mistake } action = Action::Serve;

@@ -6,10 +6,13 @@
 #include "control_verbs.h"
 #include "fx8010_interpreter.h"
 #include "operand_names_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,9 +39,12 @@ ChipImage Program() {
 
 // The program loaded, and the verbs' context over it.
 struct Served {
+    HistoryRecorder history{4800};
     SimulatedChip chip;
     ControlContext context;
     Served() {
+        chip.Observe(&history);
+        context.history = &history;
         static const auto operands = [] {
             std::string why;
             auto names =
@@ -201,6 +207,65 @@ TEST(ControlNames, SetSaysWhichInstructionReadsTheValueNext) {
         {after(5, "set DBG 0x8000"), 0,
          "...; the DSP sees it from instruction 0x005 of sample 0 on"},
     });
+}
+
+// What the program writes, by the comment above, and its TRAM read: no more.
+TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
+    Served served;
+    served.chip.Run(1);
+    EXPECT_EQ(served.history.Kept(),
+              (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200}));
+    // A tap that reads as well changes what can change: the history starts afresh.
+    served.chip.Write(0x301, TramEngine::kWrite | TramEngine::kRead | 20);
+    served.chip.Run(2);
+    EXPECT_EQ(served.history.Kept(),
+              (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200, 0x201}));
+    EXPECT_EQ(served.history.held(), 2);
+}
+
+TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing) {
+    TempDir dir;
+    const std::string folder = dir.path() + "/folder", fifo = dir.path() + "/fifo";
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string ran = "advance 5";
+    Check({
+        {{"trace fb"}, 1, "the history holds no samples yet"},
+        {{ran, "trace nosuch"}, 1, "no register is called nosuch"},
+        {{ran, "trace 0x40"}, 1, "...(0x040) is a DSP constant; the history leaves it out"},
+        {{ran, "trace FX_0"}, 1, "FX_0 (0x000) is an input, which the DSP does not change"},
+        {{ran, "trace 0x1F"}, 1, "...(0x01F) is an input, which the DSP does not change"},
+        {{ran, "trace fb 0x1FF"}, 1, "no instruction of the loaded program writes 0x1FF"},
+        {{ran, "trace wl"}, 1, "no instruction writes wl (0x201) and no TRAM read loads it"},
+        {{ran, "trace 0x56"}, 1, "the history keeps GPRs, TRAM data, outputs and the condition"},
+        {{ran, "trace wl.a"}, 1, "...not wl.a (0x301)"},
+        {{ran, "trace fb --last 0"}, 2, "--last takes seconds above 0"},
+        {{ran, "trace fb --last -0.5"}, 2, "--last takes seconds above 0"},
+        {{ran, "trace fb --samples 0"}, 2, "--samples takes a count from 1"},
+        {{ran, "trace fb --last 1 --samples 2"}, 2, "trace takes one of --last and --samples"},
+        {{ran, "trace fb --to"}, 2, "--to takes a value"},
+        {{ran, "trace --last 1"}, 2, "trace takes registers"},
+        {{ran, "trace fb --to out.wav"}, 1, "'out.wav' is not an absolute path"},
+        {{ran, "trace fb --to " + folder}, 1, folder + " is a folder"},
+        {{ran, "trace fb --to " + fifo}, 1, fifo + " is a FIFO"},
+        {{ran, "trace fb --to " + dir.path() + "/no/t.csv"}, 1, "no folder " + dir.path() + "/no"},
+        {{ran, "trace fb --to /proc/self/t.wav"}, 1, "cannot write in /proc/self"},
+        {{ran, "trace 0x100 rl --samples 9"},
+         0,
+         "asked for 9 samples, the history holds 5: samples 0 to 4; 0x100: min 4.65661e-10 max "
+         "2.32831e-09 rms 1.54442e-09 peak at sample 4; rl (0x200): min 0 max 0 rms 0"},
+    });
+    // Only what the test made: no file, no temporary one.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+    Served off;
+    off.context.history = nullptr;
+    EXPECT_EQ(RunControlVerb(off.context, "trace fb").text,
+              "the history is off (emuapsd --history=0)");
+    off.context.chip = nullptr; // a real card
+    EXPECT_EQ(RunControlVerb(off.context, "trace fb").text,
+              "a real card keeps no history; trace needs the simulated chip");
 }
 
 } // namespace

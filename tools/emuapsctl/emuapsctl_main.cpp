@@ -3,6 +3,7 @@
 #include "control_client.h"
 #include "program_version.h"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -45,6 +46,19 @@ Verbs:
                        sample; one that overwrites it first; the delay line
                        as the sample ends; or that no instruction reads it
   reload               load the chip image and patch afresh, as SIGHUP does
+  trace OPERAND... [--last SECONDS | --samples N] [--to FILE]
+                       the chip's recent past that emuapsd keeps (its
+                       --history): without FILE, each register's minimum,
+                       maximum and RMS as fractions of full scale and the
+                       sample of its peak, a line each; with FILE, the
+                       service writes it whole: WAV, float32, a channel a
+                       register as a fraction of full scale (a TRAM data
+                       register's sample of 2^19), or CSV (the sample
+                       number, then a column each) when FILE ends in .csv.
+                       By default all that is held; more than is held gives
+                       what there is, and says so. A register the history
+                       does not keep (an input, a constant, one no
+                       instruction writes) is refused with the reason
 
 A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
 the DSP's. The two are the same registers only from 0x100 up: below it,
@@ -59,7 +73,8 @@ a DSP constant, not a chip register"). Answers name what they read, as
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped. Instruction addresses
 are hexadecimal with 0x, or decimal. A service serving a real card (--card)
-answers every verb that a real card is read-only here.
+answers every verb that a real card is read-only here, and trace that it
+keeps no history.
 
 One verb that runs the chip (continue, step, advance, watch, break, reload)
 runs at a time: while another client's does, one is refused. status, get and
@@ -99,7 +114,11 @@ int main(int argc, char** argv) {
             std::cerr << "emuapsctl: '" << arg << "' is not one word\nTry 'emuapsctl --help'.\n";
             return 2;
         }
-        words.push_back(arg);
+        // The service writes trace's file: it gets the path from here.
+        const bool traceFile = words.size() > 1 && words[0] == "trace" && words.back() == "--to";
+        words.push_back(traceFile && !arg.starts_with('/')
+                            ? std::filesystem::absolute(arg).lexically_normal().string()
+                            : arg);
     }
     if (words.empty()) {
         std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
@@ -109,7 +128,13 @@ int main(int argc, char** argv) {
     for (const std::string& word : words)
         line += (line.empty() ? "" : " ") + word;
     const ControlReply reply = AskService(line);
-    if (reply.status == 0) {
+    if (reply.status == 0 && words[0] == "trace") {
+        // Its span, then a line each register.
+        std::string text = reply.text;
+        for (std::size_t at; (at = text.find("; ")) != std::string::npos;)
+            text.replace(at, 2, "\n");
+        std::cout << text << "\n";
+    } else if (reply.status == 0) {
         std::cout << reply.text << "\n";
     } else {
         std::cerr << "emuapsctl: " << reply.text << "\n";
