@@ -1,6 +1,8 @@
 // The real emuapsd's sound: WAV files in, rendered offline and recorded in
 // real time, with exact samples wherever the chip's arithmetic is exact; and
 // the command lines it refuses.
+#include "fx8010_interpreter.h"
+#include "patch_placement.h"
 #include "service_options.h"
 #include "support/emuapsd_run.h"
 #include "support/service_process.h"
@@ -237,8 +239,10 @@ TEST(EmuapsdSound, CommandLinesThatCannotMakeSoundAreMistakes) {
     auto recording = [&](const std::string& list) {
         return mistake({"--render", "1", "--output", "o.wav", "--record", list});
     };
-    for (std::string bad : {"", "0x40", "0x1F", "0x20,,0x21", "0x20,", "0x20,0x20", "0x20 ", "x20"})
-        EXPECT_NE(recording(bad).find("--record takes output registers"), std::string::npos)
+    for (std::string bad : {"", "0x40", "0x1F", "0x20,,0x21", "0x20,", "0x20,0x20", "0x20 ",
+                            "0x300", "0x56", "0x400"})
+        EXPECT_NE(recording(bad).find("--record takes registers the DSP computes"),
+                  std::string::npos)
             << "'" << bad << "': " << recording(bad);
     ParsedOptions listed =
         ParseServiceOptions({"--run", "--output", "o.wav", "--record=0x3F,32,0x2a"});
@@ -265,6 +269,88 @@ TEST(EmuapsdSound, CommandLinesThatCannotMakeSoundAreMistakes) {
     EXPECT_NE(mistake({"--render", "86400", "--output", "o.wav", "--record", all})
                   .find("a WAV file holds 4 GiB"),
               std::string::npos);
+}
+
+// A name waits for the loaded program's names; then each item is one
+// register the DSP computes, once.
+TEST(EmuapsdSound, RecordTakesEachRegisterTheDspComputesOnceByNumberOrName) {
+    const RegisterNames names({{"C_10000000", 0x4B}, {"OUT_FRONT_L", 0x20}},
+                              {{"fb", 0x106}, {"wl", 0x201}, {"wl.a", 0x301}});
+    struct {
+        std::vector<std::string> list;
+        std::string mistake; // the part after the usage; "" for none
+        std::vector<uint32_t> record;
+    } rows[] = {
+        {{"fb", "wl", "0x21", "OUT_FRONT_L"}, "", {0x106, 0x201, 0x21, 0x20}},
+        {{"fb", "0x106"}, "'0x106' is in the list already", {}},
+        {{"nosuch"}, "no register is called nosuch", {}},
+        {{"DBG"}, "DBG is a chip register, not a DSP operand", {}},
+        {{"wl.a"}, "'wl.a' is a TRAM address register", {}},
+        {{"C_10000000"}, "'C_10000000' is a DSP constant", {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<uint32_t> record;
+        const std::string wrong = ResolveRecordList(row.list, &names, &record);
+        const std::string said = ::testing::PrintToString(row.list) + ": " + wrong;
+        if (row.mistake.empty()) {
+            EXPECT_EQ(wrong, "") << said;
+            EXPECT_EQ(record, row.record) << said;
+        } else {
+            EXPECT_NE(wrong.find("--record takes registers the DSP computes"), std::string::npos);
+            EXPECT_NE(wrong.find(row.mistake), std::string::npos) << said;
+        }
+    }
+    ParsedOptions later = ParseServiceOptions({"--run", "--output", "o.wav", "--record=0x21,fb"});
+    ASSERT_EQ(later.action, ParsedOptions::Action::Serve) << later.mistake;
+    EXPECT_EQ(later.options.recordList, (std::vector<std::string>{"0x21", "fb"}));
+}
+
+// OUT's channels hold a GPR and a TRAM data register named by the patch, at
+// full scale, sample for sample as an offline run of the placed chip leaves
+// them; a name the patch does not have stops the service before it runs.
+TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
+    TempDir dir;
+    const std::string patch = kImages + "demo-chorus-echo.emu10k1";
+    const std::string dump = kImages + "demo-chorus-echo.dbg";
+    const std::string out = dir.path() + "/probes.wav";
+    auto render = [&](const std::string& list) {
+        return RunEmuapsdToEnd(dir,
+                               {"--image", kImages + "demo.chip", "--patch", patch, "--names", dump,
+                                "--render", "0.05", "--output", out, "--record=" + list},
+                               kRenderTimeoutMs);
+    };
+    EmuapsdRun unknown = render("wet,nosuch");
+    EXPECT_EQ(unknown.status, 2) << unknown.log;
+    EXPECT_NE(unknown.log.find("no register is called nosuch"), std::string::npos) << unknown.log;
+    EXPECT_FALSE(std::ifstream(out).good()) << "nothing recorded";
+
+    LoadedProgram loaded;
+    ChipImage chip = *LoadChipWithPatch(kImages + "demo.chip", patch, dump, &loaded).image;
+    auto address = [&](const std::string& name) {
+        for (const PlacedName& n : loaded.names)
+            if (n.name == name)
+                return n.address;
+        ADD_FAILURE() << name << " is not placed";
+        return 0u;
+    };
+    const uint32_t wet = address("wet"), lr = address("lr");
+    ASSERT_GE(lr, 0x200u);
+    ASSERT_LT(lr, 0x300u);
+    EmuapsdRun run = render("wet,lr");
+    ASSERT_EQ(run.status, 0) << run.log;
+    Wav<float> wav = ReadFloatWav(out);
+    ASSERT_EQ(wav.channels, 2);
+    ASSERT_EQ(wav.frames(), 2400);
+    Fx8010Interpreter dsp;
+    int differ = 0, heard = 0;
+    for (int64_t n = 0; n < wav.frames(); ++n) {
+        dsp.Run(chip, 1);
+        differ += wav.samples[2 * n] != FloatFromQ31(dsp.Operand(wet));
+        differ += wav.samples[2 * n + 1] != FloatFromQ31(dsp.Operand(lr));
+        heard += wav.samples[2 * n] != 0;
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(heard, 0) << "wet carries the test signal";
 }
 
 } // namespace
