@@ -2,8 +2,9 @@
 // with its names and Symbols/8010.d's: instruction 0 counts the samples in
 // 0x100, so the count is an oracle for what ran; 3 reads depth (0x103); 6
 // overwrites fb (0x106), which 8 reads; 9 writes output 0x20; 12 leaves
-// 0x110 at (count) / 8 of full scale, saturating from sample 7 on, and 13
-// copies it into 0x202, a TRAM data register of no tap. TRAM tap 0 reads
+// 0x110 at (count) / 8 of full scale, saturating from sample 7 on, 13 is a
+// SKIP of nothing that reads the codes, and 14 copies 0x110 into 0x202, a
+// TRAM data register of no tap. TRAM tap 0 reads
 // into rl (0x200), tap 1 writes wl (0x201).
 #include "control_verbs.h"
 #include "fx8010_interpreter.h"
@@ -34,7 +35,8 @@ ChipImage Program() {
     put(8, {fx8010::kAcc3, 0x107, 0x106, kZero, kZero});
     put(9, {fx8010::kAcc3, 0x020, 0x100, kZero, kZero});
     put(12, {fx8010::kMacints, 0x110, kZero, 0x100, 0x4B}); // C_10000000
-    put(13, {fx8010::kAcc3, 0x202, 0x110, kZero, kZero});
+    put(13, {fx8010::kSkip, 0x111, Fx8010Interpreter::kConditionCodes, kZero, kZero});
+    put(14, {fx8010::kAcc3, 0x202, 0x110, kZero, kZero});
     chip.registers[0x300] = TramEngine::kRead | 10;
     chip.registers[0x301] = TramEngine::kWrite | 20;
     return chip;
@@ -232,9 +234,11 @@ TEST(ControlBreaks, AValueBreakStopsRightAfterTheFirstInstructionThatMeetsIt) {
         {"set 0x110 0.9", "watch 0x110 --crosses 0.5", 0, ": 0x73333333 -> 0x10000000 by instruction 0x00C in sample 0;", 0, 13},
         {"", "watch 0x110 --crosses 0.375 --for 0.01", 0, " by instruction 0x00C in sample 2;", 2, 13},
         {"", "watch 0x110 --equals 0x7fffffff", 0, " by instruction 0x00C in sample 7;", 7, 13},
-        {"", "watch 0x202 --equals 0x30000 --for 0.01", 0, "^0x202.* equal to 0x30000: 0x00020000 -> 0x00030000 by instruction 0x00D in sample 2;", 2, 14},
-        {"", "watch 0x202 --above 0.5 --for 0.01", 0, " by instruction 0x00D in sample 4;", 4, 14},
+        {"", "watch 0x202 --equals 0x30000 --for 0.01", 0, "^0x202.* equal to 0x30000: 0x00020000 -> 0x00030000 by instruction 0x00E in sample 2;", 2, 15},
+        {"", "watch 0x202 --above 0.5 --for 0.01", 0, " by instruction 0x00E in sample 4;", 4, 15},
         {"", "break --saturation", 0, "^saturation by instruction 0x00C in sample 7: R 0x110 = 0x7FFFFFFF 2147483647 1; stopped at sample 7 before instruction 0x00D$", 7, 13},
+        // The SKIP after it computes nothing, though the codes still say saturated.
+        {"break --saturation", "break --saturation", 0, "^saturation by instruction 0x00C in sample 8:", 8, 13},
         {"advance 9", "break --saturation", 0, "^saturation by instruction 0x00C in sample 9:", 9, 13},
         {"", "break --saturation --for 0.0001", 1, "^no instruction saturated in 5 samples; stopped at sample 5$", 5, 0},
         {"", "break 0x1fe --saturation --for 0.0001", 0, "^break at instruction 0x1FE in sample 0", 0, 0x1fe},

@@ -5,12 +5,14 @@
 #include "patch_placement.h"
 #include "service_options.h"
 #include "support/emuapsd_run.h"
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "wav_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -307,17 +309,19 @@ TEST(EmuapsdSound, RecordTakesEachRegisterTheDspComputesOnceByNumberOrName) {
 
 // OUT's channels hold a GPR and a TRAM data register named by the patch, at
 // full scale, sample for sample as an offline run of the placed chip leaves
-// them; a name the patch does not have stops the service before it runs.
+// them, rendered and running; a name the patch does not have stops the
+// service before it runs.
 TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
     TempDir dir;
     const std::string patch = kImages + "demo-chorus-echo.emu10k1";
     const std::string dump = kImages + "demo-chorus-echo.dbg";
     const std::string out = dir.path() + "/probes.wav";
+    const std::vector<std::string> chipArgs = {"--patch", patch, "--names", dump};
     auto render = [&](const std::string& list) {
-        return RunEmuapsdToEnd(dir,
-                               {"--image", kImages + "demo.chip", "--patch", patch, "--names", dump,
-                                "--render", "0.05", "--output", out, "--record=" + list},
-                               kRenderTimeoutMs);
+        std::vector<std::string> args = chipArgs;
+        args.insert(args.begin(), {"--image", kImages + "demo.chip"});
+        args.insert(args.end(), {"--render", "0.05", "--output", out, "--record=" + list});
+        return RunEmuapsdToEnd(dir, args, kRenderTimeoutMs);
     };
     EmuapsdRun unknown = render("wet,nosuch");
     EXPECT_EQ(unknown.status, 2) << unknown.log;
@@ -336,21 +340,34 @@ TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
     const uint32_t wet = address("wet"), lr = address("lr");
     ASSERT_GE(lr, 0x200u);
     ASSERT_LT(lr, 0x300u);
+    constexpr int kFrames = 2400;
+    std::vector<float> offline;
+    Fx8010Interpreter dsp;
+    for (int n = 0; n < kFrames; ++n) {
+        dsp.Run(chip, 1);
+        offline.push_back(FloatFromQ31(dsp.Operand(wet)));
+        offline.push_back(FloatFromQ31(dsp.Operand(lr)));
+    }
+    EXPECT_NE(std::count(offline.begin(), offline.end(), 0.0f), 2 * kFrames) << "all silent";
+
     EmuapsdRun run = render("wet,lr");
     ASSERT_EQ(run.status, 0) << run.log;
-    Wav<float> wav = ReadFloatWav(out);
-    ASSERT_EQ(wav.channels, 2);
-    ASSERT_EQ(wav.frames(), 2400);
-    Fx8010Interpreter dsp;
-    int differ = 0, heard = 0;
-    for (int64_t n = 0; n < wav.frames(); ++n) {
-        dsp.Run(chip, 1);
-        differ += wav.samples[2 * n] != FloatFromQ31(dsp.Operand(wet));
-        differ += wav.samples[2 * n + 1] != FloatFromQ31(dsp.Operand(lr));
-        heard += wav.samples[2 * n] != 0;
-    }
-    EXPECT_EQ(differ, 0);
-    EXPECT_GT(heard, 0) << "wet carries the test signal";
+    Wav<float> rendered = ReadFloatWav(out);
+    ASSERT_EQ(rendered.channels, 2);
+    EXPECT_TRUE(rendered.samples == offline) << "rendered";
+
+    // Running, OUT holds every sample from the chip's first.
+    const std::string ran = dir.path() + "/ran.wav";
+    std::vector<std::string> args = chipArgs;
+    args.insert(args.end(), {"--run", "--output", ran, "--record=wet,lr"});
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/service.log", args);
+    EXPECT_TRUE(Eventually([&] { return ReadFloatWav(ran).frames() >= kFrames; }));
+    EXPECT_EQ(service.stop(), 0);
+    Wav<float> running = ReadFloatWav(ran);
+    ASSERT_EQ(running.channels, 2);
+    ASSERT_GE(running.frames(), kFrames);
+    running.samples.resize(offline.size());
+    EXPECT_TRUE(running.samples == offline) << "running";
 }
 
 } // namespace
