@@ -213,58 +213,43 @@ TEST(ControlNames, SetSaysWhichInstructionReadsTheValueNext) {
 
 // In sample n instruction 0 leaves the count at n + 1, 12 leaves 0x110 at
 // (n + 1) / 8 (0x202's sample at (n + 1) * 0x10000) and first saturates at
-// n = 7. Each row gives where that arithmetic says the run stops.
+// n = 7: each row stops where that arithmetic says, and the chip stands there.
 TEST(ControlBreaks, AValueBreakStopsRightAfterTheFirstInstructionThatMeetsIt) {
-    struct BreakRow {
-        const char* before;
-        const char* request;
+    const struct {
+        const char *before, *request;
         int status;
         const char* answer;
-        uint64_t sample; // where the chip then stands
+        uint64_t sample;
         uint32_t pc;
-    };
-    // clang-format off
-    const std::vector<BreakRow> rows = {
+    } rows[] = {
+        // clang-format off
         {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001: 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
         {"", "watch 0x110 --above 0.5", 0, "^0x110 above 0x40000000: 0x40000000 -> 0x50000000 by instruction 0x00C in sample 4;", 4, 13},
         // Only an instruction's write counts, not the value already there.
         {"set 0x110 0.9", "watch 0x110 --above 0.5", 0, " by instruction 0x00C in sample 4;", 4, 13},
         {"", "watch 0x110 --below -0.1 --for 0.01", 1, "^no instruction left 0x110 below 0xF3333333 in 480 samples; stopped at sample 480$", 480, 0},
-        {"", "watch 0x110 --for 0.01 --crosses 0.3", 0, "^0x110 crossing 0x26666666: 0x20000000 -> 0x30000000 by instruction 0x00C in sample 2;", 2, 13},
+        {"", "watch 0x110 --for 0.01 --crosses 0.375", 0, "^0x110 crossing 0x30000000: 0x20000000 -> 0x30000000 by instruction 0x00C in sample 2;", 2, 13},
         {"set 0x110 0.9", "watch 0x110 --crosses 0.5", 0, ": 0x73333333 -> 0x10000000 by instruction 0x00C in sample 0;", 0, 13},
-        {"", "watch 0x110 --crosses 0.375 --for 0.01", 0, " by instruction 0x00C in sample 2;", 2, 13},
-        {"", "watch 0x110 --equals 0x7fffffff", 0, " by instruction 0x00C in sample 7;", 7, 13},
         {"", "watch 0x202 --equals 0x30000 --for 0.01", 0, "^0x202.* equal to 0x30000: 0x00020000 -> 0x00030000 by instruction 0x00E in sample 2;", 2, 15},
-        {"", "watch 0x202 --above 0.5 --for 0.01", 0, " by instruction 0x00E in sample 4;", 4, 15},
         {"", "break --saturation", 0, "^saturation by instruction 0x00C in sample 7: R 0x110 = 0x7FFFFFFF 2147483647 1; stopped at sample 7 before instruction 0x00D$", 7, 13},
         // The SKIP after it computes nothing, though the codes still say saturated.
         {"break --saturation", "break --saturation", 0, "^saturation by instruction 0x00C in sample 8:", 8, 13},
-        {"advance 9", "break --saturation", 0, "^saturation by instruction 0x00C in sample 9:", 9, 13},
         {"", "break --saturation --for 0.0001", 1, "^no instruction saturated in 5 samples; stopped at sample 5$", 5, 0},
-        {"", "break 0x1fe --saturation --for 0.0001", 0, "^break at instruction 0x1FE in sample 0", 0, 0x1fe},
+        // clang-format on
     };
-    // clang-format on
-    auto standing = [](ControlContext& c) {
-        const std::string text = RunControlVerb(c, "status").text;
-        return text.substr(0, text.find("; codes"));
-    };
-    for (const BreakRow& row : rows) {
+    for (const auto& row : rows) {
         Served served;
+        ControlContext& c = served.context;
         if (*row.before) {
-            ASSERT_EQ(RunControlVerb(served.context, row.before).status, 0) << row.before;
+            ASSERT_EQ(RunControlVerb(c, row.before).status, 0) << row.before;
         }
-        const ControlAnswer answer = RunControlVerb(served.context, row.request);
+        const ControlAnswer answer = RunControlVerb(c, row.request);
         EXPECT_EQ(answer.status, row.status) << row.request << ": " << answer.text;
-        EXPECT_TRUE(std::regex_search(answer.text, std::regex(row.answer)))
-            << row.request << ": " << answer.text;
-        const SimulatedChip::Position at = served.chip.position();
-        EXPECT_EQ(at.samples, row.sample) << row.request;
-        EXPECT_EQ(at.pc, row.pc) << row.request;
-        const std::string stands = standing(served.context);
-        EXPECT_EQ(stands, "stopped; " + std::to_string(row.sample) + " samples; step address " +
-                              HexNumber(row.pc, 3))
-            << row.request;
-        EXPECT_EQ(standing(served.context), stands) << row.request;
+        EXPECT_TRUE(std::regex_search(answer.text, std::regex(row.answer))) << answer.text;
+        const std::string stands = "stopped; " + std::to_string(row.sample) +
+                                   " samples; step address " + HexNumber(row.pc, 3) + "; codes";
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(RunControlVerb(c, "status").text.starts_with(stands)) << row.request;
     }
 }
 
@@ -273,22 +258,16 @@ TEST(ControlBreaks, AMistakenValueBreakIsRefusedAndRunsNothing) {
         {{"watch 0x110 --above"}, 2, "--above takes a value"},
         {{"watch 0x110 --above 0.5 --below 0.6"}, 2, "watch takes one of --above"},
         {{"watch 0x110 0x111 --equals 0"}, 2, "--equals takes one register"},
-        {{"watch --crosses 0"}, 2, "watch takes registers"},
-        {{"watch 0x110 --above 1.5"}, 2, "--above: a fraction lies between -1 and 1"},
         {{"watch 0x202 --below 0x100000"}, 2, "--below: '0x100000' is not a TRAM data"},
         {{"watch C_10000000 --above 0"}, 1, "C_10000000 (0x04B) is a DSP constant; --above takes"},
         {{"watch wl.a --equals 0"}, 1, "wl.a (0x301) is a TRAM address register"},
-        {{"watch 0x10 --below 0"}, 1, "...0x010) is an input"},
-        {{"break --saturation 0x200"}, 2, "break takes instruction addresses"},
         {{"break"}, 2, "break takes instruction addresses from 0 to 0x1FF, or --saturation"},
-        {{"break --saturation --for 0"}, 2, "--for takes"},
     };
     Check(rows);
     for (const NamedRow& row : rows) {
         Served served;
         RunControlVerb(served.context, row.lines[0]);
         EXPECT_EQ(served.chip.position().samples + served.chip.position().pc, 0u) << row.lines[0];
-        EXPECT_EQ(served.chip.Read(0x100), 0u) << row.lines[0];
     }
     // The client waits as long as the service runs, wherever --for stands.
     EXPECT_EQ(RequestRunSamples("watch 0x110 --for 2 --above 0.5"), 96000);
