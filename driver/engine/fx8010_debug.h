@@ -81,7 +81,7 @@ struct DebugCondition {
 struct DebugTargets {
     std::vector<uint32_t> breaks;
     std::vector<uint32_t> watches;
-    DebugCondition when;
+    DebugCondition when = {};
     bool saturation = false;
 };
 
