@@ -1,5 +1,5 @@
-// The sound out of one block of DSP samples: the recorded outputs picked from
-// all 32 after it, frame by frame. The real-time thread and the offline
+// The sound out of one block of DSP samples: the recorded registers as each
+// sample left them, frame by frame. The real-time thread and the offline
 // render share it. (The DSP takes its input itself, sample by sample.)
 #pragma once
 
@@ -10,8 +10,8 @@
 
 class AudioBlock {
   public:
-    // record holds output registers 0x20-0x3F in the order of the
-    // recording's channels, and may be empty.
+    // record holds the registers (DSP operands: outputs, GPRs, TRAM data) in
+    // the order of the recording's channels, and may be empty.
     AudioBlock(std::vector<uint32_t> record, int maxSamples);
 
     // Where the DSP puts a block's outputs.
@@ -24,5 +24,5 @@ class AudioBlock {
 
   private:
     std::vector<uint32_t> record_;
-    std::vector<int32_t> outputs_, recorded_, last_;
+    std::vector<int32_t> recorded_, last_;
 };

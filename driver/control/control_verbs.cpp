@@ -1,6 +1,7 @@
 #include "control_verbs.h"
 
 #include "audio_samples.h"
+#include "dsp_signals.h"
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "hex_number.h"
@@ -191,31 +192,90 @@ ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words
                 PositionText(chip.position()));
 }
 
+// watch's value condition on reg: V in the register's own scale, as set
+// takes it (a TRAM data register's 20-bit sample), held as the DSP sees it.
+std::optional<ControlAnswer> TakeCondition(const std::string& option, const std::string& text,
+                                           uint32_t reg, const RegisterNames& names,
+                                           DebugCondition* when) {
+    if (const std::string no = WhyNoSignal(reg); !no.empty())
+        return Refused(names.Label(reg, RegisterSpace::Operands) + no + "; " + option +
+                       " takes an output, a GPR or a TRAM data register");
+    uint32_t value = 0;
+    if (std::string wrong = ParseRegisterValue(text, reg, &value); !wrong.empty())
+        return Usage(option + ": " + wrong);
+    using Kind = DebugCondition::Kind;
+    when->kind = option == "--above"    ? Kind::Above
+                 : option == "--below"  ? Kind::Below
+                 : option == "--equals" ? Kind::Equals
+                                        : Kind::Crosses;
+    when->value = IsTramData(reg) ? int32_t(value << 12) : int32_t(value);
+    return std::nullopt;
+}
+
+// " above 0x40000000" (V as the host sees it), for the answers.
+std::string ConditionText(const DebugTargets& targets) {
+    using Kind = DebugCondition::Kind;
+    const DebugCondition& when = targets.when;
+    const uint32_t reg = targets.watches[0];
+    const std::string v = HexNumber(HostView(reg, when.value), IsTramData(reg) ? 5 : 8);
+    switch (when.kind) {
+    case Kind::Above:
+        return " above " + v;
+    case Kind::Below:
+        return " below " + v;
+    case Kind::Equals:
+        return " equal to " + v;
+    case Kind::Crosses:
+        return " crossing " + v;
+    case Kind::Changes:
+        break;
+    }
+    return "";
+}
+
 ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
                        const RegisterNames& names, Ending& ending) {
     int64_t samples = 0;
-    std::string mistake;
-    if (!TakeRunBound(words, &samples, &mistake))
+    std::string mistake, option, value;
+    if (watch && !TakeValueCondition(words, &option, &value, &mistake))
         return Usage(mistake);
     DebugTargets targets;
+    targets.saturation = !watch && TakeFlag(words, "--saturation");
+    if (!TakeRunBound(words, &samples, &mistake))
+        return Usage(mistake);
     if (watch) {
         if (auto no = TakeRegisters(words, names, RegisterSpace::Operands, kEnd,
                                     "watch takes registers from 0 to 0x3FF, as the DSP sees them",
                                     &targets.watches))
             return *no;
-    } else if (!ParseList(words, kMicrocodeSize, &targets.breaks)) {
-        return Usage("break takes instruction addresses from 0 to 0x1FF");
+        if (!option.empty()) {
+            if (targets.watches.size() != 1)
+                return Usage(option + " takes one register");
+            if (auto no = TakeCondition(option, value, targets.watches[0], names, &targets.when))
+                return *no;
+        }
+    } else if (words.size() > 1 ? !ParseList(words, kMicrocodeSize, &targets.breaks)
+                                : !targets.saturation) {
+        return Usage("break takes instruction addresses from 0 to 0x1FF, or --saturation");
     }
     const uint64_t from = chip.position().samples;
     const DebugStop stop = chip.RunUntil(targets, samples, [&ending] { return ending(); });
     const std::string where = "; stopped " + PositionText(chip.position());
+    const std::string by = " by instruction " + HexNumber(stop.address, 3) + " in sample " +
+                           std::to_string(stop.sample);
+    const std::string watched =
+        targets.watches.empty() ? "" : names.Label(targets.watches[0], RegisterSpace::Operands);
     switch (stop.why) {
     case DebugStop::Why::Watch:
-        return Done(names.Label(stop.reg, RegisterSpace::Operands) + " changed " +
+        return Done(names.Label(stop.reg, RegisterSpace::Operands) +
+                    (option.empty() ? " changed " : ConditionText(targets) + ": ") +
                     HexNumber(HostView(stop.reg, stop.before), 8) + " -> " +
-                    HexNumber(HostView(stop.reg, stop.after), 8) + " by instruction " +
-                    HexNumber(stop.address, 3) + " in sample " + std::to_string(stop.sample) +
-                    where);
+                    HexNumber(HostView(stop.reg, stop.after), 8) + by + where);
+    case DebugStop::Why::Saturation: {
+        const uint32_t r = ResultRegister(chip, stop.address);
+        return Done("saturation" + by + ": R " + names.Label(r, RegisterSpace::Operands) + " = " +
+                    ValueText(r, HostView(r, stop.after)) + where);
+    }
     case DebugStop::Why::Break:
         return Done("break at instruction " + HexNumber(stop.address, 3) + " in sample " +
                     std::to_string(stop.sample) + where);
@@ -224,8 +284,14 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     }
     if (!ending.why.empty())
         return Ended(chip, words[0], from, ending.why);
-    return Refused(std::string(watch ? "no watched register changed" : "no break was reached") +
-                   " in " + std::to_string(samples) + " samples" + where);
+    std::string none = "no break was reached";
+    if (watch)
+        none = option.empty() ? "no watched register changed"
+                              : "no instruction left " + watched + ConditionText(targets);
+    else if (targets.saturation)
+        none = targets.breaks.empty() ? "no instruction saturated"
+                                      : "no break was reached and no instruction saturated";
+    return Refused(none + " in " + std::to_string(samples) + " samples" + where);
 }
 
 ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words,

@@ -30,6 +30,35 @@ bool TakeRunBound(std::vector<std::string>& words, int64_t* samples, std::string
     return true;
 }
 
+bool TakeValueCondition(std::vector<std::string>& words, std::string* option, std::string* value,
+                        std::string* mistake) {
+    option->clear();
+    value->clear();
+    for (std::size_t i = 1; i < words.size();) {
+        const std::string& w = words[i];
+        if (w != "--above" && w != "--below" && w != "--equals" && w != "--crosses") {
+            ++i;
+            continue;
+        }
+        if (!option->empty()) {
+            *mistake = "watch takes one of --above, --below, --equals and --crosses";
+            return false;
+        }
+        if (i + 1 >= words.size()) {
+            *mistake = w + " takes a value: hex (0x...), decimal or a fraction";
+            return false;
+        }
+        *option = w;
+        *value = words[i + 1];
+        words.erase(words.begin() + std::ptrdiff_t(i), words.begin() + std::ptrdiff_t(i) + 2);
+    }
+    return true;
+}
+
+bool TakeFlag(std::vector<std::string>& words, const std::string& flag) {
+    return std::erase(words, flag) > 0;
+}
+
 bool ParseAdvanceCount(const std::string& text, int64_t* samples) {
     return ParseNumber(text, samples) && *samples >= 1 && *samples <= kMaxAdvanceSamples;
 }
@@ -40,6 +69,10 @@ int64_t RequestRunSamples(const std::string& line) {
     std::string mistake;
     if (words.empty())
         return 0;
+    std::string option, value;
+    if (words[0] == "watch" && !TakeValueCondition(words, &option, &value, &mistake))
+        return 0;
+    TakeFlag(words, "--saturation");
     if (words[0] == "watch" || words[0] == "break")
         return TakeRunBound(words, &samples, &mistake) ? samples : 0;
     if (words[0] == "advance")

@@ -28,6 +28,13 @@ template <class T> bool ParseNumber(const std::string& text, T* value) {
 // false, with the mistake, when S is no count of seconds, rounds below one
 // sample or exceeds the limit.
 bool TakeRunBound(std::vector<std::string>& words, int64_t* samples, std::string* mistake);
+// watch's "--above V" (or --below, --equals, --crosses) and break's
+// "--saturation", anywhere after the verb, so that --for may come before or
+// after them. TakeValueCondition sets option and value ("" without one);
+// false with the mistake when V is missing or there are two.
+bool TakeValueCondition(std::vector<std::string>& words, std::string* option, std::string* value,
+                        std::string* mistake);
+bool TakeFlag(std::vector<std::string>& words, const std::string& flag);
 // advance's count, from 1 to kMaxAdvanceSamples.
 bool ParseAdvanceCount(const std::string& text, int64_t* samples);
 // The samples a request may run the chip for: a watch's or break's bound, an

@@ -51,17 +51,44 @@ inline uint32_t AfterExecuting(uint32_t dbg, uint32_t codes, uint32_t nextAddres
 
 } // namespace fx8010dbg
 
-// Where a debugging run stops: before one of `breaks` executes, or right
-// after an instruction changes one of `watches` (operand addresses).
+// What an instruction that writes a watched register must leave in it to
+// stop the run, against its value before (as the DSP sees both, so a TRAM
+// data register's sample sits in bits 12-31). Crosses: from below value to
+// at or above it, or from above it to at or below it.
+struct DebugCondition {
+    enum class Kind { Changes, Above, Below, Equals, Crosses } kind = Kind::Changes;
+    int32_t value = 0;
+    bool Met(int32_t before, int32_t after) const {
+        switch (kind) {
+        case Kind::Changes:
+            return after != before;
+        case Kind::Above:
+            return after > value;
+        case Kind::Below:
+            return after < value;
+        case Kind::Equals:
+            return after == value;
+        case Kind::Crosses:
+            return (before < value && after >= value) || (before > value && after <= value);
+        }
+        return false;
+    }
+};
+
+// Where a debugging run stops: before one of `breaks` executes, right
+// after an instruction that writes one of `watches` (operand addresses)
+// meets `when`, or right after an instruction saturates.
 struct DebugTargets {
     std::vector<uint32_t> breaks;
     std::vector<uint32_t> watches;
+    DebugCondition when = {};
+    bool saturation = false;
 };
 
 struct DebugStop {
-    enum class Why { Bound, Break, Watch } why = Why::Bound;
+    enum class Why { Bound, Break, Watch, Saturation } why = Why::Bound;
     uint32_t address = 0;          // the instruction broken at, or the one that wrote
-    uint32_t reg = 0;              // the watched register
+    uint32_t reg = 0;              // the watched register, or the saturated result's
     int32_t before = 0, after = 0; // its values, as the DSP sees them
     uint64_t sample = 0;           // the sample it happened in, counted from 0
 };

@@ -118,10 +118,8 @@ int Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspB
         Put(registers);
         ReportToDebugRegister(registers, dbgWord, dbg);
     }
-    if (io.outputs)
-        for (int i = 0; i < samples; ++i)
-            std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
-                        io.outputs + i * DspBlockIo::kOutputs);
+    for (int i = 0; i < samples; ++i)
+        KeepSample(io, i);
     return 0;
 }
 
@@ -134,9 +132,7 @@ void Fx8010Interpreter::RunSamples(const Registers& registers, int samples, cons
     Pick(registers);
     for (int i = 0; i < samples; ++i) {
         RunSample();
-        if (io.outputs)
-            std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
-                        io.outputs + i * DspBlockIo::kOutputs);
+        KeepSample(io, i);
     }
     Put(registers);
     ReportToDebugRegister(registers, dbgWord, dbg);
@@ -158,6 +154,8 @@ DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugT
             if (code_[i].r == reg)
                 stops_[i] |= kWatchedResult;
     passBreak_ = passFirst ? pc_ : kMicrocodeSize;
+    when_ = targets.when;
+    breakOnSaturation_ = targets.saturation;
     hit_ = false;
     stop_ = {};
     for (int64_t ended = 0; !hit_ && ended < samples;) {
@@ -271,6 +269,15 @@ void Fx8010Interpreter::RunSample() {
     EndSample();
 }
 
+void Fx8010Interpreter::KeepSample(const DspBlockIo& io, int i) const {
+    if (io.outputs)
+        std::copy_n(mem_.data() + kOutputs, DspBlockIo::kOutputs,
+                    io.outputs + i * DspBlockIo::kOutputs);
+    if (io.probed)
+        for (int k = 0; k < io.probeCount; ++k)
+            io.probed[i * io.probeCount + k] = mem_[io.probes[k] & 0x3FF];
+}
+
 void Fx8010Interpreter::BeginSample() {
     int32_t* m = mem_.data();
     if (busSource_)
@@ -381,9 +388,16 @@ uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
             }
         }
         if constexpr (kDebug) {
-            if ((stops_[pc] & kWatchedResult) && m[in.r] != before) [[unlikely]] {
+            if ((stops_[pc] & kWatchedResult) && when_.Met(before, m[in.r])) [[unlikely]] {
                 hit_ = true;
                 stop_ = {DebugStop::Why::Watch, pc, in.r, before, m[in.r], samples_};
+                pc = next;
+                break;
+            }
+            // A SKIP computes nothing; the codes it leaves are an earlier one's.
+            if (breakOnSaturation_ && !skipping && (lastFlags & kCcSaturated)) [[unlikely]] {
+                hit_ = true;
+                stop_ = {DebugStop::Why::Saturation, pc, in.r, before, m[in.r], samples_};
                 pc = next;
                 break;
             }

@@ -28,6 +28,11 @@ struct DspBlockIo {
     static constexpr int kOutputs = 32; // outputs 0x20-0x3F
     // samples x kOutputs values: the outputs as each sample left them.
     int32_t* outputs = nullptr;
+    // samples x probeCount values: these operands as each sample left them
+    // (a TRAM data register's sample in bits 12-31, so at full scale).
+    const uint32_t* probes = nullptr;
+    int probeCount = 0;
+    int32_t* probed = nullptr;
 };
 
 class Fx8010Interpreter {
@@ -126,6 +131,8 @@ class Fx8010Interpreter {
     template <class Registers> void Pick(const Registers& registers);
     template <class Registers> void Put(const Registers& registers);
     void RunSample();
+    // Sample i of the block's io, as the DSP stands.
+    void KeepSample(const DspBlockIo& io, int i) const;
     void BeginSample();
     void EndSample();
     [[gnu::cold, gnu::noinline]] void TellObserver();
@@ -176,6 +183,8 @@ class Fx8010Interpreter {
     // A debugging run's targets, and what stopped it.
     std::array<uint8_t, kMicrocodeSize> stops_{};
     uint32_t passBreak_ = kMicrocodeSize;
+    DebugCondition when_;
+    bool breakOnSaturation_ = false;
     bool hit_ = false;
     DebugStop stop_;
     BusSource* busSource_ = nullptr;

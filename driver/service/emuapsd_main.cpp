@@ -167,6 +167,14 @@ int Serve(int argc, char** argv) {
         symbols = load->loaded().symbols;
         programNames = load->loaded().names;
     }
+    // --record's names are the loaded program's, as the verbs take them.
+    const RegisterNames startNames(operandNames, ProgramRegisterNames(programNames));
+    if (std::string wrong = ResolveRecordList(o.recordList, &startNames, &parsed.options.record);
+        !wrong.empty()) {
+        std::cerr << "emuapsd: " << wrong << "\nTry 'emuapsd --help'.\n";
+        return 2;
+    }
+    audio->Record(o.record);
     if (o.renderSamples > 0)
         return RenderMode(o, chip.Snapshot(), audio->input(), signals, Say);
     std::unique_ptr<ProcChip> realCard;

@@ -27,7 +27,7 @@ std::unique_ptr<ServiceAudio> ServiceAudio::Open(const ServiceOptions& options,
             return nullptr;
     }
     if (!options.playPcm.empty()) {
-        PlaybackSettings settings{options.playPcm, int(options.record.size()), options.format,
+        PlaybackSettings settings{options.playPcm, int(options.recordList.size()), options.format,
                                   options.latencyMs};
         audio->playback_ = AlsaPlayback::Open(settings, std::move(log), error);
         if (!audio->playback_)

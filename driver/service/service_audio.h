@@ -22,6 +22,8 @@ class ServiceAudio {
                                               std::string* error);
 
     WavInput* input() { return input_.get(); }
+    // --record's registers, once their names are resolved (before StartRecording).
+    void Record(std::vector<uint32_t> registers) { options_.record = std::move(registers); }
     // Creates the output file, when there is one, and its writer; "" or
     // the reason it cannot be.
     std::string StartRecording(RecordingQueue::Log log);

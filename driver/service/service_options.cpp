@@ -1,12 +1,15 @@
 #include "service_options.h"
 
+#include "dsp_signals.h"
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
 #include "history_recorder.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -14,35 +17,23 @@ namespace {
 constexpr double kMaxRenderSeconds = 86400;
 constexpr int kMinLatencyMs = 4, kMaxLatencyMs = 1000;
 
-// One output register of --record: 0x20-0x3F, in hexadecimal with 0x or decimal.
-bool ParseOutputRegister(const std::string& text, uint32_t* reg) {
-    bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
-    const char* first = text.data() + (hex ? 2 : 0);
-    const char* last = text.data() + text.size();
-    auto [end, ec] = std::from_chars(first, last, *reg, hex ? 16 : 10);
-    return ec == std::errc() && end == last && first != last &&
-           *reg >= Fx8010Interpreter::kOutputs &&
-           *reg < Fx8010Interpreter::kOutputs + uint32_t(DspBlockIo::kOutputs);
-}
+const std::string kRecordUsage =
+    "--record takes registers the DSP computes (outputs 0x20 to 0x3F, GPRs, TRAM data), by "
+    "number or by the loaded program's names, separated by commas (such as 0x20,fb): ";
 
-// "0x20,0x21": the registers in order, each once. Says what is wrong otherwise.
-std::string ParseRecordList(const std::string& text, std::vector<uint32_t>* record) {
-    const std::string usage = "--record takes output registers from 0x20 to 0x3F, separated by "
-                              "commas (such as 0x20,0x21): ";
-    record->clear();
+// "0x20,fb": the items in order, each a word and named once; the numbers
+// among them checked now, the names once the patch is loaded.
+std::string ParseRecordList(const std::string& text, ServiceOptions* o) {
+    o->recordList.clear();
     std::size_t start = 0;
     for (;;) {
         std::size_t comma = text.find(',', start);
         std::string item = text.substr(start, comma == text.npos ? text.npos : comma - start);
-        uint32_t reg = 0;
-        if (!ParseOutputRegister(item, &reg))
-            return usage + "'" + item + "' is not one";
-        for (uint32_t had : *record)
-            if (had == reg)
-                return usage + "'" + item + "' is named twice";
-        record->push_back(reg);
+        if (item.empty() || item.find_first_of(" \t\r\n") != item.npos)
+            return kRecordUsage + ("'" + item + "' is not one");
+        o->recordList.push_back(item);
         if (comma == text.npos)
-            return "";
+            return ResolveRecordList(o->recordList, nullptr, &o->record);
         start = comma + 1;
     }
 }
@@ -112,7 +103,7 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                 return mistake("--card takes a card number from 0 to 255");
         } else if (valued(i, "--record", &value)) {
             recordGiven = true;
-            if (std::string wrong = ParseRecordList(value, &o.record); !wrong.empty())
+            if (std::string wrong = ParseRecordList(value, &o); !wrong.empty())
                 return mistake(wrong);
         } else if (valued(i, "--format", &value)) {
             formatGiven = true;
@@ -179,10 +170,30 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
         return mistake("--once goes with --input");
     if ((recordGiven || formatGiven) && o.outputPath.empty() && !play)
         return mistake("--record and --format go with --output or --play");
-    if (render && o.renderSamples > MaxWavFrames(int(o.record.size()), o.format))
+    if (render && o.renderSamples > MaxWavFrames(int(o.recordList.size()), o.format))
         return mistake("--render " + renderSeconds + " is too long for one WAV file of " +
-                       std::to_string(o.record.size()) + " channels: a WAV file holds 4 GiB");
+                       std::to_string(o.recordList.size()) + " channels: a WAV file holds 4 GiB");
     return parsed;
+}
+
+std::string ResolveRecordList(const std::vector<std::string>& list, const RegisterNames* names,
+                              std::vector<uint32_t>* record) {
+    record->clear();
+    for (const std::string& item : list) {
+        std::string why;
+        const std::optional<uint32_t> reg =
+            (names ? *names : RegisterNames()).Find(item, RegisterSpace::Operands, &why);
+        if (!reg && !names)
+            continue;
+        if (!reg)
+            return kRecordUsage + why;
+        if (const std::string no = WhyNoSignal(*reg); !no.empty())
+            return kRecordUsage + "'" + item + "'" + no;
+        if (std::find(record->begin(), record->end(), *reg) != record->end())
+            return kRecordUsage + "'" + item + "' is in the list already";
+        record->push_back(*reg);
+    }
+    return "";
 }
 
 std::string OutputsText(const ServiceOptions& options) {
@@ -248,13 +259,20 @@ Sound in and out of the simulated chip (with --run or --render):
                        effects bus input n, the other inputs are silent.
                        WAV loops; another sample rate is refused
       --once           play WAV once, then leave the effects bus silent
-      --output=OUT     record output registers into the WAV file OUT at
+      --output=OUT     record the registers of --record into the WAV file OUT at
                        48000 Hz, from the chip's first sample until it
                        stops; OUT is a whole WAV file at any moment, also
                        after SIGINT or SIGTERM
-      --record=LIST    the output registers to record, one a channel, in
-                       order: 0x20 to 0x3F, separated by commas (default
-                       0x20,0x21, front left and right)
+      --record=LIST    the registers to record, one a channel, in order,
+                       separated by commas (default 0x20,0x21, front left
+                       and right): any the DSP computes, an output (0x20 to
+                       0x3F), a GPR (0x100 to 0x1FF) or a TRAM data register
+                       (0x200 to 0x2FF, its 20-bit sample at full scale), by
+                       number or by a name of the loaded program (as
+                       emuapsctl's verbs take them, from --patch, --names
+                       and Symbols/8010.d), such as fb,wl; names are
+                       resolved once at start, and a reload keeps the
+                       registers
       --format=FORMAT  float: 32-bit float samples, the registers' values as
                        fractions of full scale (default); pcm16: 16-bit PCM,
                        the top 16 bits of each value
@@ -264,7 +282,7 @@ Sound in and out of the simulated chip (with --run or --render):
                        terminal, standard error shows the progress
 
 Hearing the running chip (with --run):
-      --play[=PCM]     play the output registers of --record through the ALSA
+      --play[=PCM]     play the registers of --record through the ALSA
                        PCM named PCM (default: default, which on a desktop is
                        PipeWire or PulseAudio), at 48000 Hz as FLOAT_LE
                        (--format=float) or S16_LE (pcm16). The device's clock
@@ -304,6 +322,6 @@ the demo patch.
 Exit status: 0 after SIGINT or SIGTERM, and after a whole render; 1 when the
 chip, the socket, a sound file or the sound device cannot be set up, or a
 render was stopped or could not be written; 2 for a mistake on the command
-line.
+line, such as a --record name the loaded program does not have.
 )";
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "audio_samples.h"
+#include "register_names.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +20,11 @@ struct ServiceOptions {
     std::string inputPath;
     bool once = false; // the input plays once instead of looping
     std::string outputPath;
-    std::vector<uint32_t> record = {0x20, 0x21}; // output registers, one a channel
+    // --record as given: registers the DSP computes, by number or name, one a
+    // channel; and them as DSP operands, once ResolveRecordList has the
+    // loaded patch's names (numbers alone are resolved by the parse).
+    std::vector<std::string> recordList = {"0x20", "0x21"};
+    std::vector<uint32_t> record = {0x20, 0x21};
     WavSampleFormat format = WavSampleFormat::Float32;
     int64_t renderSamples = 0;  // above 0: render this many samples offline and serve nothing
     std::string playPcm;        // the ALSA PCM the running chip plays to; empty: none
@@ -45,7 +50,13 @@ bool ParseCard(const std::string& text, int* card);
 // args without the program name.
 ParsedOptions ParseServiceOptions(const std::vector<std::string>& args);
 
-// "0x20,0x21": the output registers recorded and played.
+// --record's registers by their numbers or names, each the DSP computes and
+// named once; "" or what is wrong. Without names, a word that is no number
+// waits for them and is left out.
+std::string ResolveRecordList(const std::vector<std::string>& list, const RegisterNames* names,
+                              std::vector<uint32_t>* record);
+
+// "0x20,0x21": the registers recorded and played.
 std::string OutputsText(const ServiceOptions& options);
 // What --output records, for the log: "0x20,0x21 to OUT (32-bit float)".
 std::string RecordingText(const ServiceOptions& options);

@@ -1,12 +1,17 @@
 // emuapsctl's verbs in-process over a small program on a simulated chip,
 // with its names and Symbols/8010.d's: instruction 0 counts the samples in
 // 0x100, so the count is an oracle for what ran; 3 reads depth (0x103); 6
-// overwrites fb (0x106), which 8 reads; 9 writes output 0x20. TRAM tap 0
-// reads into rl (0x200), tap 1 writes wl (0x201).
+// overwrites fb (0x106), which 8 reads; 9 writes output 0x20; 12 leaves
+// 0x110 at (count) / 8 of full scale, saturating from sample 7 on, 13 is a
+// SKIP of nothing that reads the codes, and 14 copies 0x110 into 0x202, a
+// TRAM data register of no tap. TRAM tap 0 reads
+// into rl (0x200), tap 1 writes wl (0x201).
 #include "control_verbs.h"
 #include "fx8010_interpreter.h"
+#include "hex_number.h"
 #include "operand_names_file.h"
 #include "support/temp_dir.h"
+#include "verb_words.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +37,9 @@ ChipImage Program() {
     put(6, {fx8010::kAcc3, 0x106, kOne, kZero, kZero});
     put(8, {fx8010::kAcc3, 0x107, 0x106, kZero, kZero});
     put(9, {fx8010::kAcc3, 0x020, 0x100, kZero, kZero});
+    put(12, {fx8010::kMacints, 0x110, kZero, 0x100, 0x4B}); // C_10000000
+    put(13, {fx8010::kSkip, 0x111, Fx8010Interpreter::kConditionCodes, kZero, kZero});
+    put(14, {fx8010::kAcc3, 0x202, 0x110, kZero, kZero});
     chip.registers[0x300] = TramEngine::kRead | 10;
     chip.registers[0x301] = TramEngine::kWrite | 20;
     return chip;
@@ -213,13 +221,13 @@ TEST(ControlNames, SetSaysWhichInstructionReadsTheValueNext) {
 TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     Served served;
     served.chip.Run(1);
-    EXPECT_EQ(served.history.Kept(),
-              (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200}));
+    EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
+                                                            0x110, 0x111, 0x200, 0x202}));
     // A tap that reads as well changes what can change: the history starts afresh.
     served.chip.Write(0x301, TramEngine::kWrite | TramEngine::kRead | 20);
     served.chip.Run(2);
-    EXPECT_EQ(served.history.Kept(),
-              (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107, 0x200, 0x201}));
+    EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
+                                                            0x110, 0x111, 0x200, 0x201, 0x202}));
     EXPECT_EQ(served.history.held(), 2);
 }
 
@@ -266,6 +274,69 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
     off.context.chip = nullptr; // a real card
     EXPECT_EQ(RunControlVerb(off.context, "trace fb").text,
               "a real card keeps no history; trace needs the simulated chip");
+}
+
+// In sample n instruction 0 leaves the count at n + 1, 12 leaves 0x110 at
+// (n + 1) / 8 (0x202's sample at (n + 1) * 0x10000) and first saturates at
+// n = 7: each row stops where that arithmetic says, and the chip stands there.
+TEST(ControlBreaks, AValueBreakStopsRightAfterTheFirstInstructionThatMeetsIt) {
+    const struct {
+        const char *before, *request;
+        int status;
+        const char* answer;
+        uint64_t sample;
+        uint32_t pc;
+    } rows[] = {
+        // clang-format off
+        {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001: 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
+        {"", "watch 0x110 --above 0.5", 0, "^0x110 above 0x40000000: 0x40000000 -> 0x50000000 by instruction 0x00C in sample 4;", 4, 13},
+        // Only an instruction's write counts, not the value already there.
+        {"set 0x110 0.9", "watch 0x110 --above 0.5", 0, " by instruction 0x00C in sample 4;", 4, 13},
+        {"", "watch 0x110 --below -0.1 --for 0.01", 1, "^no instruction left 0x110 below 0xF3333333 in 480 samples; stopped at sample 480$", 480, 0},
+        {"", "watch 0x110 --for 0.01 --crosses 0.375", 0, "^0x110 crossing 0x30000000: 0x20000000 -> 0x30000000 by instruction 0x00C in sample 2;", 2, 13},
+        {"set 0x110 0.9", "watch 0x110 --crosses 0.5", 0, ": 0x73333333 -> 0x10000000 by instruction 0x00C in sample 0;", 0, 13},
+        {"", "watch 0x202 --equals 0x30000 --for 0.01", 0, "^0x202.* equal to 0x30000: 0x00020000 -> 0x00030000 by instruction 0x00E in sample 2;", 2, 15},
+        {"", "break --saturation", 0, "^saturation by instruction 0x00C in sample 7: R 0x110 = 0x7FFFFFFF 2147483647 1; stopped at sample 7 before instruction 0x00D$", 7, 13},
+        // The SKIP after it computes nothing, though the codes still say saturated.
+        {"break --saturation", "break --saturation", 0, "^saturation by instruction 0x00C in sample 8:", 8, 13},
+        {"", "break --saturation --for 0.0001", 1, "^no instruction saturated in 5 samples; stopped at sample 5$", 5, 0},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        Served served;
+        ControlContext& c = served.context;
+        if (*row.before) {
+            ASSERT_EQ(RunControlVerb(c, row.before).status, 0) << row.before;
+        }
+        const ControlAnswer answer = RunControlVerb(c, row.request);
+        EXPECT_EQ(answer.status, row.status) << row.request << ": " << answer.text;
+        EXPECT_TRUE(std::regex_search(answer.text, std::regex(row.answer))) << answer.text;
+        const std::string stands = "stopped; " + std::to_string(row.sample) +
+                                   " samples; step address " + HexNumber(row.pc, 3) + "; codes";
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(RunControlVerb(c, "status").text.starts_with(stands)) << row.request;
+    }
+}
+
+TEST(ControlBreaks, AMistakenValueBreakIsRefusedAndRunsNothing) {
+    const std::vector<NamedRow> rows = {
+        {{"watch 0x110 --above"}, 2, "--above takes a value"},
+        {{"watch 0x110 --above 0.5 --below 0.6"}, 2, "watch takes one of --above"},
+        {{"watch 0x110 0x111 --equals 0"}, 2, "--equals takes one register"},
+        {{"watch 0x202 --below 0x100000"}, 2, "--below: '0x100000' is not a TRAM data"},
+        {{"watch C_10000000 --above 0"}, 1, "C_10000000 (0x04B) is a DSP constant; --above takes"},
+        {{"watch wl.a --equals 0"}, 1, "wl.a (0x301) is a TRAM address register"},
+        {{"break"}, 2, "break takes instruction addresses from 0 to 0x1FF, or --saturation"},
+    };
+    Check(rows);
+    for (const NamedRow& row : rows) {
+        Served served;
+        RunControlVerb(served.context, row.lines[0]);
+        EXPECT_EQ(served.chip.position().samples + served.chip.position().pc, 0u) << row.lines[0];
+    }
+    // The client waits as long as the service runs, wherever --for stands.
+    EXPECT_EQ(RequestRunSamples("watch 0x110 --for 2 --above 0.5"), 96000);
+    EXPECT_EQ(RequestRunSamples("break --for 2 --saturation"), 96000);
 }
 
 } // namespace

@@ -1,14 +1,18 @@
 // The real emuapsd's sound: WAV files in, rendered offline and recorded in
 // real time, with exact samples wherever the chip's arithmetic is exact; and
 // the command lines it refuses.
+#include "fx8010_interpreter.h"
+#include "patch_placement.h"
 #include "service_options.h"
 #include "support/emuapsd_run.h"
+#include "support/eventually.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "wav_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -237,8 +241,10 @@ TEST(EmuapsdSound, CommandLinesThatCannotMakeSoundAreMistakes) {
     auto recording = [&](const std::string& list) {
         return mistake({"--render", "1", "--output", "o.wav", "--record", list});
     };
-    for (std::string bad : {"", "0x40", "0x1F", "0x20,,0x21", "0x20,", "0x20,0x20", "0x20 ", "x20"})
-        EXPECT_NE(recording(bad).find("--record takes output registers"), std::string::npos)
+    for (std::string bad : {"", "0x40", "0x1F", "0x20,,0x21", "0x20,", "0x20,0x20", "0x20 ",
+                            "0x300", "0x56", "0x400"})
+        EXPECT_NE(recording(bad).find("--record takes registers the DSP computes"),
+                  std::string::npos)
             << "'" << bad << "': " << recording(bad);
     ParsedOptions listed =
         ParseServiceOptions({"--run", "--output", "o.wav", "--record=0x3F,32,0x2a"});
@@ -265,6 +271,55 @@ TEST(EmuapsdSound, CommandLinesThatCannotMakeSoundAreMistakes) {
     EXPECT_NE(mistake({"--render", "86400", "--output", "o.wav", "--record", all})
                   .find("a WAV file holds 4 GiB"),
               std::string::npos);
+}
+
+// OUT holds a GPR and a TRAM data register named by the patch, at full
+// scale, from the first sample as an offline run of the placed chip leaves
+// them, rendered and running; a name the patch lacks stops the service first.
+TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
+    TempDir dir;
+    const std::string patch = kImages + "demo-chorus-echo.emu10k1";
+    const std::string dump = kImages + "demo-chorus-echo.dbg", out = dir.path() + "/out.wav";
+    auto render = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"--image", kImages + "demo.chip", "--patch", patch, "--render",
+                                   "0.05", "--output", out});
+        return RunEmuapsdToEnd(dir, more, kRenderTimeoutMs);
+    };
+    EmuapsdRun unknown = render({"--record=wet"}); // wet is the dump's name
+    EXPECT_EQ(unknown.status, 2) << unknown.log;
+    EXPECT_NE(unknown.log.find("no register is called wet"), std::string::npos) << unknown.log;
+    EXPECT_FALSE(std::ifstream(out).good()) << "nothing recorded";
+
+    LoadedProgram loaded;
+    ChipImage chip = *LoadChipWithPatch(kImages + "demo.chip", patch, dump, &loaded).image;
+    std::vector<uint32_t> probes; // wet, then cr: the dump's order
+    for (const PlacedName& n : loaded.names)
+        if (n.name == "wet" || n.name == "cr")
+            probes.push_back(n.address);
+    ASSERT_EQ(probes.size(), 2u);
+    constexpr int kFrames = 2400;
+    std::vector<float> offline;
+    int heard[2] = {0, 0};
+    Fx8010Interpreter dsp;
+    for (int n = 0; n < 2 * kFrames; ++n) {
+        if (n % 2 == 0)
+            dsp.Run(chip, 1);
+        offline.push_back(FloatFromQ31(dsp.Operand(probes[n % 2])));
+        heard[n % 2] += offline.back() != 0;
+    }
+    EXPECT_TRUE(heard[0] > 0 && heard[1] > 0) << "both carry the test signal";
+    ASSERT_EQ(render({"--names", dump, "--record=wet,cr"}).status, 0);
+    EXPECT_TRUE(ReadFloatWav(out).samples == offline) << "rendered";
+
+    ServiceProcess service(
+        dir.path(), kImages + "demo.chip", dir.path() + "/log",
+        {"--patch", patch, "--names", dump, "--run", "--output", out, "--record=wet,cr"});
+    EXPECT_TRUE(Eventually([&] { return ReadFloatWav(out).frames() >= kFrames; }));
+    EXPECT_EQ(service.stop(), 0);
+    Wav<float> ran = ReadFloatWav(out);
+    ASSERT_EQ(ran.channels, 2);
+    ran.samples.resize(offline.size());
+    EXPECT_TRUE(ran.samples == offline) << "running";
 }
 
 } // namespace

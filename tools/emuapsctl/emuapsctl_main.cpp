@@ -32,10 +32,28 @@ Verbs:
                        operands (0 to 0x3FF, as the DSP sees them); stop
                        right after it and say which, its old and new value,
                        the instruction and the sample
+  watch OPERAND --above V | --below V | --equals V | --crosses V
+        [--for SECONDS]
+                       run until an instruction writes OPERAND (an output, a
+                       GPR or a TRAM data register) and leaves it above,
+                       below or equal to V, or makes it cross V: from below
+                       V to V or above, or from above V to V or below, its
+                       value before the instruction against the one after.
+                       Only an instruction's write counts: a value that
+                       already meets it waits for the next write, and the
+                       first write that meets it stops the run. V is taken
+                       as set takes it, in the register's own scale (a TRAM
+                       data register's 20-bit sample). Stop right after it
+                       and say the values, the instruction and the sample
   break ADDR... [--for SECONDS]
                        run until the DSP is about to execute one of these
                        instructions and stop there; a following step
                        executes it
+  break --saturation [ADDR...] [--for SECONDS]
+                       run until an instruction saturates (its sum clipped,
+                       or a wrapping one wrapped: the saturation code), stop
+                       right after it and say the instruction, the sample,
+                       its result register and the value it left
   get REG...           each register as hex, integer and fraction; a TRAM
                        data register as its 20-bit sample
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
@@ -71,7 +89,8 @@ a DSP constant, not a chip register"). Answers name what they read, as
 "fb (0x106) = ...".
 
 watch and break run the chip as fast as it goes, for at most SECONDS of the
-chip's own time (default 10), and leave it stopped. Instruction addresses
+chip's own time (default 10), and leave it stopped; --for may come before or
+after the other options. Instruction addresses
 are hexadecimal with 0x, or decimal. A service serving a real card (--card)
 answers every verb that a real card is read-only here, and trace that it
 keeps no history.
