@@ -118,7 +118,8 @@ ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::s
             table.headers.push_back(names.Label(reg, RegisterSpace::Operands));
         if (std::string error = WriteTraceFile(to, table, kVerbSampleRate); !error.empty())
             return {1, error};
-        return {0, text + "; wrote " + std::to_string(registers.size()) + " registers to " + to};
+        return {0, text + "; wrote " + std::to_string(registers.size()) +
+                       (registers.size() == 1 ? " register to " : " registers to ") + to};
     }
     for (std::size_t c = 0; c < registers.size(); ++c) {
         const TraceStats stats = StatsOf(span->columns[c]);
