@@ -1,0 +1,59 @@
+// The answers of the two verbs the scope lives on, as both ends read them.
+//
+// "samples FROM REG..." gives the history of up to four registers from
+// sample FROM (counted since the load) to the newest, at most
+// kMaxSamplesAnswer of the newest, with the chip's state. Its line is
+//   samples FIRST COUNT of R; load G; at P; STATE; no saturation; bytes B
+// (or "saturated at 0x0NN" in place of "no saturation"), and B bytes follow
+// the line: R columns of COUNT little-endian int32 each, as the DSP sees the
+// registers (a TRAM data register's 20-bit sample in its top bits). G counts
+// the history's lay-outs, so a reload shows as a new G; P is the number of
+// the sample the history will hold next (FIRST + COUNT when COUNT > 0).
+//
+// "controls" gives the loaded program's control GPRs:
+//   N controls; NAME 0xADDR VALUE MIN MAX; ...
+// each number hexadecimal, the values as the patch gives them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+constexpr int kMaxSamplesRegisters = 4;
+// Two seconds and enough for the largest FFT, rounded up.
+constexpr int64_t kMaxSamplesAnswer = 131072;
+
+struct SamplesHeader {
+    uint64_t first = 0;
+    int64_t count = 0;
+    int registers = 0;
+    uint64_t load = 0;
+    uint64_t at = 0;
+    std::string state; // "running", "stopped" or "standing"
+    int saturatedAt = -1;
+    uint64_t bytes = 0;
+    bool operator==(const SamplesHeader&) const = default;
+};
+
+std::string SamplesHeaderText(const SamplesHeader& header);
+// nullopt unless text is such a line and its byte count is its columns'.
+std::optional<SamplesHeader> ParseSamplesHeader(const std::string& text);
+
+// Any answer whose text ends in "; bytes B" is followed by B bytes; 0 for
+// the others (and for a B that is not a count).
+uint64_t AnswerPayloadBytes(const std::string& text);
+// The payload's columns; empty unless it holds header's exactly.
+std::vector<std::vector<int32_t>> SamplesColumns(const SamplesHeader& header,
+                                                 const std::string& payload);
+std::string SamplesPayload(const std::vector<std::vector<int32_t>>& columns);
+
+struct ControlInfo {
+    std::string name;
+    uint32_t address = 0;
+    uint32_t value = 0, min = 0, max = 0;
+    bool operator==(const ControlInfo&) const = default;
+};
+
+std::string ControlsText(const std::vector<ControlInfo>& controls);
+std::optional<std::vector<ControlInfo>> ParseControls(const std::string& text);
