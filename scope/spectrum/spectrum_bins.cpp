@@ -18,8 +18,10 @@ BinRange BinsOfColumn(const LogAxis& axis, double x, std::size_t fftSize) {
     const double column = std::floor(x);
     const double perHz = static_cast<double>(fftSize) / kSampleRateHz;
     const double from = std::ceil(axis.frequencyAt(column) * perHz);
-    const double to = std::ceil(axis.frequencyAt(column + 1.0) * perHz) - 1.0;
     const double top = static_cast<double>(fftSize / 2);
+    // The last column ends at 24 kHz itself, the Nyquist bin.
+    const double to =
+        column + 1.0 >= axis.width ? top : std::ceil(axis.frequencyAt(column + 1.0) * perHz) - 1.0;
     if (from > to || from > top) {
         const std::size_t middle = BinNearest(axis.frequencyAt(column + 0.5), fftSize);
         return {middle, middle};
