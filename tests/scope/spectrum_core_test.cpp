@@ -66,6 +66,10 @@ TEST(SpectrumCore, ASinePeaksAtItsBinAndACentredOneReadsItsAmplitude) {
         ASSERT_TRUE(analyzer.hasSpectrum()) << label;
         const double expectedBin = row.hz * static_cast<double>(row.size) / kSampleRateHz;
         EXPECT_LE(std::abs(static_cast<double>(analyzer.peakBin()) - expectedBin), 1.0) << label;
+        // A Hann window's leakage has fallen far below the tone 8 bins away.
+        const double tone = 20.0 * std::log10(row.amplitude);
+        EXPECT_LT(analyzer.levelDbfs(analyzer.peakBin() + 8), tone - 50) << label;
+        EXPECT_LT(analyzer.levelDbfs(analyzer.peakBin() - 8), tone - 50) << label;
         if (row.centred) {
             EXPECT_NEAR(analyzer.levelDbfs(analyzer.peakBin()), 20.0 * std::log10(row.amplitude),
                         0.1)
@@ -119,7 +123,9 @@ TEST(SpectrumCore, TheSpectrumDependsOnlyOnTheLatestSamplesHoweverTheyCame) {
     SpectrumAnalyzer restarted = Analyzed(4096, Sine(9000.0, 1.0, 4096));
     restarted.restart();
     EXPECT_FALSE(restarted.hasSpectrum());
-    restarted.feed(latest.data(), latest.size());
+    restarted.feed(latest.data(), 2048);
+    EXPECT_FALSE(restarted.update()) << "half a frame after a restart";
+    restarted.feed(latest.data() + 2048, 2048);
     restarted.update();
 
     for (const SpectrumAnalyzer* other : {&chunked, &resized, &restarted}) {
