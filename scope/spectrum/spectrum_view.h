@@ -1,0 +1,45 @@
+// The spectrum of one trace: the size and averaging controls, the plot, and a
+// readout of the cursor. It computes only when it is drawn or read.
+#pragma once
+
+#include "spectrum_analyzer.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class SpectrumPlot;
+
+class SpectrumView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit SpectrumView(QWidget* parent = nullptr);
+
+    // The chosen trace's samples as they arrive: oldest first, each call continuing the last.
+    // Values as the DSP sees them; full scale is 2^31 (a TRAM data register's 20-bit sample is in
+    // the top bits).
+    void feed(const std::vector<int32_t>& values, bool tramData);
+    // Another trace, a reload or a gap: forget what was fed.
+    void restart();
+
+    // The cursor, as the mouse over the plot sets it.
+    void setCursorFrequency(double hz);
+    void moveCursorToPeak();
+    QString cursorText() const;
+
+    const SpectrumAnalyzer& analyzer() const { return analyzer_; }
+
+  private:
+    void refreshCursorText();
+
+    SpectrumAnalyzer analyzer_;
+    std::vector<double> fractions_;
+    QComboBox* size_ = nullptr;
+    QSpinBox* average_ = nullptr;
+    QLabel* cursor_ = nullptr;
+    SpectrumPlot* plot_ = nullptr;
+};
