@@ -381,8 +381,9 @@ TEST(ControlSamples, GiveTheHistoryFromASampleOnWithWhereTheChipStands) {
         EXPECT_EQ(h->saturatedAt, row.saturatedAt) << request;
         const auto columns = SamplesColumns(*h, answer.payload);
         ASSERT_EQ(columns.size(), row.regs.size()) << request;
-        if (const auto taken = served.history.Take(row.regs, h->count); h->count > 0)
+        if (const auto taken = served.history.Take(row.regs, h->count); h->count > 0) {
             EXPECT_EQ(columns, taken->columns) << request;
+        }
         for (int64_t k = 0; row.regs[0] == 0x100 && k < h->count; ++k)
             ASSERT_EQ(columns[0][std::size_t(k)], int32_t(h->first) + int32_t(k) + 1);
     }
