@@ -124,6 +124,13 @@ void SimulatedChip::Continue() {
                      ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
 }
 
+void SimulatedChip::ClearSaturation() {
+    std::lock_guard lock(mutex_);
+    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
+    ApsWriteRegister(dbg, ApsLoadRegister(dbg) &
+                              ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
+}
+
 void SimulatedChip::Step(uint32_t address) {
     std::lock_guard lock(mutex_);
     ApsChipWord* registers = memory_->chip()->registers;

@@ -62,6 +62,8 @@ class SimulatedChip : public ChipBackend {
     // Single-step mode on or off, as Linux's STOP and CONTINUE.
     void Stop();
     void Continue();
+    // Forgets DBG's recorded saturation, the rest of DBG as it is.
+    void ClearSaturation();
     // One instruction, as Linux's SINGLE_STEP writes it to the debug register.
     void Step(uint32_t address);
     // Whole samples, the partly run one first, in slices as RunUntil runs

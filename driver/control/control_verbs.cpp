@@ -6,6 +6,7 @@
 #include "fx8010_alu.h"
 #include "hex_number.h"
 #include "next_reader.h"
+#include "samples_verb.h"
 #include "trace_verb.h"
 #include "verb_words.h"
 
@@ -400,20 +401,23 @@ std::string ValueText(uint32_t reg, uint32_t value) {
 
 ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const VerbCancel& cancel) {
     std::vector<std::string> words = RequestWords(line);
-    static const char* const kVerbs[] = {"status", "stop", "continue", "step",   "advance", "watch",
-                                         "break",  "get",  "set",      "reload", "trace"};
+    static const char* const kVerbs[] = {"status", "stop",    "continue", "step", "advance",
+                                         "watch",  "break",   "get",      "set",  "reload",
+                                         "trace",  "samples", "controls", "clear"};
     if (words.empty() ||
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
     if (!c.chip)
-        return Refused(words[0] == "trace"
-                           ? "a real card keeps no history; trace needs the simulated chip"
+        return Refused(words[0] == "trace" || words[0] == "samples"
+                           ? "a real card keeps no history; " + words[0] +
+                                 " needs the simulated chip"
                            : "a real card is read-only here");
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::string& verb = words[0];
     const bool bare = words.size() == 1;
-    if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload") {
+    if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload" ||
+        verb == "controls" || verb == "clear") {
         if (!bare)
             return Usage(verb + " takes nothing more");
     }
@@ -432,6 +436,18 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Set(chip, words, names);
     if (verb == "trace")
         return TraceVerb(c.history, words, names);
+    if (verb == "samples")
+        return SamplesVerb(chip, c.running, c.history, words, names);
+    if (verb == "controls") {
+        std::vector<ControlInfo> controls = c.controls ? c.controls() : std::vector<ControlInfo>();
+        for (ControlInfo& control : controls)
+            control.value = chip.Read(control.address);
+        return Done(ControlsText(controls));
+    }
+    if (verb == "clear") {
+        chip.ClearSaturation();
+        return Done("cleared");
+    }
     // The verbs that move the chip, one at a time.
     std::string holder;
     if (!c.turn.Take(line, &holder))

@@ -5,6 +5,7 @@
 
 #include "history_recorder.h"
 #include "register_names.h"
+#include "scope_wire.h"
 #include "simulated_chip.h"
 #include "verb_turn.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct ControlContext {
     SimulatedChip* chip = nullptr; // null when a real card is served
@@ -27,6 +29,9 @@ struct ControlContext {
     std::function<RegisterNames()> names = {};
     // The chip's recent past, for trace; null with --history=0.
     const HistoryRecorder* history = nullptr;
+    // The loaded program's control GPRs (their values unread), which a
+    // reload replaces; none without it.
+    std::function<std::vector<ControlInfo>()> controls = {};
     // The last status's reading, for the real-time factor.
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
     uint64_t samplesSince = 0;
@@ -39,6 +44,8 @@ struct ControlContext {
 struct ControlAnswer {
     int status = 0;
     std::string text;
+    // Bytes sent after the line, whose text then ends in "; bytes B".
+    std::string payload = {};
 };
 
 // Asked between the slices of a long verb (advance, watch, break): why it

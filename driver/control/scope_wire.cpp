@@ -99,6 +99,10 @@ std::vector<std::vector<int32_t>> SamplesColumns(const SamplesHeader& h,
 
 std::string SamplesPayload(const std::vector<std::vector<int32_t>>& columns) {
     std::string out;
+    std::size_t bytes = 0;
+    for (const auto& column : columns)
+        bytes += column.size() * sizeof(int32_t);
+    out.reserve(bytes);
     for (const auto& column : columns)
         for (int32_t v : column) {
             const uint32_t u = uint32_t(v);

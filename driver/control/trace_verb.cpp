@@ -14,8 +14,9 @@ namespace {
 constexpr const char* kUsage =
     "trace takes registers, then --last SECONDS or --samples N, and --to FILE";
 
-// Why the history leaves reg out, by what it is.
-std::string NotKept(uint32_t reg, const RegisterNames& names) {
+} // namespace
+
+std::string HistoryLeavesOut(uint32_t reg, const RegisterNames& names) {
     const std::string label = names.Label(reg, RegisterSpace::Operands);
     if (reg < 0x20)
         return label + " is an input, which the DSP does not change; the history leaves it out";
@@ -29,6 +30,8 @@ std::string NotKept(uint32_t reg, const RegisterNames& names) {
                " and no TRAM read loads it; the history leaves it out";
     return "the history keeps GPRs, TRAM data, outputs and the condition codes, not " + label;
 }
+
+namespace {
 
 bool ParseSeconds(const std::string& text, double* seconds) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *seconds);
@@ -93,7 +96,7 @@ ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::s
         return {1, "the history holds no samples yet"};
     for (uint32_t reg : registers)
         if (!history->Keeps(reg))
-            return {1, NotKept(reg, names)};
+            return {1, HistoryLeavesOut(reg, names)};
     if (!to.empty())
         if (std::string problem = TraceTargetProblem(to); !problem.empty())
             return {1, problem};

@@ -7,3 +7,5 @@
 // words: "trace REG|NAME... [--last SECONDS | --samples N] [--to FILE]".
 ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::string>& words,
                         const RegisterNames& names);
+// Why the history leaves reg out, by what it is.
+std::string HistoryLeavesOut(uint32_t reg, const RegisterNames& names);

@@ -46,6 +46,7 @@ void HistoryRecorder::LayOut(const Fx8010Interpreter& dsp) {
     width_ = width;
     next_ = held_ = 0;
     layout_ = dsp.layout();
+    ++layouts_;
 }
 
 bool HistoryRecorder::Keeps(uint32_t reg) const {
@@ -71,27 +72,53 @@ std::size_t HistoryRecorder::bytes() const {
 std::optional<HistoryRecorder::Span> HistoryRecorder::Take(const std::vector<uint32_t>& registers,
                                                            int64_t samples) const {
     std::lock_guard lock(mutex_);
+    return Copy(registers, samples < 0 ? held_ : samples, true);
+}
+
+std::optional<HistoryRecorder::Span>
+HistoryRecorder::TakeFrom(const std::vector<uint32_t>& registers, uint64_t from,
+                          int64_t most) const {
+    std::lock_guard lock(mutex_);
+    const int64_t since =
+        from >= lastSample_ ? 0 : int64_t(std::min<uint64_t>(lastSample_ - from, uint64_t(held_)));
+    return Copy(registers, std::clamp<int64_t>(since, 0, std::max<int64_t>(most, 0)), false);
+}
+
+// The DSP thread waits on the lock every sample: whole runs of frames, no
+// more than asked.
+std::optional<HistoryRecorder::Span> HistoryRecorder::Copy(const std::vector<uint32_t>& registers,
+                                                           int64_t samples,
+                                                           bool saturations) const {
     for (uint32_t reg : registers)
         if (reg >= column_.size() || column_[reg] < 0)
             return std::nullopt;
     Span span;
     span.held = held_;
-    span.samples = samples < 0 ? held_ : std::min(samples, held_);
+    span.samples = std::min(samples, held_);
     span.first = lastSample_ - uint64_t(span.samples);
+    span.load = layouts_;
+    span.next = lastSample_;
     // The oldest frame taken, where the ring holds it.
     const int64_t start = (next_ - span.samples + capacity_) % capacity_;
+    const int64_t wrap = std::min(span.samples, capacity_ - start); // frames before the ring's end
     auto frame = [&](int64_t k) {
-        return ring_.get() + std::size_t((start + k) % capacity_) * width_;
+        return ring_.get() + std::size_t(k < wrap ? start + k : k - wrap) * width_;
     };
-    for (uint32_t reg : registers) {
-        std::vector<int32_t>& column = span.columns.emplace_back();
-        column.reserve(std::size_t(span.samples));
-        const std::size_t at = std::size_t(column_[reg]);
-        for (int64_t k = 0; k < span.samples; ++k)
-            column.push_back(frame(k)[at]);
+    span.columns.resize(registers.size());
+    for (std::size_t c = 0; c < registers.size() && span.samples > 0; ++c) {
+        std::vector<int32_t>& column = span.columns[c];
+        column.resize(std::size_t(span.samples));
+        const std::size_t at = std::size_t(column_[registers[c]]);
+        const int32_t* from = ring_.get() + std::size_t(start) * width_ + at;
+        for (int64_t k = 0; k < wrap; ++k, from += width_)
+            column[std::size_t(k)] = *from;
+        from = ring_.get() + at;
+        for (int64_t k = wrap; k < span.samples; ++k, from += width_)
+            column[std::size_t(k)] = *from;
     }
-    for (int64_t k = 0; k < span.samples; ++k)
-        if (const int32_t address = frame(k)[width_ - 1]; address >= 0)
-            span.saturations.push_back({span.first + uint64_t(k), uint32_t(address)});
+    if (saturations)
+        for (int64_t k = 0; k < span.samples; ++k)
+            if (const int32_t address = frame(k)[width_ - 1]; address >= 0)
+                span.saturations.push_back({span.first + uint64_t(k), uint32_t(address)});
     return span;
 }

@@ -39,11 +39,17 @@ class HistoryRecorder : public SampleObserver {
         int64_t held = 0;    // samples the history held at all
         std::vector<std::vector<int32_t>> columns;
         std::vector<Saturation> saturations;
+        uint64_t load = 0; // the lay-out it came from: a new one on each
+        uint64_t next = 0; // the number of the sample the history holds next
     };
     // The last `samples` samples (all with -1), fewer when fewer are held;
     // nullopt when one of registers is not kept (a reload may just have
     // laid the history out anew).
     std::optional<Span> Take(const std::vector<uint32_t>& registers, int64_t samples) const;
+    // The samples from number `from` to the newest, at most `most` of the
+    // newest, without the saturations: none when from is beyond the newest.
+    std::optional<Span> TakeFrom(const std::vector<uint32_t>& registers, uint64_t from,
+                                 int64_t most) const;
     bool Keeps(uint32_t reg) const;
     // Samples held since the last load.
     int64_t held() const;
@@ -55,6 +61,9 @@ class HistoryRecorder : public SampleObserver {
 
   private:
     void LayOut(const Fx8010Interpreter& dsp);
+    // Under the lock: the last `samples` held, with the saturations if asked.
+    std::optional<Span> Copy(const std::vector<uint32_t>& registers, int64_t samples,
+                             bool saturations) const;
 
     mutable std::mutex mutex_;
     const int64_t capacity_;
@@ -63,5 +72,5 @@ class HistoryRecorder : public SampleObserver {
     std::unique_ptr<int32_t[]> ring_;
     std::size_t width_ = 0; // int32s a frame
     int64_t next_ = 0, held_ = 0;
-    uint64_t lastSample_ = 0, layout_ = ~uint64_t(0);
+    uint64_t lastSample_ = 0, layout_ = ~uint64_t(0), layouts_ = 0;
 };

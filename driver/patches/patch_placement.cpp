@@ -308,6 +308,8 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
             loaded->summary += "\n" + NamesSummary(names);
         loaded->symbols = SymbolFileText(patch.patch->name, names);
         loaded->names = std::move(names);
+        for (const As10k1Control& c : patch.patch->controls)
+            loaded->controls.push_back({c.name, placed.relocation.gpr[c.gpr], c.min, c.max});
     }
     return result;
 }

@@ -40,11 +40,19 @@ PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch);
 ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::string& patchPath,
                                   std::string* summary);
 
+// A control GPR of the patch where placement put it, with the patch's range.
+struct PlacedControl {
+    std::string name;
+    uint32_t address = 0;
+    uint32_t min = 0, max = 0;
+};
+
 // What a load says besides the image.
 struct LoadedProgram {
     std::string summary; // where everything went, and which names landed where
     std::string symbols; // a symbol file of the placed names, empty of names without a patch
     std::vector<PlacedName> names; // the names in it
+    std::vector<PlacedControl> controls;
 };
 
 // The same, with the program's names at their placed addresses: the control

@@ -35,14 +35,34 @@ bool HungUp(int fd) {
     return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR));
 }
 
+// A client that reads none of its answer for this long is given up.
+constexpr int kSendTimeoutMs = 2000;
+
 void Answer(int fd, ControlAnswer answer) {
     for (char& c : answer.text)
         if (c == '\n' || c == '\r')
             c = ' ';
-    const std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
-    // The answer is short: it fits the socket's buffer at once.
-    ssize_t sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-    (void)sent;
+    std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
+    reply += answer.payload;
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+    for (std::size_t sent = 0; sent < reply.size();) {
+        const ssize_t n = send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += std::size_t(n);
+            deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return;
+        pollfd p = {fd, POLLOUT, 0};
+        if (poll(&p, 1, int(left)) < 0 && errno != EINTR)
+            return;
+    }
 }
 
 } // namespace
@@ -176,11 +196,11 @@ void ControlServer::Serve(int fd) {
         }
         return "";
     };
-    const ControlAnswer answer = handler_(line, cancel);
+    ControlAnswer answer = handler_(line, cancel);
     if (gone)
         Say("the client of '" + line + "' went away: " + answer.text);
     else
-        Answer(fd, answer);
+        Answer(fd, std::move(answer));
 }
 
 std::unique_ptr<ControlServer> StartControlServer(ControlServer::Handler handler, int activatedFd,

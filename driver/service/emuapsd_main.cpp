@@ -144,6 +144,7 @@ int Serve(int argc, char** argv) {
         Say(symbolsWhy + "; emuapsctl takes the program's names and numbers only");
     const TakenNames taken = NamesTaken(operandNames);
     std::vector<PlacedName> programNames;
+    std::vector<PlacedControl> programControls;
     auto startLoad = [&] {
         return std::make_unique<ChipLoad>(
             [imagePath, patchPath, namesPath, taken](LoadedProgram* loaded) {
@@ -166,6 +167,7 @@ int Serve(int argc, char** argv) {
             Say(load->loaded().summary);
         symbols = load->loaded().symbols;
         programNames = load->loaded().names;
+        programControls = load->loaded().controls;
     }
     // --record's names are the loaded program's, as the verbs take them.
     const RegisterNames startNames(operandNames, ProgramRegisterNames(programNames));
@@ -199,20 +201,25 @@ int Serve(int argc, char** argv) {
     // SIGHUP and emuapsctl's reload both publish, from two threads.
     std::mutex publishing;
     RegisterNames names;
-    auto publish = [&](const std::string& text, const std::vector<PlacedName>& placed) {
+    std::vector<ControlInfo> controls;
+    auto publish = [&](const std::string& text, const std::vector<PlacedName>& placed,
+                       const std::vector<PlacedControl>& placedControls) {
         std::lock_guard lock(publishing);
         names = RegisterNames(operandNames, ProgramRegisterNames(placed));
+        controls.clear();
+        for (const PlacedControl& c : placedControls)
+            controls.push_back({c.name, c.address, 0, c.min, c.max});
         if (symbolsFile)
             if (std::string error = symbolsFile->Replace(text); !error.empty())
                 Say(error + " (the viewer shows the program without its names)");
     };
     if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
         symbolsFile.emplace(path);
-    publish(realCard ? NoProgramSymbols() : symbols, programNames);
+    publish(realCard ? NoProgramSymbols() : symbols, programNames, programControls);
     // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place.
     auto reloaded = [&](const ChipImage& image, const LoadedProgram& program) {
         chip.Load(image);
-        publish(program.symbols, program.names);
+        publish(program.symbols, program.names, program.controls);
     };
     // The chip starts once the device is there, so a service that cannot
     // start leaves the output file alone.
@@ -259,6 +266,10 @@ int Serve(int argc, char** argv) {
     controlled.names = [&] {
         std::lock_guard lock(publishing);
         return names;
+    };
+    controlled.controls = [&] {
+        std::lock_guard lock(publishing);
+        return controls;
     };
     std::unique_ptr<ControlServer> control = StartControlServer(
         [&controlled](const std::string& line, const VerbCancel& cancel) {

@@ -1,6 +1,7 @@
 #include "control_client.h"
 
 #include "aps_socket.h"
+#include "scope_wire.h"
 #include "socket_path.h"
 #include "verb_words.h"
 
@@ -12,7 +13,10 @@
 
 namespace {
 
+// A line is short; only a payload after it is long.
 constexpr std::size_t kMaxReply = 65536;
+constexpr uint64_t kMaxPayload =
+    uint64_t(kMaxSamplesAnswer) * kMaxSamplesRegisters * sizeof(int32_t);
 
 // The reply "<status> <text>\n"; anything else is the service's fault.
 ControlReply ParseReply(const std::string& reply) {
@@ -51,9 +55,12 @@ ControlReply AskService(const std::string& line) {
     } else if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) {
         reply = {1, std::string("cannot send to emuapsd: ") + std::strerror(errno)};
     } else {
-        char buffer[4096];
+        char buffer[65536];
         bool late = false;
-        while (answer.size() < kMaxReply) {
+        std::size_t lineEnd = std::string::npos;
+        uint64_t payload = 0;
+        while (lineEnd == std::string::npos ? answer.size() < kMaxReply
+                                            : answer.size() < lineEnd + 1 + payload) {
             pollfd p = {fd, POLLIN, 0};
             const int ready = poll(&p, 1, ApsMsLeft(&deadline));
             if (ready < 0 && errno == EINTR)
@@ -67,14 +74,35 @@ ControlReply AskService(const std::string& line) {
                 continue;
             if (n <= 0)
                 break;
+            const std::size_t before = answer.size();
             answer.append(buffer, std::size_t(n));
-            if (answer.back() == '\n')
+            if (lineEnd != std::string::npos)
+                continue;
+            lineEnd = answer.find('\n', before);
+            if (lineEnd == std::string::npos)
+                continue;
+            payload = AnswerPayloadBytes(answer.substr(0, lineEnd));
+            if (payload > kMaxPayload)
                 break;
         }
-        reply = late && answer.empty() ? ControlReply{1, silent}
-                : answer.empty()
-                    ? ControlReply{1, "emuapsd closed the connection without an answer"}
-                    : ParseReply(answer);
+        const bool whole = lineEnd != std::string::npos && payload <= kMaxPayload &&
+                           answer.size() == lineEnd + 1 + payload;
+        if (whole) {
+            reply = ParseReply(answer.substr(0, lineEnd + 1));
+            reply.payload = answer.substr(lineEnd + 1);
+        } else if (payload > kMaxPayload) {
+            reply = {1, "emuapsd announced " + std::to_string(payload) +
+                            " bytes after its answer, more than an answer holds"};
+        } else if (answer.empty()) {
+            reply = late ? ControlReply{1, silent}
+                         : ControlReply{1, "emuapsd closed the connection without an answer"};
+        } else if (lineEnd != std::string::npos && payload > 0) {
+            reply = {1, "emuapsd's answer broke off after " +
+                            std::to_string(answer.size() - lineEnd - 1) + " of " +
+                            std::to_string(payload) + " bytes"};
+        } else {
+            reply = ParseReply(answer);
+        }
     }
     close(fd);
     return reply;

@@ -6,6 +6,8 @@
 struct ControlReply {
     int status = 1; // 0 done, 1 refused (or the service unreachable), 2 a usage mistake
     std::string text;
+    // The bytes after the line, when its text ends in "; bytes B".
+    std::string payload = {};
 };
 
 // A service that answers in none of this is taken as stopped or stuck.

@@ -2,6 +2,7 @@
 // serves, while another program (the viewer) holds its device.
 #include "control_client.h"
 #include "program_version.h"
+#include "reply_text.h"
 
 #include <filesystem>
 #include <iostream>
@@ -77,6 +78,15 @@ Verbs:
                        what there is, and says so. A register the history
                        does not keep (an input, a constant, one no
                        instruction writes) is refused with the reason
+  samples FROM OPERAND...
+                       for the scope: up to 4 operands' history from sample
+                       FROM (since the load) to the newest; here a summary
+                       of what came (first, count, at, state), not the
+                       samples themselves
+  controls             the loaded patch's control GPRs: name, address, value
+                       as hex and as a fraction, and the patch's range
+  clear                forget DBG's recorded saturation, so the next one is
+                       recorded; the rest of DBG stays as it is
 
 A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
 the DSP's. The two are the same registers only from 0x100 up: below it,
@@ -92,12 +102,12 @@ watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped; --for may come before or
 after the other options. Instruction addresses
 are hexadecimal with 0x, or decimal. A service serving a real card (--card)
-answers every verb that a real card is read-only here, and trace that it
-keeps no history.
+answers every verb that a real card is read-only here, and trace and samples
+that it keeps no history.
 
 One verb that runs the chip (continue, step, advance, watch, break, reload)
-runs at a time: while another client's does, one is refused. status, get and
-set are answered meanwhile, and stop ends the verb that runs, which then says
+runs at a time: while another client's does, one is refused. status, get,
+set, trace, samples, controls and clear are answered meanwhile, and stop ends the verb that runs, which then says
 so and leaves the chip stopped where it got to. So does an emuapsctl that is
 interrupted.
 
@@ -154,7 +164,7 @@ int main(int argc, char** argv) {
             text.replace(at, 2, "\n");
         std::cout << text << "\n";
     } else if (reply.status == 0) {
-        std::cout << reply.text << "\n";
+        std::cout << ShownReply(words[0], reply.text) << "\n";
     } else {
         std::cerr << "emuapsctl: " << reply.text << "\n";
         if (reply.status == 2)
