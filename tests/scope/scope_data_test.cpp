@@ -112,10 +112,11 @@ TEST(ScopeData, TheTriggerFindsTheSamePhaseOfASineSweepAfterSweep) {
             const double t = double(s->from + width / Trigger::kPreTriggerDivisor);
             // The crossing's time in periods, its phase for the edge.
             const double edgePhase = r.edge == Edge::Rising ? phase : std::numbers::pi - phase;
-            const double k = std::floor((w * t - edgePhase) / (2 * std::numbers::pi));
+            // A sample that rounds onto the level may lie a hair before the crossing.
+            const double k = std::floor((w * (t + 1e-3) - edgePhase) / (2 * std::numbers::pi));
             const double crossing = (edgePhase + 2 * std::numbers::pi * k) / w;
             EXPECT_GT(crossing, t - 1) << "sweep " << sweep;
-            EXPECT_LE(crossing, t + 1e-6) << "sweep " << sweep;
+            EXPECT_LE(crossing, t + 1e-3) << "sweep " << sweep;
             EXPECT_LE(s->from + width, trace.end());
         }
     }
