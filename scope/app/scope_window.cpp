@@ -140,8 +140,10 @@ void ScopeWindow::tracesChanged() {
         if (chosen)
             registers.push_back(*chosen);
     }
-    if (registers != model_.registers())
+    if (registers != model_.registers()) {
         spectrum_->restart();
+        spectrumFeed_.clear();
+    }
     model_.setRegisters(registers);
     model_.setTrigger(registerOf(bar_->triggerTrace()), bar_->trigger());
     link_->setSamplesRequest(model_.request(), model_.registers());
@@ -158,14 +160,23 @@ void ScopeWindow::takeSamples(const SamplesAnswer& answer) {
         namesLoad_ = answer.header.load;
         readNames();
     }
-    if (taken.restart)
+    if (taken.restart) {
         spectrum_->restart();
-    if (const int r = registerOf(spectrumTrace_->currentIndex());
-        r >= 0 && !taken.fresh[std::size_t(r)].empty())
-        spectrum_->feed(taken.fresh[std::size_t(r)],
-                        IsTramData(model_.registers()[std::size_t(r)]));
+        spectrumFeed_.clear();
+    }
+    if (const int r = registerOf(spectrumTrace_->currentIndex()); r >= 0) {
+        const auto& fresh = taken.fresh[std::size_t(r)];
+        spectrumFeed_.insert(spectrumFeed_.end(), fresh.begin(), fresh.end());
+        // A few spectra a second are enough to read, and each costs a drawing.
+        if (answers_ % kSpectrumEvery == 0 && !spectrumFeed_.empty()) {
+            spectrum_->feed(spectrumFeed_, IsTramData(model_.registers()[std::size_t(r)]));
+            spectrumFeed_.clear();
+        }
+    }
     bar_->showSaturation(answer.header.saturatedAt);
-    chipState_->setText(QString::fromStdString(ChipStateText(answer.header)));
+    const QString state = QString::fromStdString(ChipStateText(answer.header));
+    if (state != chipState_->text())
+        chipState_->setText(state);
     redraw();
 }
 

@@ -25,6 +25,10 @@ class ScopeWindow : public QMainWindow {
     Q_OBJECT
   public:
     static constexpr int kTraces = 4;
+    // Of the samples answers, every kSpectrumEvery-th feeds the spectrum and
+    // every kValuesEvery-th shows the traces' values.
+    static constexpr int kSpectrumEvery = 3;
+    static constexpr int kValuesEvery = 8;
 
     ScopeWindow();
     ~ScopeWindow() override;
@@ -66,4 +70,5 @@ class ScopeWindow : public QMainWindow {
     Attachment attachment_ = Attachment::Unknown;
     uint64_t namesLoad_ = 0;
     int answers_ = 0;
+    std::vector<int32_t> spectrumFeed_;
 };

@@ -109,6 +109,10 @@ TriggerSettings ScopeBar::trigger() const {
 }
 
 void ScopeBar::showSaturation(int instruction) {
+    // A style sheet is costly to apply; most frames change nothing.
+    if (instruction == shown_)
+        return;
+    shown_ = instruction;
     lamp_->setStyleSheet(instruction < 0 ? "background: #303830; border-radius: 7px;"
                                          : "background: #ff3020; border-radius: 7px;");
     lampText_->setText(instruction < 0

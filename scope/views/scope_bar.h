@@ -43,4 +43,5 @@ class ScopeBar : public QWidget {
     QComboBox* mode_ = nullptr;
     QLabel* lamp_ = nullptr;
     QLabel* lampText_ = nullptr;
+    int shown_ = -2;
 };

@@ -49,6 +49,7 @@ void TracePlot::paintEvent(QPaintEvent*) {
             return int(std::lround(half - std::clamp(f, -1.05, 1.05) * half));
         };
         p.setPen(s.colour);
+        lines_.clear();
         int lastLow = 0, lastHigh = 0;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             int high = y(columns[c].max), low = y(columns[c].min);
@@ -58,10 +59,11 @@ void TracePlot::paintEvent(QPaintEvent*) {
                 low = std::max(low, lastHigh);
             }
             const int x = int(c * std::size_t(width()) / columns.size());
-            p.drawLine(x, std::min(high, low), x, std::max(high, low));
+            lines_.push_back(QLine(x, std::min(high, low), x, std::max(high, low)));
             lastLow = y(columns[c].min);
             lastHigh = y(columns[c].max);
         }
+        p.drawLines(lines_);
     }
     if (!message_.isEmpty()) {
         QFont f = font();

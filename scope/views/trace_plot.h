@@ -6,6 +6,8 @@
 #include "scope_model.h"
 
 #include <QColor>
+#include <QLine>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -40,4 +42,5 @@ class TracePlot : public QWidget {
     ScopeFrame frame_;
     std::vector<TraceStyle> styles_;
     QString message_;
+    QList<QLine> lines_; // one trace's columns, drawn at once
 };
