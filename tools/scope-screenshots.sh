@@ -1,6 +1,7 @@
 #!/bin/sh
 # Writes the README's two pictures of velmora-scope against the demo patch:
-#   OUT/scope-echo.png      a tone burst and its echoes on the scope (2 s a screen)
+#   OUT/scope-echo.png      a tone burst and its echoes on the scope (2 s a screen): the
+#                           front left output (yellow) and the delay line's input lw (cyan)
 #   OUT/scope-spectrum.png  the chorus-echo's comb on white noise in the spectrum, with the controls
 # Usage: tools/scope-screenshots.sh [BIN [OUT]]   (defaults: build/bin docs)
 set -eu
@@ -45,8 +46,7 @@ cleanup_service() {
 }
 
 serve burst.wav
-"$BIN/velmora-scope" --trace mono --trace lw --trace wet --trace 0x020 --time-base 2000 \
-    --spectrum 4 --grab "$OUT/scope-echo.png" --grab-after 5
+"$BIN/velmora-scope" --trace 0x020 --trace lw --time-base 2000 --spectrum 1 --grab "$OUT/scope-echo.png" --grab-after 5
 serve noise.wav
 "$BIN/velmora-scope" --trace mono --trace 0x020 --time-base 20 --spectrum 2 \
     --grab "$OUT/scope-spectrum.png" --grab-after 6
