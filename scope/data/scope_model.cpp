@@ -17,9 +17,11 @@ void ScopeModel::setRegisters(const std::vector<uint32_t>& registers) {
 std::string ScopeModel::request() const {
     if (registers_.empty())
         return "";
-    std::string line = "samples " + std::to_string(cursor_.from());
+    // Appended, not "samples " + ...: GCC 12 warns falsely (-Wrestrict) on that form.
+    std::string line = "samples ";
+    line += std::to_string(cursor_.from());
     for (uint32_t r : registers_)
-        line += " " + AddressText(r);
+        line += ' ' + AddressText(r);
     return line;
 }
 
