@@ -14,6 +14,8 @@ constexpr int kDivisionsUp = 8;
 TracePlot::TracePlot(QWidget* parent) : QWidget(parent) {
     setObjectName("tracePlot");
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // It fills itself: nothing behind it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TracePlot::setFrame(const ScopeFrame& frame, const std::vector<TraceStyle>& styles) {
