@@ -27,13 +27,18 @@ ControlAnswer SamplesVerb(SimulatedChip& chip, bool running, const HistoryRecord
     }
     if (!history)
         return {1, "the history is off (emuapsd --history=0)"};
+    // Until the first sample after a load the history is not laid out: it
+    // holds nothing yet, of any register.
+    const bool empty = history->held() == 0;
     for (uint32_t reg : registers)
-        if (!history->Keeps(reg))
+        if (!empty && !history->Keeps(reg))
             return {1, HistoryLeavesOut(reg, names)};
     // DBG before the samples: a stop it shows has its samples in them.
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    const std::optional<HistoryRecorder::Span> span =
-        history->TakeFrom(registers, from, kMaxSamplesAnswer);
+    std::optional<HistoryRecorder::Span> span =
+        history->TakeFrom(empty ? std::vector<uint32_t>() : registers, from, kMaxSamplesAnswer);
+    if (span && span->samples == 0)
+        span->columns.assign(registers.size(), {});
     if (!span)
         return {1, "the chip was reloaded meanwhile; ask again"};
     SamplesHeader header;

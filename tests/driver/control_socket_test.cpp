@@ -1,6 +1,8 @@
 // The control socket of a real emuapsd serving the demo: each row a way a
 // client once went unanswered or the service failed to end.
+#include "control_client.h"
 #include "raw_client.h"
+#include "scope_wire.h"
 #include "support/emuapsctl_run.h"
 #include "support/eventually.h"
 #include "support/service_process.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <poll.h>
 #include <sys/socket.h>
@@ -121,6 +124,41 @@ TEST(ControlSocket, EveryClientIsAnsweredAndTheServiceEndsWhateverRuns) {
             mismatches += std::string("\n") + fault + ": " + wrong;
     }
     EXPECT_EQ(mismatches, "");
+}
+
+// Two seconds of four registers (1.5 MiB) through the real socket and client,
+// whole: the newest sample of each is what the stopped chip holds.
+TEST(ControlSocket, ALargePayloadArrivesWholeThroughTheClient) {
+    TempDir dir;
+    ServiceProcess service{dir.path(),
+                           kImages + "demo.chip",
+                           dir.path() + "/log",
+                           {"--patch", kImages + "demo-chorus-echo.emu10k1", "--names",
+                            kImages + "demo-chorus-echo.dbg"}};
+    ASSERT_TRUE(service.waitForLog("control at"));
+    ASSERT_EQ(RunEmuapsctl(dir.path(), "advance 96000").status, 0);
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    const std::vector<std::string> regs = {"sinx", "cosx", "sweep", "wet"};
+    const ControlReply reply = AskService("samples 0 sinx cosx sweep wet");
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_EQ(reply.status, 0) << reply.text;
+    const std::optional<SamplesHeader> h = ParseSamplesHeader(reply.text);
+    ASSERT_TRUE(h) << reply.text;
+    EXPECT_EQ(h->count, 96000);
+    EXPECT_EQ(h->at, 96000u);
+    ASSERT_EQ(reply.payload.size(), h->bytes);
+    const auto columns = SamplesColumns(*h, reply.payload);
+    ASSERT_EQ(columns.size(), regs.size());
+    for (std::size_t c = 0; c < regs.size(); ++c) {
+        const std::string got = RunEmuapsctl(dir.path(), "get " + regs[c]).text;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", uint32_t(columns[c].back()));
+        EXPECT_NE(got.find(std::string("= ") + hex), std::string::npos) << got;
+    }
+    const std::string summary = RunEmuapsctl(dir.path(), "samples 95990 sinx").text;
+    EXPECT_EQ(summary, "first 95990, count 10, at 96000, stopped, load 1\n");
+    const std::string controls = RunEmuapsctl(dir.path(), "controls").text;
+    EXPECT_TRUE(controls.starts_with("6 controls\nrate (0x")) << controls;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
 #include "operand_names_file.h"
+#include "scope_wire.h"
 #include "support/temp_dir.h"
 #include "verb_words.h"
 
@@ -337,6 +338,119 @@ TEST(ControlBreaks, AMistakenValueBreakIsRefusedAndRunsNothing) {
     // The client waits as long as the service runs, wherever --for stands.
     EXPECT_EQ(RequestRunSamples("watch 0x110 --for 2 --above 0.5"), 96000);
     EXPECT_EQ(RequestRunSamples("break --for 2 --saturation"), 96000);
+}
+
+// The scope's samples against the history's own Take over the same span,
+// and against the count in 0x100, which is n + 1 after sample n.
+TEST(ControlSamples, GiveTheHistoryFromASampleOnWithWhereTheChipStands) {
+    const struct {
+        std::vector<std::string> before;
+        bool running;
+        uint64_t from;
+        std::vector<uint32_t> regs;
+        uint64_t first;
+        int64_t count;
+        const char* state;
+        int saturatedAt;
+    } rows[] = {
+        {{}, false, 0, {0x100}, 0, 0, "standing", -1},
+        {{"advance 5"}, false, 0, {0x100, 0x200, 0x202, 0x20}, 0, 5, "stopped", -1},
+        {{"advance 10"}, false, 4, {0x100}, 4, 6, "stopped", 0x00C},
+        {{"advance 10"}, false, 10, {0x100}, 10, 0, "stopped", 0x00C},
+        {{"advance 10"}, false, 99, {0x100}, 10, 0, "stopped", 0x00C},
+        {{"advance 5000"}, false, 3, {0x100}, 200, 4800, "stopped", 0x00C},
+        {{"advance 10", "continue"}, true, 2, {0x110}, 2, 8, "running", 0x00C},
+        {{"advance 10", "continue", "clear"}, false, 2, {0x110}, 2, 8, "standing", -1},
+    };
+    for (const auto& row : rows) {
+        Served served;
+        served.context.running = row.running;
+        for (const std::string& line : row.before)
+            ASSERT_EQ(RunControlVerb(served.context, line).status, 0) << line;
+        std::string request = "samples " + std::to_string(row.from);
+        for (uint32_t reg : row.regs)
+            request += " " + HexNumber(reg, 3);
+        const ControlAnswer answer = RunControlVerb(served.context, request);
+        ASSERT_EQ(answer.status, 0) << request << ": " << answer.text;
+        const std::optional<SamplesHeader> h = ParseSamplesHeader(answer.text);
+        ASSERT_TRUE(h) << answer.text;
+        EXPECT_EQ(h->first, row.first) << request;
+        EXPECT_EQ(h->count, row.count) << request;
+        EXPECT_EQ(h->at, served.chip.position().samples) << request;
+        EXPECT_EQ(h->state, row.state) << request;
+        EXPECT_EQ(h->saturatedAt, row.saturatedAt) << request;
+        const auto columns = SamplesColumns(*h, answer.payload);
+        ASSERT_EQ(columns.size(), row.regs.size()) << request;
+        if (const auto taken = served.history.Take(row.regs, h->count); h->count > 0) {
+            EXPECT_EQ(columns, taken->columns) << request;
+        }
+        for (int64_t k = 0; row.regs[0] == 0x100 && k < h->count; ++k)
+            ASSERT_EQ(columns[0][std::size_t(k)], int32_t(h->first) + int32_t(k) + 1);
+    }
+}
+
+TEST(ControlSamples, TakeNoMoreThanAskedAndANewLoadIsANewLayOut) {
+    Served served;
+    ControlContext& c = served.context;
+    c.reload = [&](std::string*) {
+        served.chip.Load(Program());
+        return true;
+    };
+    RunControlVerb(c, "advance 300");
+    const std::optional<HistoryRecorder::Span> newest = served.history.TakeFrom({0x100}, 0, 100);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->first, 200u);
+    const auto before = ParseSamplesHeader(RunControlVerb(c, "samples 0 0x100").text);
+    ASSERT_EQ(RunControlVerb(c, "reload").status, 0);
+    RunControlVerb(c, "advance 3");
+    const auto after = ParseSamplesHeader(RunControlVerb(c, "samples 0 0x100").text);
+    ASSERT_TRUE(before && after);
+    EXPECT_NE(before->load, after->load);
+    EXPECT_EQ(after->first, 0u);
+    EXPECT_EQ(after->at, 3u);
+}
+
+TEST(ControlSamples, RefuseWhatTheHistoryCannotGive) {
+    const std::string ran = "advance 5";
+    Check({
+        {{ran, "samples 0 0x40"}, 1, "...(0x040) is a DSP constant; the history leaves it out"},
+        {{ran, "samples 0 nosuch"}, 1, "no register is called nosuch"},
+        {{ran, "samples 0 fb 0x100 rl 0x202 0x110"}, 2, "samples takes at most 4 registers"},
+        {{ran, "samples x 0x100"}, 2, "samples takes a sample number first, not 'x'"},
+        {{ran, "samples 0"}, 2, "samples takes a sample number, then up to 4 registers"},
+    });
+    Served off;
+    off.context.history = nullptr;
+    EXPECT_EQ(RunControlVerb(off.context, "samples 0 fb").text,
+              "the history is off (emuapsd --history=0)");
+    off.context.chip = nullptr;
+    EXPECT_EQ(RunControlVerb(off.context, "samples 0 fb").text,
+              "a real card keeps no history; samples needs the simulated chip");
+}
+
+// controls reads each control's value from the chip; clear forgets only
+// DBG's saturation, whatever else DBG holds.
+TEST(ControlPanel, ControlsReadTheChipAndClearLeavesTheRestOfDbg) {
+    Served served;
+    ControlContext& c = served.context;
+    EXPECT_EQ(RunControlVerb(c, "controls").text, "0 controls");
+    c.controls = [] {
+        return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
+                                        {"fb", 0x106, 0, 0x10, 0x20}};
+    };
+    RunControlVerb(c, "set depth 0.5");
+    const ControlAnswer listed = RunControlVerb(c, "controls");
+    EXPECT_EQ(ParseControls(listed.text),
+              (std::vector<ControlInfo>{{"depth", 0x103, 0x40000000, 0, 0x7FFFFFFF},
+                                        {"fb", 0x106, 0, 0x10, 0x20}}))
+        << listed.text;
+
+    ASSERT_EQ(RunControlVerb(c, "break --saturation").status, 0);
+    const uint32_t dbg = served.chip.Read(fx8010dbg::kRegister);
+    ASSERT_EQ(fx8010dbg::SaturationAddress(dbg), 0x00C);
+    EXPECT_EQ(RunControlVerb(c, "clear").text, "cleared");
+    EXPECT_EQ(served.chip.Read(fx8010dbg::kRegister),
+              dbg & ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
 }
 
 } // namespace
