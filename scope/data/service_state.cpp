@@ -9,16 +9,16 @@ Attachment AttachmentOf(int status, const std::string& text, Attachment before) 
         return Attachment::Card;
     // Refusals of a service that answered (status 1 with its own words) are
     // not a loss; the client's own words for no answer are.
+    if (text.rfind("emuapsd did not answer", 0) == 0)
+        return Attachment::Silent;
     const bool unreachable = text.rfind("cannot reach emuapsd", 0) == 0 ||
-                             text.rfind("emuapsd did not answer", 0) == 0 ||
                              text.rfind("emuapsd closed the connection", 0) == 0 ||
                              text.rfind("cannot send to emuapsd", 0) == 0;
     if (!unreachable)
         return before;
-    return before == Attachment::Attached || before == Attachment::Card ||
-                   before == Attachment::Gone
-               ? Attachment::Gone
-               : Attachment::None;
+    // Lost, unless there never was one.
+    return before == Attachment::None || before == Attachment::Unknown ? Attachment::None
+                                                                       : Attachment::Gone;
 }
 
 std::string AttachmentText(Attachment a) {
@@ -29,6 +29,8 @@ std::string AttachmentText(Attachment a) {
         return "No emuapsd is running: start it, and the scope attaches by itself";
     case Attachment::Gone:
         return "emuapsd went away: the scope attaches again when it is back";
+    case Attachment::Silent:
+        return "emuapsd does not answer (is it stopped?): waiting for it";
     case Attachment::Card:
         return "a real card keeps no history: no scope";
     case Attachment::Attached:

@@ -4,7 +4,8 @@
 
 #include <string>
 
-enum class Attachment { Unknown, Attached, Card, None, Gone };
+// Silent: a service that takes requests but answers none (stopped by SIGSTOP, say).
+enum class Attachment { Unknown, Attached, Card, None, Gone, Silent };
 
 // The attachment an answer shows: status is the answer's status (0 done),
 // text its line; before tells a lost service from one never seen.

@@ -220,7 +220,9 @@ TEST(ScopeData, RegistersByNameOrHexAndTheServicesWords) {
     const Attachment a = Attachment::Attached, g = Attachment::Gone, n = Attachment::None;
     EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Unknown), n);
     EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: Connection refused", a), g);
-    EXPECT_EQ(AttachmentOf(1, "emuapsd did not answer within 5 s (is it stopped?)", a), g);
+    EXPECT_EQ(AttachmentOf(1, "emuapsd did not answer within 5 s (is it stopped?)", a),
+              Attachment::Silent);
+    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Silent), g);
     EXPECT_EQ(AttachmentOf(0, "running", g), a);
     EXPECT_EQ(AttachmentOf(1, "a real card keeps no history; samples needs ...", a),
               Attachment::Card);

@@ -92,7 +92,8 @@ TEST_F(ScopeEndToEnd, AStoppedScreenIsTheHistoryDecimatedAndContinueMovesItAgain
     start();
     open();
     ASSERT_TRUE(live());
-    ASSERT_EQ(AskService("stop").status, 0);
+    const ControlReply stop = AskService("stop");
+    ASSERT_EQ(stop.status, 0) << stop.text;
     ASSERT_TRUE(Shows([&] { return window_->chipStateText().startsWith("stopped at sample"); }));
     const uint64_t at = window_->chipStateText().section(' ', 3).toULongLong();
     int answers = window_->answersTaken();
