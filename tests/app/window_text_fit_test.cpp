@@ -6,6 +6,8 @@
 #include "effects_library.h"
 #include "main_window.h"
 #include "rifx_window.h"
+#include "scope_bar.h"
+#include "scope_window.h"
 #include "splash_window.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
@@ -241,6 +243,40 @@ TEST(WindowTexts, EveryFixedTextFitsItsControl) {
     fits.CodeLines(Find<QsciScintilla>(&empty, "CodeView"));
     empty.allowClose();
 
+    std::string report;
+    for (const std::string& misfit : fits.misfits())
+        report += misfit + "\n";
+    EXPECT_TRUE(fits.misfits().empty()) << report;
+}
+
+// velmora-scope against the running demo patch: its labels (the longest lamp
+// text and TRAM value among them), its selectors, and each control's slider texts.
+TEST(WindowTexts, EveryTextOfTheScopeFitsItsControl) {
+    TempDir folder;
+    const std::string images = std::string(VELMORA_PROGRAM_DIR) + "/images/";
+    setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
+    ServiceProcess service(folder.path(), images + "demo.chip", "",
+                           {"--patch", images + "demo-chorus-echo.emu10k1", "--names",
+                            images + "demo-chorus-echo.dbg", "--run"});
+    ScopeWindow scope;
+    scope.setTrace(0, "lw");
+    scope.show();
+    Find<ScopeBar>(&scope, "scopeBar")->showSaturation(0x1FF);
+    const auto controlsShown = [&] { return scope.findChild<QLabel*>("lblControl_fback"); };
+    for (int i = 0;
+         i < 2000 && (!controlsShown() || Find<QLabel>(&scope, "lblTrace1Value")->text().isEmpty());
+         ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(controlsShown());
+    Find<QLabel>(&scope, "lblTrace1Value")->setText("-0.99999 (20-bit -524288)");
+    TextFits fits;
+    for (const QLabel* label : scope.findChildren<QLabel*>())
+        if (label->isVisible())
+            fits.Label(label);
+    for (const QComboBox* combo : scope.findChildren<QComboBox*>())
+        if (combo->isVisible() && !combo->isEditable())
+            for (int i = 0; i < combo->count(); ++i)
+                fits.ClosedSelector(combo, combo->itemText(i));
     std::string report;
     for (const std::string& misfit : fits.misfits())
         report += misfit + "\n";

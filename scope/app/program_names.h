@@ -1,0 +1,10 @@
+// The register names of the program the service placed (emuaps.d beside
+// its socket), for the traces' register boxes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+// Each name with its operand address; none when the file is missing or cannot be read.
+std::map<std::string, uint32_t> ReadPlacedProgramNames();

@@ -1,0 +1,67 @@
+// The scope without its widgets: the traces' registers and samples, the
+// request that asks for more, what each answer does to them, and the sweep
+// a screen of some width shows.
+#pragma once
+
+#include "min_max.h"
+#include "sample_cursor.h"
+#include "scope_wire.h"
+#include "trace_samples.h"
+#include "trigger.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScopeFrame {
+    uint64_t from = 0, to = 0; // the samples shown, [from, to)
+    bool triggered = false;
+    std::vector<std::vector<MinMax>> columns; // one per register, in order
+};
+
+// What an answer brought: each register's new samples, oldest first.
+struct ScopeTaken {
+    bool restart = false;
+    std::vector<std::vector<int32_t>> fresh;
+};
+
+class ScopeModel {
+  public:
+    // The traces' registers, at most kMaxSamplesRegisters; another set starts over.
+    void setRegisters(const std::vector<uint32_t>& registers);
+    const std::vector<uint32_t>& registers() const { return registers_; }
+    // "samples FROM REG..." for the next answer; empty with no register.
+    std::string request() const;
+
+    // An answer to a request for asked. One for other registers than those
+    // now chosen, or whose columns do not match its header, is dropped.
+    ScopeTaken take(const std::vector<uint32_t>& asked, const SamplesHeader& header,
+                    const std::vector<std::vector<int32_t>>& columns);
+
+    // The trigger on register trace (an index into registers(); -1: none,
+    // the screen runs free).
+    void setTrigger(int trace, const TriggerSettings& settings);
+    // The next answer starts the samples over (another service came).
+    void startOver();
+    // Single mode: wait for the next trigger again.
+    void rearm();
+    // The newest sweep of width samples in columns; its columns are empty
+    // when there is nothing to show yet.
+    ScopeFrame frame(uint64_t width, int columns);
+
+    const TraceSamples& trace(int i) const { return traces_[std::size_t(i)]; }
+    const SamplesHeader& last() const { return last_; }
+
+  private:
+    std::vector<uint32_t> registers_;
+    std::vector<TraceSamples> traces_;
+    SampleCursor cursor_;
+    SamplesHeader last_;
+    int triggerTrace_ = -1;
+    Trigger trigger_;
+    ScopeFrame frozen_; // single mode's sweep, once it triggered
+};
+
+// "stopped at sample N" when the chip stands by stop, break or watch;
+// "standing at sample N" for a chip the service does not run; else "running".
+std::string ChipStateText(const SamplesHeader& header);

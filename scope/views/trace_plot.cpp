@@ -1,0 +1,77 @@
+#include "trace_plot.h"
+
+#include "full_scale.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+constexpr int kDivisionsAcross = 10;
+constexpr int kDivisionsUp = 8;
+} // namespace
+
+TracePlot::TracePlot(QWidget* parent) : QWidget(parent) {
+    setObjectName("tracePlot");
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // It fills itself: nothing behind it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TracePlot::setFrame(const ScopeFrame& frame, const std::vector<TraceStyle>& styles) {
+    frame_ = frame;
+    styles_ = styles;
+    update();
+}
+
+void TracePlot::setMessage(const QString& message) {
+    if (message == message_)
+        return;
+    message_ = message;
+    update();
+}
+
+void TracePlot::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(12, 16, 12));
+    p.setPen(QColor(50, 70, 50));
+    for (int i = 1; i < kDivisionsAcross; ++i)
+        p.drawLine(width() * i / kDivisionsAcross, 0, width() * i / kDivisionsAcross, height());
+    for (int i = 1; i < kDivisionsUp; ++i)
+        p.drawLine(0, height() * i / kDivisionsUp, width(), height() * i / kDivisionsUp);
+    p.setPen(QColor(80, 110, 80));
+    p.drawLine(0, height() / 2, width(), height() / 2);
+
+    const double half = height() / 2.0;
+    for (std::size_t t = 0; t < frame_.columns.size() && t < styles_.size(); ++t) {
+        const std::vector<MinMax>& columns = frame_.columns[t];
+        const TraceStyle& s = styles_[t];
+        const auto y = [&](int32_t v) {
+            const double f = Fraction(v) * s.scale + s.offset;
+            return int(std::lround(half - std::clamp(f, -1.05, 1.05) * half));
+        };
+        p.setPen(s.colour);
+        lines_.clear();
+        int lastLow = 0, lastHigh = 0;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            int high = y(columns[c].max), low = y(columns[c].min);
+            // Joined to the column before, so a steep edge is not drawn as dots.
+            if (c > 0) {
+                high = std::min(high, lastLow);
+                low = std::max(low, lastHigh);
+            }
+            const int x = int(c * std::size_t(width()) / columns.size());
+            lines_.push_back(QLine(x, std::min(high, low), x, std::max(high, low)));
+            lastLow = y(columns[c].min);
+            lastHigh = y(columns[c].max);
+        }
+        p.drawLines(lines_);
+    }
+    if (!message_.isEmpty()) {
+        QFont f = font();
+        f.setPointSizeF(f.pointSizeF() * 1.5);
+        p.setFont(f);
+        p.setPen(QColor(240, 220, 120));
+        p.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, message_);
+    }
+}

@@ -1,0 +1,230 @@
+#include "min_max.h"
+#include "register_choice.h"
+#include "sample_cursor.h"
+#include "service_state.h"
+#include "slider_scale.h"
+#include "trace_samples.h"
+#include "trigger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace {
+
+MinMax Direct(const std::vector<int32_t>& v, std::size_t from, std::size_t to) {
+    const auto [lo, hi] = std::minmax_element(v.begin() + long(from), v.begin() + long(to));
+    return {*lo, *hi};
+}
+
+} // namespace
+
+TEST(ScopeData, ASpikeOfOneSampleShowsInItsColumnAtEveryDensity) {
+    struct Row {
+        int64_t n;
+        int columns;
+        int64_t at;
+        int32_t spike;
+    } rows[] = {{48000, 640, 0, 1 << 30},     {48000, 640, 47999, -(1 << 30)},
+                {48000, 640, 12345, 1 << 30}, {96000, 1, 50000, -(1 << 30)},
+                {100, 640, 37, 1 << 30},      {641, 640, 640, 1 << 30}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.n << " samples in " << r.columns << " at " << r.at);
+        std::vector<int32_t> v(std::size_t(r.n), 1000);
+        v[std::size_t(r.at)] = r.spike;
+        const std::vector<MinMax> cols = DecimateMinMax(v.data(), r.n, r.columns);
+        ASSERT_EQ(int(cols.size()), r.columns);
+        int holding = 0;
+        for (int c = 0; c < r.columns; ++c) {
+            const bool covers = ColumnStart(r.n, r.columns, c) <= r.at &&
+                                r.at < std::max(ColumnStart(r.n, r.columns, c + 1),
+                                                ColumnStart(r.n, r.columns, c) + 1);
+            const int32_t seen = r.spike > 0 ? cols[std::size_t(c)].max : cols[std::size_t(c)].min;
+            EXPECT_EQ(seen == r.spike, covers) << "column " << c;
+            holding += seen == r.spike;
+        }
+        EXPECT_GE(holding, 1);
+    }
+}
+
+// Appended in uneven pieces, older segments dropped: every span, at every
+// scale's edges, aligned and not, gives what a direct search gives.
+TEST(ScopeData, EnvelopesAgreeWithADirectMinMaxAtEveryScale) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+    std::vector<int32_t> v(300000);
+    for (int32_t& x : v)
+        x = any(random);
+    TraceSamples trace(150000);
+    trace.restart(1000);
+    for (std::size_t i = 0; i < v.size();) {
+        const std::size_t n = std::min<std::size_t>(v.size() - i, 1 + random() % 7000);
+        trace.append(v.data() + i, int64_t(n));
+        i += n;
+    }
+    ASSERT_EQ(trace.end(), 1000 + v.size());
+    ASSERT_GE(trace.end() - trace.begin(), 150000u);
+    ASSERT_LT(trace.begin(), trace.end() - 150000 + TraceSamples::kSegmentSamples);
+    const uint64_t base = trace.begin();
+    for (uint64_t length : {1, 15, 16, 17, 255, 256, 257, 4095, 4096, 4097, 65536, 65537, 150000})
+        for (uint64_t offset : {0, 1, 16, 255, 4096, 4097}) {
+            const uint64_t from = base + offset, to = std::min(from + length, trace.end());
+            const std::size_t i = std::size_t(from - 1000), j = std::size_t(to - 1000);
+            EXPECT_EQ(trace.span(from, to), Direct(v, i, j)) << length << " from +" << offset;
+            EXPECT_EQ(trace.at(from), v[i]);
+            EXPECT_EQ(trace.columns(from, to, 333),
+                      DecimateMinMax(v.data() + i, int64_t(j - i), 333));
+        }
+    EXPECT_TRUE(trace.columns(base - 1, base + 10, 10).empty()) << "not held";
+}
+
+// The sample a sweep triggers at is the first after the sine's own crossing
+// of the level, computed from the sine: within one sample, sweep after sweep.
+TEST(ScopeData, TheTriggerFindsTheSamePhaseOfASineSweepAfterSweep) {
+    struct Row {
+        double hz, level;
+        Edge edge;
+    } rows[] = {{1000, 0, Edge::Rising},
+                {1000, 0.25, Edge::Rising},
+                {997, -0.3, Edge::Falling},
+                {61.5, 0.4, Edge::Falling}};
+    constexpr double kRate = 48000, kAmplitude = 0.5 * 2147483648.0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.hz << " Hz through " << r.level);
+        Trigger trigger;
+        trigger.configure({r.edge, int32_t(r.level * 2147483648.0), TriggerMode::Normal});
+        TraceSamples trace;
+        trace.restart(0);
+        const double w = 2 * std::numbers::pi * r.hz / kRate;
+        const double phase = std::asin(r.level / 0.5); // rising crossing's phase
+        const uint64_t width = 960;
+        int64_t n = 0;
+        for (int sweep = 0; sweep < 100; ++sweep) {
+            std::vector<int32_t> block(1600);
+            for (int32_t& x : block)
+                x = int32_t(std::lround(kAmplitude * std::sin(w * double(n++))));
+            trace.append(block.data(), int64_t(block.size()));
+            const auto s = trigger.choose(trace, width);
+            ASSERT_TRUE(s && s->triggered) << "sweep " << sweep;
+            const double t = double(s->from + width / Trigger::kPreTriggerDivisor);
+            // The crossing's time in periods, its phase for the edge.
+            const double edgePhase = r.edge == Edge::Rising ? phase : std::numbers::pi - phase;
+            // A sample that rounds onto the level may lie a hair before the crossing.
+            const double k = std::floor((w * (t + 1e-3) - edgePhase) / (2 * std::numbers::pi));
+            const double crossing = (edgePhase + 2 * std::numbers::pi * k) / w;
+            EXPECT_GT(crossing, t - 1) << "sweep " << sweep;
+            EXPECT_LE(crossing, t + 1e-3) << "sweep " << sweep;
+            EXPECT_LE(s->from + width, trace.end());
+        }
+    }
+}
+
+TEST(ScopeData, TheModesWithoutATriggerAndSingleHolding) {
+    TraceSamples flat;
+    flat.restart(0);
+    std::vector<int32_t> zeros(5000, 0);
+    flat.append(zeros.data(), 5000);
+    Trigger t;
+    t.configure({Edge::Rising, 100, TriggerMode::Auto});
+    const auto free = t.choose(flat, 1000);
+    ASSERT_TRUE(free);
+    EXPECT_EQ(free->from, 4000u);
+    EXPECT_FALSE(free->triggered);
+    t.configure({Edge::Rising, 100, TriggerMode::Normal});
+    EXPECT_FALSE(t.choose(flat, 1000));
+    t.configure({Edge::Rising, 100, TriggerMode::Single});
+    std::vector<int32_t> step(3000, 200);
+    flat.append(step.data(), 3000);
+    const auto first = t.choose(flat, 1000);
+    ASSERT_TRUE(first && first->triggered);
+    EXPECT_EQ(first->from, 5000u - 100);
+    flat.append(zeros.data(), 2000);
+    flat.append(step.data(), 3000);
+    const auto held = t.choose(flat, 1000);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->from, first->from) << "single holds its first trigger";
+    t.rearm();
+    EXPECT_EQ(t.choose(flat, 1000)->from, 5000u + 3000 + 2000 - 100);
+}
+
+TEST(ScopeData, WhatEachAnswerMeansForTheSamplesHeldOverReloads) {
+    struct Row {
+        const char* what;
+        uint64_t first;
+        int64_t count;
+        uint64_t load, at;
+        bool restart;
+        int64_t skip;
+        uint64_t fromAfter;
+    } rows[] = {
+        {"the first answer", 500, 100, 1, 600, true, 0, 600},
+        {"the next samples", 600, 50, 1, 650, false, 0, 650},
+        {"nothing new", 650, 0, 1, 650, false, 0, 650},
+        {"some asked twice", 640, 30, 1, 670, false, 10, 670},
+        {"a reload", 0, 40, 2, 40, true, 0, 40},
+        {"samples lost between", 90, 10, 2, 100, true, 0, 100},
+        {"the history went back", 20, 30, 2, 50, true, 0, 50},
+        {"stopped, none since a gap", 60, 0, 2, 60, true, 0, 60},
+    };
+    SampleCursor cursor;
+    EXPECT_EQ(cursor.from(), 0u);
+    for (const Row& r : rows) {
+        SamplesHeader h;
+        h.first = r.first, h.count = r.count, h.load = r.load, h.at = r.at;
+        const CursorStep step = cursor.take(h);
+        EXPECT_EQ(step.restart, r.restart) << r.what;
+        EXPECT_EQ(step.skip, r.skip) << r.what;
+        EXPECT_EQ(cursor.from(), r.fromAfter) << r.what;
+    }
+    cursor.reset();
+    EXPECT_EQ(cursor.from(), 0u);
+}
+
+TEST(ScopeData, SliderPositionsRoundTripBetweenThePatchsMinAndMax) {
+    const std::pair<uint32_t, uint32_t> ranges[] = {{0, 0x73333333},
+                                                    {0x80000000, 0x7FFFFFFF},
+                                                    {0x7FFFFFFF, 0},
+                                                    {0xC0000000, 0xF0000000},
+                                                    {0, 7}};
+    for (auto [min, max] : ranges) {
+        const ControlRange r = RangeOf(min, max);
+        SCOPED_TRACE(testing::Message() << r.min << " to " << r.max);
+        EXPECT_LE(r.min, r.max);
+        const bool wide = double(r.max) - r.min >= kSliderSteps;
+        for (int p = 0; wide && p <= kSliderSteps; ++p)
+            ASSERT_EQ(SliderPosition(SliderValue(p, r), r), p);
+        EXPECT_EQ(SliderValue(0, r), r.min);
+        EXPECT_EQ(SliderValue(kSliderSteps, r), r.max);
+        EXPECT_EQ(SliderValue(-5, r), r.min);
+        EXPECT_EQ(SliderPosition(INT32_MIN, r), 0) << "clamped";
+        EXPECT_EQ(SliderPosition(INT32_MAX, r), kSliderSteps) << "clamped";
+        const double step = (double(r.max) - r.min) / kSliderSteps;
+        for (int32_t v :
+             {r.min, r.max, int32_t(r.min / 2 + r.max / 2), int32_t(r.min / 3 + r.max / 3 * 2)})
+            EXPECT_LE(std::abs(double(SliderValue(SliderPosition(v, r), r)) - v), step / 2 + 1);
+    }
+}
+
+TEST(ScopeData, RegistersByNameOrHexAndTheServicesWords) {
+    const std::map<std::string, uint32_t> names = {{"fb", 0x106}, {"wl", 0x280}, {"far", 0x1000}};
+    const std::pair<const char*, std::optional<uint32_t>> registers[] = {
+        {"fb", 0x106}, {"wl", 0x280}, {"0x20", 0x20}, {"1ff", 0x1FF}, {"FB", 0xFB},
+        {"0x400", {}}, {"far", {}},   {"", {}},       {"0x", {}},     {"g1", {}}};
+    for (const auto& [text, address] : registers)
+        EXPECT_EQ(RegisterOf(text, names), address) << text;
+    EXPECT_EQ(SaturationIn("running; 9 samples; saturated at 0x004; loaded x"), 4);
+    EXPECT_EQ(SaturationIn("running; no saturation"), -1);
+    const Attachment a = Attachment::Attached, g = Attachment::Gone, n = Attachment::None;
+    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Unknown), n);
+    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: Connection refused", a), g);
+    EXPECT_EQ(AttachmentOf(1, "emuapsd did not answer within 5 s (is it stopped?)", a),
+              Attachment::Silent);
+    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Silent), g);
+    EXPECT_EQ(AttachmentOf(0, "running", g), a);
+    EXPECT_EQ(AttachmentOf(1, "a real card keeps no history; samples needs ...", a),
+              Attachment::Card);
+    EXPECT_EQ(AttachmentOf(1, "wl is not kept", a), a) << "a refusal is an answer";
+}

@@ -1,0 +1,211 @@
+// velmora-scope's window in-process against the real emuapsd running the
+// demo patch on a 1 kHz sine from --input, on the offscreen platform.
+#include "controls_panel.h"
+#include "min_max.h"
+#include "scope_bar.h"
+#include "scope_window.h"
+#include "slider_scale.h"
+#include "trace_plot.h"
+
+#include "control_client.h"
+#include "driver/wav_files.h"
+#include "scope_wire.h"
+#include "support/eventually.h"
+#include "support/service_process.h"
+#include "support/temp_dir.h"
+#include "zendra.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+
+namespace {
+
+const std::string kImages = std::string(VELMORA_PROGRAM_DIR) + "/images/";
+constexpr int kPeriod = 48; // 1 kHz at 48 kHz
+
+// Polls with the window's events running.
+template <typename Condition> bool Shows(Condition condition, int seconds = 20) {
+    return Eventually(
+        [&] {
+            QApplication::processEvents();
+            return condition();
+        },
+        std::chrono::seconds(seconds));
+}
+
+class ScopeEndToEnd : public testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
+        Wav<int16_t> sine;
+        sine.channels = 2;
+        for (int n = 0; n < 48000; ++n) {
+            const auto v =
+                int16_t(std::lround(8191 * std::sin(2 * std::numbers::pi * n / kPeriod)));
+            sine.samples.insert(sine.samples.end(), {v, v});
+        }
+        ASSERT_TRUE(WriteWav(input_, sine));
+    }
+    void start() {
+        service_ = std::make_unique<ServiceProcess>(
+            dir_.path(), kImages + "demo.chip", dir_.path() + "/emuapsd.log",
+            std::vector<std::string>{"--patch", kImages + "demo-chorus-echo.emu10k1", "--names",
+                                     kImages + "demo-chorus-echo.dbg", "--input", input_, "--run"});
+    }
+    // The window, traces 1 and 2 on mono (the sine, halved twice) and lw.
+    void open() {
+        window_ = std::make_unique<ScopeWindow>();
+        window_->setTrace(0, "mono");
+        window_->setTrace(1, "lw");
+        window_->show();
+    }
+    // Two new sweeps drawn: the screen moves.
+    bool live() {
+        uint64_t last = window_->plot().shown().to;
+        int moves = 0;
+        return Shows([&] {
+            const ScopeFrame& f = window_->plot().shown();
+            if (!f.columns.empty() && f.to != last)
+                ++moves, last = f.to;
+            return moves >= 2;
+        });
+    }
+
+    TempDir dir_;
+    std::string input_ = dir_.path() + "/sine.wav";
+    std::unique_ptr<ServiceProcess> service_;
+    std::unique_ptr<ScopeWindow> window_;
+};
+
+} // namespace
+
+TEST_F(ScopeEndToEnd, AStoppedScreenIsTheHistoryDecimatedAndContinueMovesItAgain) {
+    start();
+    open();
+    ASSERT_TRUE(live());
+    const ControlReply stop = AskService("stop");
+    ASSERT_EQ(stop.status, 0) << stop.text;
+    ASSERT_TRUE(Shows([&] { return window_->chipStateText().startsWith("stopped at sample"); }));
+    const uint64_t at = window_->chipStateText().section(' ', 3).toULongLong();
+    int answers = window_->answersTaken();
+    ASSERT_TRUE(Shows([&] { return window_->answersTaken() >= answers + 2; }));
+    const ScopeFrame frame = window_->plot().shown();
+    const ControlReply reply = AskService("samples " + std::to_string(frame.from) + " mono lw");
+    const auto header = ParseSamplesHeader(reply.text);
+    ASSERT_TRUE(header) << reply.text;
+    const auto columns = SamplesColumns(*header, reply.payload);
+    ASSERT_EQ(columns.size(), 2u);
+    ASSERT_EQ(header->first, frame.from);
+    EXPECT_LE(frame.to, at) << "no later than where the chip stands";
+    ASSERT_GE(header->first + uint64_t(header->count), frame.to);
+    for (std::size_t t = 0; t < 2; ++t)
+        EXPECT_EQ(frame.columns[t],
+                  DecimateMinMax(columns[t].data(), int64_t(frame.to - frame.from),
+                                 int(frame.columns[t].size())))
+            << "trace " << t + 1;
+    answers = window_->answersTaken();
+    ASSERT_TRUE(Shows([&] { return window_->answersTaken() >= answers + 5; }));
+    EXPECT_EQ(window_->plot().shown().columns, frame.columns) << "frozen over five answers";
+    ASSERT_EQ(AskService("continue").status, 0);
+    EXPECT_TRUE(live()) << "moves again";
+    EXPECT_EQ(window_->chipStateText(), "running");
+}
+
+// The input's sine has a period of 48 samples, and sample n of the chip
+// hears frame n: every sweep's trigger falls on the same sample of the period.
+TEST_F(ScopeEndToEnd, A1kHzSineTriggersEverySweepAtTheSamePhase) {
+    start();
+    open();
+    window_->setTimeBaseMs(5);
+    ASSERT_TRUE(live());
+    std::vector<uint64_t> triggers;
+    ASSERT_TRUE(Shows(
+        [&] {
+            const ScopeFrame& f = window_->plot().shown();
+            const uint64_t t = f.from + (f.to - f.from) / Trigger::kPreTriggerDivisor;
+            if (f.triggered && (triggers.empty() || triggers.back() != t))
+                triggers.push_back(t);
+            return triggers.size() >= 100;
+        },
+        60));
+    std::vector<std::string> off;
+    for (uint64_t t : triggers) {
+        const int64_t phase = int64_t((t - triggers.front()) % kPeriod);
+        if (phase > 1 && phase < kPeriod - 1)
+            off.push_back(std::to_string(t));
+    }
+    EXPECT_TRUE(off.empty()) << off.size() << " sweeps off phase, e.g. " << off.front();
+}
+
+TEST_F(ScopeEndToEnd, ASliderSetsItsGprAndFollowsASetFromElsewhere) {
+    start();
+    ASSERT_EQ(ifInitApsIo(), 0);
+    open();
+    QSlider* slider = nullptr;
+    ASSERT_TRUE(Shows([&] { return (slider = window_->findChild<QSlider*>("sldControl_fback")); }));
+    const auto* panel = window_->findChild<ControlsPanel*>("controlsPanel");
+    const ControlInfo fback = *std::find_if(panel->controls().begin(), panel->controls().end(),
+                                            [](const ControlInfo& c) { return c.name == "fback"; });
+    const ControlRange range = RangeOf(fback.min, fback.max);
+    slider->setValue(250);
+    int32_t gpr = 0;
+    EXPECT_TRUE(Shows([&] {
+        return ifGPRMemoryRead(int32_t(fback.address), &gpr) == 0 && gpr == SliderValue(250, range);
+    })) << "read "
+        << gpr << " through Zendra";
+    ASSERT_EQ(AskService("set fback 0.8").status, 0);
+    EXPECT_TRUE(Shows([&] {
+        return slider->value() == SliderPosition(int32_t(0x66666666), range);
+    })) << slider->value();
+}
+
+// Without the echo's and the chorus's levels only the delay line's sum,
+// fed back by 0.9 in phase with the sine (0.3 s is 300 periods), outgrows
+// full scale: break --saturation, which watches the instructions' results,
+// must name lw's instruction, and the lamp (DBG's first) the same.
+TEST_F(ScopeEndToEnd, ASaturatingProgramLightsTheLampWithItsInstructionAndClearPutsItOut) {
+    start();
+    open();
+    for (const char* line : {"set mix 0", "set echo 0", "clear", "set fback 0.9"})
+        ASSERT_EQ(AskService(line).status, 0) << line;
+    const ControlReply clip = AskService("break --saturation --for 30");
+    const std::size_t by = clip.text.find("by instruction 0x");
+    ASSERT_NE(by, std::string::npos) << clip.text;
+    EXPECT_NE(clip.text.find(": R lw "), std::string::npos) << clip.text;
+    const std::string instruction = clip.text.substr(by + 15, 5);
+    const auto* lamp = window_->findChild<QLabel*>("lblSaturation");
+    EXPECT_TRUE(Shows([&] { return lamp->text().toStdString() == "saturated at " + instruction; }))
+        << lamp->text().toStdString() << " for " << clip.text;
+    ASSERT_EQ(AskService("set fback 0").status, 0);
+    window_->findChild<QPushButton*>("btnClearSaturation")->click();
+    window_->findChild<QPushButton*>("btnRun")->click();
+    EXPECT_TRUE(Shows([&] { return lamp->text() == "no saturation"; }))
+        << lamp->text().toStdString();
+    EXPECT_TRUE(live());
+}
+
+TEST_F(ScopeEndToEnd, NoServiceThenOneThenItsLossAndReturnLiveAgain) {
+    open();
+    const std::string none = AttachmentText(Attachment::None);
+    const std::string gone = AttachmentText(Attachment::Gone);
+    EXPECT_TRUE(Shows([&] { return window_->plot().message().toStdString() == none; }));
+    EXPECT_EQ(window_->statusText().toStdString(), none);
+    start();
+    ASSERT_TRUE(live());
+    EXPECT_TRUE(window_->plot().message().isEmpty());
+    service_.reset();
+    EXPECT_TRUE(Shows([&] { return window_->statusText().toStdString() == gone; }));
+    EXPECT_EQ(window_->plot().message().toStdString(), gone);
+    start();
+    EXPECT_TRUE(live()) << "live traces again";
+    EXPECT_TRUE(window_->plot().message().isEmpty());
+}
