@@ -117,6 +117,10 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
             o.playPcm = arg == "--play" ? "default" : arg.substr(7);
             if (o.playPcm.empty())
                 return mistake("--play=PCM takes the name of an ALSA PCM, such as default");
+        } else if (arg == "--capture" || arg.starts_with("--capture=")) {
+            o.capturePcm = arg == "--capture" ? "default" : arg.substr(10);
+            if (o.capturePcm.empty())
+                return mistake("--capture=PCM takes the name of an ALSA PCM, such as default");
         } else if (valued(i, "--latency", &value)) {
             latencyGiven = true;
             auto [end, ec] =
@@ -145,6 +149,15 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
     }
     const bool render = o.renderSamples > 0;
     const bool play = !o.playPcm.empty();
+    const bool capture = !o.capturePcm.empty();
+    if (capture && (o.card >= 0 || render || !o.inputPath.empty()))
+        return mistake(std::string("--capture feeds the running chip from a sound device; not "
+                                   "with ") +
+                       (o.card >= 0 ? "--card, which serves a real card"
+                        : render    ? "--render, which runs faster than a device captures"
+                                    : "--input, which feeds it from a file"));
+    if (capture && !o.run)
+        return mistake("--capture feeds the running chip: add --run");
     if (o.card >= 0 && (!o.imagePath.empty() || !o.patchPath.empty() || o.run || render ||
                         !o.inputPath.empty() || !o.outputPath.empty() || play))
         return mistake("--card serves a real card; --image, --patch, --run, --render, --input, "
@@ -160,16 +173,18 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                        "--play goes with --run");
     if (play && !o.run)
         return mistake("--play plays the running chip: add --run");
-    if (latencyGiven && !play)
-        return mistake("--latency goes with --play");
+    if (latencyGiven && !play && !capture)
+        return mistake("--latency goes with --play or --capture");
     if (render && o.outputPath.empty())
         return mistake("--render writes its outputs to the file that --output names");
     if ((!o.inputPath.empty() || !o.outputPath.empty()) && !o.run && !render)
         return mistake("--input and --output are for a running chip: add --run or --render");
     if (o.once && o.inputPath.empty())
         return mistake("--once goes with --input");
-    if ((recordGiven || formatGiven) && o.outputPath.empty() && !play)
-        return mistake("--record and --format go with --output or --play");
+    if (recordGiven && o.outputPath.empty() && !play)
+        return mistake("--record goes with --output or --play");
+    if (formatGiven && o.outputPath.empty() && !play && !capture)
+        return mistake("--format goes with --output, --play or --capture");
     if (render && o.renderSamples > MaxWavFrames(int(o.recordList.size()), o.format))
         return mistake("--render " + renderSeconds + " is too long for one WAV file of " +
                        std::to_string(o.recordList.size()) + " channels: a WAV file holds 4 GiB");

@@ -1,0 +1,129 @@
+#include "capture_input.h"
+
+#include "audio_samples.h"
+
+#include <algorithm>
+
+namespace {
+
+using std::chrono::microseconds;
+
+// A sample whose frame has not arrived waits this long for the device
+// (longer than any period), then hears silence until the device delivers.
+constexpr microseconds kFrameWait(1500000);
+// The distance is corrected by the least of it over about this many frames
+// of periods: a delivery a moment early or late is no drift.
+constexpr int kWindowFrames = kChipSampleRate / 4;
+
+} // namespace
+
+CaptureInput::CaptureInput(CaptureDevice& device)
+    : device_(device), channels_(std::min(device.channels(), int(kBusInputs))),
+      chunk_(std::size_t(std::max(device.periodFrames(), 1)) * std::size_t(device.channels())) {}
+
+int64_t CaptureInput::Waiting() {
+    const int64_t held = device_.Wait(0, microseconds(0));
+    return held < 0 ? -1 : held + (have_ - next_) + repeats_;
+}
+
+bool CaptureInput::Refill() {
+    next_ = have_ = 0;
+    const int64_t held = device_.Wait(1, starved_ ? microseconds(0) : kFrameWait);
+    starved_ = held == 0;
+    if (held <= 0)
+        return false;
+    const int room = int(chunk_.size()) / device_.channels();
+    have_ = device_.Take(chunk_.data(), room);
+    return have_ > 0;
+}
+
+void CaptureInput::Read(int32_t* bus, int frames) {
+    std::lock_guard lock(mutex_);
+    const int stride = device_.channels();
+    for (int f = 0; f < frames; ++f) {
+        int32_t* out = bus + std::size_t(f) * kBusInputs;
+        if (repeats_ > 0) {
+            --repeats_;
+        } else if (next_ < have_ || Refill()) {
+            const int32_t* in = chunk_.data() + std::size_t(next_++) * std::size_t(stride);
+            std::copy_n(in, channels_, last_);
+            ++taken_;
+        } else {
+            std::fill_n(last_, kBusInputs, 0); // a silent bus, until frames come again
+        }
+        std::copy_n(last_, kBusInputs, out);
+    }
+}
+
+void CaptureInput::DropOldest(int64_t frames) {
+    const int64_t unheard = std::min<int64_t>(frames, repeats_);
+    repeats_ -= unheard;
+    frames -= unheard;
+    const int fromChunk = int(std::min<int64_t>(frames, have_ - next_));
+    next_ += fromChunk;
+    device_.Drop(frames - fromChunk);
+}
+
+bool CaptureInput::Align(int period) {
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false; // a verb is running samples
+    takenSeen_ = taken_;
+    int64_t waiting = Waiting();
+    if (waiting < 0)
+        return true; // gone: the chip runs on a silent bus
+    // After a start or a stand the chip runs once two periods have arrived:
+    // one to run and one on its way, so that a delivery a moment late is
+    // no correction.
+    if (resume_) {
+        if (waiting < 2 * int64_t(period))
+            return false;
+        resume_ = false;
+        windowLeast_ = INT64_MAX;
+        windowPeriods_ = 0;
+        return true;
+    }
+    if (waiting > mostWaiting_.load(std::memory_order_relaxed))
+        mostWaiting_.store(waiting, std::memory_order_relaxed);
+    // Short of a period: the capture fell behind; its last frame is heard
+    // again rather than the chip waiting and the playback running dry.
+    if (waiting < period) {
+        repeats_ += period - waiting;
+        repeated_.fetch_add(period - waiting, std::memory_order_relaxed);
+        waiting = period;
+    }
+    windowLeast_ = std::min(windowLeast_, waiting);
+    if (++windowPeriods_ * period < kWindowFrames)
+        return true;
+    // More than the two periods of a start waited all along: the capture
+    // ran ahead, and the oldest of them go.
+    if (const int64_t ahead = windowLeast_ - 2 * int64_t(period); ahead > 0) {
+        DropOldest(ahead);
+        dropped_.fetch_add(ahead, std::memory_order_relaxed);
+    }
+    windowLeast_ = INT64_MAX;
+    windowPeriods_ = 0;
+    return true;
+}
+
+bool CaptureInput::WaitForPeriod(int period, microseconds most) {
+    int64_t local;
+    {
+        std::lock_guard lock(mutex_);
+        local = (have_ - next_) + repeats_;
+    }
+    return device_.Wait(std::max<int64_t>(period - local, 0), most) >= 0;
+}
+
+void CaptureInput::Stood() {
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    if (taken_ == takenSeen_) {
+        repeats_ = 0;
+        next_ = have_;
+        device_.Drop(INT64_MAX);
+        resume_ = true;
+    }
+    takenSeen_ = taken_;
+}
