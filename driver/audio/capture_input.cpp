@@ -11,8 +11,8 @@ using std::chrono::microseconds;
 // A sample whose frame has not arrived waits this long for the device
 // (longer than any period), then hears silence until the device delivers.
 constexpr microseconds kFrameWait(1500000);
-// The distance is corrected by the least of it over about this many frames
-// of periods: a delivery a moment early or late is no drift.
+// The distance is corrected by the least and the most of it over about this
+// many frames of periods: a delivery a moment early or late is no drift.
 constexpr int kWindowFrames = kChipSampleRate / 4;
 
 } // namespace
@@ -80,28 +80,32 @@ bool CaptureInput::Align(int period) {
             return false;
         resume_ = false;
         windowLeast_ = INT64_MAX;
+        windowMost_ = 0;
         windowPeriods_ = 0;
         return true;
     }
     if (waiting > mostWaiting_.load(std::memory_order_relaxed))
         mostWaiting_.store(waiting, std::memory_order_relaxed);
-    // Short of a period: the capture fell behind; its last frame is heard
-    // again rather than the chip waiting and the playback running dry.
-    if (waiting < period) {
-        repeats_ += period - waiting;
-        repeated_.fetch_add(period - waiting, std::memory_order_relaxed);
-        waiting = period;
-    }
     windowLeast_ = std::min(windowLeast_, waiting);
+    windowMost_ = std::max(windowMost_, waiting);
     if (++windowPeriods_ * period < kWindowFrames)
         return true;
-    // More than the two periods of a start waited all along: the capture
-    // ran ahead, and the oldest of them go.
-    if (const int64_t ahead = windowLeast_ - 2 * int64_t(period); ahead > 0) {
-        DropOldest(ahead);
-        dropped_.fetch_add(ahead, std::memory_order_relaxed);
+    // A period short now and then is a delivery a moment late, which the
+    // chip waits for; over a whole window, the two clocks drift. Either way
+    // the distance goes back to the two periods of a start.
+    const int64_t target = 2 * int64_t(period);
+    if (windowLeast_ > target) {
+        // The capture ran ahead: the oldest frames go.
+        DropOldest(windowLeast_ - target);
+        dropped_.fetch_add(windowLeast_ - target, std::memory_order_relaxed);
+    } else if (windowMost_ < period) {
+        // It fell behind: the last frame is heard again rather than the
+        // playback running dry.
+        repeats_ += target - windowMost_;
+        repeated_.fetch_add(target - windowMost_, std::memory_order_relaxed);
     }
     windowLeast_ = INT64_MAX;
+    windowMost_ = 0;
     windowPeriods_ = 0;
     return true;
 }

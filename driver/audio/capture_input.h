@@ -4,9 +4,9 @@
 // runs samples runs at the device's pace), so sample n hears frame n.
 //
 // The running chip keeps in time with it: paced by a playback on another
-// clock, the frames waiting for each period are kept between one and two
-// periods (and what a period's deliveries add) by dropping the oldest or
-// repeating the last, whole frames, each counted; nothing is resampled. What arrives while the chip stands is dropped, so that it
+// clock, the frames waiting for each period are kept about two periods by
+// dropping the oldest or repeating the last, whole frames, each counted;
+// nothing is resampled. What arrives while the chip stands is dropped, so that it
 // hears the present when it runs again. A device that goes away leaves the
 // bus silent.
 #pragma once
@@ -37,8 +37,8 @@ class CaptureInput : public BusSource {
     // Without a playback: waits up to `most` for `period` frames to run on;
     // false once the device is gone.
     bool WaitForPeriod(int period, std::chrono::microseconds most);
-    // The chip ran nothing: unless a verb took frames since the runner last
-    // looked, what has arrived is dropped.
+    // The chip stands (it ran nothing, and no verb held it): unless a verb
+    // took frames since the runner last looked, what has arrived is dropped.
     void Stood();
 
     // For a status from any thread.
@@ -64,7 +64,7 @@ class CaptureInput : public BusSource {
     bool starved_ = false; // the device missed its time: no more waits until it delivers
     bool resume_ = true;   // the next period waits for a delivered one
     int64_t taken_ = 0, takenSeen_ = 0;
-    int64_t windowLeast_ = INT64_MAX;
+    int64_t windowLeast_ = INT64_MAX, windowMost_ = 0;
     int windowPeriods_ = 0;
     std::atomic<int64_t> dropped_{0}, repeated_{0}, mostWaiting_{0};
 };

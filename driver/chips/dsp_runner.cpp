@@ -66,7 +66,7 @@ bool DspRunner::PlayToDevice() {
         // So does a capture that has not delivered the chip's first period.
         const bool due = !capture || capture->Align(period);
         const int ran = due ? chip_.RunWithin(period, audio_.Before(), kVerbWait) : -1;
-        if (capture && due && ran <= 0)
+        if (capture && due && ran == 0)
             capture->Stood();
         const int32_t* frames = ran < 0 ? audio_.Held(period) : audio_.Recorded(period);
         if (!device.Play(frames, period, stop_))
@@ -81,8 +81,12 @@ bool DspRunner::RunByCapture() {
     while (!stop_) {
         if (!capture.WaitForPeriod(period, kCaptureSlice))
             return false;
-        if (chip_.RunWithin(period, {}, kVerbWait) <= 0)
+        if (chip_.RunWithin(period, {}, kVerbWait) == 0) {
+            // A stopped chip costs nothing and hears nothing of the wait.
             capture.Stood();
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, kStoppedTick, [this] { return stop_.load(); });
+        }
     }
     return true;
 }

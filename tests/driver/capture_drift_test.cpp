@@ -1,8 +1,10 @@
-// The running chip between a capture and a playback on two clocks, both
-// simulated on one test clock that moves only as the devices wait, so a
-// minute of sound runs in seconds: every frame the capture delivers is
-// heard in order but for the counted corrections, the distance stays within
-// its bound, and what the chip computed is what was played, without a gap.
+// The chip fed by a capture device on a test clock that moves only as the
+// devices wait, so a minute of sound runs in seconds. Between a capture and
+// a playback on two clocks, every frame the capture delivers is heard in
+// order but for the counted corrections, the distance stays within its
+// bound, and what the chip computed is what was played, without a gap. The
+// samples a verb runs hear the frames captured for them, after a stand that
+// dropped the past; a device that goes away leaves the bus silent.
 #include "capture_input.h"
 #include "dsp_runner.h"
 #include "fx8010_interpreter.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -63,7 +66,8 @@ class ClockedPlayback : public PlaybackDevice {
 // first look; frame k holds k + 1 (shifted to the top) on channel 0.
 class ClockedCapture : public CaptureDevice {
   public:
-    ClockedCapture(TestClock& clock, double rate) : clock_(clock), rate_(rate) {}
+    ClockedCapture(TestClock& clock, double rate, double goneAt = 1e9)
+        : clock_(clock), rate_(rate), goneAt_(goneAt) {}
     int periodFrames() const override { return kPeriod; }
     int channels() const override { return 2; }
     int64_t Wait(int64_t frames, std::chrono::microseconds most) override {
@@ -78,7 +82,7 @@ class ClockedCapture : public CaptureDevice {
             clock_.now =
                 std::max(clock_.now, std::min(arrives, clock_.now + 1e-6 * double(most.count())));
         }
-        return Held();
+        return clock_.now >= goneAt_ ? -1 : Held();
     }
     int Take(int32_t* frames, int count) override {
         std::lock_guard lock(clock_.mutex);
@@ -102,11 +106,11 @@ class ClockedCapture : public CaptureDevice {
   private:
     int64_t Held() const {
         const int64_t delivered =
-            int64_t(std::floor((clock_.now - start_) * rate_ / kPeriod)) * kPeriod;
+            int64_t(std::floor((clock_.now - start_) * rate_ / kPeriod + 1e-6)) * kPeriod;
         return started_ ? delivered - gone_ : 0;
     }
     TestClock& clock_;
-    double rate_;
+    double rate_, goneAt_;
     bool started_ = false;
     double start_ = 0;
     int64_t gone_ = 0; // taken or dropped
@@ -114,12 +118,21 @@ class ClockedCapture : public CaptureDevice {
 
 // What each sample of the chip computed into 0x20, as a recording hears it.
 struct Recorder : SampleObserver {
-    void SampleEnded(const Fx8010Interpreter& dsp) override { values.push_back(dsp.Operand(0x20)); }
+    void SampleEnded(const Fx8010Interpreter& dsp) override {
+        std::lock_guard lock(mutex);
+        values.push_back(dsp.Operand(0x20));
+    }
+    std::vector<int32_t> Values() {
+        std::lock_guard lock(mutex);
+        return values;
+    }
+    std::mutex mutex;
     std::vector<int32_t> values;
 };
 
-TEST(CaptureDrift, AMinuteOfDriftIsHeardInOrderButForTheCountedCorrections) {
-    ChipImage image; // 0x20 = effects bus 0, the rest does nothing
+// 0x20 = effects bus 0; the rest does nothing.
+ChipImage CopiesBusZero() {
+    ChipImage image;
     auto instr = [&](int i, uint32_t r, uint32_t a) {
         image.registers[kMicrocodeBase + 2 * i] = (0x40u << 10) | 0x40u;
         image.registers[kMicrocodeBase + 2 * i + 1] = (6u << 20) | (r << 10) | a;
@@ -127,6 +140,16 @@ TEST(CaptureDrift, AMinuteOfDriftIsHeardInOrderButForTheCountedCorrections) {
     for (int i = 0; i < kMicrocodeSize; ++i)
         instr(i, 0x40, 0x40);
     instr(0, 0x20, 0x00);
+    return image;
+}
+
+double Now(TestClock& clock) {
+    std::lock_guard lock(clock.mutex);
+    return clock.now;
+}
+
+TEST(CaptureDrift, AMinuteOfDriftIsHeardInOrderButForTheCountedCorrections) {
+    const ChipImage image = CopiesBusZero();
     for (double drift : {+0.001, -0.001}) {
         SCOPED_TRACE(drift);
         SimulatedChip chip;
@@ -138,12 +161,8 @@ TEST(CaptureDrift, AMinuteOfDriftIsHeardInOrderButForTheCountedCorrections) {
         Recorder recorder;
         {
             DspRunner runner(chip, DspPacing{}, {&input, {0x20}, &recorder, &playback, &input});
-            ASSERT_TRUE(Eventually(
-                [&] {
-                    std::lock_guard lock(clock.mutex);
-                    return clock.now >= kSeconds;
-                },
-                std::chrono::minutes(5)));
+            ASSERT_TRUE(
+                Eventually([&] { return Now(clock) >= kSeconds; }, std::chrono::minutes(5)));
         }
         // Before the chip's first period the playback plays silence; from it on,
         // each frame heard is the next captured, again or after dropped ones.
@@ -184,6 +203,67 @@ TEST(CaptureDrift, AMinuteOfDriftIsHeardInOrderButForTheCountedCorrections) {
                   std::vector<int32_t>(played.begin(), played.begin() + recorder.values.size()));
         EXPECT_GE(recorder.values.size() + 2 * kPeriod, played.size());
     }
+}
+
+// Paced by the capture alone: the chip stops and stands a second, then each
+// verb's samples hear consecutive frames from the present on.
+TEST(CaptureDrift, AVerbsSamplesHearTheFramesCapturedForThemAndAStandDropsThePast) {
+    SimulatedChip chip;
+    chip.Load(CopiesBusZero());
+    TestClock clock;
+    ClockedCapture device(clock, kRate);
+    CaptureInput input(device);
+    Recorder recorder;
+    DspRunner runner(chip, DspPacing{}, {&input, {}, &recorder, nullptr, &input});
+    ASSERT_TRUE(Eventually([&] { return Now(clock) >= 1; }));
+    chip.Stop();
+    const std::pair<const char*, std::function<void()>> verbs[] = {
+        {"advance 4800", [&] { chip.Advance(4800); }},
+        {"a break after 4800", [&] { chip.RunUntil({}, 4800); }},
+    };
+    std::vector<std::string> wrong;
+    for (const auto& [what, verb] : verbs) {
+        // A second passes; the runner sees the chip stand and drops it.
+        {
+            std::lock_guard lock(clock.mutex);
+            clock.now += 1;
+        }
+        ASSERT_TRUE(Eventually([&] { return device.Wait(0, {}) == 0; }));
+        const std::size_t before = recorder.Values().size();
+        const double from = Now(clock);
+        verb();
+        const std::vector<int32_t> heard = recorder.Values();
+        if (heard.size() != before + 4800) {
+            wrong.push_back(std::string(what) + ": ran " + std::to_string(heard.size() - before));
+            continue;
+        }
+        const int64_t first = heard[before] >> 8;
+        for (std::size_t i = before + 1; i < heard.size(); ++i)
+            if (heard[i] != heard[i - 1] + (1 << 8)) {
+                wrong.push_back(std::string(what) + ": a gap at sample " + std::to_string(i));
+                break;
+            }
+        if (device.CapturedAt(first - 1) < from - 2.0 * kPeriod / kRate)
+            wrong.push_back(std::string(what) + ": heard the stand's frames, from " +
+                            std::to_string(device.CapturedAt(first - 1)) + " s");
+    }
+    EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+}
+
+TEST(CaptureDrift, ADeviceThatGoesAwayLeavesTheBusSilentAndTheChipRunning) {
+    SimulatedChip chip;
+    chip.Load(CopiesBusZero());
+    TestClock clock;
+    ClockedCapture device(clock, kRate, 0.5);
+    CaptureInput input(device);
+    Recorder recorder;
+    DspRunner runner(chip, DspPacing{}, {&input, {}, &recorder, nullptr, &input});
+    // Gone at 0.5 s of its clock; the chip goes on by the system's.
+    ASSERT_TRUE(
+        Eventually([&] { return recorder.Values().size() > std::size_t(kRate) / 2 + 4800; }));
+    const std::vector<int32_t> heard = recorder.Values();
+    EXPECT_NE(heard[kRate / 4], 0) << "heard before it went";
+    EXPECT_EQ(heard.back(), 0);
 }
 
 } // namespace
