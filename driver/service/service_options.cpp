@@ -296,7 +296,7 @@ Sound in and out of the simulated chip (with --run or --render):
                        exit; no device is served. Needs --output. On a
                        terminal, standard error shows the progress
 
-Hearing the running chip (with --run):
+Hearing and playing into the running chip (with --run):
       --play[=PCM]     play the registers of --record through the ALSA
                        PCM named PCM (default: default, which on a desktop is
                        PipeWire or PulseAudio), at 48000 Hz as FLOAT_LE
@@ -308,8 +308,24 @@ Hearing the running chip (with --run):
                        --format apply; OUT holds exactly what was played. Underruns are recovered and said at
                        most once a second; a device that goes away is said
                        once, and the chip goes on by the system clock
-      --latency=MS     the sound the device holds, in milliseconds (4 to
-                       1000, default 20); a period is a quarter of it
+      --capture[=PCM]  feed the effects bus from the ALSA capture PCM named
+                       PCM (default: default) instead of the test signal:
+                       its 2 channels drive inputs 0x00 and 0x01, at 48000
+                       Hz as FLOAT_LE or S16_LE (--format). Without --play
+                       its clock paces the chip; with --play the chip runs
+                       each period the playback has room for on the frames
+                       captured for it, and the drift between two cards is
+                       kept by dropping or repeating whole frames, counted.
+                       Each sample hears the next frame captured, also those
+                       that advance, watch and break run; what arrives while
+                       the chip stands is dropped. A device that refuses the
+                       rate, the format or 2 channels is refused with its own
+                       words; one that goes away is said once, and the chip
+                       goes on with a silent input. Not with --input
+      --latency=MS     the sound the devices hold, in milliseconds (4 to
+                       1000, default 20); a period is a quarter of it. The
+                       round trip from --capture to --play is the buffer and
+                       three periods (35 ms with the default)
 
 A real card:
       --card=N         serve the EMU10K1 of ALSA card N instead, read-only,
