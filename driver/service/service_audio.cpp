@@ -86,6 +86,7 @@ std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {
 
 std::vector<std::string> ServiceAudio::Finish() {
     std::vector<std::string> said;
+    const bool paced = playback_ != nullptr; // the capture kept in time with it
     if (recording_)
         said.push_back(recording_->Finish());
     if (playback_) {
@@ -95,9 +96,10 @@ std::vector<std::string> ServiceAudio::Finish() {
     }
     if (capture_) {
         capture_->Close();
-        said.push_back(capture_->Summary() + "; " + CorrectionsText() + "; at most " +
-                       std::to_string(captured_->mostWaiting()) +
-                       " samples waited for the chip to hear them");
+        said.push_back(capture_->Summary() + "; " + CorrectionsText() +
+                       (paced ? "; at most " + std::to_string(captured_->mostWaiting()) +
+                                    " samples waited for the chip to hear them"
+                              : ""));
     }
     return said;
 }
