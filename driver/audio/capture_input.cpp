@@ -3,6 +3,7 @@
 #include "audio_samples.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -111,11 +112,9 @@ bool CaptureInput::Align(int period) {
 }
 
 bool CaptureInput::WaitForPeriod(int period, microseconds most) {
-    int64_t local;
-    {
-        std::lock_guard lock(mutex_);
+    int64_t local = 0; // a verb reading has it in hand
+    if (std::unique_lock lock(mutex_, std::try_to_lock); lock.owns_lock())
         local = (have_ - next_) + repeats_;
-    }
     return device_.Wait(std::max<int64_t>(period - local, 0), most) >= 0;
 }
 

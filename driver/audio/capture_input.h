@@ -17,7 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
+#include <thread>
 #include <vector>
 
 class CaptureInput : public BusSource {
@@ -56,7 +56,17 @@ class CaptureInput : public BusSource {
 
     CaptureDevice& device_;
     const int channels_;
-    std::mutex mutex_;
+    // Read takes it for every sample, which a mutex would make cost more than
+    // the capture; the runner only ever tries it, so a reader never waits long.
+    struct SpinLock {
+        std::atomic<bool> taken{false};
+        bool try_lock() { return !taken.exchange(true, std::memory_order_acquire); }
+        void lock() {
+            while (!try_lock())
+                std::this_thread::yield();
+        }
+        void unlock() { taken.store(false, std::memory_order_release); }
+    } mutex_;
     std::vector<int32_t> chunk_; // taken from the device, not yet heard
     int have_ = 0, next_ = 0;    // frames in chunk_, and the next to hear
     int64_t repeats_ = 0;        // the last frame heard, again, before the next
