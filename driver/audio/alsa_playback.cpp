@@ -1,15 +1,12 @@
 #include "alsa_playback.h"
 
+#include "alsa_pcm.h"
 #include "clock_pacer.h"
 #include "underrun_report.h"
 
 #include <algorithm>
-#include <alsa/asoundlib.h>
 #include <condition_variable>
-#include <cstdarg>
-#include <cstdio>
 #include <mutex>
-#include <poll.h>
 
 namespace {
 
@@ -29,105 +26,27 @@ constexpr milliseconds kStoppingWait(200);
 // writer writes the other.
 constexpr int kSlots = 2;
 
-// alsa-lib's own messages, kept for the one line that says why instead of
-// going to standard error a line each; per thread, as the player is one.
-thread_local std::string alsaWords;
-
-void KeepAlsaWords(const char*, int, const char*, int, const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    alsaWords = text;
+// Waits up to ms for the device to have room: 1 when its poll says so, 0
+// when it did not (in time, or it woke without room), or an error.
+int WaitForRoom(snd_pcm_t* pcm, std::vector<pollfd>& fds, int ms) {
+    return WaitForPcm(pcm, fds, ms, POLLOUT);
 }
 
-// The device's words for an error: alsa-lib's message when it gave one.
-std::string Words(int error) {
-    std::string words = alsaWords.empty() ? "" : alsaWords + ": ";
-    alsaWords.clear();
-    return words + snd_strerror(error);
-}
-
-snd_pcm_format_t AlsaFormat(WavSampleFormat format) {
-    return format == WavSampleFormat::Float32 ? SND_PCM_FORMAT_FLOAT_LE : SND_PCM_FORMAT_S16_LE;
-}
-
-// "S16_LE, S32_LE": the formats a device still offers.
-std::string OfferedFormats(snd_pcm_t* pcm, snd_pcm_hw_params_t* params) {
-    std::string offered;
-    for (int f = 0; f <= SND_PCM_FORMAT_LAST; ++f) {
-        auto format = snd_pcm_format_t(f);
-        if (snd_pcm_format_name(format) && snd_pcm_hw_params_test_format(pcm, params, format) == 0)
-            offered += (offered.empty() ? "" : ", ") + std::string(snd_pcm_format_name(format));
-    }
-    return offered.empty() ? "none" : offered;
-}
-
-// Sets what the chip's samples need; "" or what the device said.
+// Starts once the buffer is full; wakes the writer for a period of room.
 std::string SetUp(snd_pcm_t* pcm, const PlaybackSettings& s, snd_pcm_uframes_t* period,
                   snd_pcm_uframes_t* buffer) {
-    snd_pcm_hw_params_t* hw;
-    snd_pcm_hw_params_alloca(&hw);
-    int err = snd_pcm_hw_params_any(pcm, hw);
-    if (err < 0)
-        return "it offers no set-up: " + Words(err);
-    if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0)
-        return "it does not take interleaved writes: " + Words(err);
-    const snd_pcm_format_t format = AlsaFormat(s.format);
-    if (snd_pcm_hw_params_set_format(pcm, hw, format) < 0)
-        return std::string("it does not play ") + snd_pcm_format_name(format) + " (it plays " +
-               OfferedFormats(pcm, hw) + "); try the other --format";
-    unsigned min = 0, max = 0;
-    if (snd_pcm_hw_params_set_channels(pcm, hw, unsigned(s.channels)) < 0) {
-        snd_pcm_hw_params_get_channels_min(hw, &min);
-        snd_pcm_hw_params_get_channels_max(hw, &max);
-        return "it does not play " + std::to_string(s.channels) + " channels (it plays " +
-               std::to_string(min) + " to " + std::to_string(max) + "); change --record";
-    }
-    if (snd_pcm_hw_params_set_rate(pcm, hw, kChipSampleRate, 0) < 0) {
-        snd_pcm_hw_params_get_rate_min(hw, &min, nullptr);
-        snd_pcm_hw_params_get_rate_max(hw, &max, nullptr);
-        return "it does not play at 48000 Hz (it plays " + std::to_string(min) + " to " +
-               std::to_string(max) + " Hz); a plug PCM converts";
-    }
-    unsigned bufferUs = unsigned(s.latencyMs) * 1000, periodUs = bufferUs / 4;
-    snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, nullptr);
-    snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr);
-    if ((err = snd_pcm_hw_params(pcm, hw)) < 0)
-        return "it cannot be set up so: " + Words(err);
-    snd_pcm_hw_params_get_period_size(hw, period, nullptr);
-    snd_pcm_hw_params_get_buffer_size(hw, buffer);
-
-    // Starts once the buffer is full; wakes the writer for a period of room.
+    if (std::string why = SetUpPcm(pcm, s, "play", "; change --record", period, buffer);
+        !why.empty())
+        return why;
     snd_pcm_sw_params_t* sw;
     snd_pcm_sw_params_alloca(&sw);
+    int err;
     if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0 ||
         (err = snd_pcm_sw_params_set_start_threshold(pcm, sw, *buffer)) < 0 ||
         (err = snd_pcm_sw_params_set_avail_min(pcm, sw, *period)) < 0 ||
         (err = snd_pcm_sw_params(pcm, sw)) < 0)
-        return "it cannot be set up so: " + Words(err);
+        return "it cannot be set up so: " + AlsaWords(err);
     return "";
-}
-
-// Waits up to ms for the device to have room: 1 when its poll says so, 0
-// when it did not (in time, or it woke without room), or an error.
-int WaitForRoom(snd_pcm_t* pcm, std::vector<pollfd>& fds, int ms) {
-    const int count = snd_pcm_poll_descriptors_count(pcm);
-    if (count <= 0)
-        return count < 0 ? count : -EIO;
-    fds.resize(std::size_t(count));
-    if (int err = snd_pcm_poll_descriptors(pcm, fds.data(), unsigned(count)); err < 0)
-        return err;
-    const int ready = poll(fds.data(), nfds_t(count), ms);
-    if (ready <= 0)
-        return ready < 0 && errno != EINTR ? -errno : 0;
-    unsigned short revents = 0;
-    if (int err = snd_pcm_poll_descriptors_revents(pcm, fds.data(), unsigned(count), &revents);
-        err < 0)
-        return err;
-    // An error shows in the next write, in the device's own words.
-    return (revents & (POLLOUT | POLLERR | POLLNVAL)) ? 1 : 0;
 }
 
 } // namespace
@@ -227,7 +146,7 @@ bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer&
                 Underrun();
             continue;
         }
-        Lose(Words(int(n)));
+        Lose(AlsaWords(int(n)));
         return false;
     }
     if (std::string line = report.Due(Clock::now()); !line.empty() && log)
@@ -297,16 +216,14 @@ void AlsaPlayback::Shared::Run() {
 
 std::unique_ptr<AlsaPlayback> AlsaPlayback::Open(const PlaybackSettings& settings, Log log,
                                                  std::string* error) {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { snd_lib_error_set_handler(KeepAlsaWords); });
-    alsaWords.clear();
+    KeepAlsaWords();
     auto shared = std::make_shared<Shared>();
     shared->name = settings.pcm;
     // Not blocking, so that a busy device is refused rather than waited for.
     int err =
         snd_pcm_open(&shared->pcm, settings.pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (err < 0) {
-        *error = "--play=" + settings.pcm + ": cannot open it: " + Words(err);
+        *error = "--play=" + settings.pcm + ": cannot open it: " + AlsaWords(err);
         return nullptr;
     }
     snd_pcm_uframes_t period = 0, buffer = 0;

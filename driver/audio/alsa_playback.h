@@ -11,6 +11,7 @@
 #pragma once
 
 #include "audio_samples.h"
+#include "pcm_settings.h"
 #include "playback_device.h"
 
 #include <atomic>
@@ -20,12 +21,7 @@
 #include <thread>
 #include <vector>
 
-struct PlaybackSettings {
-    std::string pcm = "default";
-    int channels = 2;
-    WavSampleFormat format = WavSampleFormat::Float32;
-    int latencyMs = 20; // the device's buffer; a period is a quarter of it
-};
+using PlaybackSettings = PcmSettings;
 
 class AlsaPlayback : public PlaybackDevice {
   public:

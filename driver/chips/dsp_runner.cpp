@@ -1,5 +1,6 @@
 #include "dsp_runner.h"
 
+#include "capture_input.h"
 #include "playback_device.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@ constexpr int64_t kMicrosPerSecond = 1000000;
 constexpr std::chrono::milliseconds kStoppedTick(25);
 // How long the device's period waits for a chip that a verb holds.
 constexpr std::chrono::microseconds kVerbWait(1000);
+// How long the capture-paced chip waits for a period before it looks around.
+constexpr std::chrono::microseconds kCaptureSlice(100000);
 } // namespace
 
 int64_t SamplesDue(std::chrono::microseconds elapsed, const DspPacing& pacing) {
@@ -48,19 +51,42 @@ DspRunner::~DspRunner() {
 void DspRunner::Run() {
     if (streams_.playback && PlayToDevice())
         return;
+    if (streams_.capture && RunByCapture())
+        return;
     RunByClock();
 }
 
 bool DspRunner::PlayToDevice() {
     PlaybackDevice& device = *streams_.playback;
+    CaptureInput* capture = streams_.capture;
     const int period = device.periodFrames();
     while (!stop_) {
         // A verb that holds the chip does not hold the device: it plays the
         // chip's outputs as they stand, and the verb's samples are recorded.
-        const int ran = chip_.RunWithin(period, audio_.Before(), kVerbWait);
+        // So does a capture that has not delivered the chip's first period.
+        const bool due = !capture || capture->Align(period);
+        const int ran = due ? chip_.RunWithin(period, audio_.Before(), kVerbWait) : -1;
+        if (capture && due && ran == 0)
+            capture->Stood();
         const int32_t* frames = ran < 0 ? audio_.Held(period) : audio_.Recorded(period);
         if (!device.Play(frames, period, stop_))
             return false;
+    }
+    return true;
+}
+
+bool DspRunner::RunByCapture() {
+    CaptureInput& capture = *streams_.capture;
+    const int period = capture.periodFrames();
+    while (!stop_) {
+        if (!capture.WaitForPeriod(period, kCaptureSlice))
+            return false;
+        if (chip_.RunWithin(period, {}, kVerbWait) == 0) {
+            // A stopped chip costs nothing and hears nothing of the wait.
+            capture.Stood();
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, kStoppedTick, [this] { return stop_.load(); });
+        }
     }
     return true;
 }

@@ -3,7 +3,7 @@
 // chip between blocks so port requests are served in between, and sleeps
 // until the next block is due. The clock is the system's, or a sound device's
 // while the chip plays to one: then a block is a period, run as soon as the
-// device has room for it.
+// device has room for it, or as soon as the capture device delivered it.
 #pragma once
 
 #include "audio_block.h"
@@ -36,6 +36,7 @@ std::chrono::microseconds NextBlockDue(int64_t done, const DspPacing& pacing);
 int64_t DropBacklog(int64_t due, int64_t done, const DspPacing& pacing);
 
 class BusSource;
+class CaptureInput;
 class PlaybackDevice;
 
 // What the running chip takes in and gives out besides its registers.
@@ -44,6 +45,9 @@ struct DspStreams {
     std::vector<uint32_t> outputs;       // the output registers recorded and played, one a channel
     SampleObserver* recording = nullptr; // hears every sample the chip ends, whatever runs it
     PlaybackDevice* playback = nullptr;  // plays them and paces the chip, until it goes away
+    // The input when it is captured: it paces a chip without a playback, and
+    // is kept in time with one.
+    CaptureInput* capture = nullptr;
 };
 
 class DspRunner {
@@ -57,6 +61,8 @@ class DspRunner {
     void Run();
     // Paced by the device; false when it went away.
     bool PlayToDevice();
+    // Paced by the capture; false when it went away.
+    bool RunByCapture();
     void RunByClock();
     void RunBlock(int samples);
 

@@ -233,6 +233,8 @@ int Serve(int argc, char** argv) {
             Say("recording " + RecordingText(o));
         if (!o.playPcm.empty())
             Say(audio->PlayingText());
+        if (!o.capturePcm.empty())
+            Say(audio->CapturingText());
         dsp.emplace(chip, DspPacing{}, audio->streams());
     }
     std::string servingError;

@@ -29,17 +29,25 @@ std::unique_ptr<ServiceAudio> ServiceAudio::Open(const ServiceOptions& options,
     if (!options.playPcm.empty()) {
         PlaybackSettings settings{options.playPcm, int(options.recordList.size()), options.format,
                                   options.latencyMs};
-        audio->playback_ = AlsaPlayback::Open(settings, std::move(log), error);
+        audio->playback_ = AlsaPlayback::Open(settings, log, error);
         if (!audio->playback_)
             return nullptr;
+    }
+    if (!options.capturePcm.empty()) {
+        const PcmSettings settings{options.capturePcm, 2, options.format, options.latencyMs};
+        audio->capture_ = AlsaCapture::Open(settings, log, error);
+        if (!audio->capture_)
+            return nullptr;
+        audio->captured_ = std::make_unique<CaptureInput>(*audio->capture_);
     }
     return audio;
 }
 
 DspStreams ServiceAudio::streams() {
     const bool heard = recording_ || playback_;
-    return {input_.get(), heard ? options_.record : std::vector<uint32_t>{}, recording_.get(),
-            playback_.get()};
+    BusSource* input = captured_ ? static_cast<BusSource*>(captured_.get()) : input_.get();
+    return {input, heard ? options_.record : std::vector<uint32_t>{}, recording_.get(),
+            playback_.get(), captured_.get()};
 }
 
 std::string ServiceAudio::PlayingText() const {
@@ -51,6 +59,17 @@ std::string ServiceAudio::PlayingText() const {
            " at 48000 Hz: periods of " + std::to_string(playback_->periodFrames()) + " samples (" +
            ms(playback_->periodFrames()) + "), a buffer of " +
            std::to_string(playback_->bufferFrames()) + " (" + ms(playback_->bufferFrames()) + ")";
+}
+
+std::string ServiceAudio::CapturingText() const {
+    if (!capture_)
+        return "";
+    auto ms = [](int frames) { return std::to_string(frames * 1000 / kChipSampleRate) + " ms"; };
+    return "capturing the effects bus 0x00,0x01 from " + options_.capturePcm +
+           (options_.format == WavSampleFormat::Float32 ? " as FLOAT_LE" : " as S16_LE") +
+           " at 48000 Hz: periods of " + std::to_string(capture_->periodFrames()) + " samples (" +
+           ms(capture_->periodFrames()) + "), a buffer of " +
+           std::to_string(capture_->bufferFrames()) + " (" + ms(capture_->bufferFrames()) + ")";
 }
 
 std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {
@@ -67,6 +86,7 @@ std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {
 
 std::vector<std::string> ServiceAudio::Finish() {
     std::vector<std::string> said;
+    const bool paced = playback_ != nullptr; // the capture kept in time with it
     if (recording_)
         said.push_back(recording_->Finish());
     if (playback_) {
@@ -74,13 +94,31 @@ std::vector<std::string> ServiceAudio::Finish() {
         said.push_back(playback_->Summary());
         playback_.reset();
     }
+    if (capture_) {
+        capture_->Close();
+        said.push_back(capture_->Summary() + "; " + CorrectionsText() +
+                       (paced ? "; at most " + std::to_string(captured_->mostWaiting()) +
+                                    " samples waited for the chip to hear them"
+                              : ""));
+    }
     return said;
 }
 
+std::string ServiceAudio::CorrectionsText() const {
+    return std::to_string(captured_->dropped()) + " frames dropped and " +
+           std::to_string(captured_->repeated()) + " repeated";
+}
+
 std::string ServiceAudio::PlayingState() const {
-    if (!playback_)
-        return "";
-    if (playback_->lost())
-        return "the sound device went away";
-    return "playing, " + std::to_string(playback_->underruns()) + " underruns";
+    std::string state;
+    if (playback_)
+        state = playback_->lost()
+                    ? "the sound device went away"
+                    : "playing, " + std::to_string(playback_->underruns()) + " underruns";
+    if (capture_)
+        state += (state.empty() ? "" : "; ") +
+                 (capture_->lost() ? std::string("the capture device went away")
+                                   : "capturing, " + std::to_string(capture_->overruns()) +
+                                         " overruns, " + CorrectionsText());
+    return state;
 }

@@ -117,6 +117,10 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
             o.playPcm = arg == "--play" ? "default" : arg.substr(7);
             if (o.playPcm.empty())
                 return mistake("--play=PCM takes the name of an ALSA PCM, such as default");
+        } else if (arg == "--capture" || arg.starts_with("--capture=")) {
+            o.capturePcm = arg == "--capture" ? "default" : arg.substr(10);
+            if (o.capturePcm.empty())
+                return mistake("--capture=PCM takes the name of an ALSA PCM, such as default");
         } else if (valued(i, "--latency", &value)) {
             latencyGiven = true;
             auto [end, ec] =
@@ -145,6 +149,15 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
     }
     const bool render = o.renderSamples > 0;
     const bool play = !o.playPcm.empty();
+    const bool capture = !o.capturePcm.empty();
+    if (capture && (o.card >= 0 || render || !o.inputPath.empty()))
+        return mistake(std::string("--capture feeds the running chip from a sound device; not "
+                                   "with ") +
+                       (o.card >= 0 ? "--card, which serves a real card"
+                        : render    ? "--render, which runs faster than a device captures"
+                                    : "--input, which feeds it from a file"));
+    if (capture && !o.run)
+        return mistake("--capture feeds the running chip: add --run");
     if (o.card >= 0 && (!o.imagePath.empty() || !o.patchPath.empty() || o.run || render ||
                         !o.inputPath.empty() || !o.outputPath.empty() || play))
         return mistake("--card serves a real card; --image, --patch, --run, --render, --input, "
@@ -160,16 +173,18 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                        "--play goes with --run");
     if (play && !o.run)
         return mistake("--play plays the running chip: add --run");
-    if (latencyGiven && !play)
-        return mistake("--latency goes with --play");
+    if (latencyGiven && !play && !capture)
+        return mistake("--latency goes with --play or --capture");
     if (render && o.outputPath.empty())
         return mistake("--render writes its outputs to the file that --output names");
     if ((!o.inputPath.empty() || !o.outputPath.empty()) && !o.run && !render)
         return mistake("--input and --output are for a running chip: add --run or --render");
     if (o.once && o.inputPath.empty())
         return mistake("--once goes with --input");
-    if ((recordGiven || formatGiven) && o.outputPath.empty() && !play)
-        return mistake("--record and --format go with --output or --play");
+    if (recordGiven && o.outputPath.empty() && !play)
+        return mistake("--record goes with --output or --play");
+    if (formatGiven && o.outputPath.empty() && !play && !capture)
+        return mistake("--format goes with --output, --play or --capture");
     if (render && o.renderSamples > MaxWavFrames(int(o.recordList.size()), o.format))
         return mistake("--render " + renderSeconds + " is too long for one WAV file of " +
                        std::to_string(o.recordList.size()) + " channels: a WAV file holds 4 GiB");
@@ -281,7 +296,7 @@ Sound in and out of the simulated chip (with --run or --render):
                        exit; no device is served. Needs --output. On a
                        terminal, standard error shows the progress
 
-Hearing the running chip (with --run):
+Hearing and playing into the running chip (with --run):
       --play[=PCM]     play the registers of --record through the ALSA
                        PCM named PCM (default: default, which on a desktop is
                        PipeWire or PulseAudio), at 48000 Hz as FLOAT_LE
@@ -293,8 +308,24 @@ Hearing the running chip (with --run):
                        --format apply; OUT holds exactly what was played. Underruns are recovered and said at
                        most once a second; a device that goes away is said
                        once, and the chip goes on by the system clock
-      --latency=MS     the sound the device holds, in milliseconds (4 to
-                       1000, default 20); a period is a quarter of it
+      --capture[=PCM]  feed the effects bus from the ALSA capture PCM named
+                       PCM (default: default) instead of the test signal:
+                       its 2 channels drive inputs 0x00 and 0x01, at 48000
+                       Hz as FLOAT_LE or S16_LE (--format). Without --play
+                       its clock paces the chip; with --play the chip runs
+                       each period the playback has room for on the frames
+                       captured for it, and the drift between two cards is
+                       kept by dropping or repeating whole frames, counted.
+                       Each sample hears the next frame captured, also those
+                       that advance, watch and break run; what arrives while
+                       the chip stands is dropped. A device that refuses the
+                       rate, the format or 2 channels is refused with its own
+                       words; one that goes away is said once, and the chip
+                       goes on with a silent input. Not with --input
+      --latency=MS     the sound the devices hold, in milliseconds (4 to
+                       1000, default 20); a period is a quarter of it. The
+                       round trip from --capture to --play is the buffer and
+                       three periods (35 ms with the default)
 
 A real card:
       --card=N         serve the EMU10K1 of ALSA card N instead, read-only,

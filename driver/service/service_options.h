@@ -28,7 +28,8 @@ struct ServiceOptions {
     WavSampleFormat format = WavSampleFormat::Float32;
     int64_t renderSamples = 0;  // above 0: render this many samples offline and serve nothing
     std::string playPcm;        // the ALSA PCM the running chip plays to; empty: none
-    int latencyMs = 20;         // the PCM's buffer
+    std::string capturePcm;     // the ALSA PCM the effects bus is captured from; empty: none
+    int latencyMs = 20;         // the PCMs' buffer
     double historySeconds = 10; // the chip's recent past that trace reads; 0: none
 };
 

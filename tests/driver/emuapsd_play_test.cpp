@@ -1,6 +1,7 @@
-// emuapsd --play through ALSA's own file and null devices, which need no
-// sound card: what is played is what --render computes, sample for sample,
-// and what cannot be played to is refused in one line.
+// emuapsd --play and --capture through ALSA's own file and null devices,
+// which need no sound card: what is played is what --render computes, sample
+// for sample, and what cannot be played to or captured from is refused in
+// one line.
 #include "audio_samples.h"
 #include "chip_load.h"
 #include "clock_pacer.h"
@@ -107,7 +108,10 @@ TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGive
     TempDir dir;
     // A device that plays 16-bit samples only, as many cards do.
     mkdir((dir.path() + "/alsa").c_str(), 0700);
-    dir.write("alsa/asoundrc", "pcm.only16 { type linear slave { pcm null format S16_LE } }\n");
+    dir.write("alsa/asoundrc",
+              "pcm.only16 { type linear slave { pcm null format S16_LE } }\n"
+              "pcm.only44k { type share slave { pcm null rate 44100 } bindings [ 0 1 ] }\n"
+              "pcm.mono { type share slave { pcm null channels 1 } bindings [ 0 ] }\n");
     const std::string out = dir.path() + "/o.wav";
     const struct {
         const char* what;
@@ -128,6 +132,20 @@ TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGive
          "--play goes with --run"},
         {"--play without --run", {"--play=null"}, 2, "add --run"},
         {"a latency out of range", {"--run", "--play", "--latency=2"}, 2, "from 4 to 1000"},
+        {"capture from nosuch", {"--run", "--capture=nosuch"}, 1, "--capture=nosuch: cannot open"},
+        {"a capture of 16 bits", {"--run", "--capture=only16"}, 1, "does not record FLOAT_LE (it"},
+        {"at 44.1 kHz",
+         {"--run", "--capture=only44k", "--format=pcm16"},
+         1,
+         "records 44100 to 44100"},
+        {"a mono capture",
+         {"--run", "--capture=mono"},
+         1,
+         "not record 2 channels (it records 1 to"},
+        {"--capture with --input", {"--run", "--capture", "--input", out}, 2, "not with --input"},
+        {"with --render", {"--render", "1", "--output", out, "--capture"}, 2, "not with --render"},
+        {"--capture with --card", {"--card", "0", "--capture"}, 2, "not with --card"},
+        {"--capture without --run", {"--capture=null"}, 2, "add --run"},
     };
     for (const auto& row : rows) {
         EmuapsdRun run = RunEmuapsdToEnd(dir, row.args);
@@ -146,6 +164,95 @@ std::string FileText(const std::string& path) {
     std::stringstream all;
     all << std::ifstream(path).rdbuf();
     return all.str();
+}
+
+// The captured file, through the demo patch, played into another: silence for
+// the round trip, then what a render of the same file computes, frame for
+// frame, and OUT is that render. A sanitized chip on a machine too busy to
+// run it in real time runs the playback dry while the capture's clock goes
+// on, and frames are dropped, as they should be: such a run shows nothing.
+TEST(EmuapsdCapture, WhatIsPlayedIsARenderOfTheCapturedFileAfterTheRoundTrip) {
+    TempDir dir;
+    std::mt19937 random(29);
+    std::uniform_int_distribution<int> sample(-20000, 20000);
+    Wav<int16_t> pcm16{kRate, 2, {}};
+    Wav<float> floats{kRate, 2, {}};
+    for (int i = 0; i < 2 * kRate; ++i)
+        floats.samples.push_back(float(pcm16.samples.emplace_back(int16_t(sample(random)))) /
+                                 32768);
+    ASSERT_TRUE(WriteWav(dir.path() + "/pcm16.wav", pcm16) &&
+                WriteWav(dir.path() + "/float.wav", floats));
+    std::ofstream(dir.path() + "/pcm16.raw")
+        .write(reinterpret_cast<const char*>(pcm16.samples.data()), 4 * kRate);
+    std::ofstream(dir.path() + "/float.raw")
+        .write(reinterpret_cast<const char*>(floats.samples.data()), 8 * kRate);
+    mkdir((dir.path() + "/alsa").c_str(), 0700);
+    dir.write("alsa/asoundrc",
+              "pcm.pcm16 { type file slave.pcm null file /dev/null infile \"" + dir.path() +
+                  "/pcm16.raw\" }\npcm.float { type file slave.pcm null file /dev/null infile \"" +
+                  dir.path() + "/float.raw\" }\n");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const std::string patch = kImages + "demo-chorus-echo.emu10k1",
+                      played = dir.path() + "/played.raw", out = dir.path() + "/out.wav",
+                      log = dir.path() + "/log";
+    int kept = 0;
+    for (const std::string format : {"pcm16", "float"}) {
+        SCOPED_TRACE(format);
+        EmuapsdRun render = RunEmuapsdToEnd(dir,
+                                            {"--image", kImages + "demo.chip", "--patch", patch,
+                                             "--input", dir.path() + "/" + format + ".wav",
+                                             "--render", "1", "--output", out, "--format", format},
+                                            60000);
+        ASSERT_EQ(render.status, 0) << render.log;
+        const Wav<float> rendered = format == "float" ? ReadFloatWav(out) : Wav<float>{};
+        const Wav<int16_t> rendered16 = format == "float" ? Wav<int16_t>{} : ReadPcm16Wav(out);
+        {
+            ServiceProcess service(dir.path(), kImages + "demo.chip", log,
+                                   {"--patch", patch, "--run", "--capture=" + format,
+                                    "--play=file:FILE=" + played + ",FORMAT=raw", "--format",
+                                    format, "--latency=100", "--output", out});
+            // Held to real time, the round trip and a second take about as long.
+            Eventually(
+                [&] {
+                    return std::filesystem::exists(played) &&
+                           std::filesystem::file_size(played) >=
+                               std::uintmax_t(6 * kRate * (format == "float" ? 2 : 1));
+                },
+                60s);
+            EXPECT_EQ(service.stop(), 0);
+        }
+        if (FileText(log).find(" with 0 underruns") == std::string::npos)
+            continue;
+        ++kept;
+        // As the samples of one format or the other, the played file's first
+        // frames silent, the rest the render's, and OUT the render.
+        auto check = [&](const auto& rendered, const auto& played, const auto& recorded) {
+            auto sound = [](const auto& s) {
+                return std::size_t(std::find_if(s.begin(), s.end(), [](auto x) { return x != 0; }) -
+                                   s.begin());
+            };
+            const std::size_t lead =
+                sound(played) - std::min(sound(played), sound(rendered.samples));
+            ASSERT_GE(played.size(), lead + rendered.samples.size());
+            EXPECT_TRUE(std::equal(rendered.samples.begin(), rendered.samples.end(),
+                                   played.begin() + std::ptrdiff_t(lead)))
+                << FileText(log);
+            EXPECT_TRUE(std::equal(
+                rendered.samples.begin(), rendered.samples.end(), recorded.samples.begin(),
+                recorded.samples.begin() +
+                    std::ptrdiff_t(std::min(recorded.samples.size(), rendered.samples.size()))));
+            // The README: the buffer (100 ms) and three periods, below twice --latency.
+            EXPECT_GE(lead / 2, std::size_t(kRate) / 10);
+            EXPECT_LE(lead / 2, std::size_t(kRate) / 5);
+        };
+        if (format == "float")
+            check(rendered, ReadRaw<float>(played), ReadFloatWav(out));
+        else
+            check(rendered16, ReadRaw<int16_t>(played), ReadPcm16Wav(out));
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    if (kept == 0)
+        GTEST_SKIP() << "the machine could not run the chip in real time";
 }
 
 int64_t Number(const std::string& text, const std::string& before) {

@@ -1,0 +1,272 @@
+#include "alsa_capture.h"
+
+#include "alsa_pcm.h"
+#include "clock_pacer.h"
+#include "underrun_report.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// A device that captures nothing for this long has gone, whatever it says.
+constexpr milliseconds kStall(5000);
+// The longest a poll of the device waits before the reader looks around.
+constexpr int kPollSliceMs = 100;
+// What the reader holds for a chip that takes nothing: older frames go.
+constexpr int kHeldFrames = kChipSampleRate;
+
+} // namespace
+
+struct AlsaCapture::Shared {
+    snd_pcm_t* pcm = nullptr;
+    std::string name;
+    Log log;
+    WavSampleFormat format = WavSampleFormat::Float32;
+    int channels = 0;
+    int periodFrames = 0;
+    int bufferFrames = 0;
+
+    std::mutex mutex;
+    std::condition_variable arrived, wake; // the chip's wait; the reader's
+    std::vector<int32_t> ring;             // kHeldFrames frames of Q31 values
+    int64_t first = 0, held = 0;           // ring positions in frames
+    bool started = false; // by the chip's first look, so that it hears from the start
+    bool closing = false, finished = false;
+
+    std::atomic<bool> lost{false};
+    std::atomic<int64_t> captured{0}, overruns{0};
+    UnderrunReport report{"the capture device overran", "captures on"}; // the reader's alone
+    std::vector<pollfd> fds;
+
+    std::size_t frameBytes() const { return std::size_t(channels) * BytesPerSample(format); }
+    void Lose(const std::string& why) {
+        if (!lost.exchange(true) && log)
+            log("--capture=" + name + ": the capture device went away (" + why +
+                "); the chip goes on with a silent input");
+        std::lock_guard lock(mutex);
+        arrived.notify_all();
+    }
+    // Under mutex: n frames of Q31 values onto the ring, the oldest going
+    // when it is full.
+    void Hold(const int32_t* frames, int64_t n) {
+        const std::size_t ch = std::size_t(channels);
+        for (int64_t f = 0; f < n; ++f) {
+            if (held == kHeldFrames) {
+                first = (first + 1) % kHeldFrames;
+                --held;
+            }
+            const int64_t at = (first + held++) % kHeldFrames;
+            std::copy_n(frames + std::size_t(f) * ch, ch,
+                        ring.begin() + std::ptrdiff_t(at * int64_t(ch)));
+        }
+    }
+    void Convert(const std::vector<char>& bytes, int64_t n, std::vector<int32_t>& q) const {
+        const std::size_t values = std::size_t(n) * std::size_t(channels);
+        if (format == WavSampleFormat::Float32) {
+            const float* in = reinterpret_cast<const float*>(bytes.data());
+            std::transform(in, in + values, q.begin(), [](float x) { return Q31FromFraction(x); });
+        } else {
+            const int16_t* in = reinterpret_cast<const int16_t*>(bytes.data());
+            std::transform(in, in + values, q.begin(),
+                           [](int16_t s) { return int32_t(uint32_t(uint16_t(s)) << 16); });
+        }
+    }
+    void Run();
+};
+
+// The reader: a period at a time, each when the device (or, without a clock
+// of its own, the system clock) has captured it.
+void AlsaCapture::Shared::Run() {
+    ClockPacer pacer(kChipSampleRate, periodFrames);
+    std::vector<char> bytes(std::size_t(periodFrames) * frameBytes());
+    std::vector<int32_t> q(std::size_t(periodFrames) * std::size_t(channels));
+    std::unique_lock lock(mutex);
+    wake.wait(lock, [this] { return started || closing; });
+    lock.unlock();
+    Clock::time_point progressed = Clock::now();
+    if (int err = snd_pcm_start(pcm); err < 0 && err != -EBADFD)
+        Lose(AlsaWords(err));
+    lock.lock();
+    while (!closing && !lost) {
+        if (!pacer.clocked() &&
+            wake.wait_until(lock, pacer.When(periodFrames), [this] { return closing; }))
+            break;
+        lock.unlock();
+        // A device that delivers nothing of its own (a null slave) is silent.
+        std::fill(bytes.begin(), bytes.end(), 0);
+        snd_pcm_sframes_t n = snd_pcm_readi(pcm, bytes.data(), snd_pcm_uframes_t(periodFrames));
+        const Clock::time_point now = Clock::now();
+        if (n > 0) {
+            Convert(bytes, n, q);
+            pacer.Wrote(n, now);
+            captured.fetch_add(n, std::memory_order_relaxed);
+            progressed = now;
+            lock.lock();
+            Hold(q.data(), n);
+            arrived.notify_all();
+            continue;
+        }
+        if (n == 0 || n == -EAGAIN) {
+            // Nothing yet: the device keeps time itself.
+            pacer.Full(now);
+            if (now - progressed >= kStall) {
+                Lose("it captured nothing for " + std::to_string(kStall.count() / 1000) +
+                     " seconds");
+            } else if (int ready = WaitForPcm(pcm, fds, kPollSliceMs, POLLIN); ready < 0) {
+                n = ready;
+            } else {
+                if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED)
+                    snd_pcm_start(pcm);
+                n = 0;
+            }
+        }
+        if (n < 0) {
+            // The frames lost to an overrun are gone; the capture goes on.
+            if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
+                snd_pcm_recover(pcm, int(n), 1) == 0) {
+                if (n == -EPIPE) {
+                    report.Count();
+                    overruns.fetch_add(1, std::memory_order_relaxed);
+                }
+                snd_pcm_start(pcm);
+            } else {
+                Lose(AlsaWords(int(n)));
+            }
+        }
+        if (std::string line = report.Due(now); !line.empty() && log)
+            log("--capture=" + name + ": " + line);
+        lock.lock();
+    }
+    lock.unlock();
+    snd_pcm_drop(pcm);
+    snd_pcm_close(pcm);
+    pcm = nullptr;
+    lock.lock();
+    finished = true;
+    arrived.notify_all();
+}
+
+std::unique_ptr<AlsaCapture> AlsaCapture::Open(const PcmSettings& settings, Log log,
+                                               std::string* error) {
+    KeepAlsaWords();
+    auto shared = std::make_shared<Shared>();
+    shared->name = settings.pcm;
+    // Not blocking, so that a busy device is refused rather than waited for.
+    int err =
+        snd_pcm_open(&shared->pcm, settings.pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+    if (err < 0) {
+        *error = "--capture=" + settings.pcm + ": cannot open it: " + AlsaWords(err);
+        return nullptr;
+    }
+    snd_pcm_uframes_t period = 0, buffer = 0;
+    std::string why = SetUpPcm(shared->pcm, settings, "record", "", &period, &buffer);
+    snd_pcm_sw_params_t* sw;
+    snd_pcm_sw_params_alloca(&sw);
+    if (why.empty() && ((err = snd_pcm_sw_params_current(shared->pcm, sw)) < 0 ||
+                        (err = snd_pcm_sw_params_set_avail_min(shared->pcm, sw, period)) < 0 ||
+                        (err = snd_pcm_sw_params(shared->pcm, sw)) < 0))
+        why = "it cannot be set up so: " + AlsaWords(err);
+    if (!why.empty()) {
+        snd_pcm_close(shared->pcm);
+        *error = "--capture=" + settings.pcm + ": " + why;
+        return nullptr;
+    }
+    shared->log = std::move(log);
+    shared->format = settings.format;
+    shared->channels = settings.channels;
+    shared->periodFrames = int(period);
+    shared->bufferFrames = int(buffer);
+    shared->ring.resize(std::size_t(kHeldFrames) * std::size_t(settings.channels));
+    std::unique_ptr<AlsaCapture> capture(new AlsaCapture);
+    capture->shared_ = shared;
+    capture->reader_ = std::thread([shared] { shared->Run(); });
+    return capture;
+}
+
+AlsaCapture::~AlsaCapture() {
+    Close();
+}
+
+int AlsaCapture::periodFrames() const {
+    return shared_->periodFrames;
+}
+
+int AlsaCapture::channels() const {
+    return shared_->channels;
+}
+
+int AlsaCapture::bufferFrames() const {
+    return shared_->bufferFrames;
+}
+
+int64_t AlsaCapture::overruns() const {
+    return shared_->overruns.load(std::memory_order_relaxed);
+}
+
+bool AlsaCapture::lost() const {
+    return shared_->lost.load(std::memory_order_relaxed);
+}
+
+int64_t AlsaCapture::Wait(int64_t frames, std::chrono::microseconds most) {
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    if (!s.started) {
+        s.started = true;
+        s.wake.notify_all();
+    }
+    if (most.count() > 0)
+        s.arrived.wait_for(lock, most, [&] { return s.held >= frames || s.lost || s.finished; });
+    return s.lost ? -1 : s.held;
+}
+
+int AlsaCapture::Take(int32_t* frames, int count) {
+    Shared& s = *shared_;
+    std::lock_guard lock(s.mutex);
+    const int n = int(std::min<int64_t>(count, s.held));
+    const std::size_t ch = std::size_t(s.channels);
+    for (int f = 0; f < n; ++f) {
+        const auto at = std::ptrdiff_t((s.first + f) % kHeldFrames * int64_t(ch));
+        std::copy_n(s.ring.begin() + at, ch, frames + std::size_t(f) * ch);
+    }
+    s.first = (s.first + n) % kHeldFrames;
+    s.held -= n;
+    return n;
+}
+
+int64_t AlsaCapture::Drop(int64_t count) {
+    Shared& s = *shared_;
+    std::lock_guard lock(s.mutex);
+    const int64_t n = std::min(count, s.held);
+    s.first = (s.first + n) % kHeldFrames;
+    s.held -= n;
+    return n;
+}
+
+void AlsaCapture::Close() {
+    if (!reader_.joinable())
+        return;
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    s.closing = true;
+    s.wake.notify_all();
+    // A reader polls in slices; one stuck inside the device is not waited for.
+    s.arrived.wait_for(lock, milliseconds(kPollSliceMs * 5), [&s] { return s.finished; });
+    const bool finished = s.finished;
+    lock.unlock();
+    if (finished)
+        reader_.join();
+    else
+        reader_.detach();
+}
+
+std::string AlsaCapture::Summary() const {
+    const Shared& s = *shared_;
+    return "captured " + std::to_string(s.captured.load()) + " samples from " + s.name + " with " +
+           std::to_string(s.overruns.load()) + " overruns" + (s.lost ? " before it went away" : "");
+}

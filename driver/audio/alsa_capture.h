@@ -1,0 +1,52 @@
+// The effects bus's sound captured from an ALSA PCM at 48 kHz, as 32-bit
+// float or 16-bit PCM, the formats --play uses; a device that refuses the
+// rate, the format or the channels is refused in its own words. A thread of
+// its own reads the PCM a period at a time and holds what it read for the
+// chip, so a device that blocks in the kernel holds neither the chip nor
+// the service. A device without a clock of its own is read no faster than
+// the system clock. Overruns are recovered and counted; a device that goes
+// away (an error, or nothing captured for 5 s) is said once and then left.
+#pragma once
+
+#include "capture_device.h"
+#include "pcm_settings.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+class AlsaCapture : public CaptureDevice {
+  public:
+    using Log = std::function<void(const std::string&)>;
+    // Opens and sets up the PCM and starts its reader; nullptr with the
+    // reason, naming the PCM, when it cannot be. log hears of overruns and
+    // of the device going away, from the reader thread.
+    static std::unique_ptr<AlsaCapture> Open(const PcmSettings& settings, Log log,
+                                             std::string* error);
+    ~AlsaCapture() override; // Close()
+    AlsaCapture(const AlsaCapture&) = delete;
+    AlsaCapture& operator=(const AlsaCapture&) = delete;
+
+    int periodFrames() const override;
+    int channels() const override;
+    int bufferFrames() const;
+    int64_t Wait(int64_t frames, std::chrono::microseconds most) override;
+    int Take(int32_t* frames, int count) override;
+    int64_t Drop(int64_t count) override;
+    // Stops the reader and lets the device go; a reader stuck in the device
+    // is left to the process's end. Once.
+    void Close();
+    // What was captured, once capturing is over.
+    std::string Summary() const;
+    int64_t overruns() const;
+    bool lost() const;
+
+    struct Shared; // what the reader thread shares with the chip
+
+  private:
+    AlsaCapture() = default;
+
+    std::shared_ptr<Shared> shared_;
+    std::thread reader_;
+};
