@@ -1,6 +1,7 @@
 // velmora-scope: a live oscilloscope, spectrum and control panel for the
 // chip that emuapsd runs.
 #include "program_fonts.h"
+#include "program_version.h"
 #include "scope_window.h"
 #include "trace_plot.h"
 
@@ -8,6 +9,8 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #include <cstdio>
 
@@ -31,6 +34,12 @@ void GrabWhenDrawn(ScopeWindow& window, const QString& path, double waitSeconds)
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so that it needs no display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts(VersionLine("velmora-scope").c_str());
+            return 0;
+        }
     QApplication app(argc, argv);
     QApplication::setApplicationName("velmora-scope");
     LoadProgramFonts();
@@ -40,6 +49,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(
         "A live oscilloscope, spectrum and control panel for the chip emuapsd runs.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption trace("trace",
                                    "Show REG (a name of the loaded program, or a hex "
                                    "address) on the next trace; up to four.",
