@@ -221,7 +221,12 @@ TEST(EmuapsdCapture, WhatIsPlayedIsARenderOfTheCapturedFileAfterTheRoundTrip) {
                 60s);
             EXPECT_EQ(service.stop(), 0);
         }
-        if (FileText(log).find(" with 0 underruns") == std::string::npos)
+        // A machine too loaded to keep real time underruns, or delivers the
+        // capture late enough that a period is corrected away: then what is
+        // played is rightly no longer the render.
+        const std::string said = FileText(log);
+        if (said.find(" with 0 underruns") == std::string::npos ||
+            said.find(" 0 frames dropped and 0 repeated") == std::string::npos)
             continue;
         ++kept;
         // As the samples of one format or the other, the played file's first
@@ -252,7 +257,7 @@ TEST(EmuapsdCapture, WhatIsPlayedIsARenderOfTheCapturedFileAfterTheRoundTrip) {
     }
     unsetenv("XDG_CONFIG_HOME");
     if (kept == 0)
-        GTEST_SKIP() << "the machine could not run the chip in real time";
+        GTEST_SKIP() << "the machine could not run the chip and its capture in real time";
 }
 
 int64_t Number(const std::string& text, const std::string& before) {
