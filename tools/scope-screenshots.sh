@@ -2,7 +2,7 @@
 # Writes the README's two pictures of velmora-scope against the demo patch:
 #   OUT/scope-echo.png      a tone burst and its echoes on the scope (2 s a screen): the
 #                           front left output (yellow) and the delay line's input lw (cyan)
-#   OUT/scope-spectrum.png  the chorus-echo's comb on white noise in the spectrum, with the controls
+#   OUT/scope-frequencies.png  the chorus-echo's comb on white noise in the spectrum, with the controls
 # Usage: tools/scope-screenshots.sh [BIN [OUT]]   (defaults: build/bin docs)
 set -eu
 BIN=$(cd "${1:-build/bin}" && pwd)
@@ -49,4 +49,4 @@ serve burst.wav
 "$BIN/velmora-scope" --trace 0x020 --trace lw --time-base 2000 --spectrum 1 --grab "$OUT/scope-echo.png" --grab-after 5
 serve noise.wav
 "$BIN/velmora-scope" --trace mono --trace 0x020 --time-base 20 --spectrum 2 \
-    --grab "$OUT/scope-spectrum.png" --grab-after 6
+    --grab "$OUT/scope-frequencies.png" --grab-after 6

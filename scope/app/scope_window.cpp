@@ -1,12 +1,12 @@
 #include "scope_window.h"
 
 #include "controls_panel.h"
+#include "frequency_view.h"
 #include "full_scale.h"
 #include "program_fonts.h"
 #include "program_names.h"
 #include "register_choice.h"
 #include "scope_bar.h"
-#include "spectrum_view.h"
 #include "trace_plot.h"
 #include "trace_row.h"
 
@@ -51,7 +51,7 @@ ScopeWindow::ScopeWindow() {
     spectrumHead->addWidget(spectrumTrace_);
     spectrumHead->addStretch(1);
     spectrumColumn->addLayout(spectrumHead);
-    spectrum_ = new SpectrumView;
+    spectrum_ = new FrequencyView;
     spectrum_->setObjectName("spectrumView");
     spectrumColumn->addWidget(spectrum_, 1);
     split->addWidget(spectrumBox);

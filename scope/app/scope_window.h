@@ -17,7 +17,7 @@ class ControlsPanel;
 class QComboBox;
 class QLabel;
 class ScopeBar;
-class SpectrumView;
+class FrequencyView;
 class TracePlot;
 class TraceRow;
 
@@ -62,7 +62,7 @@ class ScopeWindow : public QMainWindow {
     std::array<TraceRow*, kTraces> rows_{};
     std::array<int, kTraces> registerIndex_{};
     TracePlot* plot_ = nullptr;
-    SpectrumView* spectrum_ = nullptr;
+    FrequencyView* spectrum_ = nullptr;
     QComboBox* spectrumTrace_ = nullptr;
     ControlsPanel* controls_ = nullptr;
     QLabel* chipState_ = nullptr;

@@ -1,4 +1,4 @@
-// The plot of a SpectrumAnalyzer: dBFS over the log frequency axis, with the
+// The plot of a FrequencyAnalyzer: dBFS over the log frequency axis, with the
 // grid, the labels and the cursor. Drawing is what makes a new spectrum.
 #pragma once
 
@@ -8,15 +8,15 @@
 
 #include <optional>
 
-class SpectrumAnalyzer;
+class FrequencyAnalyzer;
 
-class SpectrumPlot : public QWidget {
+class FrequencyPlot : public QWidget {
     Q_OBJECT
   public:
     static constexpr double kTopDbfs = 0.0;
     static constexpr double kBottomDbfs = -120.0;
 
-    SpectrumPlot(SpectrumAnalyzer& analyzer, QWidget* parent = nullptr);
+    FrequencyPlot(FrequencyAnalyzer& analyzer, QWidget* parent = nullptr);
 
     // The axis over the plot area; x counts from the area's left edge.
     LogAxis axis() const;
@@ -40,6 +40,6 @@ class SpectrumPlot : public QWidget {
     void drawGrid(QPainter& painter) const;
     void drawSpectrum(QPainter& painter) const;
 
-    SpectrumAnalyzer& analyzer_;
+    FrequencyAnalyzer& analyzer_;
     std::optional<double> cursorX_;
 };

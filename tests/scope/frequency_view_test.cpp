@@ -1,4 +1,4 @@
-#include "spectrum_view.h"
+#include "frequency_view.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,7 +10,7 @@
 #include <numbers>
 
 TEST(SpectrumViewTest, A1kHzSineFedAsTheScopeFeedsItReadsAt1kHzUnderTheCursorAtThePeak) {
-    SpectrumView view;
+    FrequencyView view;
     view.resize(900, 420);
     view.show();
     auto* size = view.findChild<QComboBox*>("cmbSpectrumSize");

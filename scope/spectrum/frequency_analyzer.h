@@ -16,14 +16,14 @@ struct CursorReading {
     double dbfs;
 };
 
-class SpectrumAnalyzer {
+class FrequencyAnalyzer {
   public:
     static constexpr std::size_t kMinSize = 1024;
     static constexpr std::size_t kMaxSize = 65536;
     // Below every level a sample of 32 bits can show; silence reads this.
     static constexpr double kFloorDbfs = -200.0;
 
-    explicit SpectrumAnalyzer(std::size_t fftSize = 4096);
+    explicit FrequencyAnalyzer(std::size_t fftSize = 4096);
 
     static bool IsSize(std::size_t fftSize);
     // False, and nothing changes, for a size that is not a power of two from

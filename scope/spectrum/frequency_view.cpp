@@ -1,9 +1,9 @@
-#include "spectrum_view.h"
+#include "frequency_view.h"
 
+#include "frequency_bins.h"
+#include "frequency_plot.h"
 #include "program_fonts.h"
 #include "sample_fraction.h"
-#include "spectrum_bins.h"
-#include "spectrum_plot.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -11,13 +11,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent) {
+FrequencyView::FrequencyView(QWidget* parent) : QWidget(parent) {
     setObjectName("spectrumView");
     setFont(WindowFont());
 
     size_ = new QComboBox(this);
     size_->setObjectName("cmbSpectrumSize");
-    for (std::size_t n = SpectrumAnalyzer::kMinSize; n <= SpectrumAnalyzer::kMaxSize; n *= 2)
+    for (std::size_t n = FrequencyAnalyzer::kMinSize; n <= FrequencyAnalyzer::kMaxSize; n *= 2)
         size_->addItem(QString::number(n), QVariant::fromValue<qulonglong>(n));
     size_->setCurrentText(QString::number(analyzer_.fftSize()));
 
@@ -32,7 +32,7 @@ SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent) {
     cursor_->setMinimumWidth(
         cursor_->fontMetrics().horizontalAdvance("waiting for 65536 samples (65535 so far)"));
 
-    plot_ = new SpectrumPlot(analyzer_, this);
+    plot_ = new FrequencyPlot(analyzer_, this);
     plot_->setObjectName("spectrumPlot");
 
     auto* sizeLabel = new QLabel(tr("FFT size:"), this);
@@ -61,12 +61,12 @@ SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent) {
         analyzer_.setAverageDepth(static_cast<std::size_t>(depth));
         plot_->update();
     });
-    connect(plot_, &SpectrumPlot::cursorMoved, this, &SpectrumView::refreshCursorText);
-    connect(plot_, &SpectrumPlot::spectrumChanged, this, &SpectrumView::refreshCursorText);
+    connect(plot_, &FrequencyPlot::cursorMoved, this, &FrequencyView::refreshCursorText);
+    connect(plot_, &FrequencyPlot::spectrumChanged, this, &FrequencyView::refreshCursorText);
     refreshCursorText();
 }
 
-void SpectrumView::feed(const std::vector<int32_t>& values, bool tramData) {
+void FrequencyView::feed(const std::vector<int32_t>& values, bool tramData) {
     fractions_.resize(values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
         fractions_[i] = SampleFraction(values[i], tramData);
@@ -76,27 +76,27 @@ void SpectrumView::feed(const std::vector<int32_t>& values, bool tramData) {
         refreshCursorText();
 }
 
-void SpectrumView::restart() {
+void FrequencyView::restart() {
     analyzer_.restart();
     plot_->update();
     refreshCursorText();
 }
 
-void SpectrumView::setCursorFrequency(double hz) {
+void FrequencyView::setCursorFrequency(double hz) {
     plot_->setCursorX(plot_->axis().xOf(hz));
 }
 
-void SpectrumView::moveCursorToPeak() {
+void FrequencyView::moveCursorToPeak() {
     analyzer_.update();
     if (analyzer_.hasSpectrum())
         setCursorFrequency(BinFrequency(analyzer_.peakBin(), analyzer_.fftSize()));
 }
 
-QString SpectrumView::cursorText() const {
+QString FrequencyView::cursorText() const {
     return cursor_->text();
 }
 
-void SpectrumView::refreshCursorText() {
+void FrequencyView::refreshCursorText() {
     // A reading needs a spectrum: the cursor may ask before the plot is drawn.
     analyzer_.update();
     if (!analyzer_.hasSpectrum()) {

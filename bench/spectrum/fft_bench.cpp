@@ -1,5 +1,5 @@
+#include "frequency_analyzer.h"
 #include "real_fft.h"
-#include "spectrum_analyzer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -39,7 +39,7 @@ void BM_RealFft(benchmark::State& state) {
 // spectrum of the latest fftSize, averaged over the most the user can pick.
 void BM_SpectrumFrame(benchmark::State& state) {
     const auto size = static_cast<std::size_t>(state.range(0));
-    SpectrumAnalyzer analyzer(size);
+    FrequencyAnalyzer analyzer(size);
     analyzer.setAverageDepth(64);
     const std::vector<double> samples = Noise(size + 1600);
     analyzer.feed(samples.data(), size);
@@ -54,7 +54,7 @@ void BM_SpectrumFrame(benchmark::State& state) {
 // pixel columns, in dBFS.
 void BM_PlotColumns(benchmark::State& state) {
     const auto size = static_cast<std::size_t>(state.range(0));
-    SpectrumAnalyzer analyzer(size);
+    FrequencyAnalyzer analyzer(size);
     const std::vector<double> samples = Noise(size);
     analyzer.feed(samples.data(), size);
     analyzer.update();

@@ -1,4 +1,4 @@
-#include "spectrum_bins.h"
+#include "frequency_bins.h"
 
 #include <algorithm>
 #include <cmath>

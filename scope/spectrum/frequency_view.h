@@ -2,7 +2,7 @@
 // readout of the cursor. It computes only when it is drawn or read.
 #pragma once
 
-#include "spectrum_analyzer.h"
+#include "frequency_analyzer.h"
 
 #include <QWidget>
 
@@ -12,12 +12,12 @@
 class QComboBox;
 class QLabel;
 class QSpinBox;
-class SpectrumPlot;
+class FrequencyPlot;
 
-class SpectrumView : public QWidget {
+class FrequencyView : public QWidget {
     Q_OBJECT
   public:
-    explicit SpectrumView(QWidget* parent = nullptr);
+    explicit FrequencyView(QWidget* parent = nullptr);
 
     // The chosen trace's samples as they arrive: oldest first, each call continuing the last.
     // Values as the DSP sees them; full scale is 2^31 (a TRAM data register's 20-bit sample is in
@@ -31,15 +31,15 @@ class SpectrumView : public QWidget {
     void moveCursorToPeak();
     QString cursorText() const;
 
-    const SpectrumAnalyzer& analyzer() const { return analyzer_; }
+    const FrequencyAnalyzer& analyzer() const { return analyzer_; }
 
   private:
     void refreshCursorText();
 
-    SpectrumAnalyzer analyzer_;
+    FrequencyAnalyzer analyzer_;
     std::vector<double> fractions_;
     QComboBox* size_ = nullptr;
     QSpinBox* average_ = nullptr;
     QLabel* cursor_ = nullptr;
-    SpectrumPlot* plot_ = nullptr;
+    FrequencyPlot* plot_ = nullptr;
 };

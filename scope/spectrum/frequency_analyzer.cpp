@@ -1,22 +1,22 @@
-#include "spectrum_analyzer.h"
+#include "frequency_analyzer.h"
 
+#include "frequency_bins.h"
 #include "hann_window.h"
-#include "spectrum_bins.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
-SpectrumAnalyzer::SpectrumAnalyzer(std::size_t fftSize) {
+FrequencyAnalyzer::FrequencyAnalyzer(std::size_t fftSize) {
     if (!setFftSize(fftSize))
         setFftSize(4096);
 }
 
-bool SpectrumAnalyzer::IsSize(std::size_t fftSize) {
+bool FrequencyAnalyzer::IsSize(std::size_t fftSize) {
     return fftSize >= kMinSize && fftSize <= kMaxSize && (fftSize & (fftSize - 1)) == 0;
 }
 
-bool SpectrumAnalyzer::setFftSize(std::size_t fftSize) {
+bool FrequencyAnalyzer::setFftSize(std::size_t fftSize) {
     if (!IsSize(fftSize))
         return false;
     if (fft_ && fft_->size() == fftSize)
@@ -41,11 +41,11 @@ bool SpectrumAnalyzer::setFftSize(std::size_t fftSize) {
     return true;
 }
 
-void SpectrumAnalyzer::setAverageDepth(std::size_t depth) {
+void FrequencyAnalyzer::setAverageDepth(std::size_t depth) {
     averager_.setDepth(depth);
 }
 
-void SpectrumAnalyzer::feed(const double* samples, std::size_t count) {
+void FrequencyAnalyzer::feed(const double* samples, std::size_t count) {
     if (count == 0)
         return;
     // Only the latest fftSize samples can reach a spectrum.
@@ -62,7 +62,7 @@ void SpectrumAnalyzer::feed(const double* samples, std::size_t count) {
     fresh_ = true;
 }
 
-void SpectrumAnalyzer::restart() {
+void FrequencyAnalyzer::restart() {
     std::fill(ring_.begin(), ring_.end(), 0.0);
     next_ = 0;
     held_ = 0;
@@ -70,7 +70,7 @@ void SpectrumAnalyzer::restart() {
     averager_.clear();
 }
 
-bool SpectrumAnalyzer::update() {
+bool FrequencyAnalyzer::update() {
     const std::size_t size = ring_.size();
     if (!fresh_ || held_ < size)
         return false;
@@ -83,21 +83,21 @@ bool SpectrumAnalyzer::update() {
     return true;
 }
 
-double SpectrumAnalyzer::toDbfs(double power) const {
+double FrequencyAnalyzer::toDbfs(double power) const {
     const double scaled = power * powerScale_;
     if (!(scaled > 0.0))
         return kFloorDbfs;
     return std::max(kFloorDbfs, 10.0 * std::log10(scaled));
 }
 
-double SpectrumAnalyzer::levelDbfs(std::size_t bin) const {
+double FrequencyAnalyzer::levelDbfs(std::size_t bin) const {
     const std::vector<double>& average = averager_.average();
     if (average.empty())
         return kFloorDbfs;
     return toDbfs(average[std::min(bin, average.size() - 1)]);
 }
 
-std::size_t SpectrumAnalyzer::peakBin() const {
+std::size_t FrequencyAnalyzer::peakBin() const {
     const std::vector<double>& average = averager_.average();
     const std::size_t first = std::max<std::size_t>(1, BinNearest(LogAxis::kLowHz, fftSize()));
     if (average.size() <= first)
@@ -106,7 +106,7 @@ std::size_t SpectrumAnalyzer::peakBin() const {
                                     average.begin());
 }
 
-CursorReading SpectrumAnalyzer::readingAt(const LogAxis& axis, double x) const {
+CursorReading FrequencyAnalyzer::readingAt(const LogAxis& axis, double x) const {
     const BinRange range = BinsOfColumn(axis, x, fftSize());
     std::size_t best = range.first;
     const std::vector<double>& average = averager_.average();

@@ -1,7 +1,7 @@
-#include "spectrum_plot.h"
+#include "frequency_plot.h"
 
+#include "frequency_analyzer.h"
 #include "program_fonts.h"
-#include "spectrum_analyzer.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,19 +18,19 @@ QString HzLabel(double hz) {
 }
 } // namespace
 
-SpectrumPlot::SpectrumPlot(SpectrumAnalyzer& analyzer, QWidget* parent)
+FrequencyPlot::FrequencyPlot(FrequencyAnalyzer& analyzer, QWidget* parent)
     : QWidget(parent), analyzer_(analyzer) {
     setFont(WindowFont());
     setMouseTracking(true);
     setAutoFillBackground(false);
 }
 
-QSize SpectrumPlot::minimumSizeHint() const {
+QSize FrequencyPlot::minimumSizeHint() const {
     const QFontMetrics metrics(font());
     return {metrics.horizontalAdvance("-120 dB") * 8, metrics.height() * 12};
 }
 
-QRect SpectrumPlot::plotArea() const {
+QRect FrequencyPlot::plotArea() const {
     // Room on the left for the level labels and below for the frequencies.
     const QFontMetrics metrics(font());
     const int left = metrics.horizontalAdvance("-120 dB") + metrics.horizontalAdvance(' ');
@@ -41,30 +41,30 @@ QRect SpectrumPlot::plotArea() const {
                  std::max(1, height() - top - bottom));
 }
 
-LogAxis SpectrumPlot::axis() const {
+LogAxis FrequencyPlot::axis() const {
     return LogAxis{static_cast<double>(plotArea().width())};
 }
 
-double SpectrumPlot::yOf(double dbfs) const {
+double FrequencyPlot::yOf(double dbfs) const {
     const QRect area = plotArea();
     const double clamped = std::clamp(dbfs, kBottomDbfs, kTopDbfs);
     return area.top() + (kTopDbfs - clamped) / (kTopDbfs - kBottomDbfs) * area.height();
 }
 
-void SpectrumPlot::setCursorX(double x) {
+void FrequencyPlot::setCursorX(double x) {
     cursorX_ = x;
     update();
     emit cursorMoved();
 }
 
-void SpectrumPlot::mouseMoveEvent(QMouseEvent* event) {
+void FrequencyPlot::mouseMoveEvent(QMouseEvent* event) {
     const QRect area = plotArea();
     const double x = event->position().x() - area.left();
     if (x >= 0 && x < area.width())
         setCursorX(x);
 }
 
-void SpectrumPlot::paintEvent(QPaintEvent*) {
+void FrequencyPlot::paintEvent(QPaintEvent*) {
     if (analyzer_.update())
         emit spectrumChanged();
     QPainter painter(this);
@@ -79,7 +79,7 @@ void SpectrumPlot::paintEvent(QPaintEvent*) {
     }
 }
 
-void SpectrumPlot::drawGrid(QPainter& painter) const {
+void FrequencyPlot::drawGrid(QPainter& painter) const {
     const QRect area = plotArea();
     const QFontMetrics metrics(font());
     const QColor text = palette().text().color();
@@ -115,7 +115,7 @@ void SpectrumPlot::drawGrid(QPainter& painter) const {
     }
 }
 
-void SpectrumPlot::drawSpectrum(QPainter& painter) const {
+void FrequencyPlot::drawSpectrum(QPainter& painter) const {
     if (!analyzer_.hasSpectrum())
         return;
     const QRect area = plotArea();

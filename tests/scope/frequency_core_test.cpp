@@ -1,7 +1,7 @@
+#include "frequency_analyzer.h"
+#include "frequency_bins.h"
 #include "log_axis.h"
 #include "sample_fraction.h"
-#include "spectrum_analyzer.h"
-#include "spectrum_bins.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@ std::vector<double> Sine(double hz, double amplitude, std::size_t count, double 
     return samples;
 }
 
-SpectrumAnalyzer Analyzed(std::size_t size, const std::vector<double>& samples,
-                          std::size_t depth = 1) {
-    SpectrumAnalyzer analyzer(size);
+FrequencyAnalyzer Analyzed(std::size_t size, const std::vector<double>& samples,
+                           std::size_t depth = 1) {
+    FrequencyAnalyzer analyzer(size);
     analyzer.setAverageDepth(depth);
     analyzer.feed(samples.data(), samples.size());
     analyzer.update();
@@ -31,7 +31,7 @@ SpectrumAnalyzer Analyzed(std::size_t size, const std::vector<double>& samples,
 }
 
 // The spread of the levels in dB over the bins well inside the band.
-double LevelVariance(const SpectrumAnalyzer& analyzer) {
+double LevelVariance(const FrequencyAnalyzer& analyzer) {
     double sum = 0, square = 0;
     const std::size_t from = 16, to = analyzer.fftSize() / 2 - 16;
     for (std::size_t k = from; k < to; ++k) {
@@ -62,7 +62,8 @@ TEST(SpectrumCore, ASinePeaksAtItsBinAndACentredOneReadsItsAmplitude) {
     };
     for (const Row& row : rows) {
         const std::string label = std::to_string(row.hz) + " Hz at " + std::to_string(row.size);
-        const SpectrumAnalyzer analyzer = Analyzed(row.size, Sine(row.hz, row.amplitude, row.size));
+        const FrequencyAnalyzer analyzer =
+            Analyzed(row.size, Sine(row.hz, row.amplitude, row.size));
         ASSERT_TRUE(analyzer.hasSpectrum()) << label;
         const double expectedBin = row.hz * static_cast<double>(row.size) / kSampleRateHz;
         EXPECT_LE(std::abs(static_cast<double>(analyzer.peakBin()) - expectedBin), 1.0) << label;
@@ -80,8 +81,8 @@ TEST(SpectrumCore, ASinePeaksAtItsBinAndACentredOneReadsItsAmplitude) {
 
 TEST(SpectrumCore, AveragingIdenticalFramesChangesNothingAndAveragingNoiseSettlesIt) {
     const std::vector<double> tone = Sine(1234.0, 0.7, 4096);
-    const SpectrumAnalyzer single = Analyzed(4096, tone);
-    SpectrumAnalyzer averaged = Analyzed(4096, tone, 8);
+    const FrequencyAnalyzer single = Analyzed(4096, tone);
+    FrequencyAnalyzer averaged = Analyzed(4096, tone, 8);
     for (int frame = 0; frame < 10; ++frame) {
         averaged.feed(tone.data(), tone.size());
         ASSERT_TRUE(averaged.update());
@@ -95,7 +96,7 @@ TEST(SpectrumCore, AveragingIdenticalFramesChangesNothingAndAveragingNoiseSettle
     std::vector<double> noise(4096 * 16);
     for (double& sample : noise)
         sample = normal(random);
-    SpectrumAnalyzer once(4096), sixteen(4096);
+    FrequencyAnalyzer once(4096), sixteen(4096);
     sixteen.setAverageDepth(16);
     for (std::size_t frame = 0; frame < 16; ++frame) {
         sixteen.feed(noise.data() + frame * 4096, 4096);
@@ -110,17 +111,17 @@ TEST(SpectrumCore, AveragingIdenticalFramesChangesNothingAndAveragingNoiseSettle
 TEST(SpectrumCore, TheSpectrumDependsOnlyOnTheLatestSamplesHoweverTheyCame) {
     const std::vector<double> tone = Sine(440.0, 0.5, 12000);
     const std::vector<double> latest(tone.end() - 4096, tone.end());
-    const SpectrumAnalyzer direct = Analyzed(4096, latest);
+    const FrequencyAnalyzer direct = Analyzed(4096, latest);
 
-    SpectrumAnalyzer chunked(4096);
+    FrequencyAnalyzer chunked(4096);
     for (std::size_t at = 0; at < tone.size(); at += 37)
         chunked.feed(tone.data() + at, std::min<std::size_t>(37, tone.size() - at));
     chunked.update();
-    SpectrumAnalyzer resized(16384);
+    FrequencyAnalyzer resized(16384);
     resized.feed(tone.data(), tone.size());
     EXPECT_TRUE(resized.setFftSize(4096));
     resized.update();
-    SpectrumAnalyzer restarted = Analyzed(4096, Sine(9000.0, 1.0, 4096));
+    FrequencyAnalyzer restarted = Analyzed(4096, Sine(9000.0, 1.0, 4096));
     restarted.restart();
     EXPECT_FALSE(restarted.hasSpectrum());
     restarted.feed(latest.data(), 2048);
@@ -128,7 +129,7 @@ TEST(SpectrumCore, TheSpectrumDependsOnlyOnTheLatestSamplesHoweverTheyCame) {
     restarted.feed(latest.data() + 2048, 2048);
     restarted.update();
 
-    for (const SpectrumAnalyzer* other : {&chunked, &resized, &restarted}) {
+    for (const FrequencyAnalyzer* other : {&chunked, &resized, &restarted}) {
         ASSERT_TRUE(other->hasSpectrum());
         for (std::size_t k = 0; k <= 2048; ++k) {
             ASSERT_NEAR(other->levelDbfs(k), direct.levelDbfs(k), 1e-6) << "bin " << k;
@@ -137,7 +138,7 @@ TEST(SpectrumCore, TheSpectrumDependsOnlyOnTheLatestSamplesHoweverTheyCame) {
 }
 
 TEST(SpectrumCore, SizesOutsideThePowersOfTwoFrom1024To65536AreRefused) {
-    SpectrumAnalyzer analyzer(2048);
+    FrequencyAnalyzer analyzer(2048);
     for (std::size_t size : {0ul, 512ul, 1000ul, 3072ul, 131072ul}) {
         EXPECT_FALSE(analyzer.setFftSize(size)) << size;
         EXPECT_EQ(analyzer.fftSize(), 2048u) << size;
