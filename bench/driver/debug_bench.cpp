@@ -12,6 +12,8 @@
 #include "debug_step_server.h"
 #include "demo_chip.h"
 #include "demo_service.h"
+#include "engine_choice.h"
+#include "history_recorder.h"
 #include "host_write.h"
 #include "latency.h"
 #include "simulated_chip.h"
@@ -105,14 +107,21 @@ BENCHMARK(BM_StepWrittenToDbg)
 
 // 0x1FF is written by no instruction of the demo: the watch runs its bound.
 void BM_WatchRunsTheChip(benchmark::State& state) {
+    ChooseEngine(state);
     SimulatedChip chip;
+    HistoryRecorder history(10 * kRate);
+    if (state.range(1))
+        chip.Observe(&history);
     chip.Load(DemoChipWithPatch());
     for (auto _ : state)
         benchmark::DoNotOptimize(chip.RunUntil({{}, {0x1FF}}, kRate));
     state.counters["x_realtime"] =
         benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_WatchRunsTheChip)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WatchRunsTheChip)
+    ->ArgNames({"reference", "history"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 double CpuSeconds(clockid_t clock) {
     timespec t{};

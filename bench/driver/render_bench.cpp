@@ -9,6 +9,7 @@
 // processor time of all their threads, so a busy machine slows neither.
 #include "demo_chip.h"
 #include "dsp_runner.h"
+#include "engine_choice.h"
 #include "fx8010_interpreter.h"
 #include "render_mode.h"
 #include "service_audio.h"
@@ -66,6 +67,7 @@ void BM_Render60sOfStereoThroughTheDemoPatch(benchmark::State& state) {
     options.inputPath = input;
     options.outputPath = dir.path() + "/out.wav";
     options.renderSamples = int64_t(kSeconds) * kRate;
+    ChooseEngine(state);
     const ChipImage chip = DemoChipWithPatch();
     sigset_t none;
     sigemptyset(&none);
@@ -83,6 +85,9 @@ void BM_Render60sOfStereoThroughTheDemoPatch(benchmark::State& state) {
         benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_Render60sOfStereoThroughTheDemoPatch)
+    ->ArgName("reference")
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kSecond)
     ->Iterations(3)
     ->UseManualTime();
@@ -157,6 +162,7 @@ void BM_InterpreterAloneOnTheDemoPatch(benchmark::State& state) {
     constexpr int kBlock = 48;
     ChipImage chip = DemoChipWithPatch();
     Fx8010Interpreter dsp;
+    dsp.SetEngine(ChooseEngine(state));
     for (auto _ : state) {
         dsp.Run(chip, kBlock);
         benchmark::DoNotOptimize(chip.registers.data());
@@ -164,7 +170,11 @@ void BM_InterpreterAloneOnTheDemoPatch(benchmark::State& state) {
     state.counters["x_realtime"] =
         benchmark::Counter(double(kBlock) / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_InterpreterAloneOnTheDemoPatch)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InterpreterAloneOnTheDemoPatch)
+    ->ArgName("reference")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "emu10k1_words.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -39,14 +40,20 @@ struct SharedRegisters {
     }
 };
 
+std::atomic<Fx8010Engine> defaultEngine = Fx8010Engine::kFast;
+
 } // namespace
 
 static_assert(BusSource::kBusInputs ==
               Fx8010Interpreter::kExternalInputs - Fx8010Interpreter::kEffectsBus);
 static_assert(DspBlockIo::kOutputs == Fx8010Interpreter::kConstants - Fx8010Interpreter::kOutputs);
 
-Fx8010Interpreter::Fx8010Interpreter() {
+Fx8010Interpreter::Fx8010Interpreter() : engine_(defaultEngine.load()) {
     Reset();
+}
+
+void Fx8010Interpreter::SetDefaultEngine(Fx8010Engine engine) {
+    defaultEngine.store(engine);
 }
 
 void Fx8010Interpreter::Reset() {
@@ -153,6 +160,9 @@ DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugT
         for (uint32_t reg : targets.watches)
             if (code_[i].r == reg)
                 stops_[i] |= kWatchedResult;
+    nextStop_[kMicrocodeSize] = kMicrocodeSize;
+    for (uint32_t i = kMicrocodeSize; i-- > 0;)
+        nextStop_[i] = stops_[i] ? uint16_t(i) : nextStop_[i + 1];
     passBreak_ = passFirst ? pc_ : kMicrocodeSize;
     when_ = targets.when;
     breakOnSaturation_ = targets.saturation;
@@ -192,12 +202,22 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
     return mem_[address];
 }
 
+// The host may rewrite the microcode at any time; what was decoded from the
+// words is kept while they stay the same.
 template <class Registers> void Fx8010Interpreter::Decode(const Registers& registers) {
+    std::array<uint32_t, 2 * kMicrocodeSize> words;
+    for (uint32_t i = 0; i < words.size(); ++i)
+        words[i] = registers.Value(kMicrocodeBase + i);
+    if (decoded_ && words == decodedWords_) {
+        changeable_ = written_;
+        return;
+    }
+    decodedWords_ = words;
+    decoded_ = true;
     accumulatorRead_ = false;
     std::bitset<0x400> written;
     for (int i = 0; i < kMicrocodeSize; ++i) {
-        Fx8010Fields f = Fx8010UnpackInstruction(
-            {registers.Value(kMicrocodeBase + 2 * i), registers.Value(kMicrocodeBase + 2 * i + 1)});
+        Fx8010Fields f = Fx8010UnpackInstruction({words[2 * i], words[2 * i + 1]});
         Instruction& in = code_[i];
         in.op = uint8_t(f.opcode);
         in.a = uint16_t(f.a);
@@ -220,7 +240,8 @@ template <class Registers> void Fx8010Interpreter::Decode(const Registers& regis
             written.set(r);
         in.writeMask = r >= kTramAddress ? kAddressMask : r >= kTramData ? kDataMask : ~0u;
     }
-    changeable_ = written;
+    written_ = changeable_ = written;
+    fast_.Build(code_, mem_.data());
 }
 
 template <class Registers> void Fx8010Interpreter::Pick(const Registers& registers) {
@@ -321,8 +342,14 @@ void Fx8010Interpreter::TellObserver() {
 }
 
 template <bool kDebug> void Fx8010Interpreter::RunCode(uint32_t end) {
-    pc_ = accumulatorRead_ ? RunMicrocode<true, kDebug>(pc_, end)
-                           : RunMicrocode<false, kDebug>(pc_, end);
+    if (engine_ == Fx8010Engine::kReference)
+        pc_ = accumulatorRead_ ? RunMicrocode<true, kDebug>(pc_, end)
+                               : RunMicrocode<false, kDebug>(pc_, end);
+    else if constexpr (kDebug)
+        pc_ =
+            accumulatorRead_ ? RunFastDebugging<true>(pc_, end) : RunFastDebugging<false>(pc_, end);
+    else
+        pc_ = accumulatorRead_ ? RunFastUntil<true>(pc_, end) : RunFastUntil<false>(pc_, end);
     pc_ = std::min<uint32_t>(pc_, kMicrocodeSize);
 }
 
@@ -412,3 +439,9 @@ uint32_t Fx8010Interpreter::RunMicrocode(uint32_t start, uint32_t end) {
     acc_ = acc;
     return pc;
 }
+
+// The fast engine (fx8010_fast_run.cpp) hands it what it does not do itself.
+template uint32_t Fx8010Interpreter::RunMicrocode<true, false>(uint32_t, uint32_t);
+template uint32_t Fx8010Interpreter::RunMicrocode<false, false>(uint32_t, uint32_t);
+template uint32_t Fx8010Interpreter::RunMicrocode<true, true>(uint32_t, uint32_t);
+template uint32_t Fx8010Interpreter::RunMicrocode<false, true>(uint32_t, uint32_t);

@@ -16,6 +16,8 @@
 #include "effects_bus_signal.h"
 #include "fx8010_alu.h"
 #include "fx8010_debug.h"
+#include "fx8010_fast_program.h"
+#include "fx8010_instruction.h"
 #include "sample_observer.h"
 #include "tram_engine.h"
 
@@ -34,6 +36,12 @@ struct DspBlockIo {
     int probeCount = 0;
     int32_t* probed = nullptr;
 };
+
+// The fast engine runs a specialised form of the microcode, built once per
+// load; the reference engine decodes every instruction as it goes. Both give
+// the same samples, registers and codes; the reference one is kept to test
+// and measure the fast one against.
+enum class Fx8010Engine : uint8_t { kFast, kReference };
 
 class Fx8010Interpreter {
   public:
@@ -81,6 +89,11 @@ class Fx8010Interpreter {
     void SetTestSignal(bool on) { testSignal_ = on; }
     // Told of every sample as it ends, until set to null.
     void SetSampleObserver(SampleObserver* observer) { observer_ = observer; }
+    // Either engine may take over at any point, even inside a sample.
+    void SetEngine(Fx8010Engine engine) { engine_ = engine; }
+    Fx8010Engine engine() const { return engine_; }
+    // The engine of interpreters constructed from now on (fast at first).
+    static void SetDefaultEngine(Fx8010Engine engine);
 
     // The DSP's view of an operand as the last sample left it (the
     // accumulator's low word at 0x56).
@@ -102,18 +115,13 @@ class Fx8010Interpreter {
     uint64_t layout() const { return layout_; }
 
   private:
+    using Instruction = Fx8010Instruction;
     enum : uint8_t {
-        kAccumulatorA = 1,
-        kAccumulatorX = 2,
-        kAccumulatorY = 4,
-        kReadsCodes = 8,
-        kSkipping = 16,
-    };
-    struct Instruction {
-        uint8_t op;
-        uint8_t special; // kAccumulatorA...kSkipping: what the plain path does not do
-        uint16_t r, a, x, y;
-        uint32_t writeMask;
+        kAccumulatorA = Instruction::kAccumulatorA,
+        kAccumulatorX = Instruction::kAccumulatorX,
+        kAccumulatorY = Instruction::kAccumulatorY,
+        kReadsCodes = Instruction::kReadsCodes,
+        kSkipping = Instruction::kSkipping,
     };
 
     // What a debugging run checks at an instruction.
@@ -139,6 +147,11 @@ class Fx8010Interpreter {
     // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
     template <bool kDebug> void RunCode(uint32_t end);
     template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
+    // The fast engine from start until end; stops short only before a folded
+    // run that goes past end, which the caller leaves to RunMicrocode.
+    template <bool kAccumulator> uint32_t RunFast(uint32_t start, uint32_t end);
+    template <bool kAccumulator> uint32_t RunFastUntil(uint32_t start, uint32_t end);
+    template <bool kAccumulator> uint32_t RunFastDebugging(uint32_t start, uint32_t end);
     uint32_t Codes() const { return fx8010::ResultCodes(codesResult_) | codesFlags_; }
     // The debug register after the DSP executed, unless the host rewrote it.
     template <class Registers>
@@ -148,6 +161,12 @@ class Fx8010Interpreter {
     static constexpr uint16_t kSink = 0x400;
     std::array<int32_t, 0x401> mem_{};
     std::array<Instruction, kMicrocodeSize> code_{};
+    // The microcode words code_ and fast_ were decoded from, and what they write.
+    std::array<uint32_t, 2 * kMicrocodeSize> decodedWords_{};
+    bool decoded_ = false;
+    std::bitset<0x400> written_;
+    fx8010::FastProgram fast_;
+    Fx8010Engine engine_;
     // Whether any instruction reads the accumulator: when none does, the
     // interpreter saves itself keeping it. The condition codes are always
     // kept, for the debug register.
@@ -182,6 +201,8 @@ class Fx8010Interpreter {
     uint64_t layout_ = 0;
     // A debugging run's targets, and what stopped it.
     std::array<uint8_t, kMicrocodeSize> stops_{};
+    // The first address from each on that has a target (kMicrocodeSize: none).
+    std::array<uint16_t, kMicrocodeSize + 1> nextStop_{};
     uint32_t passBreak_ = kMicrocodeSize;
     DebugCondition when_;
     bool breakOnSaturation_ = false;

@@ -1,0 +1,56 @@
+// The microcode specialised once per load for the fast engine: each
+// instruction's opcode and operand kinds folded into one handler, and runs of
+// instructions that leave nothing but the accumulator and the codes (a result
+// to a read-only address, every operand a constant) worked out in advance.
+// Indexed by address, so a SKIP or a resumed sample may enter anywhere: an
+// entry inside such a run stands for the rest of the run.
+#pragma once
+
+#include "fx8010_alu.h"
+#include "fx8010_instruction.h"
+
+#include <array>
+#include <cstdint>
+
+namespace fx8010 {
+
+struct FastOp {
+    // An opcode, plus kCodesRead when an operand is 0x57, or kFolded, or
+    // kByReference for what the fast engine leaves to the reference one.
+    uint8_t kind;
+    uint16_t r, a, x, y;
+    uint32_t writeMask;
+
+    static constexpr uint8_t kCodesRead = 16;
+    static constexpr uint8_t kFolded = 32;
+    static constexpr uint8_t kByReference = 33;
+};
+
+// What the rest of a folded run leaves, from the address that indexes it.
+struct FoldedRun {
+    Accumulator acc;
+    int32_t result;
+    uint32_t flags;         // saturation and borrow of the run's last instruction
+    int32_t firstSaturated; // the first of the rest that saturates, or -1
+    uint32_t end;           // the address after the run
+};
+
+class FastProgram {
+  public:
+    // constants: the DSP's view of 0x000-0x0FF, read only where it never changes.
+    void Build(const std::array<Fx8010Instruction, 512>& code, const int32_t* constants);
+    const FastOp* ops() const { return ops_.data(); }
+    const FoldedRun* runs() const { return runs_.data(); }
+
+  private:
+    std::array<FastOp, 512> ops_{};
+    std::array<FoldedRun, 512> runs_{};
+};
+
+// Operands that read the same value in every sample: the constants and the
+// unused addresses after the delay base counter.
+inline bool ConstantOperand(uint32_t address) {
+    return (address >= 0x40 && address <= 0x55) || (address >= 0x5C && address <= 0xFF);
+}
+
+} // namespace fx8010
