@@ -29,6 +29,16 @@ void FastProgram::Build(const std::array<Fx8010Instruction, 512>& code, const in
             kind |= FastOp::kCodesRead;
         ops_[i] = {kind, in.r, in.a, in.x, in.y, in.writeMask};
     }
+    ops_[code.size()] = {FastOp::kEnd, 0, 0, 0, 0, 0};
+    // The codes are seen by an instruction that reads them, after a SKIP
+    // (which may jump to one) and when the sample's code ends.
+    bool seen = true;
+    for (int i = int(code.size()) - 1; i >= 0; --i) {
+        const bool skip = code[i].op == kSkip;
+        if (!skip && !seen && ops_[i].kind < FastOp::kCodesRead)
+            ops_[i].kind += FastOp::kQuiet;
+        seen = skip || (code[i].special & Fx8010Instruction::kReadsCodes);
+    }
     // Every instruction of a run sets the whole accumulator and the codes, so
     // the run leaves what its last one leaves.
     for (int i = int(code.size()) - 1; i >= 0; --i) {

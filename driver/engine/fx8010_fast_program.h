@@ -15,8 +15,10 @@
 namespace fx8010 {
 
 struct FastOp {
-    // An opcode, plus kCodesRead when an operand is 0x57, or kFolded, or
-    // kByReference for what the fast engine leaves to the reference one.
+    // An opcode, plus kCodesRead when an operand is 0x57 or kQuiet when no
+    // instruction can see its codes before the next one replaces them; or
+    // kFolded, or kByReference for what the fast engine leaves to the
+    // reference one.
     uint8_t kind;
     uint16_t r, a, x, y;
     uint32_t writeMask;
@@ -24,6 +26,9 @@ struct FastOp {
     static constexpr uint8_t kCodesRead = 16;
     static constexpr uint8_t kFolded = 32;
     static constexpr uint8_t kByReference = 33;
+    static constexpr uint8_t kEnd = 34; // after the last instruction
+    static constexpr uint8_t kQuiet = 48;
+    static constexpr int kKinds = kQuiet + 16;
 };
 
 // What the rest of a folded run leaves, from the address that indexes it.
@@ -43,7 +48,7 @@ class FastProgram {
     const FoldedRun* runs() const { return runs_.data(); }
 
   private:
-    std::array<FastOp, 512> ops_{};
+    std::array<FastOp, 513> ops_{};
     std::array<FoldedRun, 512> runs_{};
 };
 

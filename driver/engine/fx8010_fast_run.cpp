@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
-template <bool kAccumulator> uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
+template <bool kAccumulator, bool kWhole>
+uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     using namespace fx8010;
     using fx8010::FastOp;
+    static_assert(FastOp::kCodesRead == 16 && FastOp::kFolded == 32);
     constexpr uint32_t kKeptFlags = kCcSaturated | kCcBorrow;
     int32_t* m = mem_.data();
     const FastOp* ops = fast_.ops();
@@ -28,80 +30,113 @@ template <bool kAccumulator> uint32_t Fx8010Interpreter::RunFast(uint32_t start,
         sampleSaturatedAt_ = sampleSaturatedAt;
         acc_ = acc;
     };
-    uint32_t pc = start;
-    while (pc < end) {
-        const FastOp& in = ops[pc];
-        // One case per kind, each with its opcode fixed, so that Execute
-        // reduces to that opcode's arithmetic.
+    // Threaded: each handler dispatches the next instruction itself, so each
+    // has its own prediction of what follows it. A whole sample's run ends at
+    // the kEnd after the last instruction. Quiet handlers leave the codes
+    // alone, which only a whole sample's run may do: a run that stops short
+    // leaves them to be seen.
+#define VELMORA_QUIET(OP) kWhole ? &&quiet_##OP : &&op_##OP
+#define VELMORA_REF &&byReference
+    // clang-format off
+    static void* const handlers[FastOp::kKinds] = {
+        &&op_0, &&op_1, &&op_2, &&op_3, &&op_4, &&op_5, &&op_6, &&op_7,
+        &&op_8, &&op_9, &&op_10, &&op_11, &&op_12, &&op_13, &&op_14, &&op_15,
+        &&codes_0, &&codes_1, &&codes_2, &&codes_3, &&codes_4, &&codes_5, &&codes_6, &&codes_7,
+        &&codes_8, &&codes_9, &&codes_10, &&codes_11, &&codes_12, &&codes_13, &&codes_14, &&codes_15,
+        &&folded, &&byReference, &&done, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,
+        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,
+        VELMORA_REF, VELMORA_REF,
+        VELMORA_QUIET(0), VELMORA_QUIET(1), VELMORA_QUIET(2), VELMORA_QUIET(3),
+        VELMORA_QUIET(4), VELMORA_QUIET(5), VELMORA_QUIET(6), VELMORA_QUIET(7),
+        VELMORA_QUIET(8), VELMORA_QUIET(9), VELMORA_QUIET(10), VELMORA_QUIET(11),
+        VELMORA_QUIET(12), VELMORA_QUIET(13), VELMORA_QUIET(14), &&op_15};
+    // clang-format on
+#undef VELMORA_REF
+#undef VELMORA_QUIET
+    const FastOp* in = ops + start;
+    const FastOp* const last = ops + end;
+#define VELMORA_NEXT(NEXT)                                                                         \
+    in = (NEXT);                                                                                   \
+    if (!kWhole && in >= last) [[unlikely]]                                                        \
+        goto done;                                                                                 \
+    goto* handlers[in->kind]
+    if (in >= last)
+        goto done;
+    goto* handlers[in->kind];
+    // Each opcode with its own handler, so that Execute reduces to its arithmetic.
 #define VELMORA_FAST_OP(OP)                                                                        \
-    case OP | FastOp::kCodesRead:                                                                  \
-        m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);                         \
-        [[fallthrough]];                                                                           \
-    case OP: {                                                                                     \
-        AluResult out = Execute<kAccumulator, false>(OP, m[in.a], m[in.x], m[in.y], acc);          \
-        m[in.r] = int32_t(uint32_t(out.r) & in.writeMask);                                         \
+    codes_##OP : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);                \
+    op_##OP : {                                                                                    \
+        AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
+        m[in->r] = int32_t(uint32_t(out.r) & in->writeMask);                                       \
         lastResult = out.r;                                                                        \
         lastFlags = out.cc & kKeptFlags;                                                           \
         if ((lastFlags & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]] \
-            saturated(pc);                                                                         \
-        ++pc;                                                                                      \
-        break;                                                                                     \
+            saturated(uint32_t(in - ops));                                                         \
+        VELMORA_NEXT(in + 1);                                                                      \
+    }                                                                                              \
+    quiet_##OP : {                                                                                 \
+        AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
+        m[in->r] = int32_t(uint32_t(out.r) & in->writeMask);                                       \
+        if ((out.cc & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]    \
+            saturated(uint32_t(in - ops));                                                         \
+        VELMORA_NEXT(in + 1);                                                                      \
     }
-        switch (in.kind) {
-            VELMORA_FAST_OP(kMacs)
-            VELMORA_FAST_OP(kMacs1)
-            VELMORA_FAST_OP(kMacw)
-            VELMORA_FAST_OP(kMacw1)
-            VELMORA_FAST_OP(kMacints)
-            VELMORA_FAST_OP(kMacintw)
-            VELMORA_FAST_OP(kAcc3)
-            VELMORA_FAST_OP(kMacmv)
-            VELMORA_FAST_OP(kAndxor)
-            VELMORA_FAST_OP(kTstneg)
-            VELMORA_FAST_OP(kLimit)
-            VELMORA_FAST_OP(kLimit1)
-            VELMORA_FAST_OP(kLog)
-            VELMORA_FAST_OP(kExp)
-            VELMORA_FAST_OP(kInterp)
+    VELMORA_FAST_OP(0)
+    VELMORA_FAST_OP(1)
+    VELMORA_FAST_OP(2)
+    VELMORA_FAST_OP(3)
+    VELMORA_FAST_OP(4)
+    VELMORA_FAST_OP(5)
+    VELMORA_FAST_OP(6)
+    VELMORA_FAST_OP(7)
+    VELMORA_FAST_OP(8)
+    VELMORA_FAST_OP(9)
+    VELMORA_FAST_OP(10)
+    VELMORA_FAST_OP(11)
+    VELMORA_FAST_OP(12)
+    VELMORA_FAST_OP(13)
+    VELMORA_FAST_OP(14)
 #undef VELMORA_FAST_OP
-        case kSkip | FastOp::kCodesRead:
-            m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
-            [[fallthrough]];
-        case kSkip: {
-            // R receives A's codes; the condition code register keeps its own.
-            const int32_t a = m[in.a];
-            m[in.r] = int32_t(uint32_t(a) & in.writeMask);
-            uint32_t next = pc + 1;
-            if (SkipTestHolds(uint32_t(m[in.x]), uint32_t(a) & kCcMask))
-                next += std::min<uint32_t>(uint32_t(m[in.y]), kMicrocodeSize);
-            pc = next;
-            break;
-        }
-        case FastOp::kFolded: {
-            const FoldedRun& run = fast_.runs()[pc];
-            if (run.end > end) [[unlikely]]
-                goto done;
-            if constexpr (kAccumulator)
-                acc = run.acc;
-            lastResult = run.result;
-            lastFlags = run.flags;
-            if (run.firstSaturated >= 0 && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]
-                saturated(uint32_t(run.firstSaturated));
-            pc = run.end;
-            break;
-        }
-        default: // kByReference: an operand is the accumulator
-            keep();
-            pc = RunMicrocode<kAccumulator, false>(pc, pc + 1);
-            acc = acc_;
-            lastResult = codesResult_;
-            lastFlags = codesFlags_;
-            saturatedAt = saturatedAt_;
-            sampleSaturatedAt = sampleSaturatedAt_;
-            break;
-        }
-    }
+    static_assert(kSkip == 15);
+codes_15:
+    m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
+op_15 : {
+    // SKIP: R receives A's codes; the condition code register keeps its own.
+    const int32_t a = m[in->a];
+    m[in->r] = int32_t(uint32_t(a) & in->writeMask);
+    uint32_t next = uint32_t(in - ops) + 1;
+    if (SkipTestHolds(uint32_t(m[in->x]), uint32_t(a) & kCcMask))
+        next += std::min<uint32_t>(uint32_t(m[in->y]), kMicrocodeSize);
+    // Past the last instruction all ends the same: the sample's code is done.
+    VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));
+}
+folded : {
+    const FoldedRun& run = fast_.runs()[in - ops];
+    if (run.end > end) [[unlikely]]
+        goto done;
+    if constexpr (kAccumulator)
+        acc = run.acc;
+    lastResult = run.result;
+    lastFlags = run.flags;
+    if (run.firstSaturated >= 0 && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]
+        saturated(uint32_t(run.firstSaturated));
+    VELMORA_NEXT(ops + run.end);
+}
+byReference : { // an operand is the accumulator
+    keep();
+    const uint32_t pc = uint32_t(in - ops);
+    const uint32_t next = RunMicrocode<kAccumulator, false>(pc, pc + 1);
+    acc = acc_;
+    lastResult = codesResult_;
+    lastFlags = codesFlags_;
+    saturatedAt = saturatedAt_;
+    sampleSaturatedAt = sampleSaturatedAt_;
+    VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));
+}
+#undef VELMORA_NEXT
 done:
+    const uint32_t pc = uint32_t(in - ops);
     m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
     keep();
     return pc;
@@ -109,7 +144,8 @@ done:
 
 template <bool kAccumulator>
 uint32_t Fx8010Interpreter::RunFastUntil(uint32_t start, uint32_t end) {
-    uint32_t pc = RunFast<kAccumulator>(start, end);
+    uint32_t pc = end == kMicrocodeSize ? RunFast<kAccumulator, true>(start, end)
+                                        : RunFast<kAccumulator, false>(start, end);
     return pc < end ? RunMicrocode<kAccumulator, false>(pc, end) : pc;
 }
 

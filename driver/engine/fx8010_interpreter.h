@@ -147,9 +147,10 @@ class Fx8010Interpreter {
     // Runs instructions from pc_ until `end` (or a debug stop); pc_ follows.
     template <bool kDebug> void RunCode(uint32_t end);
     template <bool kAccumulator, bool kDebug> uint32_t RunMicrocode(uint32_t start, uint32_t end);
-    // The fast engine from start until end; stops short only before a folded
-    // run that goes past end, which the caller leaves to RunMicrocode.
-    template <bool kAccumulator> uint32_t RunFast(uint32_t start, uint32_t end);
+    // The fast engine from start until end (kWhole: the sample's end); stops
+    // short only before a folded run that goes past end, which the caller
+    // leaves to RunMicrocode.
+    template <bool kAccumulator, bool kWhole> uint32_t RunFast(uint32_t start, uint32_t end);
     template <bool kAccumulator> uint32_t RunFastUntil(uint32_t start, uint32_t end);
     template <bool kAccumulator> uint32_t RunFastDebugging(uint32_t start, uint32_t end);
     uint32_t Codes() const { return fx8010::ResultCodes(codesResult_) | codesFlags_; }
