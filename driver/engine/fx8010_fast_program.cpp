@@ -27,15 +27,17 @@ void FastProgram::Build(const std::array<Fx8010Instruction, 512>& code, const in
             kind = FastOp::kFolded;
         else if (in.special & Fx8010Instruction::kReadsCodes)
             kind |= FastOp::kCodesRead;
-        ops_[i] = {kind, in.r, in.a, in.x, in.y, in.writeMask};
+        if (kind < FastOp::kFolded && in.r != kSink && in.writeMask != ~0u)
+            kind |= FastOp::kMasked;
+        ops_[i] = {kind, in.r, in.a, in.x, in.y};
     }
-    ops_[code.size()] = {FastOp::kEnd, 0, 0, 0, 0, 0};
+    ops_[code.size()] = {FastOp::kEnd, 0, 0, 0, 0};
     // The codes are seen by an instruction that reads them, after a SKIP
     // (which may jump to one) and when the sample's code ends.
     bool seen = true;
     for (int i = int(code.size()) - 1; i >= 0; --i) {
         const bool skip = code[i].op == kSkip;
-        if (!skip && !seen && ops_[i].kind < FastOp::kCodesRead)
+        if (!skip && !seen && (ops_[i].kind & ~FastOp::kMasked) < FastOp::kCodesRead)
             ops_[i].kind += FastOp::kQuiet;
         seen = skip || (code[i].special & Fx8010Instruction::kReadsCodes);
     }
@@ -59,6 +61,17 @@ void FastProgram::Build(const std::array<Fx8010Instruction, 512>& code, const in
                         uint32_t(i + 1)};
         }
     }
+    ++generation_;
+}
+
+const ThreadedOp* ThreadedProgram::For(const FastProgram& program, void* const* handlers) {
+    if (built_ != program.generation()) {
+        const FastOp* ops = program.ops();
+        for (std::size_t i = 0; i < ops_.size(); ++i)
+            ops_[i] = {handlers[ops[i].kind], ops[i].r, ops[i].a, ops[i].x, ops[i].y};
+        built_ = program.generation();
+    }
+    return ops_.data();
 }
 
 } // namespace fx8010

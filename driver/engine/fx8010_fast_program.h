@@ -16,19 +16,27 @@ namespace fx8010 {
 
 struct FastOp {
     // An opcode, plus kCodesRead when an operand is 0x57 or kQuiet when no
-    // instruction can see its codes before the next one replaces them; or
-    // kFolded, or kByReference for what the fast engine leaves to the
+    // instruction can see its codes before the next one replaces them, and
+    // kMasked when its result goes to a TRAM register, which keeps only some
+    // bits; or kFolded, or kByReference for what the fast engine leaves to the
     // reference one.
     uint8_t kind;
     uint16_t r, a, x, y;
-    uint32_t writeMask;
 
     static constexpr uint8_t kCodesRead = 16;
     static constexpr uint8_t kFolded = 32;
     static constexpr uint8_t kByReference = 33;
     static constexpr uint8_t kEnd = 34; // after the last instruction
     static constexpr uint8_t kQuiet = 48;
-    static constexpr int kKinds = kQuiet + 16;
+    static constexpr uint8_t kMasked = 64;
+    static constexpr int kKinds = 2 * kMasked;
+};
+
+// A FastOp as one run loop runs it: its kind resolved to that loop's handler,
+// so that dispatching the next instruction is a single indirect jump.
+struct ThreadedOp {
+    const void* handler;
+    uint16_t r, a, x, y;
 };
 
 // What the rest of a folded run leaves, from the address that indexes it.
@@ -46,10 +54,24 @@ class FastProgram {
     void Build(const std::array<Fx8010Instruction, 512>& code, const int32_t* constants);
     const FastOp* ops() const { return ops_.data(); }
     const FoldedRun* runs() const { return runs_.data(); }
+    // Moves on with every Build, so that threaded forms know they are stale.
+    uint64_t generation() const { return generation_; }
 
   private:
     std::array<FastOp, 513> ops_{};
+    uint64_t generation_ = 0;
     std::array<FoldedRun, 512> runs_{};
+};
+
+// The program threaded for one run loop's handler table, rebuilt when the
+// program changed since.
+class ThreadedProgram {
+  public:
+    const ThreadedOp* For(const FastProgram& program, void* const* handlers);
+
+  private:
+    std::array<ThreadedOp, 513> ops_{};
+    uint64_t built_ = ~uint64_t(0); // never
 };
 
 // Operands that read the same value in every sample: the constants and the

@@ -8,10 +8,10 @@ template <bool kAccumulator, bool kWhole>
 uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     using namespace fx8010;
     using fx8010::FastOp;
+    using fx8010::ThreadedOp;
     static_assert(FastOp::kCodesRead == 16 && FastOp::kFolded == 32);
     constexpr uint32_t kKeptFlags = kCcSaturated | kCcBorrow;
     int32_t* m = mem_.data();
-    const FastOp* ops = fast_.ops();
     Accumulator acc = acc_;
     int32_t lastResult = codesResult_;
     uint32_t lastFlags = codesFlags_;
@@ -35,82 +35,97 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     // the kEnd after the last instruction. Quiet handlers leave the codes
     // alone, which only a whole sample's run may do: a run that stops short
     // leaves them to be seen.
-#define VELMORA_QUIET(OP) kWhole ? &&quiet_##OP : &&op_##OP
+#define VELMORA_QUIET(OP, M) kWhole ? &&quiet_##OP##M : &&op_##OP##M
 #define VELMORA_REF &&byReference
-    // clang-format off
-    static void* const handlers[FastOp::kKinds] = {
-        &&op_0, &&op_1, &&op_2, &&op_3, &&op_4, &&op_5, &&op_6, &&op_7,
-        &&op_8, &&op_9, &&op_10, &&op_11, &&op_12, &&op_13, &&op_14, &&op_15,
-        &&codes_0, &&codes_1, &&codes_2, &&codes_3, &&codes_4, &&codes_5, &&codes_6, &&codes_7,
-        &&codes_8, &&codes_9, &&codes_10, &&codes_11, &&codes_12, &&codes_13, &&codes_14, &&codes_15,
-        &&folded, &&byReference, &&done, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,
-        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,
-        VELMORA_REF, VELMORA_REF,
-        VELMORA_QUIET(0), VELMORA_QUIET(1), VELMORA_QUIET(2), VELMORA_QUIET(3),
-        VELMORA_QUIET(4), VELMORA_QUIET(5), VELMORA_QUIET(6), VELMORA_QUIET(7),
-        VELMORA_QUIET(8), VELMORA_QUIET(9), VELMORA_QUIET(10), VELMORA_QUIET(11),
-        VELMORA_QUIET(12), VELMORA_QUIET(13), VELMORA_QUIET(14), &&op_15};
-    // clang-format on
+#define VELMORA_KINDS(M)                                                                           \
+    &&op_0##M, &&op_1##M, &&op_2##M, &&op_3##M, &&op_4##M, &&op_5##M, &&op_6##M, &&op_7##M,        \
+        &&op_8##M, &&op_9##M, &&op_10##M, &&op_11##M, &&op_12##M, &&op_13##M, &&op_14##M,          \
+        &&op_15##M, &&codes_0##M, &&codes_1##M, &&codes_2##M, &&codes_3##M, &&codes_4##M,          \
+        &&codes_5##M, &&codes_6##M, &&codes_7##M, &&codes_8##M, &&codes_9##M, &&codes_10##M,       \
+        &&codes_11##M, &&codes_12##M, &&codes_13##M, &&codes_14##M, &&codes_15##M, &&folded,       \
+        &&byReference, &&done, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,    \
+        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, \
+        VELMORA_REF, VELMORA_QUIET(0, M), VELMORA_QUIET(1, M), VELMORA_QUIET(2, M),                \
+        VELMORA_QUIET(3, M), VELMORA_QUIET(4, M), VELMORA_QUIET(5, M), VELMORA_QUIET(6, M),        \
+        VELMORA_QUIET(7, M), VELMORA_QUIET(8, M), VELMORA_QUIET(9, M), VELMORA_QUIET(10, M),       \
+        VELMORA_QUIET(11, M), VELMORA_QUIET(12, M), VELMORA_QUIET(13, M), VELMORA_QUIET(14, M),    \
+        &&op_15##M
+    static void* const handlers[FastOp::kKinds] = {VELMORA_KINDS(), VELMORA_KINDS(_masked)};
+    static_assert(FastOp::kMasked == 64 && FastOp::kKinds == 128);
+#undef VELMORA_KINDS
 #undef VELMORA_REF
 #undef VELMORA_QUIET
-    const FastOp* in = ops + start;
-    const FastOp* const last = ops + end;
+    const ThreadedOp* const ops = threaded_[2 * kAccumulator + kWhole].For(fast_, handlers);
+    const ThreadedOp* in = ops + start;
+    const ThreadedOp* const last = ops + end;
 #define VELMORA_NEXT(NEXT)                                                                         \
     in = (NEXT);                                                                                   \
     if (!kWhole && in >= last) [[unlikely]]                                                        \
         goto done;                                                                                 \
-    goto* handlers[in->kind]
+    goto * in->handler
     if (in >= last)
         goto done;
-    goto* handlers[in->kind];
-    // Each opcode with its own handler, so that Execute reduces to its arithmetic.
-#define VELMORA_FAST_OP(OP)                                                                        \
-    codes_##OP : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);                \
-    op_##OP : {                                                                                    \
+    goto * in->handler;
+    // Each opcode with its own handler, so that Execute reduces to its
+    // arithmetic; and a twin for results to TRAM registers, which keep only
+    // some of their bits.
+#define VELMORA_KEPT(V) int32_t(V)
+#define VELMORA_KEPT_masked(V) int32_t(uint32_t(V) & Fx8010Instruction::WriteMask(in->r))
+#define VELMORA_FAST_OP(OP, M)                                                                     \
+    codes_##OP##M : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);             \
+    op_##OP##M : {                                                                                 \
         AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
-        m[in->r] = int32_t(uint32_t(out.r) & in->writeMask);                                       \
+        m[in->r] = VELMORA_KEPT##M(out.r);                                                         \
         lastResult = out.r;                                                                        \
         lastFlags = out.cc & kKeptFlags;                                                           \
         if ((lastFlags & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]] \
             saturated(uint32_t(in - ops));                                                         \
         VELMORA_NEXT(in + 1);                                                                      \
     }                                                                                              \
-    quiet_##OP : {                                                                                 \
+    quiet_##OP##M : {                                                                              \
         AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
-        m[in->r] = int32_t(uint32_t(out.r) & in->writeMask);                                       \
+        m[in->r] = VELMORA_KEPT##M(out.r);                                                         \
         if ((out.cc & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]    \
             saturated(uint32_t(in - ops));                                                         \
         VELMORA_NEXT(in + 1);                                                                      \
     }
-    VELMORA_FAST_OP(0)
-    VELMORA_FAST_OP(1)
-    VELMORA_FAST_OP(2)
-    VELMORA_FAST_OP(3)
-    VELMORA_FAST_OP(4)
-    VELMORA_FAST_OP(5)
-    VELMORA_FAST_OP(6)
-    VELMORA_FAST_OP(7)
-    VELMORA_FAST_OP(8)
-    VELMORA_FAST_OP(9)
-    VELMORA_FAST_OP(10)
-    VELMORA_FAST_OP(11)
-    VELMORA_FAST_OP(12)
-    VELMORA_FAST_OP(13)
-    VELMORA_FAST_OP(14)
-#undef VELMORA_FAST_OP
+#define VELMORA_SKIP(M)                                                                            \
+    codes_15##M : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);               \
+    op_15##M : {                                                                                   \
+        /* SKIP: R receives A's codes; the condition code register keeps its own. */               \
+        const int32_t a = m[in->a];                                                                \
+        m[in->r] = VELMORA_KEPT##M(a);                                                             \
+        uint32_t next = uint32_t(in - ops) + 1;                                                    \
+        if (SkipTestHolds(uint32_t(m[in->x]), uint32_t(a) & kCcMask))                              \
+            next += std::min<uint32_t>(uint32_t(m[in->y]), kMicrocodeSize);                        \
+        /* Past the last instruction all ends the same: the sample's code is done. */              \
+        VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));                              \
+    }
+#define VELMORA_ALL_OPS(M)                                                                         \
+    VELMORA_FAST_OP(0, M)                                                                          \
+    VELMORA_FAST_OP(1, M)                                                                          \
+    VELMORA_FAST_OP(2, M)                                                                          \
+    VELMORA_FAST_OP(3, M)                                                                          \
+    VELMORA_FAST_OP(4, M)                                                                          \
+    VELMORA_FAST_OP(5, M)                                                                          \
+    VELMORA_FAST_OP(6, M)                                                                          \
+    VELMORA_FAST_OP(7, M)                                                                          \
+    VELMORA_FAST_OP(8, M)                                                                          \
+    VELMORA_FAST_OP(9, M)                                                                          \
+    VELMORA_FAST_OP(10, M)                                                                         \
+    VELMORA_FAST_OP(11, M)                                                                         \
+    VELMORA_FAST_OP(12, M)                                                                         \
+    VELMORA_FAST_OP(13, M)                                                                         \
+    VELMORA_FAST_OP(14, M)                                                                         \
+    VELMORA_SKIP(M)
     static_assert(kSkip == 15);
-codes_15:
-    m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
-op_15 : {
-    // SKIP: R receives A's codes; the condition code register keeps its own.
-    const int32_t a = m[in->a];
-    m[in->r] = int32_t(uint32_t(a) & in->writeMask);
-    uint32_t next = uint32_t(in - ops) + 1;
-    if (SkipTestHolds(uint32_t(m[in->x]), uint32_t(a) & kCcMask))
-        next += std::min<uint32_t>(uint32_t(m[in->y]), kMicrocodeSize);
-    // Past the last instruction all ends the same: the sample's code is done.
-    VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));
-}
+    VELMORA_ALL_OPS()
+    VELMORA_ALL_OPS(_masked)
+#undef VELMORA_ALL_OPS
+#undef VELMORA_SKIP
+#undef VELMORA_FAST_OP
+#undef VELMORA_KEPT_masked
+#undef VELMORA_KEPT
 folded : {
     const FoldedRun& run = fast_.runs()[in - ops];
     if (run.end > end) [[unlikely]]

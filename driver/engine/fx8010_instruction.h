@@ -16,4 +16,11 @@ struct Fx8010Instruction {
     uint8_t special; // kAccumulatorA...kSkipping: what the plain path does not do
     uint16_t r, a, x, y;
     uint32_t writeMask;
+
+    // The bits of a result that register r keeps: the DSP sees a TRAM data
+    // register's 20-bit sample in bits 12-31 and an address register's
+    // 20-bit address in bits 11-30, below it the address fraction.
+    static constexpr uint32_t WriteMask(uint32_t r) {
+        return r >= 0x300 ? 0x7FFFFFFF : r >= 0x200 ? 0xFFFFF000 : ~0u;
+    }
 };

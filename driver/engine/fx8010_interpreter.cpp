@@ -13,10 +13,7 @@ constexpr uint32_t kConstantValues[] = {
     0x00000100, 0x00010000, 0x00080000, 0x10000000, 0x20000000, 0x40000000, 0x80000000, 0x7FFFFFFF,
     0xFFFFFFFF, 0xFFFFFFFE, 0xC0000000, 0x4F1BBCDC, 0x5A7EF9DB, 0x00100000};
 
-// The DSP sees a data register's 20-bit sample in bits 12-31 and an address
-// register's 20-bit address in bits 11-30, below it the address fraction.
-constexpr uint32_t kDataMask = 0xFFFFF000;
-constexpr uint32_t kAddressMask = 0x7FFFFFFF;
+// Below a TRAM address register's address, the fraction only the DSP sees.
 constexpr uint32_t kFractionMask = 0x7FF;
 
 // A chip image that only the DSP touches while it runs.
@@ -238,7 +235,7 @@ template <class Registers> void Fx8010Interpreter::Decode(const Registers& regis
         in.r = writable ? r : kSink;
         if (writable)
             written.set(r);
-        in.writeMask = r >= kTramAddress ? kAddressMask : r >= kTramData ? kDataMask : ~0u;
+        in.writeMask = Instruction::WriteMask(r);
     }
     written_ = changeable_ = written;
     fast_.Build(code_, mem_.data());

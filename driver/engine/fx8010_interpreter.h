@@ -167,6 +167,8 @@ class Fx8010Interpreter {
     bool decoded_ = false;
     std::bitset<0x400> written_;
     fx8010::FastProgram fast_;
+    // fast_ threaded for each of RunFast's four loops.
+    fx8010::ThreadedProgram threaded_[4];
     Fx8010Engine engine_;
     // Whether any instruction reads the accumulator: when none does, the
     // interpreter saves itself keeping it. The condition codes are always
