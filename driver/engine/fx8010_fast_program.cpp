@@ -41,6 +41,11 @@ void FastProgram::Build(const std::array<Fx8010Instruction, 512>& code, const in
             ops_[i].kind += FastOp::kQuiet;
         seen = skip || (code[i].special & Fx8010Instruction::kReadsCodes);
     }
+    const uint8_t quietMacs = FastOp::kQuiet + kMacs;
+    for (int i = int(code.size()) - 2; i >= 0; --i)
+        if (ops_[i].kind == quietMacs &&
+            (ops_[i + 1].kind == quietMacs || ops_[i + 1].kind == FastOp::kQuietMacsPair))
+            ops_[i].kind = FastOp::kQuietMacsPair;
     // Every instruction of a run sets the whole accumulator and the codes, so
     // the run leaves what its last one leaves.
     for (int i = int(code.size()) - 1; i >= 0; --i) {

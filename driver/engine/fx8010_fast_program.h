@@ -27,6 +27,8 @@ struct FastOp {
     static constexpr uint8_t kFolded = 32;
     static constexpr uint8_t kByReference = 33;
     static constexpr uint8_t kEnd = 34; // after the last instruction
+    // A quiet MACS before another: the commonest pair, run on one dispatch.
+    static constexpr uint8_t kQuietMacsPair = 35;
     static constexpr uint8_t kQuiet = 48;
     static constexpr uint8_t kMasked = 64;
     static constexpr int kKinds = 2 * kMasked;

@@ -43,15 +43,15 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
         &&op_15##M, &&codes_0##M, &&codes_1##M, &&codes_2##M, &&codes_3##M, &&codes_4##M,          \
         &&codes_5##M, &&codes_6##M, &&codes_7##M, &&codes_8##M, &&codes_9##M, &&codes_10##M,       \
         &&codes_11##M, &&codes_12##M, &&codes_13##M, &&codes_14##M, &&codes_15##M, &&folded,       \
-        &&byReference, &&done, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF,    \
+        &&byReference, &&done, kWhole ? &&macsPair : &&op_0##M, VELMORA_REF, VELMORA_REF,          \
         VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, \
-        VELMORA_REF, VELMORA_QUIET(0, M), VELMORA_QUIET(1, M), VELMORA_QUIET(2, M),                \
-        VELMORA_QUIET(3, M), VELMORA_QUIET(4, M), VELMORA_QUIET(5, M), VELMORA_QUIET(6, M),        \
-        VELMORA_QUIET(7, M), VELMORA_QUIET(8, M), VELMORA_QUIET(9, M), VELMORA_QUIET(10, M),       \
-        VELMORA_QUIET(11, M), VELMORA_QUIET(12, M), VELMORA_QUIET(13, M), VELMORA_QUIET(14, M),    \
-        &&op_15##M
-    static void* const handlers[FastOp::kKinds] = {VELMORA_KINDS(), VELMORA_KINDS(_masked)};
-    static_assert(FastOp::kMasked == 64 && FastOp::kKinds == 128);
+        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_QUIET(0, M), VELMORA_QUIET(1, M),           \
+        VELMORA_QUIET(2, M), VELMORA_QUIET(3, M), VELMORA_QUIET(4, M), VELMORA_QUIET(5, M),        \
+        VELMORA_QUIET(6, M), VELMORA_QUIET(7, M), VELMORA_QUIET(8, M), VELMORA_QUIET(9, M),        \
+        VELMORA_QUIET(10, M), VELMORA_QUIET(11, M), VELMORA_QUIET(12, M), VELMORA_QUIET(13, M),    \
+        VELMORA_QUIET(14, M), &&op_15##M
+    static void* const handlers[] = {VELMORA_KINDS(), VELMORA_KINDS(_masked)};
+    static_assert(std::size(handlers) == FastOp::kKinds && FastOp::kMasked == 64);
 #undef VELMORA_KINDS
 #undef VELMORA_REF
 #undef VELMORA_QUIET
@@ -126,6 +126,14 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
 #undef VELMORA_FAST_OP
 #undef VELMORA_KEPT_masked
 #undef VELMORA_KEPT
+macsPair: // two quiet MACS, each reporting its own saturation
+    for (int k = 0; k < 2; ++k, ++in) {
+        AluResult out = Execute<kAccumulator, false>(kMacs, m[in->a], m[in->x], m[in->y], acc);
+        m[in->r] = out.r;
+        if ((out.cc & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]
+            saturated(uint32_t(in - ops));
+    }
+    VELMORA_NEXT(in);
 folded : {
     const FoldedRun& run = fast_.runs()[in - ops];
     if (run.end > end) [[unlikely]]
