@@ -6,6 +6,7 @@
 #include "chip_load.h"
 #include "control_server.h"
 #include "dsp_runner.h"
+#include "fx8010_interpreter.h"
 #include "history_recorder.h"
 #include "operand_names_file.h"
 #include "patch_placement.h"
@@ -98,6 +99,8 @@ int Serve(int argc, char** argv) {
         return 1;
     }
     const ServiceOptions& o = parsed.options;
+    if (o.referenceEngine)
+        Fx8010Interpreter::SetDefaultEngine(Fx8010Engine::kReference);
     const std::string& imagePath = o.imagePath;
     const std::string& patchPath = o.patchPath;
     const std::string& namesPath = o.namesPath;

@@ -130,6 +130,10 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
                 return mistake("--latency takes the milliseconds of sound the device holds, from " +
                                std::to_string(kMinLatencyMs) + " to " +
                                std::to_string(kMaxLatencyMs));
+        } else if (valued(i, "--engine", &value)) {
+            if (value != "fast" && value != "reference")
+                return mistake("--engine takes fast or reference, not '" + value + "'");
+            o.referenceEngine = value == "reference";
         } else if (valued(i, "--history", &value)) {
             auto [end, ec] =
                 std::from_chars(value.data(), value.data() + value.size(), o.historySeconds);
@@ -266,6 +270,10 @@ The simulated chip:
                        however the chip runs, for emuapsctl trace; at most
                        what a program writing every register would hold in
                        half the memory. A reload starts it afresh
+      --engine=ENGINE  how the simulated chip executes its microcode: fast (the
+                       default) or reference, the plain interpreter the fast
+                       one is checked against; both give the same samples,
+                       registers and stops, the reference one slower
 
 Sound in and out of the simulated chip (with --run or --render):
       --input=WAV      feed the effects bus from WAV instead of the test

@@ -26,11 +26,12 @@ struct ServiceOptions {
     std::vector<std::string> recordList = {"0x20", "0x21"};
     std::vector<uint32_t> record = {0x20, 0x21};
     WavSampleFormat format = WavSampleFormat::Float32;
-    int64_t renderSamples = 0;  // above 0: render this many samples offline and serve nothing
-    std::string playPcm;        // the ALSA PCM the running chip plays to; empty: none
-    std::string capturePcm;     // the ALSA PCM the effects bus is captured from; empty: none
-    int latencyMs = 20;         // the PCMs' buffer
-    double historySeconds = 10; // the chip's recent past that trace reads; 0: none
+    int64_t renderSamples = 0;    // above 0: render this many samples offline and serve nothing
+    std::string playPcm;          // the ALSA PCM the running chip plays to; empty: none
+    std::string capturePcm;       // the ALSA PCM the effects bus is captured from; empty: none
+    int latencyMs = 20;           // the PCMs' buffer
+    double historySeconds = 10;   // the chip's recent past that trace reads; 0: none
+    bool referenceEngine = false; // the plain interpreter the fast one is checked against
 };
 
 // --history's ceiling: what a program that writes every register would

@@ -37,6 +37,11 @@ const char* const kCopyChip = "emuaps-chip-image 1\n"
                               "instr 0 ACC3 0x020 0x000 0x040 0x040\n"
                               "instr 1-511 ACC3 0x040 0x040 0x040 0x040\n";
 
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 struct PlacedLine {
     int write = 0;
     int read = 0;
@@ -119,6 +124,42 @@ TEST(EmuapsdSound, AChipWithNoProgramRendersSilence) {
     ASSERT_EQ(out.frames(), 4800);
     for (std::size_t i = 0; i < out.samples.size(); ++i)
         ASSERT_EQ(out.samples[i], 0.0f) << "sample " << i / 3 << " channel " << i % 3;
+}
+
+// Every program the tests load, a second of noise through it, rendered by
+// both engines: the recordings of the outputs and of GPRs are the same bytes.
+TEST(EmuapsdSound, BothEnginesRenderTheSameBytes) {
+    TempDir dir;
+    Wav<float> noise;
+    noise.channels = 4;
+    std::mt19937 random(28);
+    std::uniform_real_distribution<float> fullScale(-1.0f, 1.0f);
+    for (int i = 0; i < 4 * kRate; ++i)
+        noise.samples.push_back(fullScale(random));
+    const std::string input = dir.path() + "/noise.wav";
+    ASSERT_TRUE(WriteWav(input, noise));
+    const std::string patches[] = {"", kImages + "demo-chorus-echo.emu10k1",
+                                   std::string(VELMORA_SOURCE_DIR) +
+                                       "/tests/driver/data/probe.emu10k1"};
+    for (const std::string& patch : patches) {
+        std::string wav[2];
+        for (const char* engine : {"fast", "reference"}) {
+            std::vector<std::string> args = {
+                "--image",  kImages + "demo.chip",
+                "--engine", engine,
+                "--input",  input,
+                "--render", "1",
+                "--output", dir.path() + "/" + engine + ".wav",
+                "--record", "0x20,0x21,0x22,0x23,0x100,0x101,0x102,0x110"};
+            if (!patch.empty())
+                args.insert(args.end(), {"--patch", patch});
+            EmuapsdRun run = RunEmuapsdToEnd(dir, args, kRenderTimeoutMs);
+            ASSERT_EQ(run.status, 0) << patch << "\n" << run.log;
+            wav[engine[0] == 'r'] = ReadBytes(dir.path() + "/" + engine + ".wav");
+        }
+        EXPECT_GT(wav[0].size(), std::size_t(kRate) * 8 * 4) << patch;
+        EXPECT_TRUE(wav[0] == wav[1]) << patch;
+    }
 }
 
 // 16-bit samples are s << 16 on the chip, and floats on a 24-bit grid are
@@ -256,6 +297,8 @@ TEST(EmuapsdSound, CommandLinesThatCannotMakeSoundAreMistakes) {
     EXPECT_NE(mistake({"--render", "1e3", "--output", "o.wav"}).find("--render takes"),
               std::string::npos);
     EXPECT_NE(mistake({"--render", "1"}).find("--output"), std::string::npos);
+    EXPECT_NE(mistake({"--engine", "turbo"}).find("--engine takes fast or reference"),
+              std::string::npos);
     EXPECT_NE(mistake({"--input", "i.wav"}).find("add --run or --render"), std::string::npos);
     EXPECT_NE(mistake({"--run", "--render", "1", "--output", "o.wav"}).find("choose one"),
               std::string::npos);
