@@ -27,14 +27,16 @@ int64_t CaptureInput::Waiting() {
     return held < 0 ? -1 : held + (have_ - next_) + repeats_;
 }
 
-bool CaptureInput::Refill() {
+bool CaptureInput::Refill(int need) {
     next_ = have_ = 0;
     const int64_t held = device_.Wait(1, starved_ ? microseconds(0) : kFrameWait);
     starved_ = held == 0;
     if (held <= 0)
         return false;
+    // What has arrived is all taken; a device without a clock is read no
+    // further than the samples begun, so that a stand drops none of it.
     const int room = int(chunk_.size()) / device_.channels();
-    have_ = device_.Take(chunk_.data(), room);
+    have_ = device_.Take(chunk_.data(), device_.clocked() ? room : std::min(room, need));
     return have_ > 0;
 }
 
@@ -45,7 +47,7 @@ void CaptureInput::Read(int32_t* bus, int frames) {
         int32_t* out = bus + std::size_t(f) * kBusInputs;
         if (repeats_ > 0) {
             --repeats_;
-        } else if (next_ < have_ || Refill()) {
+        } else if (next_ < have_ || Refill(frames - f)) {
             const int32_t* in = chunk_.data() + std::size_t(next_++) * std::size_t(stride);
             std::copy_n(in, channels_, last_);
             ++taken_;
@@ -70,6 +72,8 @@ bool CaptureInput::Align(int period) {
     if (!lock.owns_lock())
         return false; // a verb is running samples
     takenSeen_ = taken_;
+    if (!device_.clocked())
+        return true; // it has the playback's clock: nothing to wait for or correct
     int64_t waiting = Waiting();
     if (waiting < 0)
         return true; // gone: the chip runs on a silent bus

@@ -7,8 +7,9 @@
 // clock, the frames waiting for each period are kept about two periods by
 // dropping the oldest or repeating the last, whole frames, each counted;
 // nothing is resampled. What arrives while the chip stands is dropped, so that it
-// hears the present when it runs again. A device that goes away leaves the
-// bus silent.
+// hears the present when it runs again. A device without a clock of its own
+// is read as the samples begin, no further: it keeps the chip's pace and is
+// never corrected. A device that goes away leaves the bus silent.
 #pragma once
 
 #include "bus_source.h"
@@ -25,6 +26,7 @@ class CaptureInput : public BusSource {
     explicit CaptureInput(CaptureDevice& device);
 
     int periodFrames() const { return device_.periodFrames(); }
+    bool clocked() const { return device_.clocked(); }
     // From whichever thread runs the DSP, under the chip's lock.
     void Read(int32_t* bus, int frames) override;
 
@@ -50,8 +52,9 @@ class CaptureInput : public BusSource {
   private:
     // The frames captured and not yet heard; mutex_ held, -1 once gone.
     int64_t Waiting();
-    // Fills chunk_ from the device, waiting for a frame when it holds none.
-    bool Refill();
+    // Fills chunk_ from the device for `need` samples to begin, waiting for
+    // a frame when it holds none.
+    bool Refill(int need);
     void DropOldest(int64_t frames);
 
     CaptureDevice& device_;
