@@ -27,16 +27,14 @@ int64_t CaptureInput::Waiting() {
     return held < 0 ? -1 : held + (have_ - next_) + repeats_;
 }
 
-bool CaptureInput::Refill(int need) {
+bool CaptureInput::Refill() {
     next_ = have_ = 0;
     const int64_t held = device_.Wait(1, starved_ ? microseconds(0) : kFrameWait);
     starved_ = held == 0;
     if (held <= 0)
         return false;
-    // What has arrived is all taken; a device without a clock is read no
-    // further than the samples begun, so that a stand drops none of it.
     const int room = int(chunk_.size()) / device_.channels();
-    have_ = device_.Take(chunk_.data(), device_.clocked() ? room : std::min(room, need));
+    have_ = device_.Take(chunk_.data(), room);
     return have_ > 0;
 }
 
@@ -47,7 +45,7 @@ void CaptureInput::Read(int32_t* bus, int frames) {
         int32_t* out = bus + std::size_t(f) * kBusInputs;
         if (repeats_ > 0) {
             --repeats_;
-        } else if (next_ < have_ || Refill(frames - f)) {
+        } else if (next_ < have_ || Refill()) {
             const int32_t* in = chunk_.data() + std::size_t(next_++) * std::size_t(stride);
             std::copy_n(in, channels_, last_);
             ++taken_;
@@ -124,7 +122,8 @@ bool CaptureInput::WaitForPeriod(int period, microseconds most) {
 
 void CaptureInput::Stood() {
     std::unique_lock lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock())
+    // Without a clock nothing arrived: what was read is still to be heard.
+    if (!lock.owns_lock() || !device_.clocked())
         return;
     if (taken_ == takenSeen_) {
         repeats_ = 0;

@@ -8,8 +8,9 @@
 // dropping the oldest or repeating the last, whole frames, each counted;
 // nothing is resampled. What arrives while the chip stands is dropped, so that it
 // hears the present when it runs again. A device without a clock of its own
-// is read as the samples begin, no further: it keeps the chip's pace and is
-// never corrected. A device that goes away leaves the bus silent.
+// is read a period at a time as the samples begin: it keeps the chip's pace,
+// is never corrected, and a stand drops nothing of it. A device that goes away leaves the bus
+// silent.
 #pragma once
 
 #include "bus_source.h"
@@ -52,9 +53,8 @@ class CaptureInput : public BusSource {
   private:
     // The frames captured and not yet heard; mutex_ held, -1 once gone.
     int64_t Waiting();
-    // Fills chunk_ from the device for `need` samples to begin, waiting for
-    // a frame when it holds none.
-    bool Refill(int need);
+    // Fills chunk_ from the device, waiting for a frame when it holds none.
+    bool Refill();
     void DropOldest(int64_t frames);
 
     CaptureDevice& device_;
