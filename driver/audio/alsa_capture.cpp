@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -20,6 +21,17 @@ constexpr milliseconds kStall(5000);
 constexpr int kPollSliceMs = 100;
 // What the reader holds for a chip that takes nothing: older frames go.
 constexpr int kHeldFrames = kChipSampleRate;
+
+// A device that holds a whole period the moment it starts has no clock of
+// its own (ALSA's null device, a file): it is read as the chip needs it.
+bool HasClock(snd_pcm_t* pcm, snd_pcm_uframes_t period) {
+    snd_pcm_sframes_t avail = -1;
+    if (snd_pcm_start(pcm) == 0)
+        avail = snd_pcm_avail(pcm);
+    snd_pcm_drop(pcm);
+    snd_pcm_prepare(pcm);
+    return avail < snd_pcm_sframes_t(period);
+}
 
 } // namespace
 
@@ -36,15 +48,16 @@ struct AlsaCapture::Shared {
     std::condition_variable arrived, wake; // the chip's wait; the reader's
     std::vector<int32_t> ring;             // kHeldFrames frames of Q31 values
     int64_t first = 0, held = 0;           // ring positions in frames
+    bool onDemand = false;                 // no clock of its own: no reader, the chip reads it
     bool started = false; // by the chip's first look, so that it hears from the start
     bool closing = false, finished = false;
 
     std::atomic<bool> lost{false};
     std::atomic<int64_t> captured{0}, overruns{0};
-    UnderrunReport report{"the capture device overran", "captures on"}; // the reader's alone
+    // The reader's, or (on demand) the chip's.
+    UnderrunReport report{"the capture device overran", "captures on"};
     std::vector<pollfd> fds;
 
-    std::size_t frameBytes() const { return std::size_t(channels) * BytesPerSample(format); }
     void Lose(const std::string& why) {
         if (!lost.exchange(true) && log)
             log("--capture=" + name + ": the capture device went away (" + why +
@@ -66,25 +79,78 @@ struct AlsaCapture::Shared {
                         ring.begin() + std::ptrdiff_t(at * int64_t(ch)));
         }
     }
-    void Convert(const std::vector<char>& bytes, int64_t n, std::vector<int32_t>& q) const {
-        const std::size_t values = std::size_t(n) * std::size_t(channels);
+    // Up to count frames from the device into q, as Q31 values converted in
+    // place; what readi returned.
+    snd_pcm_sframes_t Read(int32_t* q, int count) const {
+        const std::size_t values = std::size_t(count) * std::size_t(channels);
+        // A device that delivers nothing of its own (a null slave) is silent.
+        std::fill_n(q, values, 0);
+        const snd_pcm_sframes_t n = snd_pcm_readi(pcm, q, snd_pcm_uframes_t(count));
+        const std::size_t got = n > 0 ? std::size_t(n) * std::size_t(channels) : 0;
+        const char* bytes = reinterpret_cast<const char*>(q);
         if (format == WavSampleFormat::Float32) {
-            const float* in = reinterpret_cast<const float*>(bytes.data());
-            std::transform(in, in + values, q.begin(), [](float x) { return Q31FromFraction(x); });
+            for (std::size_t i = 0; i < got; ++i) {
+                float x;
+                std::memcpy(&x, bytes + 4 * i, 4);
+                q[i] = Q31FromFraction(x);
+            }
         } else {
-            const int16_t* in = reinterpret_cast<const int16_t*>(bytes.data());
-            std::transform(in, in + values, q.begin(),
-                           [](int16_t s) { return int32_t(uint32_t(uint16_t(s)) << 16); });
+            // Backwards: a 16-bit sample is read before its 32-bit value covers it.
+            for (std::size_t i = got; i-- > 0;) {
+                int16_t v;
+                std::memcpy(&v, bytes + 2 * i, 2);
+                q[i] = int32_t(uint32_t(uint16_t(v)) << 16);
+            }
+        }
+        return n;
+    }
+    // After an error of readi: an overrun is recovered and counted, the
+    // frames lost to it gone; any other error loses the device.
+    void Recover(snd_pcm_sframes_t n) {
+        if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
+            snd_pcm_recover(pcm, int(n), 1) == 0) {
+            if (n == -EPIPE) {
+                report.Count();
+                overruns.fetch_add(1, std::memory_order_relaxed);
+            }
+            snd_pcm_start(pcm);
+        } else {
+            Lose(AlsaWords(int(n)));
         }
     }
+    void Say(Clock::time_point now) {
+        if (std::string line = report.Due(now); !line.empty() && log)
+            log("--capture=" + name + ": " + line);
+    }
+    int ReadNow(int32_t* frames, int count);
     void Run();
 };
+
+// Without a clock, the frames the chip begins are read as it begins them.
+int AlsaCapture::Shared::ReadNow(int32_t* frames, int count) {
+    int done = 0;
+    while (done < count && !lost) {
+        const snd_pcm_sframes_t n =
+            Read(frames + std::size_t(done) * std::size_t(channels), count - done);
+        if (n > 0) {
+            done += int(n);
+            continue;
+        }
+        // Nothing now after all: the rest of these frames is silent.
+        if (n < 0 && n != -EAGAIN) {
+            Recover(n);
+            Say(Clock::now());
+        }
+        break;
+    }
+    captured.fetch_add(done, std::memory_order_relaxed);
+    return done;
+}
 
 // The reader: a period at a time, each when the device (or, without a clock
 // of its own, the system clock) has captured it.
 void AlsaCapture::Shared::Run() {
     ClockPacer pacer(kChipSampleRate, periodFrames);
-    std::vector<char> bytes(std::size_t(periodFrames) * frameBytes());
     std::vector<int32_t> q(std::size_t(periodFrames) * std::size_t(channels));
     std::unique_lock lock(mutex);
     wake.wait(lock, [this] { return started || closing; });
@@ -98,12 +164,9 @@ void AlsaCapture::Shared::Run() {
             wake.wait_until(lock, pacer.When(periodFrames), [this] { return closing; }))
             break;
         lock.unlock();
-        // A device that delivers nothing of its own (a null slave) is silent.
-        std::fill(bytes.begin(), bytes.end(), 0);
-        snd_pcm_sframes_t n = snd_pcm_readi(pcm, bytes.data(), snd_pcm_uframes_t(periodFrames));
+        snd_pcm_sframes_t n = Read(q.data(), periodFrames);
         const Clock::time_point now = Clock::now();
         if (n > 0) {
-            Convert(bytes, n, q);
             pacer.Wrote(n, now);
             captured.fetch_add(n, std::memory_order_relaxed);
             progressed = now;
@@ -126,21 +189,9 @@ void AlsaCapture::Shared::Run() {
                 n = 0;
             }
         }
-        if (n < 0) {
-            // The frames lost to an overrun are gone; the capture goes on.
-            if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
-                snd_pcm_recover(pcm, int(n), 1) == 0) {
-                if (n == -EPIPE) {
-                    report.Count();
-                    overruns.fetch_add(1, std::memory_order_relaxed);
-                }
-                snd_pcm_start(pcm);
-            } else {
-                Lose(AlsaWords(int(n)));
-            }
-        }
-        if (std::string line = report.Due(now); !line.empty() && log)
-            log("--capture=" + name + ": " + line);
+        if (n < 0)
+            Recover(n);
+        Say(now);
         lock.lock();
     }
     lock.unlock();
@@ -182,10 +233,13 @@ std::unique_ptr<AlsaCapture> AlsaCapture::Open(const PcmSettings& settings, Log 
     shared->channels = settings.channels;
     shared->periodFrames = int(period);
     shared->bufferFrames = int(buffer);
-    shared->ring.resize(std::size_t(kHeldFrames) * std::size_t(settings.channels));
+    shared->onDemand = !HasClock(shared->pcm, period);
     std::unique_ptr<AlsaCapture> capture(new AlsaCapture);
     capture->shared_ = shared;
-    capture->reader_ = std::thread([shared] { shared->Run(); });
+    if (!shared->onDemand) {
+        shared->ring.resize(std::size_t(kHeldFrames) * std::size_t(settings.channels));
+        capture->reader_ = std::thread([shared] { shared->Run(); });
+    }
     return capture;
 }
 
@@ -199,6 +253,10 @@ int AlsaCapture::periodFrames() const {
 
 int AlsaCapture::channels() const {
     return shared_->channels;
+}
+
+bool AlsaCapture::clocked() const {
+    return !shared_->onDemand;
 }
 
 int AlsaCapture::bufferFrames() const {
@@ -215,6 +273,8 @@ bool AlsaCapture::lost() const {
 
 int64_t AlsaCapture::Wait(int64_t frames, std::chrono::microseconds most) {
     Shared& s = *shared_;
+    if (s.onDemand)
+        return s.lost ? -1 : frames;
     std::unique_lock lock(s.mutex);
     if (!s.started) {
         s.started = true;
@@ -227,6 +287,8 @@ int64_t AlsaCapture::Wait(int64_t frames, std::chrono::microseconds most) {
 
 int AlsaCapture::Take(int32_t* frames, int count) {
     Shared& s = *shared_;
+    if (s.onDemand)
+        return s.ReadNow(frames, count);
     std::lock_guard lock(s.mutex);
     const int n = int(std::min<int64_t>(count, s.held));
     const std::size_t ch = std::size_t(s.channels);
@@ -241,6 +303,8 @@ int AlsaCapture::Take(int32_t* frames, int count) {
 
 int64_t AlsaCapture::Drop(int64_t count) {
     Shared& s = *shared_;
+    if (s.onDemand)
+        return 0;
     std::lock_guard lock(s.mutex);
     const int64_t n = std::min(count, s.held);
     s.first = (s.first + n) % kHeldFrames;
@@ -249,9 +313,15 @@ int64_t AlsaCapture::Drop(int64_t count) {
 }
 
 void AlsaCapture::Close() {
+    Shared& s = *shared_;
+    if (s.onDemand && s.pcm) {
+        // Read by the chip alone, which has stopped.
+        snd_pcm_drop(s.pcm);
+        snd_pcm_close(s.pcm);
+        s.pcm = nullptr;
+    }
     if (!reader_.joinable())
         return;
-    Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
     s.closing = true;
     s.wake.notify_all();

@@ -1,5 +1,8 @@
 // A sound device the chip hears: it captures frames by a clock of its own
-// (or, without one, the system's) and holds them until the chip takes them.
+// and holds them until the chip takes them. One without a clock (clocked()
+// false) holds whatever is asked: Wait returns at once, Take reads the
+// frames then, and nothing arrives between: it keeps the chip's pace, with
+// nothing to drop and nothing to correct.
 // Tests put a device with a clock of their own behind it.
 #pragma once
 
@@ -12,6 +15,7 @@ class CaptureDevice {
     // The frames it captures at once.
     virtual int periodFrames() const = 0;
     virtual int channels() const = 0;
+    virtual bool clocked() const { return true; }
     // Waits up to `most` until it holds at least `frames` frames; returns
     // the frames it holds then (fewer when the time ran out), or -1 once it
     // is gone: it has said so and captures nothing more.

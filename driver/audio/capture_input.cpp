@@ -70,6 +70,8 @@ bool CaptureInput::Align(int period) {
     if (!lock.owns_lock())
         return false; // a verb is running samples
     takenSeen_ = taken_;
+    if (!device_.clocked())
+        return true; // it has the playback's clock: nothing to wait for or correct
     int64_t waiting = Waiting();
     if (waiting < 0)
         return true; // gone: the chip runs on a silent bus
@@ -120,7 +122,8 @@ bool CaptureInput::WaitForPeriod(int period, microseconds most) {
 
 void CaptureInput::Stood() {
     std::unique_lock lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock())
+    // Without a clock nothing arrived: what was read is still to be heard.
+    if (!lock.owns_lock() || !device_.clocked())
         return;
     if (taken_ == takenSeen_) {
         repeats_ = 0;

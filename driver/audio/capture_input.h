@@ -7,8 +7,10 @@
 // clock, the frames waiting for each period are kept about two periods by
 // dropping the oldest or repeating the last, whole frames, each counted;
 // nothing is resampled. What arrives while the chip stands is dropped, so that it
-// hears the present when it runs again. A device that goes away leaves the
-// bus silent.
+// hears the present when it runs again. A device without a clock of its own
+// is read a period at a time as the samples begin: it keeps the chip's pace,
+// is never corrected, and a stand drops nothing of it. A device that goes away leaves the bus
+// silent.
 #pragma once
 
 #include "bus_source.h"
@@ -25,6 +27,7 @@ class CaptureInput : public BusSource {
     explicit CaptureInput(CaptureDevice& device);
 
     int periodFrames() const { return device_.periodFrames(); }
+    bool clocked() const { return device_.clocked(); }
     // From whichever thread runs the DSP, under the chip's lock.
     void Read(int32_t* bus, int frames) override;
 

@@ -51,7 +51,8 @@ DspRunner::~DspRunner() {
 void DspRunner::Run() {
     if (streams_.playback && PlayToDevice())
         return;
-    if (streams_.capture && RunByCapture())
+    // A capture without a clock of its own has the system's.
+    if (streams_.capture && streams_.capture->clocked() && RunByCapture())
         return;
     RunByClock();
 }

@@ -3,7 +3,8 @@
 // chip between blocks so port requests are served in between, and sleeps
 // until the next block is due. The clock is the system's, or a sound device's
 // while the chip plays to one: then a block is a period, run as soon as the
-// device has room for it, or as soon as the capture device delivered it.
+// device has room for it, or as soon as the capture device delivered it
+// (one without a clock of its own is read at the chip's pace).
 #pragma once
 
 #include "audio_block.h"

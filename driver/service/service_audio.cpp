@@ -69,7 +69,9 @@ std::string ServiceAudio::CapturingText() const {
            (options_.format == WavSampleFormat::Float32 ? " as FLOAT_LE" : " as S16_LE") +
            " at 48000 Hz: periods of " + std::to_string(capture_->periodFrames()) + " samples (" +
            ms(capture_->periodFrames()) + "), a buffer of " +
-           std::to_string(capture_->bufferFrames()) + " (" + ms(capture_->bufferFrames()) + ")";
+           std::to_string(capture_->bufferFrames()) + " (" + ms(capture_->bufferFrames()) + ")" +
+           (capture_->clocked() ? ""
+                                : "; it has no clock of its own, so it is read as the chip runs");
 }
 
 std::string ServiceAudio::StartRecording(RecordingQueue::Log log) {

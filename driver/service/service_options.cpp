@@ -326,7 +326,10 @@ Hearing and playing into the running chip (with --run):
                        kept by dropping or repeating whole frames, counted.
                        Each sample hears the next frame captured, also those
                        that advance, watch and break run; what arrives while
-                       the chip stands is dropped. A device that refuses the
+                       the chip stands is dropped. A device without a clock
+                       of its own (null, a file) is read as the chip begins
+                       each sample, on the clock of --play or the system's,
+                       and never corrected. A device that refuses the
                        rate, the format or 2 channels is refused with its own
                        words; one that goes away is said once, and the chip
                        goes on with a silent input. Not with --input
