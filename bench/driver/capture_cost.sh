@@ -13,7 +13,10 @@ runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR="$runtime"
 
-# Prints "CPU_TICKS SAMPLES" for one turn of emuapsd with the given options.
+# Prints "CPU_NANOSECONDS SAMPLES" for one turn of emuapsd with the given
+# options: the time its threads ran, from the scheduler, whose nanoseconds
+# resolve what a turn costs the chip (some tens of milliseconds a second)
+# where processor ticks of 10 ms would not.
 measure() {
     "$bin/emuapsd" --image "$images/demo.chip" --patch "$images/demo-chorus-echo.emu10k1" \
         --run "$@" 2>"$runtime/log" &
@@ -21,8 +24,7 @@ measure() {
     until [ -S "$runtime/emuaps.ctl" ]; do sleep 0.05; done
     sleep "$turn"
     samples=$("$bin/emuapsctl" status | sed -n 's/^running; \([0-9]*\) samples.*/\1/p')
-    # utime and stime, fields 14 and 15, after the command's parenthesis.
-    ticks=$(sed 's/.*) //' "/proc/$pid/stat" | awk '{print $12 + $13}')
+    ticks=$(cat /proc/"$pid"/task/*/schedstat | awk '{ns += $1} END {printf "%d", ns}')
     kill -TERM "$pid"
     wait "$pid" || true
     echo "$ticks $samples"
@@ -37,7 +39,7 @@ while [ "$i" -lt "$turns" ]; do
     captured_ticks=$((captured_ticks + $1)) captured_samples=$((captured_samples + $2))
     i=$((i + 1))
 done
-hz=$(getconf CLK_TCK)
+hz=1000000000
 awk -v pt="$played_ticks" -v ps="$played_samples" -v ct="$captured_ticks" \
     -v cs="$captured_samples" -v hz="$hz" 'BEGIN {
     p = pt / hz / (ps / 48000); c = ct / hz / (cs / 48000)
