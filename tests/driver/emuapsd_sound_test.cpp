@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -354,6 +355,7 @@ TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
     ASSERT_EQ(render({"--names", dump, "--record=wet,cr"}).status, 0);
     EXPECT_TRUE(ReadFloatWav(out).samples == offline) << "rendered";
 
+    std::remove(out.c_str()); // else the wait below may be met by the render's file
     ServiceProcess service(
         dir.path(), kImages + "demo.chip", dir.path() + "/log",
         {"--patch", patch, "--names", dump, "--run", "--output", out, "--record=wet,cr"});
