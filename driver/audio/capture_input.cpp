@@ -3,6 +3,7 @@
 #include "audio_samples.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -20,7 +21,9 @@ constexpr int kWindowFrames = kChipSampleRate / 4;
 
 CaptureInput::CaptureInput(CaptureDevice& device)
     : device_(device), channels_(std::min(device.channels(), int(kBusInputs))),
-      chunk_(std::size_t(std::max(device.periodFrames(), 1)) * std::size_t(device.channels())) {}
+      stride_(device.channels()),
+      arrived_(std::size_t(std::max(device.periodFrames(), 1)) * std::size_t(stride_)),
+      chunk_(std::size_t(std::max(device.periodFrames(), 1)) * kBusInputs) {}
 
 int64_t CaptureInput::Waiting() {
     const int64_t held = device_.Wait(0, microseconds(0));
@@ -33,26 +36,35 @@ bool CaptureInput::Refill() {
     starved_ = held == 0;
     if (held <= 0)
         return false;
-    const int room = int(chunk_.size()) / device_.channels();
-    have_ = device_.Take(chunk_.data(), room);
+    have_ = device_.Take(arrived_.data(), int(arrived_.size()) / stride_);
+    Widen();
     return have_ > 0;
+}
+
+// A channel at a time: a copy of a frame's few values each would cost a call.
+void CaptureInput::Widen() {
+    std::fill_n(chunk_.begin(), std::size_t(have_) * kBusInputs, 0);
+    for (int c = 0; c < channels_; ++c)
+        for (int f = 0; f < have_; ++f)
+            chunk_[std::size_t(f) * kBusInputs + std::size_t(c)] =
+                arrived_[std::size_t(f) * std::size_t(stride_) + std::size_t(c)];
 }
 
 void CaptureInput::Read(int32_t* bus, int frames) {
     std::lock_guard lock(mutex_);
-    const int stride = device_.channels();
     for (int f = 0; f < frames; ++f) {
         int32_t* out = bus + std::size_t(f) * kBusInputs;
         if (repeats_ > 0) {
             --repeats_;
         } else if (next_ < have_ || Refill()) {
-            const int32_t* in = chunk_.data() + std::size_t(next_++) * std::size_t(stride);
-            std::copy_n(in, channels_, last_);
+            std::memcpy(last_, chunk_.data() + std::size_t(next_++) * kBusInputs, sizeof last_);
             ++taken_;
         } else {
             std::fill_n(last_, kBusInputs, 0); // a silent bus, until frames come again
         }
-        std::copy_n(last_, kBusInputs, out);
+        // memcpy, not copy_n: of a fixed size it is inlined, where a memmove
+        // is a call, once a sample.
+        std::memcpy(out, last_, sizeof last_);
     }
 }
 

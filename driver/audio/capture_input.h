@@ -55,6 +55,7 @@ class CaptureInput : public BusSource {
     int64_t Waiting();
     // Fills chunk_ from the device, waiting for a frame when it holds none.
     bool Refill();
+    void Widen();
     void DropOldest(int64_t frames);
 
     CaptureDevice& device_;
@@ -70,9 +71,13 @@ class CaptureInput : public BusSource {
         }
         void unlock() { taken.store(false, std::memory_order_release); }
     } mutex_;
-    std::vector<int32_t> chunk_; // taken from the device, not yet heard
-    int have_ = 0, next_ = 0;    // frames in chunk_, and the next to hear
-    int64_t repeats_ = 0;        // the last frame heard, again, before the next
+    const int stride_;             // the device's channels: its frames' width
+    std::vector<int32_t> arrived_; // a period as the device hands it over
+    // What was taken, at the bus's width with its buses past channels_
+    // silent, so that each sample takes its frame by one fixed-size copy.
+    std::vector<int32_t> chunk_;
+    int have_ = 0, next_ = 0; // frames in chunk_, and the next to hear
+    int64_t repeats_ = 0;     // the last frame heard, again, before the next
     int32_t last_[kBusInputs] = {};
     bool starved_ = false; // the device missed its time: no more waits until it delivers
     bool resume_ = true;   // the next period waits for a delivered one
