@@ -54,8 +54,9 @@ void Rates(benchmark::State& state) {
         Counter(double(kBlock) * kMicrocodeSize, Counter::kIsIterationInvariantRate);
 }
 
-void BM_FullProgram(benchmark::State& state) {
-    ChipImage chip = FullProgram();
+// The interpreter alone on the image, a block at a time, on the engine the
+// benchmark's argument picks.
+void RunInterpreter(benchmark::State& state, ChipImage chip) {
     Fx8010Interpreter dsp;
     dsp.SetEngine(ChooseEngine(state));
     for (auto _ : state) {
@@ -64,108 +65,67 @@ void BM_FullProgram(benchmark::State& state) {
     }
     Rates(state);
 }
-BENCHMARK(BM_FullProgram)->ArgName("reference")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-void BM_FullProgramThroughTheChipsLock(benchmark::State& state) {
+// The image through the chip's lock, with 10 s of history hearing it when
+// asked, its ring's pages touched first.
+void RunThroughTheChipsLock(benchmark::State& state, const ChipImage& image, bool history) {
     ChooseEngine(state);
     SimulatedChip chip;
-    chip.Load(FullProgram());
-    for (auto _ : state)
-        chip.Run(kBlock);
-    Rates(state);
-}
-BENCHMARK(BM_FullProgramThroughTheChipsLock)
-    ->ArgName("reference")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMicrosecond);
-
-// The same with 10 s of history hearing it, its ring's pages touched first.
-void BM_FullProgramThroughTheChipsLockWithHistory(benchmark::State& state) {
-    ChooseEngine(state);
-    SimulatedChip chip;
-    HistoryRecorder history(10 * kRate);
-    chip.Observe(&history);
-    chip.Load(FullProgram());
-    for (int done = 0; done < 10 * kRate; done += kBlock)
+    HistoryRecorder recorder(10 * kRate);
+    if (history)
+        chip.Observe(&recorder);
+    chip.Load(image);
+    for (int done = 0; history && done < 10 * kRate; done += kBlock)
         chip.Run(kBlock);
     for (auto _ : state)
         chip.Run(kBlock);
     Rates(state);
-    state.counters["kept"] = double(history.Kept().size());
+    if (history)
+        state.counters["kept"] = double(recorder.Kept().size());
 }
-BENCHMARK(BM_FullProgramThroughTheChipsLockWithHistory)
-    ->ArgName("reference")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMicrosecond);
 
 // One instruction reading the accumulator and the condition codes makes the
 // interpreter keep both for every instruction.
-void BM_FullProgramKeepingAccumulatorAndCodes(benchmark::State& state) {
+ChipImage FullProgramKeepingAccumulatorAndCodes() {
     ChipImage chip = FullProgram();
     chip.registers[kMicrocodeBase + 2 * 511] = (0x57 << 10) | 0x40;
     chip.registers[kMicrocodeBase + 2 * 511 + 1] = (6 << 20) | (0x1FF << 10) | 0x56;
-    Fx8010Interpreter dsp;
-    dsp.SetEngine(ChooseEngine(state));
-    for (auto _ : state) {
-        dsp.Run(chip, kBlock);
-        benchmark::DoNotOptimize(chip.registers.data());
-    }
-    Rates(state);
+    return chip;
 }
-BENCHMARK(BM_FullProgramKeepingAccumulatorAndCodes)
-    ->ArgName("reference")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMicrosecond);
 
-void BM_NoOpProgram(benchmark::State& state) {
-    ChipImage chip = NoOps();
-    Fx8010Interpreter dsp;
-    dsp.SetEngine(ChooseEngine(state));
-    for (auto _ : state) {
-        dsp.Run(chip, kBlock);
-        benchmark::DoNotOptimize(chip.registers.data());
-    }
-    Rates(state);
+void BM_FullProgram(benchmark::State& state) {
+    RunInterpreter(state, FullProgram());
+}
+void BM_FullProgramThroughTheChipsLock(benchmark::State& state) {
+    RunThroughTheChipsLock(state, FullProgram(), false);
+}
+void BM_FullProgramThroughTheChipsLockWithHistory(benchmark::State& state) {
+    RunThroughTheChipsLock(state, FullProgram(), true);
+}
+void BM_FullProgramKeepingAccumulatorAndCodes(benchmark::State& state) {
+    RunInterpreter(state, FullProgramKeepingAccumulatorAndCodes());
 }
 void BM_KernelStyleProgram(benchmark::State& state) {
-    ChipImage chip = KernelStyleProgram();
-    Fx8010Interpreter dsp;
-    dsp.SetEngine(ChooseEngine(state));
-    for (auto _ : state) {
-        dsp.Run(chip, kBlock);
-        benchmark::DoNotOptimize(chip.registers.data());
-    }
-    Rates(state);
+    RunInterpreter(state, KernelStyleProgram());
 }
-BENCHMARK(BM_KernelStyleProgram)
-    ->ArgName("reference")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMicrosecond);
-
-// The same through the chip's lock with 10 s of history hearing it.
 void BM_KernelStyleProgramWithHistory(benchmark::State& state) {
-    ChooseEngine(state);
-    SimulatedChip chip;
-    HistoryRecorder history(10 * kRate);
-    chip.Observe(&history);
-    chip.Load(KernelStyleProgram());
-    for (int done = 0; done < 10 * kRate; done += kBlock)
-        chip.Run(kBlock);
-    for (auto _ : state)
-        chip.Run(kBlock);
-    Rates(state);
+    RunThroughTheChipsLock(state, KernelStyleProgram(), true);
 }
-BENCHMARK(BM_KernelStyleProgramWithHistory)
-    ->ArgName("reference")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMicrosecond);
+void BM_NoOpProgram(benchmark::State& state) {
+    RunInterpreter(state, NoOps());
+}
 
-BENCHMARK(BM_NoOpProgram)->ArgName("reference")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+// Each once on the fast engine (reference:0) and once on the reference one.
+#define VELMORA_BOTH_ENGINES(NAME)                                                                 \
+    BENCHMARK(NAME)->ArgName("reference")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)
+VELMORA_BOTH_ENGINES(BM_FullProgram);
+VELMORA_BOTH_ENGINES(BM_FullProgramThroughTheChipsLock);
+VELMORA_BOTH_ENGINES(BM_FullProgramThroughTheChipsLockWithHistory);
+VELMORA_BOTH_ENGINES(BM_FullProgramKeepingAccumulatorAndCodes);
+VELMORA_BOTH_ENGINES(BM_KernelStyleProgram);
+VELMORA_BOTH_ENGINES(BM_KernelStyleProgramWithHistory);
+VELMORA_BOTH_ENGINES(BM_NoOpProgram);
+#undef VELMORA_BOTH_ENGINES
 
 } // namespace
 
