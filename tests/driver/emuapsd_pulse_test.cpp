@@ -55,7 +55,8 @@ int64_t Number(const std::string& text, const std::string& before) {
     return std::regex_search(text, m, std::regex(before + " (\\d+)")) ? std::stoll(m[1]) : -1;
 }
 
-struct EmuapsdPulse : ::testing::Test {
+// A server, and emuapsd on it through the pass-through chip at --latency 40.
+struct PulseRig {
     std::unique_ptr<ServiceProcess> Start() {
         return std::make_unique<ServiceProcess>(
             dir.path(), dir.write("pass.chip", kPassThrough), log,
@@ -69,7 +70,9 @@ struct EmuapsdPulse : ::testing::Test {
     const std::string log = dir.path() + "/emuapsd.log";
 };
 
-TEST_F(EmuapsdPulse, ACounterComesThroughEveryFrameInOrderAfterOneRoundTrip) {
+TEST(EmuapsdPulse, ACounterComesThroughEveryFrameInOrderAfterOneRoundTrip) {
+    PulseRig rig;
+    auto& [dir, server, log] = rig;
     constexpr int64_t kFrames = 32 * kRate;
     std::vector<int16_t> counter;
     for (int64_t k = 0; k < kFrames; ++k)
@@ -78,7 +81,7 @@ TEST_F(EmuapsdPulse, ACounterComesThroughEveryFrameInOrderAfterOneRoundTrip) {
     std::ofstream(played, std::ios::binary)
         .write(reinterpret_cast<const char*>(counter.data()), std::streamsize(2 * counter.size()));
     // The sound begins as the service does, as in a person's first try.
-    auto service = Start();
+    auto service = rig.Start();
     const pid_t recorder = server.Spawn(
         {"parec", "-d", "both.monitor", "--raw", "--format=s16le", "--rate=48000", "--channels=4",
          "--channel-map=front-left,front-right,rear-left,rear-right", "--latency-msec=100"},
@@ -149,6 +152,64 @@ TEST_F(EmuapsdPulse, ACounterComesThroughEveryFrameInOrderAfterOneRoundTrip) {
     EXPECT_GT(trip, 0);
     EXPECT_LT(trip, kRate) << "within a second";
     EXPECT_NE(said.find(" 0 frames dropped and 0 repeated"), std::string::npos) << said;
+}
+
+// What the README says of a device that goes away and of overruns, through
+// the server: a source that delivers nothing for 5 s, a server that dies,
+// and a service stopped for two seconds, whose chip then takes its frames
+// too late. Each is said, status tells, the chip runs on, SIGTERM ends it.
+TEST(EmuapsdPulse, ASourceThatStopsAServerThatDiesAndAStalledServiceAreSaidAndTheChipRunsOn) {
+    const struct {
+        const char* what;
+        std::function<void(PulseRig&, ServiceProcess&)> act;
+        const char* status; // a regular expression
+        std::vector<std::string> said;
+    } rows[] = {
+        {"the sink it captures suspended",
+         [](PulseRig& rig, ServiceProcess&) {
+             EXPECT_EQ(rig.server.Run({"pactl", "suspend-sink", "into", "1"}), 0);
+         },
+         "playing, \\d+ underruns; the capture device went away\\n",
+         {"--capture=pulse: the capture device went away (it captured nothing for 5 seconds); "
+          "the chip goes on with a silent input"}},
+        {"the server killed",
+         [](PulseRig& rig, ServiceProcess&) { rig.server.Kill(); },
+         "; the sound device went away; the capture device went away\\n",
+         {"--play=pulse: the sound device went away (",
+          "--capture=pulse: the capture device went away ("}},
+        {"the service stopped for two seconds",
+         [](PulseRig&, ServiceProcess& service) {
+             kill(service.pid(), SIGSTOP);
+             std::this_thread::sleep_for(2s);
+             kill(service.pid(), SIGCONT);
+         },
+         "capturing, [1-9]\\d* overruns, [1-9]\\d* frames dropped",
+         {"--capture=pulse: the capture device overran"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        PulseRig rig;
+        auto service = rig.Start();
+        auto samples = [&] { return Number(rig.Status(), "^\\w+;"); };
+        ASSERT_TRUE(Eventually([&] { return samples() > kRate; })) << rig.Status();
+        row.act(rig, *service);
+        std::string status;
+        EXPECT_TRUE(Eventually(
+            [&] {
+                const std::string log = Text(rig.log);
+                for (const std::string& line : row.said)
+                    if (log.find(line) == log.npos)
+                        return false;
+                return std::regex_search(status = rig.Status(), std::regex(row.status));
+            },
+            30s))
+            << status << Text(rig.log);
+        const int64_t now = samples();
+        EXPECT_TRUE(Eventually([&] { return samples() > now + kRate / 10; })) << "runs on";
+        const auto stopping = std::chrono::steady_clock::now();
+        EXPECT_EQ(service->stop(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - stopping, 5s);
+    }
 }
 
 } // namespace
