@@ -3,7 +3,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -32,7 +31,7 @@ const char* const kScript =
 
 // Forks and execs argv with environ and `extra` set, standard output to out
 // and standard error to err.
-pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>& extra,
+pid_t Start(std::vector<std::string> args, const std::vector<std::string>& extra,
             const std::string& out, const std::string& err) {
     std::vector<std::string> env(extra);
     for (char** e = environ; *e; ++e)
@@ -41,8 +40,8 @@ pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>
     for (auto& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
-    for (auto a : args)
-        argv.push_back(strdup(a.c_str()));
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -55,8 +54,6 @@ pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>
     }
     close(outFd);
     close(errFd);
-    for (char* a : argv)
-        free(a);
     return pid;
 }
 
@@ -104,7 +101,7 @@ PulseServer::~PulseServer() {
 }
 
 pid_t PulseServer::Spawn(std::vector<std::string> args, const std::string& out) const {
-    return Start(args, {}, out, folder_ + "/clients.log");
+    return Start(std::move(args), {}, out, folder_ + "/clients.log");
 }
 
 int PulseServer::Wait(pid_t client, int timeoutMs) {
