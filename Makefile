@@ -1,15 +1,17 @@
 # make run   — install what is missing, build, start the simulated driver service and the viewer
 # make test  — the same set-up, then every test (AddressSanitizer and UBSan on)
+# make test-release — every test again, built optimised as users run it
 # make bench — build optimised and run the benchmarks
 # make package — build optimised and make a .deb (checked by lintian)
 
 JOBS        ?= $(shell nproc)
 BUILD       ?= build
 TEST_BUILD  ?= build-test
+RELEASE_TEST_BUILD ?= build-release
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
 
-.PHONY: run test bench package deps build build-test clean
+.PHONY: run test test-release bench package deps build build-test clean
 
 deps:
 	@tools/install-deps.sh
@@ -32,6 +34,11 @@ test: build-test
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
+test-release: deps
+	cmake -S . -B $(RELEASE_TEST_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF
+	cmake --build $(RELEASE_TEST_BUILD) -j$(JOBS)
+	cd $(RELEASE_TEST_BUILD) && ctest --output-on-failure -j$(JOBS)
+
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j$(JOBS)
@@ -45,7 +52,7 @@ package:
 	lintian --fail-on error $(PACKAGE_BUILD)/velmora_*.deb
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(RELEASE_TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
 
 # make test-windows — cross-build Zendra for 32- and 64-bit Windows with mingw-w64,
 # check its export table and run its test program under Wine

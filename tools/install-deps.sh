@@ -10,11 +10,12 @@ set -euo pipefail
 # tools' manual pages; file and dpkg-dev make the .deb;
 # systemd (for systemd-socket-activate), desktop-file-utils and appstream
 # check the installed tree; xclip reads what the end-to-end tests copy from
-# the viewer; fftw3 computes the scope's spectrum.
+# the viewer; fftw3 computes the scope's spectrum; pulseaudio, its tools and
+# alsa-plugins' pulse PCM give the sound tests a sound server of their own.
 packages=(cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xdotool xclip x11-utils imagemagick fonts-liberation2 fonts-wine
           binutils libsndfile1-dev libasound2-dev alsa-tools help2man file dpkg-dev systemd desktop-file-utils appstream
-          libfftw3-dev
+          libfftw3-dev pulseaudio pulseaudio-utils libasound2-plugins
           "$@")
 
 missing=()

@@ -51,6 +51,7 @@ struct AlsaCapture::Shared {
     bool onDemand = false;                 // no clock of its own: no reader, the chip reads it
     bool started = false; // by the chip's first look, so that it hears from the start
     bool closing = false, finished = false;
+    bool overflowing = false; // the ring lost frames the chip has not taken since
 
     std::atomic<bool> lost{false};
     std::atomic<int64_t> captured{0}, overruns{0};
@@ -66,11 +67,17 @@ struct AlsaCapture::Shared {
         arrived.notify_all();
     }
     // Under mutex: n frames of Q31 values onto the ring, the oldest going
-    // when it is full.
+    // when it is full: the chip did not take them in time, as in an overrun
+    // of the device, and that is counted as one.
     void Hold(const int32_t* frames, int64_t n) {
         const std::size_t ch = std::size_t(channels);
         for (int64_t f = 0; f < n; ++f) {
             if (held == kHeldFrames) {
+                if (!overflowing) {
+                    report.Count();
+                    overruns.fetch_add(1, std::memory_order_relaxed);
+                }
+                overflowing = true;
                 first = (first + 1) % kHeldFrames;
                 --held;
             }
@@ -298,6 +305,7 @@ int AlsaCapture::Take(int32_t* frames, int count) {
     }
     s.first = (s.first + n) % kHeldFrames;
     s.held -= n;
+    s.overflowing = false;
     return n;
 }
 
@@ -309,6 +317,7 @@ int64_t AlsaCapture::Drop(int64_t count) {
     const int64_t n = std::min(count, s.held);
     s.first = (s.first + n) % kHeldFrames;
     s.held -= n;
+    s.overflowing = false;
     return n;
 }
 

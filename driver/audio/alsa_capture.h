@@ -6,7 +6,8 @@
 // the chip nor the service. A device without a clock of its own (ALSA's
 // null device, a file) never blocks: it has no reader, and the chip reads
 // the frames it begins as it begins them, paced by its own clock alone.
-// Overruns are recovered and counted; a device that goes away (an error,
+// Overruns, of the device or of the second held for a chip that took none
+// of it, are recovered and counted; a device that goes away (an error,
 // or nothing captured for 5 s) is said once and then left.
 #pragma once
 

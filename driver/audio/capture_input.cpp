@@ -90,9 +90,13 @@ bool CaptureInput::Align(int period) {
     // After a start or a stand the chip runs once two periods have arrived:
     // one to run and one on its way, so that a delivery a moment late is
     // no correction.
+    const int64_t target = 2 * int64_t(period);
     if (resume_) {
-        if (waiting < 2 * int64_t(period))
+        if (waiting < target)
             return false;
+        // What a device delivered at once beyond them goes before the chip
+        // hears any of it, not as a correction after the sound began.
+        DropOldest(waiting - target);
         resume_ = false;
         windowLeast_ = INT64_MAX;
         windowMost_ = 0;
@@ -106,10 +110,11 @@ bool CaptureInput::Align(int period) {
     if (++windowPeriods_ * period < kWindowFrames)
         return true;
     // A period short now and then is a delivery a moment late, which the
-    // chip waits for; over a whole window, the two clocks drift. Either way
-    // the distance goes back to the two periods of a start.
-    const int64_t target = 2 * int64_t(period);
-    if (windowLeast_ > target) {
+    // chip waits for; over a whole window, the two clocks drift. Devices on
+    // one clock settle anywhere from two to three periods and a few frames,
+    // as their deliveries and takes fall: that is no drift. Past three and
+    // a half, or below one, the distance goes back to the two periods of a start.
+    if (windowLeast_ > target + 3 * int64_t(period) / 2) {
         // The capture ran ahead: the oldest frames go.
         DropOldest(windowLeast_ - target);
         dropped_.fetch_add(windowLeast_ - target, std::memory_order_relaxed);

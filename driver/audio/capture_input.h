@@ -4,9 +4,10 @@
 // runs samples runs at the device's pace), so sample n hears frame n.
 //
 // The running chip keeps in time with it: paced by a playback on another
-// clock, the frames waiting for each period are kept about two periods by
-// dropping the oldest or repeating the last, whole frames, each counted;
-// nothing is resampled. What arrives while the chip stands is dropped, so that it
+// clock, the frames waiting for each period are kept from one to three and a
+// half periods by dropping the oldest or repeating the last, whole frames,
+// each counted; devices on one clock settle within that and are never
+// corrected. Nothing is resampled. What arrives while the chip stands is dropped, so that it
 // hears the present when it runs again. A device without a clock of its own
 // is read a period at a time as the samples begin: it keeps the chip's pace,
 // is never corrected, and a stand drops nothing of it. A device that goes away leaves the bus
@@ -34,8 +35,9 @@ class CaptureInput : public BusSource {
     // The runner's, between the chip's periods; none waits for a reader.
     // A running chip paced by a playback is about to run `period` frames:
     // corrects the distance to the capture, and says whether to run them.
-    // After a start or a stand it runs once two periods have arrived; until then
-    // the playback plays the chip's outputs as they stand (silence at first).
+    // After a start or a stand it runs once two periods have arrived, and
+    // drops what arrived beyond them; until then the playback plays the
+    // chip's outputs as they stand (silence at first).
     bool Align(int period);
     // Without a playback: waits up to `most` for `period` frames to run on;
     // false once the device is gone.

@@ -35,14 +35,15 @@ std::string ReadFile(const std::string& path) {
     return all.str();
 }
 
-// A refusal: at once, with the file and what it is, in little memory, and
-// no socket left behind.
+// A refusal: at once (well before the 5 s a stalled read would take, as a
+// sanitized service on a busy machine may need more than a second to start),
+// with the file and what it is, in little memory, and no socket left behind.
 void ExpectRefused(const TempDir& dir, const std::vector<std::string>& args,
                    const std::string& message) {
     EmuapsdRun run = RunEmuapsdToEnd(dir, args);
     std::string what = args.back();
     EXPECT_EQ(run.status, 1) << what << "\n" << run.log;
-    EXPECT_LT(run.seconds, 1.0) << what;
+    EXPECT_LT(run.seconds, 4.0) << what;
     EXPECT_NE(run.log.find(message), std::string::npos) << what << "\n" << run.log;
     EXPECT_LT(run.maxRssKb, 200 * 1024) << what;
     struct stat st;
