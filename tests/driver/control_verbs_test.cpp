@@ -11,6 +11,7 @@
 #include "hex_number.h"
 #include "operand_names_file.h"
 #include "scope_wire.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 #include "verb_words.h"
 
@@ -224,8 +225,11 @@ TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     served.chip.Run(1);
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x202}));
-    // A tap that reads as well changes what can change: the history starts afresh.
+    // A tap that reads as well changes what can change: the history starts
+    // afresh once its thread has the ring, the DSP running on meanwhile.
     served.chip.Write(0x301, TramEngine::kWrite | TramEngine::kRead | 20);
+    served.chip.Run(1);
+    ASSERT_TRUE(Eventually([&] { return served.history.ready(); }));
     served.chip.Run(2);
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x201, 0x202}));
@@ -259,6 +263,9 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
         {{ran, "trace fb --to " + fifo}, 1, fifo + " is a FIFO"},
         {{ran, "trace fb --to " + dir.path() + "/no/t.csv"}, 1, "no folder " + dir.path() + "/no"},
         {{ran, "trace fb --to /proc/self/t.wav"}, 1, "cannot write in /proc/self"},
+        {{"advance 10", "trace 0x110"},
+         0,
+         "samples 0 to 9; 3 saturated, the first in sample 7 at instruction 0x00C; 0x110: min "},
         {{ran, "trace 0x100 rl --samples 9"},
          0,
          "asked for 9 samples, the history holds 5: samples 0 to 4; 0x100: min 4.65661e-10 max "

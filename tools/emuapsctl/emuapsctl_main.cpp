@@ -68,16 +68,20 @@ Verbs:
   reload               load the chip image and patch afresh, as SIGHUP does
   trace OPERAND... [--last SECONDS | --samples N] [--to FILE]
                        the chip's recent past that emuapsd keeps (its
-                       --history): without FILE, each register's minimum,
-                       maximum and RMS as fractions of full scale and the
-                       sample of its peak, a line each; with FILE, the
-                       service writes it whole: WAV, float32, a channel a
-                       register as a fraction of full scale (a TRAM data
-                       register's sample of 2^19), or CSV (the sample
-                       number, then a column each) when FILE ends in .csv.
-                       By default all that is held; more than is held gives
-                       what there is, and says so. A register the history
-                       does not keep (an input, a constant, one no
+                       --history), each OPERAND once: without FILE, each
+                       register's minimum, maximum and RMS as fractions of
+                       full scale and the sample of its peak, a line each,
+                       64 registers at most; with FILE, the service writes
+                       it whole: WAV, float32, a channel a register as a
+                       fraction of full scale (a TRAM data register's
+                       sample of 2^19), or CSV (the sample number, then a
+                       column each) when FILE ends in .csv. FILE is any
+                       path, relative to here. By default all that is
+                       held; more than is held gives
+                       what there is, and says so. One trace takes at most
+                       33554432 values (registers x samples), the newest,
+                       and says so when that is fewer. A register the
+                       history does not keep (an input, a constant, one no
                        instruction writes) is refused with the reason
   samples FROM OPERAND...
                        for the scope: up to 4 operands' history from sample
