@@ -6,17 +6,25 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint32_t kTramData = 0x200, kTramAddress = 0x300;
+// Links followed at most, as the system itself does.
+constexpr int kMaxLinks = 40;
 
 std::string Folder(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool MayWrite(const std::string& path, int how) {
+    return faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
 }
 
 } // namespace
@@ -28,22 +36,42 @@ bool IsCsvPath(const std::string& path) {
 std::string ResolveTraceTarget(const std::string& path, TraceTarget* target) {
     if (path.empty() || path[0] != '/')
         return "'" + path + "' is not an absolute path";
-    *target = TraceTarget{path, path};
+    std::string file = path;
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0) {
+    int found = lstat(file.c_str(), &st);
+    for (int links = 0; found == 0 && S_ISLNK(st.st_mode); ++links) {
+        char to[PATH_MAX];
+        const ssize_t n = readlink(file.c_str(), to, sizeof to);
+        if (links == kMaxLinks || n < 0 || n == ssize_t(sizeof to))
+            return path + ": " +
+                   std::strerror(links == kMaxLinks ? ELOOP
+                                 : n < 0            ? errno
+                                                    : ENAMETOOLONG);
+        file = to[0] == '/' ? std::string(to, std::size_t(n))
+                            : Folder(file) + "/" + std::string(to, std::size_t(n));
+        found = lstat(file.c_str(), &st);
+    }
+    if (found != 0 && errno != ENOENT)
+        return path + ": " + std::strerror(errno);
+    *target = TraceTarget{path, file};
+    if (found == 0) {
         if (S_ISDIR(st.st_mode))
             return path + " is a folder";
         if (S_ISFIFO(st.st_mode))
             return path + " is a FIFO";
         if (!S_ISREG(st.st_mode))
             return path + " is not a regular file";
-        if (access(path.c_str(), W_OK) != 0)
+        if (!MayWrite(file, W_OK))
             return path + " is not writable";
+        target->exists = true;
+        target->mode = st.st_mode & 07777;
+        target->owner = st.st_uid;
+        target->group = st.st_gid;
     }
-    const std::string folder = Folder(path);
+    const std::string folder = Folder(file);
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return "no folder " + folder;
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
+    if (!MayWrite(folder, W_OK | X_OK))
         return "cannot write in " + folder;
     return "";
 }

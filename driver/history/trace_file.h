@@ -3,7 +3,8 @@
 // the values as integers, a TRAM data register's as its 20-bit sample) when
 // the name ends in ".csv". Written a piece at a time beside the file and
 // renamed over it once whole, so that nothing half written is ever left
-// under its name.
+// under its name. A FILE that is a symbolic link is written through it: the
+// file it names is replaced, and an existing file keeps its mode and owner.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@
 
 typedef struct sf_private_tag SNDFILE;
 
-// Where path's trace goes.
+// Where path's trace goes: the file it names, through any symbolic links.
 struct TraceTarget {
     std::string path; // as asked for
     std::string file; // the one written

@@ -76,8 +76,11 @@ Verbs:
                        fraction of full scale (a TRAM data register's
                        sample of 2^19), or CSV (the sample number, then a
                        column each) when FILE ends in .csv. FILE is any
-                       path, relative to here. By default all that is
-                       held; more than is held gives
+                       path, relative to here; a symbolic link is written
+                       through to the file it names, an existing file
+                       keeps its mode, and one the user may not write, or
+                       in a folder they may not write in, is refused. By
+                       default all that is held; more than is held gives
                        what there is, and says so. One trace takes at most
                        33554432 values (registers x samples), the newest,
                        and says so when that is fewer. A register the
