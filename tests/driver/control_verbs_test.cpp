@@ -242,6 +242,9 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
     std::filesystem::create_directory(folder);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string ran = "advance 5";
+    std::string many = "trace";
+    for (uint32_t reg = 0x100; reg <= 0x140; ++reg)
+        many.append(" ").append(std::to_string(reg));
     Check({
         {{"trace fb"}, 1, "the history holds no samples yet"},
         {{ran, "trace nosuch"}, 1, "no register is called nosuch"},
@@ -258,6 +261,8 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
         {{ran, "trace fb --last 1 --samples 2"}, 2, "trace takes one of --last and --samples"},
         {{ran, "trace fb --to"}, 2, "--to takes a value"},
         {{ran, "trace --last 1"}, 2, "trace takes registers"},
+        {{ran, "trace fb 0x100 0x106"}, 2, "trace takes each register once, not fb (0x106) twice"},
+        {{ran, many}, 2, "trace without --to takes at most 64 registers, a line each"},
         {{ran, "trace fb --to out.wav"}, 1, "'out.wav' is not an absolute path"},
         {{ran, "trace fb --to " + folder}, 1, folder + " is a folder"},
         {{ran, "trace fb --to " + fifo}, 1, fifo + " is a FIFO"},

@@ -1,6 +1,6 @@
 // A request's words on the wire: whatever they hold, RequestLine's one line
-// reads back as the same words, and a line without quotes reads as it did
-// when words were split at white space.
+// reads back as the same words; a line without quotes reads as it did when
+// words were split at white space, and a broken quote is a mistake.
 #include "verb_words.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-TEST(RequestWords, AnyWordsComeBackFromTheirLineAsTheyWere) {
+TEST(RequestWords, AnyWordsComeBackFromTheirLineAndALineWithoutQuotesReadsAsAlways) {
     for (const Words& words : std::vector<Words>{
              {"trace", "0x20", "--to", "/a folder/out.csv"},
              {"/tab\there", "two  spaces", " lead", "trail "},
@@ -24,9 +24,6 @@ TEST(RequestWords, AnyWordsComeBackFromTheirLineAsTheyWere) {
         EXPECT_EQ(RequestWords(line, &mistake), words) << line;
         EXPECT_EQ(mistake, "") << line;
     }
-}
-
-TEST(RequestWords, ALineWithoutQuotesReadsAsAlwaysAndABrokenQuoteIsAMistake) {
     const struct {
         std::string line;
         Words words;
