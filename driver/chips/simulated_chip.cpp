@@ -48,11 +48,19 @@ bool SimulatedChip::Reclaim() {
 }
 
 void SimulatedChip::Load(const ChipImage& image) {
+    SampleObservers observers;
+    {
+        std::lock_guard lock(mutex_);
+        observers = observers_;
+    }
+    // Outside the lock, so the DSP runs on while the history takes its memory.
+    observers.Loading(image);
     std::lock_guard lock(mutex_);
     ApsChipWord* registers = memory_->chip()->registers;
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         ApsWriteRegister(&registers[i], image.registers[i]);
     dsp_.Reset();
+    observers.Loaded();
 }
 
 ChipImage SimulatedChip::Snapshot() {

@@ -31,6 +31,7 @@ class SimulatedChip : public ChipBackend {
 
     // Replaces every register, word by word, and powers the DSP up afresh.
     // A reader in the middle of it sees each register either old or new.
+    // The observers get ready for the image first, outside the lock.
     void Load(const ChipImage& image);
     // A copy of the registers.
     ChipImage Snapshot();

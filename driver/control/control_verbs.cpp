@@ -400,7 +400,10 @@ std::string ValueText(uint32_t reg, uint32_t value) {
 }
 
 ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const VerbCancel& cancel) {
-    std::vector<std::string> words = RequestWords(line);
+    std::string mistake;
+    std::vector<std::string> words = RequestWords(line, &mistake);
+    if (!mistake.empty())
+        return Usage(mistake);
     static const char* const kVerbs[] = {"status", "stop",    "continue", "step", "advance",
                                          "watch",  "break",   "get",      "set",  "reload",
                                          "trace",  "samples", "controls", "clear"};

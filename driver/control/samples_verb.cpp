@@ -27,28 +27,27 @@ ControlAnswer SamplesVerb(SimulatedChip& chip, bool running, const HistoryRecord
     }
     if (!history)
         return {1, "the history is off (emuapsd --history=0)"};
-    // Until the first sample after a load the history is not laid out: it
-    // holds nothing yet, of any register.
-    const bool empty = history->held() == 0;
-    for (uint32_t reg : registers)
-        if (!empty && !history->Keeps(reg))
-            return {1, HistoryLeavesOut(reg, names)};
     // DBG before the samples: a stop it shows has its samples in them.
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    std::optional<HistoryRecorder::Span> span =
-        history->TakeFrom(empty ? std::vector<uint32_t>() : registers, from, kMaxSamplesAnswer);
-    if (span && span->samples == 0)
-        span->columns.assign(registers.size(), {});
-    if (!span)
-        return {1, "the chip was reloaded meanwhile; ask again"};
+    // One read gives the header and the columns alike.
+    std::vector<std::vector<int32_t>> columns(registers.size());
+    const HistoryRecorder::Read read =
+        history->ReadPieces(registers, from, kMaxSamplesAnswer, [&](const auto& piece) {
+            for (int64_t row = 0; row < piece.rows; ++row)
+                for (std::size_t c = 0; c < columns.size(); ++c)
+                    columns[c].push_back(piece.values[std::size_t(row) * piece.stride + c]);
+            return true;
+        });
+    if (std::string problem = HistoryReadProblem(read, names, "ask"); !problem.empty())
+        return {1, problem};
     SamplesHeader header;
-    header.first = span->first;
-    header.count = span->samples;
+    header.first = read.extent.first;
+    header.count = read.extent.samples;
     header.registers = int(registers.size());
-    header.load = span->load;
-    header.at = span->next;
+    header.load = read.extent.load;
+    header.at = read.extent.next;
     header.state = fx8010dbg::Stopped(dbg) ? "stopped" : running ? "running" : "standing";
     header.saturatedAt = fx8010dbg::SaturationAddress(dbg);
     header.bytes = uint64_t(header.count) * uint64_t(header.registers) * sizeof(int32_t);
-    return {0, SamplesHeaderText(header), SamplesPayload(span->columns)};
+    return {0, SamplesHeaderText(header), SamplesPayload(columns)};
 }

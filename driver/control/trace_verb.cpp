@@ -1,13 +1,16 @@
 #include "trace_verb.h"
 
+#include "hex_number.h"
 #include "history_recorder.h"
 #include "trace_file.h"
 #include "trace_stats.h"
 #include "verb_words.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -31,6 +34,26 @@ std::string HistoryLeavesOut(uint32_t reg, const RegisterNames& names) {
     return "the history keeps GPRs, TRAM data, outputs and the condition codes, not " + label;
 }
 
+std::string HistoryReadProblem(const HistoryRecorder::Read& read, const RegisterNames& names,
+                               const std::string& verb) {
+    using Outcome = HistoryRecorder::Read::Outcome;
+    switch (read.outcome) {
+    case Outcome::kOff:
+        return read.off;
+    case Outcome::kNotKept:
+        return HistoryLeavesOut(read.notKept, names);
+    case Outcome::kReloaded:
+        return "the chip was reloaded meanwhile; " + verb + " again";
+    case Outcome::kOverrun:
+        return "the chip overwrote the oldest samples asked for before they were read; ask for "
+               "fewer";
+    case Outcome::kRead:
+    case Outcome::kStopped:
+        break;
+    }
+    return "";
+}
+
 namespace {
 
 bool ParseSeconds(const std::string& text, double* seconds) {
@@ -44,91 +67,145 @@ std::string Figure(double value) {
     return text;
 }
 
-} // namespace
-
-ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::string>& words,
-                        const RegisterNames& names) {
+struct TraceAsk {
     std::vector<uint32_t> registers;
     int64_t wanted = -1; // all that is held
     std::string to;
+};
+
+// The request's registers and options; an answer when it is mistaken.
+std::optional<ControlAnswer> ParseTrace(const std::vector<std::string>& words,
+                                        const RegisterNames& names, TraceAsk* ask) {
     bool spanGiven = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (word == "--last" || word == "--samples" || word == "--to") {
             if (i + 1 == words.size())
-                return {2, word + " takes a value"};
+                return ControlAnswer{2, word + " takes a value"};
             const std::string& value = words[++i];
             if (word == "--to") {
-                to = value;
+                ask->to = value;
                 continue;
             }
             if (spanGiven)
-                return {2, "trace takes one of --last and --samples"};
+                return ControlAnswer{2, "trace takes one of --last and --samples"};
             spanGiven = true;
             if (word == "--samples") {
-                if (!ParseNumber(value, &wanted) || wanted < 1 || wanted > kMaxAdvanceSamples)
-                    return {2, "--samples takes a count from 1 to " +
-                                   std::to_string(kMaxAdvanceSamples)};
+                if (!ParseNumber(value, &ask->wanted) || ask->wanted < 1 ||
+                    ask->wanted > kMaxAdvanceSamples)
+                    return ControlAnswer{2, "--samples takes a count from 1 to " +
+                                                std::to_string(kMaxAdvanceSamples)};
                 continue;
             }
             double seconds = 0;
             if (!ParseSeconds(value, &seconds) || seconds <= 0 || seconds > kMaxRunSeconds)
-                return {2, "--last takes seconds above 0, up to " +
-                               std::to_string(int(kMaxRunSeconds))};
-            wanted = std::max<int64_t>(1, std::llround(seconds * kVerbSampleRate));
+                return ControlAnswer{2, "--last takes seconds above 0, up to " +
+                                            std::to_string(int(kMaxRunSeconds))};
+            ask->wanted = std::max<int64_t>(1, std::llround(seconds * kVerbSampleRate));
             continue;
         }
         if (word.starts_with("--"))
-            return {2, "trace has no option " + word};
+            return ControlAnswer{2, "trace has no option " + word};
         std::string why;
         const std::optional<uint32_t> reg = names.Find(word, RegisterSpace::Operands, &why);
         if (!reg)
-            return {1, why};
+            return ControlAnswer{1, why};
         if (*reg >= 0x400)
-            return {2, "trace takes registers from 0 to 0x3FF, as the DSP sees them"};
-        registers.push_back(*reg);
+            return ControlAnswer{2, "trace takes registers from 0 to 0x3FF, as the DSP sees them"};
+        if (std::count(ask->registers.begin(), ask->registers.end(), *reg))
+            return ControlAnswer{2, "trace takes each register once, not " +
+                                        names.Label(*reg, RegisterSpace::Operands) + " twice"};
+        ask->registers.push_back(*reg);
     }
-    if (registers.empty())
-        return {2, kUsage};
+    if (ask->registers.empty())
+        return ControlAnswer{2, kUsage};
+    if (ask->to.empty() && ask->registers.size() > kMaxTraceFigures)
+        return ControlAnswer{2, "trace without --to takes at most " +
+                                    std::to_string(kMaxTraceFigures) +
+                                    " registers, a line each; --to FILE takes them all"};
+    return std::nullopt;
+}
+
+} // namespace
+
+ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::string>& words,
+                        const RegisterNames& names, int64_t maxValues) {
+    TraceAsk ask;
+    if (auto mistaken = ParseTrace(words, names, &ask))
+        return *mistaken;
+    const std::vector<uint32_t>& registers = ask.registers;
     if (!history)
         return {1, "the history is off (emuapsd --history=0)"};
-    if (history->held() == 0)
-        return {1, "the history holds no samples yet"};
-    for (uint32_t reg : registers)
-        if (!history->Keeps(reg))
-            return {1, HistoryLeavesOut(reg, names)};
-    if (!to.empty())
-        if (std::string problem = TraceTargetProblem(to); !problem.empty())
+    TraceTarget target;
+    if (!ask.to.empty())
+        if (std::string problem = ResolveTraceTarget(ask.to, &target); !problem.empty())
             return {1, problem};
-    const std::optional<HistoryRecorder::Span> span = history->Take(registers, wanted);
-    if (!span)
-        return {1, "the chip was reloaded meanwhile; trace again"};
-    if (span->samples == 0)
+
+    // A piece at a time, into the file or the figures: never held whole.
+    const int64_t most = std::max<int64_t>(maxValues / int64_t(registers.size()), 1);
+    TraceWriter writer;
+    bool opened = false;
+    std::vector<TraceStatsSum> sums(ask.to.empty() ? registers.size() : 0);
+    std::string error;
+    int64_t saturated = 0;
+    HistoryRecorder::Saturation firstSaturation{};
+    const HistoryRecorder::Read read = history->ReadPieces(
+        registers, 0, std::min(ask.wanted < 0 ? most : ask.wanted, most),
+        [&](const HistoryRecorder::Piece& piece) {
+            for (int64_t row = 0; row < piece.rows; ++row) {
+                const int32_t* values = piece.values + std::size_t(row) * piece.stride;
+                if (const int32_t at = values[registers.size()]; at >= 0 && saturated++ == 0)
+                    firstSaturation = {piece.first + uint64_t(row), uint32_t(at)};
+                for (std::size_t c = 0; c < sums.size(); ++c)
+                    sums[c].Add(values[c]);
+            }
+            if (ask.to.empty())
+                return true;
+            if (!opened) {
+                std::vector<std::string> headers;
+                for (uint32_t reg : registers)
+                    headers.push_back(names.Label(reg, RegisterSpace::Operands));
+                error = writer.Open(target, registers, headers, kVerbSampleRate);
+                opened = error.empty();
+            }
+            if (error.empty())
+                error = writer.Write(piece.first, piece.values, piece.rows, piece.stride);
+            return error.empty();
+        });
+    if (!error.empty())
+        return {1, error};
+    if (std::string problem = HistoryReadProblem(read, names, "trace"); !problem.empty())
+        return {1, problem};
+    const HistoryRecorder::Extent& got = read.extent;
+    if (got.samples == 0)
         return {1, "the history holds no samples yet"}; // a reload just now
-    std::string text;
-    if (wanted > span->samples)
-        text = "asked for " + std::to_string(wanted) + " samples, the history holds " +
-               std::to_string(span->samples) + ": ";
-    const uint64_t last = span->first + uint64_t(span->samples) - 1;
-    text += "samples " + std::to_string(span->first) + " to " + std::to_string(last);
-    if (!span->saturations.empty())
-        text += "; " + std::to_string(span->saturations.size()) +
-                " saturated, the first in sample " + std::to_string(span->saturations[0].sample) +
-                " at instruction " + std::to_string(span->saturations[0].instruction);
-    if (!to.empty()) {
-        TraceTable table{span->first, registers, {}, span->columns};
-        for (uint32_t reg : registers)
-            table.headers.push_back(names.Label(reg, RegisterSpace::Operands));
-        if (std::string error = WriteTraceFile(to, table, kVerbSampleRate); !error.empty())
+    if (opened)
+        if (error = writer.Finish(); !error.empty())
             return {1, error};
+
+    std::string text;
+    const int64_t asked = ask.wanted < 0 ? got.held : ask.wanted;
+    if (got.samples < std::min(asked, got.held))
+        text = std::to_string(registers.size()) + " registers take at most " +
+               std::to_string(most) + " samples, " + std::to_string(maxValues) +
+               " values a trace: ";
+    else if (asked > got.samples)
+        text = "asked for " + std::to_string(asked) + " samples, the history holds " +
+               std::to_string(got.samples) + ": ";
+    const uint64_t last = got.first + uint64_t(got.samples) - 1;
+    text += "samples " + std::to_string(got.first) + " to " + std::to_string(last);
+    if (saturated > 0)
+        text += "; " + std::to_string(saturated) + " saturated, the first in sample " +
+                std::to_string(firstSaturation.sample) + " at instruction " +
+                HexNumber(firstSaturation.instruction, 3);
+    if (opened)
         return {0, text + "; wrote " + std::to_string(registers.size()) +
-                       (registers.size() == 1 ? " register to " : " registers to ") + to};
-    }
+                       (registers.size() == 1 ? " register to " : " registers to ") + ask.to};
     for (std::size_t c = 0; c < registers.size(); ++c) {
-        const TraceStats stats = StatsOf(span->columns[c]);
+        const TraceStats stats = sums[c].stats();
         text += "; " + names.Label(registers[c], RegisterSpace::Operands) + ": min " +
                 Figure(stats.min) + " max " + Figure(stats.max) + " rms " + Figure(stats.rms) +
-                " peak at sample " + std::to_string(span->first + uint64_t(stats.peakAt));
+                " peak at sample " + std::to_string(got.first + uint64_t(stats.peakAt));
     }
     return {0, text};
 }

@@ -1,14 +1,86 @@
 #include "verb_words.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <sstream>
+#include <utility>
 
-std::vector<std::string> RequestWords(const std::string& line) {
-    std::istringstream in(line);
+namespace {
+
+bool Space(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// The escapes of a quoted word, each character's and its letter.
+constexpr std::pair<char, char> kEscapes[] = {{'\\', '\\'}, {'"', '"'}, {'\n', 'n'}, {'\r', 'r'}};
+
+} // namespace
+
+std::vector<std::string> RequestWords(const std::string& line, std::string* mistake) {
     std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
+    auto wrong = [&](const std::string& why) {
+        if (mistake)
+            *mistake = why;
+        return words;
+    };
+    for (std::size_t i = 0; i < line.size();) {
+        if (Space(line[i])) {
+            ++i;
+            continue;
+        }
+        std::string word;
+        if (line[i] != '"') {
+            for (; i < line.size() && !Space(line[i]); ++i)
+                word += line[i];
+            words.push_back(std::move(word));
+            continue;
+        }
+        for (++i;; ++i) {
+            if (i == line.size())
+                return wrong("a quoted word has no closing quote");
+            if (line[i] == '"')
+                break;
+            if (line[i] != '\\') {
+                word += line[i];
+                continue;
+            }
+            const char letter = ++i < line.size() ? line[i] : '\0';
+            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                              [&](auto e) { return e.second == letter; });
+            if (escape == std::end(kEscapes))
+                return wrong("a quoted word escapes only \\\\, \\\", \\n and \\r");
+            word += escape->first;
+        }
+        if (++i < line.size() && !Space(line[i]))
+            return wrong("a quoted word ends at its closing quote");
+        words.push_back(std::move(word));
+    }
     return words;
+}
+
+std::string RequestLine(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        if (!line.empty())
+            line += ' ';
+        if (!word.empty() && word[0] != '"' && std::none_of(word.begin(), word.end(), Space)) {
+            line += word;
+            continue;
+        }
+        line += '"';
+        for (char c : word) {
+            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                              [&](auto e) { return e.first == c; });
+            if (escape == std::end(kEscapes)) {
+                line += c;
+            } else {
+                line += '\\';
+                line += escape->second;
+            }
+        }
+        line += '"';
+    }
+    return line;
 }
 
 bool TakeRunBound(std::vector<std::string>& words, int64_t* samples, std::string* mistake) {

@@ -13,7 +13,16 @@ constexpr int kVerbSampleRate = 48000;
 constexpr double kDefaultRunSeconds = 10, kMaxRunSeconds = 3600;
 constexpr int64_t kMaxAdvanceSamples = int64_t(kVerbSampleRate) * 3600;
 
-std::vector<std::string> RequestWords(const std::string& line);
+// A request's words. A word is a run of characters other than white space,
+// or a quoted one: "..." holding anything, with \\, \", \n and \r for a
+// backslash, a quote, a newline and a carriage return. Only a word that
+// begins with a quote is read as one, so a request without quotes reads as
+// it always did. On a malformed quoted word, the words before it and what
+// is wrong in mistake.
+std::vector<std::string> RequestWords(const std::string& line, std::string* mistake = nullptr);
+// The words as a request line that RequestWords reads back as they are:
+// each quoted when it is empty, holds white space or begins with a quote.
+std::string RequestLine(const std::vector<std::string>& words);
 
 // Hexadecimal with 0x, or decimal; the whole text.
 template <class T> bool ParseNumber(const std::string& text, T* value) {

@@ -8,11 +8,16 @@
 #include <vector>
 
 class Fx8010Interpreter;
+struct ChipImage;
 
 class SampleObserver {
   public:
     virtual ~SampleObserver() = default;
     virtual void SampleEnded(const Fx8010Interpreter& dsp) = 0;
+    // A chip about to load image, outside its lock, and the same chip once
+    // loaded (under it, so quick): an observer may get ready for the program.
+    virtual void Loading(const ChipImage&) {}
+    virtual void Loaded() {}
 };
 
 // Several observers heard as one, in the order added; each at most once.
@@ -30,6 +35,14 @@ class SampleObservers : public SampleObserver {
     void SampleEnded(const Fx8010Interpreter& dsp) override {
         for (SampleObserver* observer : list_)
             observer->SampleEnded(dsp);
+    }
+    void Loading(const ChipImage& image) override {
+        for (SampleObserver* observer : list_)
+            observer->Loading(image);
+    }
+    void Loaded() override {
+        for (SampleObserver* observer : list_)
+            observer->Loaded();
     }
 
   private:

@@ -4,27 +4,24 @@
 #include <cmath>
 #include <cstdlib>
 
-TraceStats StatsOf(const std::vector<int32_t>& values) {
-    TraceStats stats;
-    if (values.empty())
-        return stats;
-    int32_t lo = values[0], hi = values[0];
-    int64_t peak = -1;
-    double squares = 0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const int32_t v = values[i];
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-        const int64_t magnitude = std::llabs(int64_t(v));
-        if (magnitude > peak) {
-            peak = magnitude;
-            stats.peakAt = int64_t(i);
-        }
-        const double f = TraceFraction(v);
-        squares += f * f;
+void TraceStatsSum::Add(int32_t value) {
+    lo_ = count_ == 0 ? value : std::min(lo_, value);
+    hi_ = count_ == 0 ? value : std::max(hi_, value);
+    if (const int64_t magnitude = std::llabs(int64_t(value)); magnitude > peak_) {
+        peak_ = magnitude;
+        stats_.peakAt = count_;
     }
-    stats.min = TraceFraction(lo);
-    stats.max = TraceFraction(hi);
-    stats.rms = std::sqrt(squares / double(values.size()));
+    const double f = TraceFraction(value);
+    squares_ += f * f;
+    ++count_;
+}
+
+TraceStats TraceStatsSum::stats() const {
+    TraceStats stats = stats_;
+    if (count_ == 0)
+        return stats;
+    stats.min = TraceFraction(lo_);
+    stats.max = TraceFraction(hi_);
+    stats.rms = std::sqrt(squares_ / double(count_));
     return stats;
 }

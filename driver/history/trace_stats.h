@@ -3,16 +3,26 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 struct TraceStats {
     double min = 0, max = 0, rms = 0;
     int64_t peakAt = 0; // index of the first sample of the largest magnitude
 };
 
-// values as the DSP sees them (Q31; a TRAM data register's sample in bits
-// 12-31, so that it too is a fraction of 2^31); none gives zeros.
-TraceStats StatsOf(const std::vector<int32_t>& values);
+// The figures of values added one at a time, as the DSP sees them (Q31; a
+// TRAM data register's sample in bits 12-31, so that it too is a fraction of
+// 2^31), so a trace need not hold its samples; none gives zeros.
+class TraceStatsSum {
+  public:
+    void Add(int32_t value);
+    TraceStats stats() const;
+
+  private:
+    int64_t count_ = 0, peak_ = -1;
+    int32_t lo_ = 0, hi_ = 0;
+    double squares_ = 0;
+    TraceStats stats_;
+};
 
 // A DSP-view value as a fraction of full scale.
 inline double TraceFraction(int32_t value) {

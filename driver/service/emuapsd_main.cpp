@@ -137,7 +137,7 @@ int Serve(int argc, char** argv) {
     // Heard from the first sample, however the chip runs; gone before the chip.
     std::optional<HistoryRecorder> history;
     if (o.historySeconds > 0 && card < 0)
-        chip.Observe(&history.emplace(HistorySamples(o)));
+        chip.Observe(&history.emplace(HistorySamples(o), Say));
     std::string symbols = NoProgramSymbols(); // the names of what was loaded
     // The viewer's names of the DSP's operands, which the program's names
     // must leave alone.

@@ -230,9 +230,12 @@ std::string RecordingText(const ServiceOptions& options) {
            (options.format == WavSampleFormat::Float32 ? " (32-bit float)" : " (16-bit PCM)");
 }
 
+static_assert(HistoryRecorder::kSampleRate == kChipSampleRate);
+
 double MaxHistorySeconds() {
     const double memory = double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
-    return memory / 2 / double(HistoryRecorder::kMaxBytesPerSample) / kChipSampleRate;
+    return memory / 2 /
+           double(HistoryRecorder::RingBytes(kChipSampleRate, HistoryRecorder::kMaxKept));
 }
 
 int64_t HistorySamples(const ServiceOptions& options) {
@@ -269,7 +272,11 @@ The simulated chip:
                        every register the DSP can change, sample by sample,
                        however the chip runs, for emuapsctl trace; at most
                        what a program writing every register would hold in
-                       half the memory. A reload starts it afresh
+                       half the memory. A reload starts it afresh. The log
+                       says the memory each program's history takes, with
+                       a warning from 512 MiB on; memory that cannot be
+                       had leaves the history off, as trace then says,
+                       and the chip runs on
       --engine=ENGINE  how the simulated chip executes its microcode: fast (the
                        default) or reference, the plain interpreter the fast
                        one is checked against; both give the same samples,

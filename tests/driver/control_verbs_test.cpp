@@ -11,6 +11,7 @@
 #include "hex_number.h"
 #include "operand_names_file.h"
 #include "scope_wire.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 #include "verb_words.h"
 
@@ -224,8 +225,11 @@ TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     served.chip.Run(1);
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x202}));
-    // A tap that reads as well changes what can change: the history starts afresh.
+    // A tap that reads as well changes what can change: the history starts
+    // afresh once its thread has the ring, the DSP running on meanwhile.
     served.chip.Write(0x301, TramEngine::kWrite | TramEngine::kRead | 20);
+    served.chip.Run(1);
+    ASSERT_TRUE(Eventually([&] { return served.history.ready(); }));
     served.chip.Run(2);
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x201, 0x202}));
@@ -238,6 +242,9 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
     std::filesystem::create_directory(folder);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string ran = "advance 5";
+    std::string many = "trace";
+    for (uint32_t reg = 0x100; reg <= 0x140; ++reg)
+        many.append(" ").append(std::to_string(reg));
     Check({
         {{"trace fb"}, 1, "the history holds no samples yet"},
         {{ran, "trace nosuch"}, 1, "no register is called nosuch"},
@@ -254,11 +261,16 @@ TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing)
         {{ran, "trace fb --last 1 --samples 2"}, 2, "trace takes one of --last and --samples"},
         {{ran, "trace fb --to"}, 2, "--to takes a value"},
         {{ran, "trace --last 1"}, 2, "trace takes registers"},
+        {{ran, "trace fb 0x100 0x106"}, 2, "trace takes each register once, not fb (0x106) twice"},
+        {{ran, many}, 2, "trace without --to takes at most 64 registers, a line each"},
         {{ran, "trace fb --to out.wav"}, 1, "'out.wav' is not an absolute path"},
         {{ran, "trace fb --to " + folder}, 1, folder + " is a folder"},
         {{ran, "trace fb --to " + fifo}, 1, fifo + " is a FIFO"},
         {{ran, "trace fb --to " + dir.path() + "/no/t.csv"}, 1, "no folder " + dir.path() + "/no"},
         {{ran, "trace fb --to /proc/self/t.wav"}, 1, "cannot write in /proc/self"},
+        {{"advance 10", "trace 0x110"},
+         0,
+         "samples 0 to 9; 3 saturated, the first in sample 7 at instruction 0x00C; 0x110: min "},
         {{ran, "trace 0x100 rl --samples 9"},
          0,
          "asked for 9 samples, the history holds 5: samples 0 to 4; 0x100: min 4.65661e-10 max "

@@ -3,6 +3,7 @@
 #include "control_client.h"
 #include "program_version.h"
 #include "reply_text.h"
+#include "verb_words.h"
 
 #include <filesystem>
 #include <iostream>
@@ -67,16 +68,23 @@ Verbs:
   reload               load the chip image and patch afresh, as SIGHUP does
   trace OPERAND... [--last SECONDS | --samples N] [--to FILE]
                        the chip's recent past that emuapsd keeps (its
-                       --history): without FILE, each register's minimum,
-                       maximum and RMS as fractions of full scale and the
-                       sample of its peak, a line each; with FILE, the
-                       service writes it whole: WAV, float32, a channel a
-                       register as a fraction of full scale (a TRAM data
-                       register's sample of 2^19), or CSV (the sample
-                       number, then a column each) when FILE ends in .csv.
-                       By default all that is held; more than is held gives
-                       what there is, and says so. A register the history
-                       does not keep (an input, a constant, one no
+                       --history), each OPERAND once: without FILE, each
+                       register's minimum, maximum and RMS as fractions of
+                       full scale and the sample of its peak, a line each,
+                       64 registers at most; with FILE, the service writes
+                       it whole: WAV, float32, a channel a register as a
+                       fraction of full scale (a TRAM data register's
+                       sample of 2^19), or CSV (the sample number, then a
+                       column each) when FILE ends in .csv. FILE is any
+                       path, relative to here; a symbolic link is written
+                       through to the file it names, an existing file
+                       keeps its mode, and one the user may not write, or
+                       in a folder they may not write in, is refused. By
+                       default all that is held; more than is held gives
+                       what there is, and says so. One trace takes at most
+                       33554432 values (registers x samples), the newest,
+                       and says so when that is fewer. A register the
+                       history does not keep (an input, a constant, one no
                        instruction writes) is refused with the reason
   samples FROM OPERAND...
                        for the scope: up to 4 operands' history from sample
@@ -139,30 +147,33 @@ int main(int argc, char** argv) {
             std::cout << VersionLine("emuapsctl") << "\n";
             return 0;
         }
-        if (arg.empty() || arg.find_first_of(" \t\r\n") != std::string::npos) {
-            std::cerr << "emuapsctl: '" << arg << "' is not one word\nTry 'emuapsctl --help'.\n";
-            return 2;
-        }
         // The service writes trace's file: it gets the path from here.
         const bool traceFile = words.size() > 1 && words[0] == "trace" && words.back() == "--to";
-        words.push_back(traceFile && !arg.starts_with('/')
-                            ? std::filesystem::absolute(arg).lexically_normal().string()
-                            : arg);
+        if (!traceFile || arg.starts_with('/')) {
+            words.push_back(arg);
+            continue;
+        }
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::absolute(arg, error);
+        if (error) {
+            std::cerr << "emuapsctl: " << arg << ": no working folder to find it in ("
+                      << error.message() << ")\n";
+            return 1;
+        }
+        words.push_back(path.string());
     }
     if (words.empty()) {
         std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
         return 2;
     }
-    std::string line;
-    for (const std::string& word : words)
-        line += (line.empty() ? "" : " ") + word;
-    const ControlReply reply = AskService(line);
+    const ControlReply reply = AskService(RequestLine(words));
     if (reply.status == 0 && words[0] == "trace") {
         // Its span, then a line each register.
-        std::string text = reply.text;
-        for (std::size_t at; (at = text.find("; ")) != std::string::npos;)
-            text.replace(at, 2, "\n");
-        std::cout << text << "\n";
+        for (std::size_t from = 0, at = 0; from != std::string::npos; from = at) {
+            at = reply.text.find("; ", from);
+            std::cout << reply.text.substr(from, at - from) << "\n";
+            at = at == std::string::npos ? at : at + 2;
+        }
     } else if (reply.status == 0) {
         std::cout << ShownReply(words[0], reply.text) << "\n";
     } else {
