@@ -1,3 +1,5 @@
+#include "control_text.h"
+#include "full_scale.h"
 #include "min_max.h"
 #include "register_choice.h"
 #include "sample_cursor.h"
@@ -227,4 +229,24 @@ TEST(ScopeData, RegistersByNameOrHexAndTheServicesWords) {
     EXPECT_EQ(AttachmentOf(1, "a real card keeps no history; samples needs ...", a),
               Attachment::Card);
     EXPECT_EQ(AttachmentOf(1, "wl is not kept", a), a) << "a refusal is an answer";
+}
+
+// Each end read back is its value within half the last decimal, and the
+// width keeps three significant digits, no more.
+TEST(ScopeData, AControlsRangeTextTellsItsEndsApart) {
+    const std::pair<uint32_t, uint32_t> ranges[] = {{0, 0xC0000},         {0x80000000, 0x7FFFFFFF},
+                                                    {0, 0x73333333},      {0, 1},
+                                                    {0x418937, 0x418A37}, {0xFFF00000, 0x100000}};
+    for (auto [min, max] : ranges) {
+        const ControlRange range = RangeOf(min, max);
+        const std::string text = RangeText(range);
+        const std::size_t to = text.find(" to ");
+        const double low = std::stod(text), high = std::stod(text.substr(to + 4));
+        const double unit = std::pow(10.0, -RangeDecimals(range)), width = high - low;
+        EXPECT_LE(std::abs(low - Fraction(range.min)), unit / 2) << text;
+        EXPECT_LE(std::abs(high - Fraction(range.max)), unit / 2) << text;
+        EXPECT_TRUE(width >= 100 * unit || unit < 1e-9) << text;
+        EXPECT_TRUE(width < 1000 * unit || unit == 1e-3) << text;
+    }
+    EXPECT_EQ(RangeText(RangeOf(0, 0xC0000)), "0.000000 to 0.000366") << "the demo's depth";
 }
