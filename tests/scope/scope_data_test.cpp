@@ -3,8 +3,10 @@
 #include "min_max.h"
 #include "register_choice.h"
 #include "sample_cursor.h"
+#include "scope_command_line.h"
 #include "service_state.h"
 #include "slider_scale.h"
+#include "time_bases.h"
 #include "trace_samples.h"
 #include "trigger.h"
 
@@ -249,4 +251,27 @@ TEST(ScopeData, AControlsRangeTextTellsItsEndsApart) {
         EXPECT_TRUE(width < 1000 * unit || unit == 1e-3) << text;
     }
     EXPECT_EQ(RangeText(RangeOf(0, 0xC0000)), "0.000000 to 0.000366") << "the demo's depth";
+}
+
+TEST(ScopeData, TheCommandLineRefusesWhatTheScopeCannotShow) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--trace", "mono", "--trace=lw", "--spectrum", "4", "-platform", "offscreen"}, ""},
+        {{"--time-base", "5000"},
+         "--time-base takes 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000 or 2000 (ms), not '5000'"},
+        {{"--spectrum", "7"}, "--spectrum takes a trace from 1 to 4, not '7'"},
+        {{"--trace", "a", "--trace", "b", "--trace", "c", "--trace", "d", "--trace", "e"},
+         "--trace is given more than 4 times"},
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"mono"}, "'mono' is not an option"}};
+    for (auto [args, mistake] : rows) {
+        args.insert(args.begin(), "velmora-scope");
+        const ScopeCommandLine line = ParseScopeCommandLine(args);
+        EXPECT_EQ(line.action == ScopeCommandLine::Action::Mistake, !mistake.empty()) << args[1];
+        EXPECT_EQ(line.mistake.rfind(mistake, 0), 0u) << line.mistake;
+    }
+    for (double ms : kTimeBasesMs) // each the bar offers
+        EXPECT_EQ(
+            ParseScopeCommandLine({"s", "--time-base", std::to_string(ms)}).options.timeBaseMs, ms);
+    EXPECT_EQ(ParseScopeCommandLine({"s", "-platform", "x", "-reverse"}).options.qtArguments,
+              (std::vector<std::string>{"s", "-platform", "x", "-reverse"}));
 }

@@ -209,3 +209,13 @@ TEST_F(ScopeEndToEnd, NoServiceThenOneThenItsLossAndReturnLiveAgain) {
     EXPECT_TRUE(live()) << "live traces again";
     EXPECT_TRUE(window_->plot().message().isEmpty());
 }
+
+// Answered on the terminal: no display is there to open.
+TEST(ScopeCommandLine, HelpAndAMistakeAnswerWithoutADisplay) {
+    const std::string scope = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+                              std::string(VELMORA_PROGRAM_DIR) + "/velmora-scope ";
+    const int help = std::system((scope + "--help | grep -q '^Usage: velmora-scope'").c_str());
+    EXPECT_TRUE(WIFEXITED(help) && WEXITSTATUS(help) == 0);
+    const int mistake = std::system((scope + "--time-base 5000 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(mistake) && WEXITSTATUS(mistake) == 2);
+}
