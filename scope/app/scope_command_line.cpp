@@ -154,6 +154,10 @@ std::string ScopeHelp() {
            "      --version       show the version and end\n"
            "\n"
            "Qt's own options (-platform NAME, -style NAME, -display NAME, ...) go to Qt.\n"
+           "A name the loaded program does not have, and a register the service's\n"
+           "history leaves out, are said on their trace; the other traces go on. When\n"
+           "the service loads another program, a trace follows its name there.\n"
+           "\n"
            "Exit status: 0 when the window is closed or --grab wrote FILE; 1 when --grab\n"
            "could not write FILE; 2 for a usage mistake.\n";
 }

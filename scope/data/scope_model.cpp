@@ -25,16 +25,18 @@ std::string ScopeModel::request() const {
     return line;
 }
 
-ScopeTaken ScopeModel::take(const std::vector<uint32_t>& asked, const SamplesHeader& header,
+ScopeTaken ScopeModel::take(const std::string& asked, const SamplesHeader& header,
                             const std::vector<std::vector<int32_t>>& columns) {
     ScopeTaken taken;
-    if (asked != registers_ || columns.size() != registers_.size())
+    if (registers_.empty() || asked != request() || columns.size() != registers_.size() ||
+        header.registers != int(registers_.size()))
         return taken;
     for (const auto& column : columns)
         if (int64_t(column.size()) != header.count)
             return taken;
     last_ = header;
     const CursorStep step = cursor_.take(header);
+    taken.taken = true;
     taken.restart = step.restart;
     if (step.restart)
         rearm();

@@ -21,6 +21,7 @@ struct ScopeFrame {
 
 // What an answer brought: each register's new samples, oldest first.
 struct ScopeTaken {
+    bool taken = false; // false: it answered another request, or made no sense
     bool restart = false;
     std::vector<std::vector<int32_t>> fresh;
 };
@@ -33,9 +34,10 @@ class ScopeModel {
     // "samples FROM REG..." for the next answer; empty with no register.
     std::string request() const;
 
-    // An answer to a request for asked. One for other registers than those
-    // now chosen, or whose columns do not match its header, is dropped.
-    ScopeTaken take(const std::vector<uint32_t>& asked, const SamplesHeader& header,
+    // The answer to the request line asked. It is taken only if it answers
+    // exactly what request() asks now (the registers, their order and the
+    // first sample), with a column of the header's count for each register.
+    ScopeTaken take(const std::string& asked, const SamplesHeader& header,
                     const std::vector<std::vector<int32_t>>& columns);
 
     // The trigger on register trace (an index into registers(); -1: none,
