@@ -188,9 +188,6 @@ void ScopeWindow::takeSamples(const SamplesAnswer& answer) {
         }
     }
     bar_->showSaturation(answer.header.saturatedAt);
-    const QString state = QString::fromStdString(ChipStateText(answer.header));
-    if (state != chipState_->text())
-        chipState_->setText(state);
     redraw();
 }
 
@@ -258,4 +255,9 @@ void ScopeWindow::redraw() {
             styles.push_back(rows_[std::size_t(i)]->style());
     }
     plot_->setFrame(frame, styles);
+    if (!model_.registers().empty()) {
+        const QString state = QString::fromStdString(model_.stateText());
+        if (state != chipState_->text())
+            chipState_->setText(state);
+    }
 }

@@ -43,7 +43,8 @@ class ScopeWindow : public QMainWindow {
 
     const ScopeModel& model() const { return model_; }
     const TracePlot& plot() const { return *plot_; }
-    // The chip's state as last told ("running", "stopped at sample N").
+    // The chip's state as last told ("running", "stopped at sample N"), or
+    // the single sweep that holds the screen.
     QString chipStateText() const;
     QString statusText() const;
     // The samples answers taken so far.

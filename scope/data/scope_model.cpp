@@ -96,6 +96,17 @@ ScopeFrame ScopeModel::frame(uint64_t width, int columns) {
     return f;
 }
 
+std::string ScopeModel::stateText() const {
+    if (last_.state == "running" && trigger_.holding())
+        if (const auto at = trigger_.triggeredAt())
+            return SingleTriggerText(*at);
+    return ChipStateText(last_);
+}
+
+std::string SingleTriggerText(uint64_t sample) {
+    return "triggered at sample " + std::to_string(sample) + " (single): Arm waits for the next";
+}
+
 std::string ChipStateText(const SamplesHeader& header) {
     if (header.state == "stopped")
         return "stopped at sample " + std::to_string(header.at);

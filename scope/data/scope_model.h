@@ -53,6 +53,9 @@ class ScopeModel {
 
     const TraceSamples& trace(int i) const { return traces_[std::size_t(i)]; }
     const SamplesHeader& last() const { return last_; }
+    // The chip's state as the last answer told it, or, while a single sweep
+    // holds the screen of a running chip, that sweep's trigger.
+    std::string stateText() const;
 
   private:
     std::vector<uint32_t> registers_;
@@ -67,3 +70,5 @@ class ScopeModel {
 // "stopped at sample N" when the chip stands by stop, break or watch;
 // "standing at sample N" for a chip the service does not run; else "running".
 std::string ChipStateText(const SamplesHeader& header);
+// A single sweep's, frozen on the trigger at sample.
+std::string SingleTriggerText(uint64_t sample);

@@ -273,6 +273,23 @@ TEST(ScopeData, TheModelTakesOnlyTheAnswerToTheRequestItAsksNow) {
     }
 }
 
+TEST(ScopeData, AFrozenSingleSweepSaysWhereItTriggered) {
+    ScopeModel model;
+    model.setRegisters({0x100});
+    model.setTrigger(0, {Edge::Rising, 100, TriggerMode::Single});
+    std::vector<int32_t> step(5000, 0);
+    std::fill(step.begin() + 3000, step.end(), 200); // the edge: sample 3000
+    for (const char* state : {"running", "stopped"}) {
+        model.startOver();
+        ASSERT_TRUE(model.take(model.request(), Header(0, 5000, 1, state), {step}).taken);
+        ASSERT_TRUE(model.frame(1000, 100).triggered);
+        EXPECT_EQ(model.stateText(),
+                  *state == 'r' ? "triggered at sample 3000 (single): Arm waits for the next"
+                                : "stopped at sample 5000")
+            << "the chip's own stand first";
+    }
+}
+
 // What a trace says of its box is what the service says of the same word.
 TEST(ScopeData, ATraceNamesItsRegisterOrSaysWhyInTheServicesWords) {
     const std::map<std::string, uint32_t> placed = {{"mono", 0x100}, {"lw", 0x280}};
