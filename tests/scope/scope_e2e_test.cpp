@@ -10,7 +10,7 @@
 #include "control_client.h"
 #include "driver/wav_files.h"
 #include "scope_wire.h"
-#include "support/eventually.h"
+#include "support/eventually_shown.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
@@ -41,14 +41,8 @@ template <typename Signal> std::shared_ptr<std::atomic<int>> Count(ServiceLink& 
     return n;
 }
 
-// Polls with the window's events running.
 template <typename Condition> bool Shows(Condition condition, int seconds = 20) {
-    return Eventually(
-        [&] {
-            QApplication::processEvents();
-            return condition();
-        },
-        std::chrono::seconds(seconds));
+    return EventuallyShown(condition, std::chrono::seconds(seconds));
 }
 
 class ScopeEndToEnd : public testing::Test {
