@@ -2,15 +2,12 @@
 // chip that emuapsd runs.
 #include "program_fonts.h"
 #include "program_version.h"
+#include "scope_command_line.h"
 #include "scope_window.h"
-#include "trace_plot.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDateTime>
 #include <QTimer>
-#include <cstdio>
-#include <cstring>
 
 #include <cstdio>
 
@@ -35,46 +32,44 @@ void GrabWhenDrawn(ScopeWindow& window, const QString& path, double waitSeconds)
 
 int main(int argc, char* argv[]) {
     // Answered before Qt starts, so that it needs no display.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts(VersionLine("velmora-scope").c_str());
-            return 0;
-        }
-    QApplication app(argc, argv);
+    const ScopeCommandLine line =
+        ParseScopeCommandLine(std::vector<std::string>(argv, argv + argc));
+    switch (line.action) {
+    case ScopeCommandLine::Action::Help:
+        std::fputs(ScopeHelp().c_str(), stdout);
+        return 0;
+    case ScopeCommandLine::Action::Version:
+        std::puts(VersionLine("velmora-scope").c_str());
+        return 0;
+    case ScopeCommandLine::Action::Mistake:
+        std::fprintf(stderr, "velmora-scope: %s\nTry 'velmora-scope --help'.\n",
+                     line.mistake.c_str());
+        return 2;
+    case ScopeCommandLine::Action::Show:
+        break;
+    }
+    const ScopeOptions& o = line.options;
+    // QApplication keeps argc and argv: both live as long as it does.
+    std::vector<std::string> qtWords = o.qtArguments;
+    std::vector<char*> qtArgv;
+    for (std::string& word : qtWords)
+        qtArgv.push_back(word.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(qtWords.size());
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName("velmora-scope");
     LoadProgramFonts();
     QApplication::setFont(WindowFont());
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "A live oscilloscope, spectrum and control panel for the chip emuapsd runs.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption trace("trace",
-                                   "Show REG (a name of the loaded program, or a hex "
-                                   "address) on the next trace; up to four.",
-                                   "REG");
-    const QCommandLineOption timeBase("time-base", "One screen's time in ms (1 to 2000).", "MS");
-    const QCommandLineOption spectrum("spectrum", "The trace (1-4) whose spectrum is shown.", "N");
-    const QCommandLineOption grab("grab",
-                                  "Save the window as PNG to FILE after --grab-after "
-                                  "seconds, then quit (for screenshots).",
-                                  "FILE");
-    const QCommandLineOption grabAfter("grab-after", "Seconds before --grab (3 by default).", "S",
-                                       "3");
-    parser.addOptions({trace, timeBase, spectrum, grab, grabAfter});
-    parser.process(app);
-
     ScopeWindow window;
-    const QStringList traces = parser.values(trace);
-    for (int i = 0; i < traces.size() && i < ScopeWindow::kTraces; ++i)
-        window.setTrace(i, traces[i]);
-    if (parser.isSet(timeBase))
-        window.setTimeBaseMs(parser.value(timeBase).toDouble());
-    if (parser.isSet(spectrum))
-        window.setSpectrumTrace(parser.value(spectrum).toInt() - 1);
+    for (std::size_t i = 0; i < o.traces.size(); ++i)
+        window.setTrace(int(i), QString::fromStdString(o.traces[i]));
+    if (o.timeBaseMs)
+        window.setTimeBaseMs(*o.timeBaseMs);
+    if (o.spectrumTrace)
+        window.setSpectrumTrace(*o.spectrumTrace);
     window.show();
-    if (parser.isSet(grab))
-        GrabWhenDrawn(window, parser.value(grab), parser.value(grabAfter).toDouble());
+    if (!o.grabPath.empty())
+        GrabWhenDrawn(window, QString::fromStdString(o.grabPath), o.grabAfterSeconds);
     return app.exec();
 }

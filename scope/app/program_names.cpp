@@ -7,8 +7,8 @@
 
 #include <stdexcept>
 
-std::map<std::string, uint32_t> ReadPlacedProgramNames() {
-    std::map<std::string, uint32_t> names;
+ProgramNames ReadPlacedProgramNames() {
+    ProgramNames names;
     char path[ZENDRA_SOCKET_PATH_MAX];
     if (ZendraProgramSymbolsPath(path, sizeof path) != 0)
         return names;

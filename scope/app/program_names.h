@@ -6,5 +6,7 @@
 #include <map>
 #include <string>
 
+using ProgramNames = std::map<std::string, uint32_t>;
+
 // Each name with its operand address; none when the file is missing or cannot be read.
-std::map<std::string, uint32_t> ReadPlacedProgramNames();
+ProgramNames ReadPlacedProgramNames();

@@ -4,9 +4,9 @@
 #include "frequency_view.h"
 #include "full_scale.h"
 #include "program_fonts.h"
-#include "program_names.h"
 #include "register_choice.h"
 #include "scope_bar.h"
+#include "trace_choice.h"
 #include "trace_plot.h"
 #include "trace_row.h"
 
@@ -18,7 +18,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-ScopeWindow::ScopeWindow() {
+ScopeWindow::ScopeWindow(std::unique_ptr<ServiceLink> link)
+    : link_(link ? std::move(link) : std::make_unique<ServiceLink>()) {
     setObjectName("scopeWindow");
     setWindowTitle(tr("Velmora scope"));
     setFont(WindowFont());
@@ -76,8 +77,9 @@ ScopeWindow::ScopeWindow() {
     statusBar()->addWidget(status_, 1);
     resize(1180, 820);
 
-    link_ = std::make_unique<ServiceLink>();
     connect(link_.get(), &ServiceLink::samplesAnswered, this, &ScopeWindow::takeSamples);
+    connect(link_.get(), &ServiceLink::samplesRefused, this, &ScopeWindow::takeRefusal);
+    connect(link_.get(), &ServiceLink::namesChanged, this, &ScopeWindow::takeNames);
     connect(link_.get(), &ServiceLink::statusAnswered, this, &ScopeWindow::takeStatus);
     connect(link_.get(), &ServiceLink::attachmentChanged, this, &ScopeWindow::takeAttachment);
     connect(link_.get(), &ServiceLink::controlsAnswered, controls_, &ControlsPanel::setControls);
@@ -100,9 +102,10 @@ ScopeWindow::ScopeWindow() {
     connect(bar_, &ScopeBar::runRequested, this, [this] { link_->send("continue"); });
     connect(bar_, &ScopeBar::stopRequested, this, [this] { link_->send("stop"); });
     connect(bar_, &ScopeBar::clearRequested, this, [this] { link_->send("clear"); });
-    connect(spectrumTrace_, &QComboBox::currentIndexChanged, this,
-            [this] { spectrum_->restart(); });
+    connect(spectrumTrace_, &QComboBox::currentIndexChanged, this, &ScopeWindow::restartSpectrum);
     takeAttachment(int(Attachment::Unknown));
+    // Only now that every answer has its receiver.
+    link_->start();
 }
 
 ScopeWindow::~ScopeWindow() = default;
@@ -133,38 +136,49 @@ int ScopeWindow::registerOf(int row) const {
 }
 
 void ScopeWindow::tracesChanged() {
+    const int spectrumBefore = registerOf(spectrumTrace_->currentIndex());
     std::vector<uint32_t> registers;
     for (int i = 0; i < kTraces; ++i) {
-        const auto chosen = rows_[std::size_t(i)]->chosen();
-        registerIndex_[std::size_t(i)] = chosen ? int(registers.size()) : -1;
-        if (chosen)
-            registers.push_back(*chosen);
+        const auto shown = rows_[std::size_t(i)]->shown();
+        registerIndex_[std::size_t(i)] = shown ? int(registers.size()) : -1;
+        if (shown)
+            registers.push_back(*shown);
     }
-    if (registers != model_.registers()) {
-        spectrum_->restart();
-        spectrumFeed_.clear();
-    }
+    if (registers != model_.registers() ||
+        registerOf(spectrumTrace_->currentIndex()) != spectrumBefore)
+        restartSpectrum();
     model_.setRegisters(registers);
     model_.setTrigger(registerOf(bar_->triggerTrace()), bar_->trigger());
-    link_->setSamplesRequest(model_.request(), model_.registers());
+    if (model_.request() != asked_)
+        askNext();
     redraw();
+}
+
+void ScopeWindow::askNext() {
+    asked_ = model_.request();
+    link_->setSamplesRequest(asked_);
+}
+
+void ScopeWindow::restartSpectrum() {
+    spectrum_->restart();
+    spectrumFeed_.clear();
+    const int trace = spectrumTrace_->currentIndex();
+    spectrum_->setIdleText(registerOf(trace) < 0 ? tr("Trace %1 shows no register").arg(trace + 1)
+                                                 : QString());
 }
 
 void ScopeWindow::takeSamples(const SamplesAnswer& answer) {
     const ScopeTaken taken = model_.take(answer.asked, answer.header, answer.columns);
-    if (taken.fresh.empty())
+    askNext();
+    if (!taken.taken)
         return;
     ++answers_;
-    link_->setSamplesRequest(model_.request(), model_.registers());
-    if (answer.header.load != namesLoad_) {
-        namesLoad_ = answer.header.load;
-        readNames();
-    }
-    if (taken.restart) {
-        spectrum_->restart();
-        spectrumFeed_.clear();
-    }
-    if (const int r = registerOf(spectrumTrace_->currentIndex()); r >= 0) {
+    if (status_->text() == samplesProblem_) // that refusal is over
+        status_->setText(tr("attached to emuapsd"));
+    if (taken.restart)
+        restartSpectrum();
+    if (const int r = registerOf(spectrumTrace_->currentIndex());
+        r >= 0 && std::size_t(r) < taken.fresh.size()) {
         const auto& fresh = taken.fresh[std::size_t(r)];
         spectrumFeed_.insert(spectrumFeed_.end(), fresh.begin(), fresh.end());
         // A few spectra a second are enough to read, and each costs a drawing.
@@ -174,10 +188,29 @@ void ScopeWindow::takeSamples(const SamplesAnswer& answer) {
         }
     }
     bar_->showSaturation(answer.header.saturatedAt);
-    const QString state = QString::fromStdString(ChipStateText(answer.header));
-    if (state != chipState_->text())
-        chipState_->setText(state);
     redraw();
+}
+
+void ScopeWindow::takeRefusal(const QString& line, const QString& text) {
+    const int r = line.toStdString() == model_.request()
+                      ? RefusedRegister(text.toStdString(), model_.registers())
+                      : -1;
+    if (r < 0) {
+        // Asked again: a refusal of an older request, or one of the moment
+        // ("the chip was reloaded meanwhile").
+        if (line.toStdString() == model_.request()) {
+            samplesProblem_ = line + ": " + text;
+            status_->setText(samplesProblem_);
+        }
+        askNext();
+        return;
+    }
+    // Only that trace goes blank, with the reason; the others are asked on.
+    const uint32_t refused = model_.registers()[std::size_t(r)];
+    for (TraceRow* row : rows_)
+        if (row->shown() == refused)
+            row->setRefusal(text);
+    tracesChanged(); // which asks without it
 }
 
 void ScopeWindow::takeStatus(const QString& text) {
@@ -194,24 +227,20 @@ void ScopeWindow::takeAttachment(int attachment) {
     status_->setText(attachment_ == Attachment::Attached ? tr("attached to emuapsd") : text);
     plot_->setMessage(text);
     controls_->setReadOnly(attachment_ != Attachment::Attached);
-    if (attachment_ == Attachment::Attached) {
-        readNames();
-        if (before == Attachment::Gone)
-            model_.startOver();
+    if (attachment_ == Attachment::Attached && before == Attachment::Gone) {
+        model_.startOver();
+        askNext();
     }
 }
 
-void ScopeWindow::readNames() {
-    const auto names = ReadPlacedProgramNames();
-    for (TraceRow* row : rows_)
+void ScopeWindow::takeNames(const ProgramNames& names) {
+    // Another program, or the same again: each trace is read by its names,
+    // and what the service refused is asked again.
+    for (TraceRow* row : rows_) {
         row->setNames(names);
-    // A name typed before the names came now has its register.
-    std::vector<uint32_t> registers;
-    for (TraceRow* row : rows_)
-        if (const auto chosen = row->chosen())
-            registers.push_back(*chosen);
-    if (registers != model_.registers())
-        tracesChanged();
+        row->setRefusal({});
+    }
+    tracesChanged();
 }
 
 void ScopeWindow::redraw() {
@@ -226,4 +255,9 @@ void ScopeWindow::redraw() {
             styles.push_back(rows_[std::size_t(i)]->style());
     }
     plot_->setFrame(frame, styles);
+    if (!model_.registers().empty()) {
+        const QString state = QString::fromStdString(model_.stateText());
+        if (state != chipState_->text())
+            chipState_->setText(state);
+    }
 }

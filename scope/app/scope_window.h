@@ -5,6 +5,7 @@
 
 #include "scope_model.h"
 #include "service_link.h"
+#include "time_bases.h"
 
 #include <QMainWindow>
 
@@ -24,13 +25,15 @@ class TraceRow;
 class ScopeWindow : public QMainWindow {
     Q_OBJECT
   public:
-    static constexpr int kTraces = 4;
+    static constexpr int kTraces = kScopeTraces;
     // Of the samples answers, every kSpectrumEvery-th feeds the spectrum and
     // every kValuesEvery-th shows the traces' values.
     static constexpr int kSpectrumEvery = 3;
     static constexpr int kValuesEvery = 8;
 
-    ScopeWindow();
+    // link: the line to the service, started or not (a new one by default);
+    // the window connects to it, then starts it.
+    explicit ScopeWindow(std::unique_ptr<ServiceLink> link = nullptr);
     ~ScopeWindow() override;
 
     // Trace i (0-3) shows the register named or addressed by text.
@@ -40,7 +43,8 @@ class ScopeWindow : public QMainWindow {
 
     const ScopeModel& model() const { return model_; }
     const TracePlot& plot() const { return *plot_; }
-    // The chip's state as last told ("running", "stopped at sample N").
+    // The chip's state as last told ("running", "stopped at sample N"), or
+    // the single sweep that holds the screen.
     QString chipStateText() const;
     QString statusText() const;
     // The samples answers taken so far.
@@ -48,11 +52,15 @@ class ScopeWindow : public QMainWindow {
 
   private:
     void tracesChanged();
+    // The model's request to the link: after each answer, and when it changed.
+    void askNext();
     void takeSamples(const SamplesAnswer& answer);
+    void takeRefusal(const QString& line, const QString& text);
     void takeStatus(const QString& text);
     void takeAttachment(int attachment);
+    void takeNames(const ProgramNames& names);
+    void restartSpectrum();
     void redraw();
-    void readNames();
     // The index into the model's registers of trace row i, or -1.
     int registerOf(int row) const;
 
@@ -68,7 +76,8 @@ class ScopeWindow : public QMainWindow {
     QLabel* chipState_ = nullptr;
     QLabel* status_ = nullptr;
     Attachment attachment_ = Attachment::Unknown;
-    uint64_t namesLoad_ = 0;
+    std::string asked_;      // the request last handed to the link
+    QString samplesProblem_; // a refusal of a samples request that names no trace
     int answers_ = 0;
     std::vector<int32_t> spectrumFeed_;
 };

@@ -8,6 +8,7 @@
 ServiceLink::ServiceLink() {
     qRegisterMetaType<SamplesAnswer>();
     qRegisterMetaType<std::vector<ControlInfo>>();
+    qRegisterMetaType<ProgramNames>();
     thread_ = new QThread;
     thread_->setObjectName("scope service link");
     worker_ = new QObject;
@@ -23,10 +24,14 @@ ServiceLink::ServiceLink() {
         samples->start();
         status->start();
     });
-    thread_->start();
 }
 
 ServiceLink::~ServiceLink() {
+    if (!started_) {
+        delete worker_;
+        delete thread_;
+        return;
+    }
     // The worker and its timers go on their own thread, then the thread stops.
     QMetaObject::invokeMethod(worker_, [this] {
         delete worker_;
@@ -36,11 +41,23 @@ ServiceLink::~ServiceLink() {
     delete thread_;
 }
 
-void ServiceLink::setSamplesRequest(const std::string& line,
-                                    const std::vector<uint32_t>& registers) {
+void ServiceLink::start() {
+    if (!started_) {
+        started_ = true;
+        thread_->start();
+        return;
+    }
+    QMetaObject::invokeMethod(worker_, [this] {
+        emit attachmentChanged(int(attachment_));
+        if (namesTold_)
+            emit namesChanged(names_);
+    });
+}
+
+void ServiceLink::setSamplesRequest(const std::string& line) {
     std::lock_guard guard(lock_);
     line_ = line;
-    registers_ = registers;
+    waiting_ = false;
 }
 
 void ServiceLink::send(const QString& line) {
@@ -51,8 +68,19 @@ void ServiceLink::note(int status, const std::string& text) {
     const Attachment now = AttachmentOf(status, text, attachment_);
     if (now != attachment_) {
         attachment_ = now;
+        // Attached anew, perhaps to another service: its names are told afresh.
+        namesTold_ = false;
         emit attachmentChanged(int(now));
     }
+}
+
+void ServiceLink::readNames() {
+    ProgramNames names = ReadPlacedProgramNames();
+    if (namesTold_ && names == names_)
+        return;
+    names_ = std::move(names);
+    namesTold_ = true;
+    emit namesChanged(names_);
 }
 
 void ServiceLink::ask(const QString& line) {
@@ -65,25 +93,39 @@ void ServiceLink::pollSamples() {
     if (attachment_ != Attachment::Attached)
         return;
     std::string line;
-    std::vector<uint32_t> registers;
     {
         std::lock_guard guard(lock_);
+        if (waiting_ || line_.empty())
+            return;
         line = line_;
-        registers = registers_;
     }
-    if (line.empty())
-        return;
+    ++samplesAsked_;
     const ControlReply reply = AskService(line);
     note(reply.status, reply.text);
-    if (reply.status != 0)
+    if (attachment_ != Attachment::Attached)
+        return; // asked again once the service is back
+    const auto header = reply.status == 0 ? ParseSamplesHeader(reply.text) : std::nullopt;
+    std::vector<std::vector<int32_t>> columns;
+    if (header)
+        columns = SamplesColumns(*header, reply.payload);
+    {
+        std::lock_guard guard(lock_);
+        waiting_ = true;
+    }
+    if (!header || int(columns.size()) != header->registers) {
+        emit samplesRefused(
+            QString::fromStdString(line),
+            QString::fromStdString(
+                reply.status != 0 ? reply.text : "the service gave an answer that makes no sense"));
         return;
-    const auto header = ParseSamplesHeader(reply.text);
-    if (!header)
-        return;
-    SamplesAnswer answer{registers, *header, SamplesColumns(*header, reply.payload)};
-    if (int(answer.columns.size()) != header->registers)
-        return;
-    emit samplesAnswered(answer);
+    }
+    // A reload may have moved the names: they come first, so that the window
+    // asks for their registers and leaves this answer for the old ones.
+    if (header->load != load_) {
+        load_ = header->load;
+        readNames();
+    }
+    emit samplesAnswered({line, *header, std::move(columns)});
 }
 
 void ServiceLink::pollStatus() {
@@ -91,6 +133,8 @@ void ServiceLink::pollStatus() {
     note(status.status, status.text);
     if (status.status == 0)
         emit statusAnswered(QString::fromStdString(status.text));
+    if (attachment_ == Attachment::Attached)
+        readNames();
     if (attachment_ != Attachment::Attached && attachment_ != Attachment::Card)
         return;
     const ControlReply controls = AskService("controls");

@@ -25,16 +25,18 @@ std::string ScopeModel::request() const {
     return line;
 }
 
-ScopeTaken ScopeModel::take(const std::vector<uint32_t>& asked, const SamplesHeader& header,
+ScopeTaken ScopeModel::take(const std::string& asked, const SamplesHeader& header,
                             const std::vector<std::vector<int32_t>>& columns) {
     ScopeTaken taken;
-    if (asked != registers_ || columns.size() != registers_.size())
+    if (registers_.empty() || asked != request() || columns.size() != registers_.size() ||
+        header.registers != int(registers_.size()))
         return taken;
     for (const auto& column : columns)
         if (int64_t(column.size()) != header.count)
             return taken;
     last_ = header;
     const CursorStep step = cursor_.take(header);
+    taken.taken = true;
     taken.restart = step.restart;
     if (step.restart)
         rearm();
@@ -92,6 +94,17 @@ ScopeFrame ScopeModel::frame(uint64_t width, int columns) {
     if (triggering && trigger_.holding())
         frozen_ = f;
     return f;
+}
+
+std::string ScopeModel::stateText() const {
+    if (last_.state == "running" && trigger_.holding())
+        if (const auto at = trigger_.triggeredAt())
+            return SingleTriggerText(*at);
+    return ChipStateText(last_);
+}
+
+std::string SingleTriggerText(uint64_t sample) {
+    return "triggered at sample " + std::to_string(sample) + " (single): Arm waits for the next";
 }
 
 std::string ChipStateText(const SamplesHeader& header) {

@@ -21,6 +21,7 @@ struct ScopeFrame {
 
 // What an answer brought: each register's new samples, oldest first.
 struct ScopeTaken {
+    bool taken = false; // false: it answered another request, or made no sense
     bool restart = false;
     std::vector<std::vector<int32_t>> fresh;
 };
@@ -33,9 +34,10 @@ class ScopeModel {
     // "samples FROM REG..." for the next answer; empty with no register.
     std::string request() const;
 
-    // An answer to a request for asked. One for other registers than those
-    // now chosen, or whose columns do not match its header, is dropped.
-    ScopeTaken take(const std::vector<uint32_t>& asked, const SamplesHeader& header,
+    // The answer to the request line asked. It is taken only if it answers
+    // exactly what request() asks now (the registers, their order and the
+    // first sample), with a column of the header's count for each register.
+    ScopeTaken take(const std::string& asked, const SamplesHeader& header,
                     const std::vector<std::vector<int32_t>>& columns);
 
     // The trigger on register trace (an index into registers(); -1: none,
@@ -51,6 +53,9 @@ class ScopeModel {
 
     const TraceSamples& trace(int i) const { return traces_[std::size_t(i)]; }
     const SamplesHeader& last() const { return last_; }
+    // The chip's state as the last answer told it, or, while a single sweep
+    // holds the screen of a running chip, that sweep's trigger.
+    std::string stateText() const;
 
   private:
     std::vector<uint32_t> registers_;
@@ -65,3 +70,5 @@ class ScopeModel {
 // "stopped at sample N" when the chip stands by stop, break or watch;
 // "standing at sample N" for a chip the service does not run; else "running".
 std::string ChipStateText(const SamplesHeader& header);
+// A single sweep's, frozen on the trigger at sample.
+std::string SingleTriggerText(uint64_t sample);

@@ -40,6 +40,8 @@ class Trigger {
     void rearm();
     // Single mode has triggered and holds its sweep.
     bool holding() const { return settings_.mode == TriggerMode::Single && last_.has_value(); }
+    // The sample of the last trigger, if any since the last rearm.
+    std::optional<uint64_t> triggeredAt() const { return last_; }
 
     // The sweep to show of width samples, the newest at trace.end(); none
     // when the trace holds too little, or in normal and single mode before

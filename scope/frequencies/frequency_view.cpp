@@ -82,6 +82,13 @@ void FrequencyView::restart() {
     refreshCursorText();
 }
 
+void FrequencyView::setIdleText(const QString& text) {
+    if (text == idle_)
+        return;
+    idle_ = text;
+    refreshCursorText();
+}
+
 void FrequencyView::setCursorFrequency(double hz) {
     plot_->setCursorX(plot_->axis().xOf(hz));
 }
@@ -97,6 +104,10 @@ QString FrequencyView::cursorText() const {
 }
 
 void FrequencyView::refreshCursorText() {
+    if (!idle_.isEmpty()) {
+        cursor_->setText(idle_);
+        return;
+    }
     // A reading needs a spectrum: the cursor may ask before the plot is drawn.
     analyzer_.update();
     if (!analyzer_.hasSpectrum()) {

@@ -25,6 +25,9 @@ class FrequencyView : public QWidget {
     void feed(const std::vector<int32_t>& values, bool tramData);
     // Another trace, a reload or a gap: forget what was fed.
     void restart();
+    // Why nothing is fed ("Trace 2 shows no register"), said in place of the
+    // reading; empty when samples come.
+    void setIdleText(const QString& text);
 
     // The cursor, as the mouse over the plot sets it.
     void setCursorFrequency(double hz);
@@ -42,4 +45,5 @@ class FrequencyView : public QWidget {
     QSpinBox* average_ = nullptr;
     QLabel* cursor_ = nullptr;
     FrequencyPlot* plot_ = nullptr;
+    QString idle_;
 };

@@ -1,6 +1,6 @@
 #include "controls_panel.h"
 
-#include "full_scale.h"
+#include "control_text.h"
 #include "register_choice.h"
 #include "slider_scale.h"
 
@@ -25,7 +25,8 @@ void ControlsPanel::setReadOnly(bool readOnly) {
 }
 
 void ControlsPanel::showValue(std::size_t i, int32_t value) {
-    rows_[i].value->setText(QString::fromStdString(ValueText(controls_[i].address, value)));
+    const ControlRange range = RangeOf(controls_[i].min, controls_[i].max);
+    rows_[i].value->setText(QString::fromStdString(FractionText(value, RangeDecimals(range))));
 }
 
 void ControlsPanel::setControls(const std::vector<ControlInfo>& controls) {
@@ -74,9 +75,7 @@ void ControlsPanel::setControls(const std::vector<ControlInfo>& controls) {
         row.slider->setValue(SliderPosition(int32_t(c.value), range));
         row.slider->setEnabled(!readOnly_);
         grid->addWidget(row.slider, 1, 0, 1, 2);
-        auto* limits = new QLabel(QString("%1 to %2")
-                                      .arg(Fraction(range.min), 0, 'f', 3)
-                                      .arg(Fraction(range.max), 0, 'f', 3));
+        auto* limits = new QLabel(QString::fromStdString(RangeText(range)));
         grid->addWidget(limits, 2, 0, 1, 2);
         list_->insertWidget(list_->count() - 1, box);
         rows_.push_back(row);

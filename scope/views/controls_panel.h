@@ -1,6 +1,7 @@
 // One slider per control GPR of the loaded program: its name, its range from
-// the patch's own min and max, and its value as a fraction. A slider the user
-// holds is left alone by what the service reports.
+// the patch's own min and max, and its value as a fraction, both with the
+// decimals that range needs. A slider the user holds is left alone by what
+// the service reports.
 #pragma once
 
 #include "scope_wire.h"

@@ -1,5 +1,7 @@
 #include "scope_bar.h"
 
+#include "time_bases.h"
+
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
@@ -10,7 +12,6 @@
 
 namespace {
 constexpr int kRate = 48000;
-const double kTimeBasesMs[] = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000};
 } // namespace
 
 ScopeBar::ScopeBar(QWidget* parent) : QWidget(parent) {
@@ -22,14 +23,14 @@ ScopeBar::ScopeBar(QWidget* parent) : QWidget(parent) {
     timeBase_->setObjectName("cmbTimeBase");
     for (double ms : kTimeBasesMs)
         timeBase_->addItem(ms < 1000 ? tr("%1 ms").arg(ms) : tr("%1 s").arg(ms / 1000), ms);
-    timeBase_->setCurrentIndex(4);
+    timeBase_->setCurrentIndex(timeBase_->findData(kDefaultTimeBaseMs));
     layout->addWidget(timeBase_);
     layout->addSpacing(12);
     layout->addWidget(new QLabel(tr("Trigger")));
     source_ = new QComboBox;
     source_->setObjectName("cmbTriggerTrace");
     source_->addItem(tr("none"));
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= kScopeTraces; ++i)
         source_->addItem(tr("Trace %1").arg(i));
     source_->setCurrentIndex(1);
     layout->addWidget(source_);

@@ -51,18 +51,24 @@ TraceRow::TraceRow(int index, QWidget* parent) : QWidget(parent) {
     value_ = new QLabel;
     value_->setObjectName("lblTrace" + n + "Value");
     value_->setMinimumWidth(value_->fontMetrics().horizontalAdvance("-0.00000 (20-bit -524288)"));
+    value_->setWordWrap(true); // a refusal of the service's may be long
     layout->addWidget(value_, 1);
 
-    connect(register_->lineEdit(), &QLineEdit::editingFinished, this, &TraceRow::changed);
-    connect(register_, &QComboBox::activated, this, &TraceRow::changed);
+    const auto edited = [this] {
+        refusal_.clear();
+        emit changed();
+    };
+    connect(register_->lineEdit(), &QLineEdit::editingFinished, this, edited);
+    connect(register_, &QComboBox::activated, this, edited);
     connect(colour_, &QComboBox::currentIndexChanged, this, &TraceRow::changed);
     connect(scale_, &QDoubleSpinBox::valueChanged, this, &TraceRow::changed);
     connect(offset_, &QDoubleSpinBox::valueChanged, this, &TraceRow::changed);
 }
 
 void TraceRow::setNames(const std::map<std::string, uint32_t>& names) {
-    if (names == names_)
+    if (namesKnown_ && names == names_)
         return;
+    namesKnown_ = true;
     names_ = names;
     const QString text = register_->currentText();
     register_->blockSignals(true);
@@ -76,12 +82,20 @@ void TraceRow::setNames(const std::map<std::string, uint32_t>& names) {
 
 void TraceRow::setRegisterText(const QString& text) {
     register_->setCurrentText(text);
+    refusal_.clear();
     emit changed();
 }
 
-std::optional<uint32_t> TraceRow::chosen() const {
-    const std::string text = register_->currentText().trimmed().toStdString();
-    return text.empty() ? std::nullopt : RegisterOf(text, names_);
+TraceChoice TraceRow::choice() const {
+    return ChooseTrace(register_->currentText().trimmed().toStdString(), names_, namesKnown_);
+}
+
+std::optional<uint32_t> TraceRow::shown() const {
+    return refusal_.isEmpty() ? choice().address : std::nullopt;
+}
+
+void TraceRow::setRefusal(const QString& text) {
+    refusal_ = text;
 }
 
 TraceStyle TraceRow::style() const {
@@ -90,7 +104,16 @@ TraceStyle TraceRow::style() const {
 }
 
 void TraceRow::showValue(std::optional<int32_t> value) {
-    const auto address = chosen();
-    value_->setText(value && address ? QString::fromStdString(ValueText(*address, *value))
-                                     : QString());
+    const TraceChoice c = choice();
+    const QString problem = c.problem.empty() ? refusal_ : QString::fromStdString(c.problem);
+    const auto address = shown();
+    const QString text = !problem.isEmpty() ? problem
+                         : value && address ? QString::fromStdString(ValueText(*address, *value))
+                                            : QString();
+    if (text == value_->text())
+        return;
+    // A style sheet is costly to apply: only when the kind of text changes.
+    if (problem.isEmpty() != value_->styleSheet().isEmpty())
+        value_->setStyleSheet(problem.isEmpty() ? QString() : QString("color: #d04020;"));
+    value_->setText(text);
 }

@@ -9,6 +9,7 @@
 #include "scope_bar.h"
 #include "scope_window.h"
 #include "splash_window.h"
+#include "support/eventually_shown.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "view_menu_window.h"
@@ -263,11 +264,9 @@ TEST(WindowTexts, EveryTextOfTheScopeFitsItsControl) {
     scope.show();
     Find<ScopeBar>(&scope, "scopeBar")->showSaturation(0x1FF);
     const auto controlsShown = [&] { return scope.findChild<QLabel*>("lblControl_fback"); };
-    for (int i = 0;
-         i < 2000 && (!controlsShown() || Find<QLabel>(&scope, "lblTrace1Value")->text().isEmpty());
-         ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_TRUE(controlsShown());
+    ASSERT_TRUE(EventuallyShown([&] {
+        return controlsShown() && !Find<QLabel>(&scope, "lblTrace1Value")->text().isEmpty();
+    }));
     Find<QLabel>(&scope, "lblTrace1Value")->setText("-0.99999 (20-bit -524288)");
     TextFits fits;
     for (const QLabel* label : scope.findChildren<QLabel*>())

@@ -1,9 +1,17 @@
+#include "control_text.h"
+#include "full_scale.h"
 #include "min_max.h"
 #include "register_choice.h"
+#include "register_names.h"
 #include "sample_cursor.h"
+#include "scope_command_line.h"
+#include "scope_model.h"
 #include "service_state.h"
 #include "slider_scale.h"
+#include "time_bases.h"
+#include "trace_choice.h"
 #include "trace_samples.h"
+#include "trace_verb.h"
 #include "trigger.h"
 
 #include <gtest/gtest.h>
@@ -227,4 +235,120 @@ TEST(ScopeData, RegistersByNameOrHexAndTheServicesWords) {
     EXPECT_EQ(AttachmentOf(1, "a real card keeps no history; samples needs ...", a),
               Attachment::Card);
     EXPECT_EQ(AttachmentOf(1, "wl is not kept", a), a) << "a refusal is an answer";
+}
+
+namespace {
+
+SamplesHeader Header(uint64_t first, int64_t count, int registers, const char* state = "running") {
+    SamplesHeader h;
+    h.first = first, h.count = count, h.registers = registers, h.load = 1;
+    h.at = first + uint64_t(count), h.state = state;
+    return h;
+}
+
+} // namespace
+
+// An answer is drawn only if it answers the request the model asks now.
+TEST(ScopeData, TheModelTakesOnlyTheAnswerToTheRequestItAsksNow) {
+    const std::vector<uint32_t> ab = {0x100, 0x101}, ba = {0x101, 0x100}, ac = {0x100, 0x102};
+    const struct {
+        const char* what;
+        std::vector<uint32_t> now;
+        bool askedEarlier; // before the model's last answer
+    } rows[] = {{"the request asked now", ab, false},
+                {"asked before the order changed", ba, false},
+                {"asked before a register changed", ac, false},
+                {"asked before the last answer", ab, true}};
+    for (const auto& r : rows) {
+        ScopeModel model;
+        model.setRegisters(ab);
+        std::string asked = model.request();
+        const std::vector<int32_t> five(5, 3), ten(10, 7);
+        ASSERT_TRUE(model.take(asked, Header(0, 5, 2), {five, five}).taken);
+        asked = r.askedEarlier ? asked : model.request();
+        model.setRegisters(r.now);
+        const bool taken = model.take(asked, Header(5, 10, 2), {ten, ten}).taken;
+        EXPECT_EQ(taken, r.what == rows[0].what) << r.what;
+        EXPECT_EQ(model.trace(0).end(), taken ? 15u : r.now == ab ? 5u : 0u) << r.what;
+    }
+}
+
+TEST(ScopeData, AFrozenSingleSweepSaysWhereItTriggered) {
+    ScopeModel model;
+    model.setRegisters({0x100});
+    model.setTrigger(0, {Edge::Rising, 100, TriggerMode::Single});
+    std::vector<int32_t> step(5000, 0);
+    std::fill(step.begin() + 3000, step.end(), 200); // the edge: sample 3000
+    for (const char* state : {"running", "stopped"}) {
+        model.startOver();
+        ASSERT_TRUE(model.take(model.request(), Header(0, 5000, 1, state), {step}).taken);
+        ASSERT_TRUE(model.frame(1000, 100).triggered);
+        EXPECT_EQ(model.stateText(),
+                  *state == 'r' ? "triggered at sample 3000 (single): Arm waits for the next"
+                                : "stopped at sample 5000")
+            << "the chip's own stand first";
+    }
+}
+
+// What a trace says of its box is what the service says of the same word.
+TEST(ScopeData, ATraceNamesItsRegisterOrSaysWhyInTheServicesWords) {
+    const std::map<std::string, uint32_t> placed = {{"mono", 0x100}, {"lw", 0x280}};
+    const RegisterNames service({}, {{"mono", 0x100}, {"lw", 0x280}});
+    for (const char* word : {"mono", "lw", "monoo", "0x020", "0x3FF"}) {
+        std::string why;
+        const auto address = service.Find(word, RegisterSpace::Operands, &why);
+        EXPECT_EQ(ChooseTrace(word, placed, true), (TraceChoice{address, why})) << word;
+    }
+    EXPECT_EQ(ChooseTrace("0x400", placed, true).problem,
+              "0x400 is not a register the DSP sees: they go from 0x000 to 0x3FF");
+    EXPECT_EQ(ChooseTrace("mono", {}, false), TraceChoice{}) << "names not yet known";
+    // The service's refusals, by its own text, name the trace they are about.
+    const std::vector<uint32_t> traces = {0x100, 0x000, 0x050, 0x280};
+    for (std::size_t i = 0; i < traces.size(); ++i)
+        EXPECT_EQ(RefusedRegister(HistoryLeavesOut(traces[i], service), traces), int(i));
+    EXPECT_EQ(RefusedRegister("the chip was reloaded meanwhile; ask again", traces), -1);
+    EXPECT_EQ(RefusedRegister("0x100 and 0x280", traces), -1) << "two, so none";
+}
+
+// Each end read back is its value within half the last decimal, and the
+// width keeps three significant digits, no more.
+TEST(ScopeData, AControlsRangeTextTellsItsEndsApart) {
+    const std::pair<uint32_t, uint32_t> ranges[] = {{0, 0xC0000},         {0x80000000, 0x7FFFFFFF},
+                                                    {0, 0x73333333},      {0, 1},
+                                                    {0x418937, 0x418A37}, {0xFFF00000, 0x100000}};
+    for (auto [min, max] : ranges) {
+        const ControlRange range = RangeOf(min, max);
+        const std::string text = RangeText(range);
+        const std::size_t to = text.find(" to ");
+        const double low = std::stod(text), high = std::stod(text.substr(to + 4));
+        const double unit = std::pow(10.0, -RangeDecimals(range)), width = high - low;
+        EXPECT_LE(std::abs(low - Fraction(range.min)), unit / 2) << text;
+        EXPECT_LE(std::abs(high - Fraction(range.max)), unit / 2) << text;
+        EXPECT_TRUE(width >= 100 * unit || unit < 1e-9) << text;
+        EXPECT_TRUE(width < 1000 * unit || unit == 1e-3) << text;
+    }
+    EXPECT_EQ(RangeText(RangeOf(0, 0xC0000)), "0.000000 to 0.000366") << "the demo's depth";
+}
+
+TEST(ScopeData, TheCommandLineRefusesWhatTheScopeCannotShow) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--trace", "mono", "--trace=lw", "--spectrum", "4", "-platform", "offscreen"}, ""},
+        {{"--time-base", "5000"},
+         "--time-base takes 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000 or 2000 (ms), not '5000'"},
+        {{"--spectrum", "7"}, "--spectrum takes a trace from 1 to 4, not '7'"},
+        {{"--trace", "a", "--trace", "b", "--trace", "c", "--trace", "d", "--trace", "e"},
+         "--trace is given more than 4 times"},
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"mono"}, "'mono' is not an option"}};
+    for (auto [args, mistake] : rows) {
+        args.insert(args.begin(), "velmora-scope");
+        const ScopeCommandLine line = ParseScopeCommandLine(args);
+        EXPECT_EQ(line.action == ScopeCommandLine::Action::Mistake, !mistake.empty()) << args[1];
+        EXPECT_EQ(line.mistake.rfind(mistake, 0), 0u) << line.mistake;
+    }
+    for (double ms : kTimeBasesMs) // each the bar offers
+        EXPECT_EQ(
+            ParseScopeCommandLine({"s", "--time-base", std::to_string(ms)}).options.timeBaseMs, ms);
+    EXPECT_EQ(ParseScopeCommandLine({"s", "-platform", "x", "-reverse"}).options.qtArguments,
+              (std::vector<std::string>{"s", "-platform", "x", "-reverse"}));
 }

@@ -10,7 +10,7 @@
 #include "control_client.h"
 #include "driver/wav_files.h"
 #include "scope_wire.h"
-#include "support/eventually.h"
+#include "support/eventually_shown.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
@@ -22,6 +22,7 @@
 #include <QSlider>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -32,14 +33,16 @@ namespace {
 const std::string kImages = std::string(VELMORA_PROGRAM_DIR) + "/images/";
 constexpr int kPeriod = 48; // 1 kHz at 48 kHz
 
-// Polls with the window's events running.
+// Counts a signal's emissions on the link's own thread, as they happen.
+template <typename Signal> std::shared_ptr<std::atomic<int>> Count(ServiceLink& link, Signal s) {
+    auto n = std::make_shared<std::atomic<int>>(0);
+    QObject::connect(
+        &link, s, &link, [n] { ++*n; }, Qt::DirectConnection);
+    return n;
+}
+
 template <typename Condition> bool Shows(Condition condition, int seconds = 20) {
-    return Eventually(
-        [&] {
-            QApplication::processEvents();
-            return condition();
-        },
-        std::chrono::seconds(seconds));
+    return EventuallyShown(condition, std::chrono::seconds(seconds));
 }
 
 class ScopeEndToEnd : public testing::Test {
@@ -55,15 +58,18 @@ class ScopeEndToEnd : public testing::Test {
         }
         ASSERT_TRUE(WriteWav(input_, sine));
     }
-    void start() {
-        service_ = std::make_unique<ServiceProcess>(
-            dir_.path(), kImages + "demo.chip", dir_.path() + "/emuapsd.log",
-            std::vector<std::string>{"--patch", kImages + "demo-chorus-echo.emu10k1", "--names",
-                                     kImages + "demo-chorus-echo.dbg", "--input", input_, "--run"});
+    // Without names, the service knows the demo's registers by number only.
+    void start(bool names = true) {
+        std::vector<std::string> args{"--patch", kImages + "demo-chorus-echo.emu10k1", "--input",
+                                      input_, "--run"};
+        if (names)
+            args.insert(args.end(), {"--names", kImages + "demo-chorus-echo.dbg"});
+        service_ = std::make_unique<ServiceProcess>(dir_.path(), kImages + "demo.chip",
+                                                    dir_.path() + "/emuapsd.log", args);
     }
     // The window, traces 1 and 2 on mono (the sine, halved twice) and lw.
-    void open() {
-        window_ = std::make_unique<ScopeWindow>();
+    void open(std::unique_ptr<ServiceLink> link = nullptr) {
+        window_ = std::make_unique<ScopeWindow>(std::move(link));
         window_->setTrace(0, "mono");
         window_->setTrace(1, "lw");
         window_->show();
@@ -208,4 +214,64 @@ TEST_F(ScopeEndToEnd, NoServiceThenOneThenItsLossAndReturnLiveAgain) {
     start();
     EXPECT_TRUE(live()) << "live traces again";
     EXPECT_TRUE(window_->plot().message().isEmpty());
+}
+
+// However late the window listens, it attaches and draws.
+TEST_F(ScopeEndToEnd, AWindowAttachesToALinkThatAnsweredBeforeItListened) {
+    start();
+    auto link = std::make_unique<ServiceLink>();
+    const auto attached = Count(*link, &ServiceLink::attachmentChanged);
+    link->start();
+    ASSERT_TRUE(Eventually([&] { return *attached > 0; }));
+    open(std::move(link));
+    EXPECT_TRUE(live());
+}
+
+// A window that takes no answer (the slowest) is asked for nothing more.
+TEST_F(ScopeEndToEnd, TheLinkAsksAgainOnlyOnceTheLastAnswerIsTaken) {
+    start();
+    ServiceLink link;
+    const auto answers = Count(link, &ServiceLink::samplesAnswered);
+    const auto polls = Count(link, &ServiceLink::statusAnswered);
+    link.setSamplesRequest("samples 0 mono");
+    link.start();
+    ASSERT_TRUE(Eventually([&] { return *answers == 1; }));
+    const int since = *polls;
+    ASSERT_TRUE(Eventually([&] { return *polls >= since + 4; })) << "a second of polls";
+    EXPECT_EQ(*answers, 1);
+    EXPECT_EQ(link.samplesAsked(), 1);
+    link.setSamplesRequest("samples 0 mono");
+    EXPECT_TRUE(Eventually([&] { return *answers == 2; }));
+}
+
+// Said on the trace in the service's words (ScopeData checks them against the
+// service's own); followed into a program that has it.
+TEST_F(ScopeEndToEnd, ANameTheServiceDoesNotKnowIsSaidOnItsTraceUntilItsProgramIsBack) {
+    start();
+    open();
+    window_->setTrace(2, "monoo");
+    window_->setTrace(3, "0x000");
+    const auto* typo = window_->findChild<QLabel*>("lblTrace3Value");
+    const auto* input = window_->findChild<QLabel*>("lblTrace4Value");
+    const auto* lw = window_->findChild<QLabel*>("lblTrace2Value");
+    EXPECT_TRUE(Shows([&] { return typo->text() == "no register is called monoo"; }));
+    EXPECT_TRUE(Shows([&] { return input->text().endsWith("; the history leaves it out"); }));
+    EXPECT_TRUE(live()) << "the other traces go on";
+    service_.reset();
+    start(false);
+    EXPECT_TRUE(Shows([&] { return lw->text() == "no register is called lw"; })) << "no --names";
+    service_.reset();
+    start();
+    EXPECT_TRUE(live());
+    EXPECT_TRUE(Shows([&] { return lw->text().contains("(20-bit "); })) << "lw's value again";
+}
+
+// Answered on the terminal: no display is there to open.
+TEST(ScopeCommandLine, HelpAndAMistakeAnswerWithoutADisplay) {
+    const std::string scope = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+                              std::string(VELMORA_PROGRAM_DIR) + "/velmora-scope ";
+    const int help = std::system((scope + "--help | grep -q '^Usage: velmora-scope'").c_str());
+    EXPECT_TRUE(WIFEXITED(help) && WEXITSTATUS(help) == 0);
+    const int mistake = std::system((scope + "--time-base 5000 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(mistake) && WEXITSTATUS(mistake) == 2);
 }
