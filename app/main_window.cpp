@@ -30,7 +30,7 @@ MainWindow::MainWindow(TextViewer readmeViewer, WindowFactory createWindow)
     setWindowTitle("Velmora");
     setFont(WindowFont());
     if (!readmeViewer_)
-        readmeViewer_ = OpenInTextViewer;
+        readmeViewer_ = [](const QString& path) { return OpenInTextViewer(path); };
     if (!createWindow_)
         createWindow_ = CreateViewMenuWindow;
     BuildMenu();

@@ -13,7 +13,7 @@ std::string HistoryText(const CodeHistory& history, int index) {
         if (k > 1)
             text += "\r\n";
         text += ' ';
-        text += FormatInstruction(image[index], 3, true);
+        text += FormatInstruction(image[index], 3, true, history.previousContext(k).get());
     }
     return text;
 }

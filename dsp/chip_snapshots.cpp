@@ -21,11 +21,12 @@ std::function<void(const char*)>& FailureNotice() {
     return notice;
 }
 
-template <typename Item>
-int RefreshHistoryOrEnd(SnapshotHistory<Item>& history, const LibraryRead<Item>& read) {
+template <typename Item, typename Context>
+int RefreshHistoryOrEnd(SnapshotHistory<Item, Context>& history, const LibraryRead<Item>& read,
+                        Context context = {}) {
     // The windows cannot show a half-read image, and the chip is gone if a
     // read fails: stop before any further event runs, saying why.
-    if (history.Refresh(read) != 0) {
+    if (history.Refresh(read, std::move(context)) != 0) {
         std::fprintf(stderr, "velmora: %s\n", kSnapshotReadFailedReason);
         std::fflush(stderr);
         if (FailureNotice())
@@ -53,7 +54,7 @@ int RefreshOrEnd(GprHistory& history, const LibraryRead<int32_t>& read) {
 }
 
 int RefreshOrEnd(CodeHistory& history, const LibraryRead<MicrocodeInstruction>& read) {
-    return RefreshHistoryOrEnd(history, read);
+    return RefreshHistoryOrEnd(history, read, CurrentProgramSymbols());
 }
 
 int ReadGprSnapshot() {

@@ -3,6 +3,7 @@
 // them directly; only the two Read operations change them.
 #pragma once
 
+#include "program_symbols.h"
 #include "snapshot_history.h"
 #include "zendra.h"
 
@@ -10,7 +11,9 @@
 #include <functional>
 
 using GprHistory = SnapshotHistory<int32_t>;
-using CodeHistory = SnapshotHistory<MicrocodeInstruction>;
+// Each code image keeps the placed program's names it was read under, so an
+// earlier instruction is named as its own load named it.
+using CodeHistory = SnapshotHistory<MicrocodeInstruction, ProgramNames>;
 
 // The first register of the register image.
 constexpr int32_t kGprSnapshotFirst = 0x100;
@@ -29,8 +32,9 @@ int InstructionDiffers(const MicrocodeInstruction& first, const MicrocodeInstruc
 // The library read a snapshot uses: fills 512 items, returns 0 when done.
 template <typename Item> using LibraryRead = std::function<int32_t(Item* destination)>;
 
-// Ages history and fills it with read; a non-zero result ends the program at
-// once: "velmora: " and kSnapshotReadFailedReason on standard error, then the
+// Ages history and fills it with read (the code under
+// CurrentProgramSymbols()); a non-zero result ends the program at once:
+// "velmora: " and kSnapshotReadFailedReason on standard error, then the
 // notice (if one is set), then exit status kSnapshotReadFailed. Returns 0.
 constexpr int kSnapshotReadFailed = 1;
 constexpr const char* kSnapshotReadFailedReason =

@@ -8,14 +8,19 @@
 
 std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
                               CodeOf code) {
+    return FormatInstruction(instruction, tabWidth, shortForm, ProgramNamesOf(code));
+}
+
+std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
+                              const SymbolTable* programNames) {
     if (tabWidth <= 0)
         throw std::invalid_argument("FormatInstruction: tab width must be positive");
     const std::string opName = OpcodeName(instruction.Opcode);
 
-    std::string operands = RegisterName(instruction.A, code);
+    std::string operands = RegisterName(instruction.A, programNames);
     for (int32_t operand : {instruction.X, instruction.Y, instruction.R}) {
         operands += ' ';
-        operands += RegisterName(operand, code);
+        operands += RegisterName(operand, programNames);
     }
 
     std::string line = opName;

@@ -15,3 +15,6 @@
 // tabWidth must be greater than 0; code says whose registers the operands are.
 std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
                               CodeOf code = CodeOf::Chip);
+// The chip's code as read under programNames (null: no program's names).
+std::string FormatInstruction(const MicrocodeInstruction& instruction, int tabWidth, bool shortForm,
+                              const SymbolTable* programNames);

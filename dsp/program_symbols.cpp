@@ -20,7 +20,7 @@ struct FileStamp {
 };
 
 struct State {
-    SymbolTable table;
+    ProgramNames table = std::make_shared<const SymbolTable>();
     uint64_t generation = 0;
     FileStamp read;
 };
@@ -32,8 +32,12 @@ State& Program() {
 
 } // namespace
 
-const SymbolTable& ProgramSymbols() {
+const ProgramNames& CurrentProgramSymbols() {
     return Program().table;
+}
+
+const SymbolTable& ProgramSymbols() {
+    return *Program().table;
 }
 
 uint64_t ProgramSymbolsGeneration() {
@@ -60,7 +64,7 @@ bool RefreshProgramSymbols(const std::string& path) {
         return false;
     }
     state.read = stamp;
-    state.table = std::move(registers);
+    state.table = std::make_shared<const SymbolTable>(std::move(registers));
     ++state.generation;
     return true;
 }

@@ -4,11 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class SymbolTable;
 
-// The placed program's register names; empty until a file was read.
+// The names of one load: a table of its own, which everything read under
+// that load shares and keeps when the next load brings others.
+using ProgramNames = std::shared_ptr<const SymbolTable>;
+
+// The placed program's register names in force, never null: an empty table
+// until a file was read, then the same table until the file changes.
+const ProgramNames& CurrentProgramSymbols();
+// The same table.
 const SymbolTable& ProgramSymbols();
 
 // Counts the changes of ProgramSymbols(), so that what was built from the

@@ -22,9 +22,17 @@ std::string OpcodeName(int32_t opcode) {
     return HexPad(opcode, 2);
 }
 
+const SymbolTable* ProgramNamesOf(CodeOf code) {
+    return code == CodeOf::Chip ? &ProgramSymbols() : nullptr;
+}
+
 std::string RegisterName(int32_t address, CodeOf code) {
-    if (code == CodeOf::Chip)
-        if (const std::string* name = ProgramSymbols().NameByValue().find(address))
+    return RegisterName(address, ProgramNamesOf(code));
+}
+
+std::string RegisterName(int32_t address, const SymbolTable* programNames) {
+    if (programNames)
+        if (const std::string* name = programNames->NameByValue().find(address))
             return *name;
     if (const std::string* name = RegisterSymbols().NameByValue().find(address))
         return *name;

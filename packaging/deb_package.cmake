@@ -20,10 +20,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # The libraries (Qt 6, QScintilla, libsndfile, alsa-lib's libasound2 for
 # --play, ...) are worked out by dpkg-shlibdeps, which also finds the private
-# libzendra.so; the fonts the windows are laid out for are named here.
+# libzendra.so; the fonts the windows are laid out for are named here, and
+# xdg-utils, whose xdg-open Qt starts to show readme.txt (Help > Readme...).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${VELMORA_PROGRAM_DIR})
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-wine")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-wine, xdg-utils")
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/drop_ldconfig_scripts.cmake)
 include(CPack)

@@ -1,5 +1,6 @@
 #include "main_window.h"
 #include "placeholder_window.h"
+#include "readme_opener.h"
 #include "view_menu_window.h"
 
 #include <QAction>
@@ -156,6 +157,29 @@ TEST(MainWindow, ReadmeOpensTheFileBesideTheProgram) {
     ASSERT_EQ(bar.opened.size(), 1u);
     EXPECT_EQ(bar.opened[0], QString(VELMORA_PROGRAM_DIR) + "/readme.txt");
     EXPECT_TRUE(QFile::exists(bar.opened[0]));
+}
+
+// Through a stand-in desktop: one line says why no viewer started, and which
+// package brings the launcher.
+TEST(MainWindow, ReadmeWithoutAViewerSaysWhyOnStandardError) {
+    const struct {
+        bool opens;
+        const char* launcher; // xdg-open's path on PATH; empty: none
+        const char* said;
+    } cases[] = {
+        {true, "", ""}, // Qt found a viewer of its own
+        {false, "", "no desktop launcher (install xdg-utils)"},
+        {false, "/bin/xdg-open", "the desktop launcher /bin/xdg-open could not be started"},
+    };
+    for (const auto& c : cases) {
+        const Desktop desktop{
+            [&](const QUrl& url) { return c.opens && url.toString() == "file:///v/readme.txt"; },
+            [&](const QString& name) { return QString(name == "xdg-open" ? c.launcher : "/x"); }};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(OpenInTextViewer("/v/readme.txt", desktop), c.opens);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  *c.said ? "velmora: cannot open readme.txt: " + std::string(c.said) + "\n" : "");
+    }
 }
 
 TEST(MainWindow, ClosingUnloadsEveryViewMenuWindow) {

@@ -49,10 +49,11 @@ TEST(Package, TheDebHoldsTheProgramFolderMenuEntryManualPagesAndUnits) {
           "./usr/lib/systemd/user/emuapsd.socket", "./usr/lib/systemd/user/emuapsd.service"})
         EXPECT_NE(listing.find(path), std::string::npos) << path << "\n" << listing;
 
-    // The libraries as dpkg-shlibdeps found them, and the fonts named.
+    // The libraries as dpkg-shlibdeps found them, the fonts named, and what
+    // Help > Readme... starts.
     std::string depends = Output("dpkg-deb -f '" + deb + "' Depends", &status);
-    for (const char* package :
-         {"libqt6widgets6", "libqscintilla2-qt6-", "libasound2", "fonts-liberation2", "fonts-wine"})
+    for (const char* package : {"libqt6widgets6", "libqscintilla2-qt6-", "libasound2",
+                                "fonts-liberation2", "fonts-wine", "xdg-utils"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
     std::string unit = Output("dpkg-deb --fsys-tarfile '" + deb +
                                   "' | tar -xO ./usr/lib/systemd/user/emuapsd.service",
