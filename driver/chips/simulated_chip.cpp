@@ -9,6 +9,25 @@
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
 
+namespace {
+
+// A host change of only the bits of clear and set in DBG, made in one swap on
+// the word as it stands: a client's write that comes between the read and
+// the swap is kept, and the change made afresh on it. seam, when set, runs
+// there.
+void ChangeDbg(ApsChipWord* registers, uint32_t clear, uint32_t set,
+               const std::function<void()>& seam) {
+    ApsChipWord* dbg = &registers[fx8010dbg::kRegister];
+    ApsChipWord old = ApsLoadChipWord(dbg);
+    do {
+        if (seam)
+            seam();
+    } while (!ApsReplaceRegister(dbg, &old, (uint32_t(old) & ~clear) | set));
+    ApsWakeHostWriteWaiters(dbg);
+}
+
+} // namespace
+
 SimulatedChip::SimulatedChip()
     : memory_(std::make_shared<SharedChipMemory>()), memoryFd_(memory_->fd()) {}
 
@@ -42,8 +61,7 @@ bool SimulatedChip::Reclaim() {
     }
     // fresh now holds the old memory: a count moved on there sends a waiter
     // on it to the new one, even one that has not begun its wait yet.
-    ApsChipWord* old = fresh->chip()->registers;
-    ApsHostWrite(old, fx8010dbg::kRegister, ApsLoadRegister(&old[fx8010dbg::kRegister]));
+    ChangeDbg(fresh->chip()->registers, 0, 0, {});
     return true; // the old memory goes here, outside the lock
 }
 
@@ -112,33 +130,32 @@ SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
 
 void SimulatedChip::Stop() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) | fx8010dbg::kSingleStep);
+    ChangeDbg(memory_->chip()->registers, 0, fx8010dbg::kSingleStep, dbgSeam_);
 }
 
 void SimulatedChip::Continue() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* registers = memory_->chip()->registers;
-    ApsHostWrite(registers, fx8010dbg::kRegister,
-                 ApsLoadRegister(&registers[fx8010dbg::kRegister]) &
-                     ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
+    ChangeDbg(memory_->chip()->registers, fx8010dbg::kSingleStep | fx8010dbg::kStep, 0, dbgSeam_);
 }
 
 void SimulatedChip::ClearSaturation() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) &
-                              ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
+    ChangeDbg(memory_->chip()->registers, fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress, 0,
+              dbgSeam_);
 }
 
 void SimulatedChip::Step(uint32_t address) {
     std::lock_guard lock(mutex_);
     ApsChipWord* registers = memory_->chip()->registers;
-    ApsChipWord* dbg = &registers[fx8010dbg::kRegister];
-    const uint32_t kept = ApsLoadRegister(dbg) & ~(fx8010dbg::kStep | fx8010dbg::kStepAddress);
-    ApsWriteRegister(dbg, kept | fx8010dbg::kSingleStep | fx8010dbg::kStep |
-                              (address & fx8010dbg::kStepAddress));
+    ChangeDbg(registers, fx8010dbg::kStep | fx8010dbg::kStepAddress,
+              fx8010dbg::kSingleStep | fx8010dbg::kStep | (address & fx8010dbg::kStepAddress),
+              dbgSeam_);
     dsp_.Run(registers, 0);
+}
+
+void SimulatedChip::SetDbgChangeSeam(std::function<void()> seam) {
+    std::lock_guard lock(mutex_);
+    dbgSeam_ = std::move(seam);
 }
 
 int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& cancelled) {

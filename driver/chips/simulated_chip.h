@@ -59,7 +59,9 @@ class SimulatedChip : public ChipBackend {
     uint32_t Read(uint32_t reg);
     // Returns where the DSP stood when the value arrived: it sees it from there on.
     Position Write(uint32_t reg, uint32_t value);
-    // Single-step mode on or off, as Linux's STOP and CONTINUE.
+    // Single-step mode on or off, as Linux's STOP and CONTINUE. These, the
+    // clear and the step change only their own bits of DBG: a client's write
+    // of the others, whenever it comes, stays.
     void Stop();
     void Continue();
     // Forgets DBG's recorded saturation, the rest of DBG as it is.
@@ -78,6 +80,9 @@ class SimulatedChip : public ChipBackend {
     // a debugging run holds the chip at once.
     static constexpr int kDebugSlice = 480;
     Position position();
+    // For tests: runs between the read and the swap of each of the changes
+    // above, where a client's write would be lost to a plain write.
+    void SetDbgChangeSeam(std::function<void()> seam);
     // Executes the step the debug register asks for, if any, then waits for
     // the host's next write of it, `stop` set (with a WakeDebugWaiter), or
     // `limit`.
@@ -95,4 +100,5 @@ class SimulatedChip : public ChipBackend {
     Fx8010Interpreter dsp_;
     SampleObservers observers_;
     uint32_t pointer_ = 0; // for Ports()
+    std::function<void()> dbgSeam_;
 };

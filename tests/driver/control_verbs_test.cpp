@@ -9,6 +9,7 @@
 #include "control_verbs.h"
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
+#include "host_write.h"
 #include "operand_names_file.h"
 #include "scope_wire.h"
 #include "support/temp_dir.h"
@@ -451,6 +452,38 @@ TEST(ControlPanel, ControlsReadTheChipAndClearLeavesTheRestOfDbg) {
     EXPECT_EQ(RunControlVerb(c, "clear").text, "cleared");
     EXPECT_EQ(served.chip.Read(fx8010dbg::kRegister),
               dbg & ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
+}
+
+// The service's own changes of DBG with a client's write put between their
+// read and their write: the bits the verb does not mean keep the client's.
+TEST(ControlDbg, TheServicesChangesKeepAClientsWriteThatComesBetween) {
+    constexpr uint32_t kCounter = fx8010dbg::kZeroCounter, kStopped = fx8010dbg::kSingleStep;
+    const struct {
+        const char *before, *verb;
+        uint32_t client, mask, dbg;
+    } rows[] = {
+        {"", "stop", kCounter, ~0u, kCounter | kStopped},
+        {"", "stop", 0, ~0u, kStopped},
+        {"stop", "continue", kCounter | kStopped | fx8010dbg::kStep, ~0u, kCounter},
+        {"", "clear", kCounter | 0x020C0000, ~0u, kCounter},
+        {"stop", "step 9", kCounter | kStopped, kCounter | kStopped | fx8010dbg::kStep,
+         kCounter | kStopped},
+    };
+    for (const auto& row : rows) {
+        Served served;
+        if (*row.before) {
+            ASSERT_EQ(RunControlVerb(served.context, row.before).status, 0);
+        }
+        ApsChipWord* registers = served.chip.Ports().registers;
+        int seen = 0;
+        served.chip.SetDbgChangeSeam([&] {
+            if (seen++ == 0)
+                ApsHostWrite(registers, fx8010dbg::kRegister, row.client);
+        });
+        EXPECT_EQ(RunControlVerb(served.context, row.verb).status, 0) << row.verb;
+        EXPECT_GE(seen, 2) << row.verb << " never made its change afresh";
+        EXPECT_EQ(served.chip.Read(fx8010dbg::kRegister) & row.mask, row.dbg) << row.verb;
+    }
 }
 
 } // namespace
