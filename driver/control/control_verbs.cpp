@@ -426,9 +426,16 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Status(c);
     }
     if (verb == "stop") {
-        c.turn.EndHolder();
+        // Answered only once the verb it ends has let go, so that the next
+        // verb finds the chip free.
+        bool ended = true;
+        const std::string held = c.turn.EndHolder(&ended);
+        if (!ended)
+            return Refused("a client's '" + held + "' was asked to end and still holds the chip; " +
+                           "it ends as soon as it can");
         chip.Stop();
-        return Done("stopped " + PositionText(chip.position()));
+        const std::string stopped = "stopped " + PositionText(chip.position());
+        return Done(held.empty() ? stopped : stopped + "; ended a client's '" + held + "'");
     }
     if (verb == "get")
         return Get(chip, words, names);

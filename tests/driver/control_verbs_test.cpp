@@ -12,12 +12,14 @@
 #include "host_write.h"
 #include "operand_names_file.h"
 #include "scope_wire.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 #include "verb_words.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <regex>
 #include <sys/stat.h>
 
@@ -151,6 +153,45 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
                                         "' runs it | another client's '" + request +
                                         "' runs the chip; stop ends it"))
             << meanwhile;
+    }
+}
+
+// stop answers only once the verb it ended has let go of the chip: while
+// the verb is held in a slice past stop's wait, stop says so and the chip
+// stays the verb's; once it lets go, stop says what it ended and a step runs.
+TEST(ControlVerbs, StopAnswersOnceTheVerbItEndedHasLetGo) {
+    for (const bool stuck : {true, false}) {
+        Served served;
+        ControlContext& c = served.context;
+        const std::string watch = "watch 0x1ff --for 10";
+        std::promise<void> inSlice, release;
+        std::shared_future<void> released = release.get_future().share();
+        std::thread holder([&] {
+            RunControlVerb(c, watch, [&, first = true]() mutable -> std::string {
+                if (std::exchange(first, false)) {
+                    inSlice.set_value();
+                    released.wait();
+                }
+                return "";
+            });
+        });
+        inSlice.get_future().wait();
+        if (stuck)
+            c.turn.SetEndWait(std::chrono::milliseconds(1));
+        std::future<ControlAnswer> stop =
+            std::async(std::launch::async, [&] { return RunControlVerb(c, "stop"); });
+        EXPECT_TRUE(Eventually([&] { return c.turn.endAsked(); }));
+        if (stuck)
+            stop.wait();
+        release.set_value();
+        const ControlAnswer said = stop.get();
+        holder.join();
+        // The slice after the release, and no more.
+        EXPECT_EQ(said.text, stuck ? "a client's '" + watch +
+                                         "' was asked to end and still holds the chip; it ends "
+                                         "as soon as it can"
+                                   : "stopped at sample 480; ended a client's '" + watch + "'");
+        EXPECT_EQ(RunControlVerb(c, "step").status, 0);
     }
 }
 
