@@ -193,17 +193,44 @@ ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words
                 PositionText(chip.position()));
 }
 
+// A fraction of full scale as the answers show one.
+std::string FractionText(double fraction) {
+    std::ostringstream text;
+    text << fraction;
+    return text.str();
+}
+
+// " (read 1 as the integer 1; 1.0 is full scale; outside rate's range 0 to
+// 0.002)": how a value was read where a person may have meant otherwise,
+// and a control's range, as the patch declares it, that it leaves; "" for
+// neither.
+std::string ReadingText(std::string note, uint32_t reg, uint32_t value,
+                        const std::vector<ControlInfo>& controls) {
+    for (const ControlInfo& c : controls) {
+        if (c.address != reg ||
+            (int32_t(value) >= int32_t(c.min) && int32_t(value) <= int32_t(c.max)))
+            continue;
+        note += (note.empty() ? "outside " : "; outside ") + c.name + "'s range " +
+                FractionText(int32_t(c.min) / 2147483648.0) + " to " +
+                FractionText(int32_t(c.max) / 2147483648.0);
+    }
+    return note.empty() ? "" : " (" + note + ")";
+}
+
 // watch's value condition on reg: V in the register's own scale, as set
 // takes it (a TRAM data register's 20-bit sample), held as the DSP sees it.
 std::optional<ControlAnswer> TakeCondition(const std::string& option, const std::string& text,
                                            uint32_t reg, const RegisterNames& names,
-                                           DebugCondition* when) {
+                                           const std::vector<ControlInfo>& controls,
+                                           DebugCondition* when, std::string* read) {
     if (const std::string no = WhyNoSignal(reg); !no.empty())
         return Refused(names.Label(reg, RegisterSpace::Operands) + no + "; " + option +
                        " takes an output, a GPR or a TRAM data register");
     uint32_t value = 0;
-    if (std::string wrong = ParseRegisterValue(text, reg, &value); !wrong.empty())
+    std::string note;
+    if (std::string wrong = ParseRegisterValue(text, reg, &value, &note); !wrong.empty())
         return Usage(option + ": " + wrong);
+    *read = ReadingText(note, reg, value, controls);
     using Kind = DebugCondition::Kind;
     when->kind = option == "--above"    ? Kind::Above
                  : option == "--below"  ? Kind::Below
@@ -213,12 +240,12 @@ std::optional<ControlAnswer> TakeCondition(const std::string& option, const std:
     return std::nullopt;
 }
 
-// " above 0x40000000" (V as the host sees it), for the answers.
-std::string ConditionText(const DebugTargets& targets) {
+// " above 0x40000000" (V as the host sees it), and how V was read, for the answers.
+std::string ConditionText(const DebugTargets& targets, const std::string& read) {
     using Kind = DebugCondition::Kind;
     const DebugCondition& when = targets.when;
     const uint32_t reg = targets.watches[0];
-    const std::string v = HexNumber(HostView(reg, when.value), IsTramData(reg) ? 5 : 8);
+    const std::string v = HexNumber(HostView(reg, when.value), IsTramData(reg) ? 5 : 8) + read;
     switch (when.kind) {
     case Kind::Above:
         return " above " + v;
@@ -235,9 +262,10 @@ std::string ConditionText(const DebugTargets& targets) {
 }
 
 ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
-                       const RegisterNames& names, Ending& ending) {
+                       const RegisterNames& names, const std::vector<ControlInfo>& controls,
+                       Ending& ending) {
     int64_t samples = 0;
-    std::string mistake, option, value;
+    std::string mistake, option, value, read;
     if (watch && !TakeValueCondition(words, &option, &value, &mistake))
         return Usage(mistake);
     DebugTargets targets;
@@ -252,7 +280,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
         if (!option.empty()) {
             if (targets.watches.size() != 1)
                 return Usage(option + " takes one register");
-            if (auto no = TakeCondition(option, value, targets.watches[0], names, &targets.when))
+            if (auto no = TakeCondition(option, value, targets.watches[0], names, controls,
+                                        &targets.when, &read))
                 return *no;
         }
     } else if (words.size() > 1 ? !ParseList(words, kMicrocodeSize, &targets.breaks)
@@ -269,7 +298,7 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     switch (stop.why) {
     case DebugStop::Why::Watch:
         return Done(names.Label(stop.reg, RegisterSpace::Operands) +
-                    (option.empty() ? " changed " : ConditionText(targets) + ": ") +
+                    (option.empty() ? " changed " : ConditionText(targets, read) + ": ") +
                     HexNumber(HostView(stop.reg, stop.before), 8) + " -> " +
                     HexNumber(HostView(stop.reg, stop.after), 8) + by + where);
     case DebugStop::Why::Saturation: {
@@ -288,7 +317,7 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     std::string none = "no break was reached";
     if (watch)
         none = option.empty() ? "no watched register changed"
-                              : "no instruction left " + watched + ConditionText(targets);
+                              : "no instruction left " + watched + ConditionText(targets, read);
     else if (targets.saturation)
         none = targets.breaks.empty() ? "no instruction saturated"
                                       : "no break was reached and no instruction saturated";
@@ -324,7 +353,7 @@ std::string SeenText(SimulatedChip& chip, uint32_t reg, const SimulatedChip::Pos
 }
 
 ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
-                  const RegisterNames& names) {
+                  const RegisterNames& names, const std::vector<ControlInfo>& controls) {
     uint32_t value = 0;
     if (words.size() != 3)
         return Usage("set takes a register and a value");
@@ -337,13 +366,14 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
         return Refused(names.Label(reg, RegisterSpace::Chip) +
                        " is not a GPR, a TRAM register or DBG (0x052); only those "
                        "can be set");
-    if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
+    std::string note;
+    if (std::string wrong = ParseRegisterValue(words[2], reg, &value, &note); !wrong.empty())
         return Usage(wrong);
     const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
     return Done(names.Label(reg, RegisterSpace::Chip) + " = " + ValueText(reg, chip.Read(reg)) +
-                "; " + SeenText(chip, reg, at));
+                ReadingText(note, reg, value, controls) + "; " + SeenText(chip, reg, at));
 }
 
 } // namespace
@@ -352,10 +382,13 @@ bool ParseRegister(const std::string& text, uint32_t* reg) {
     return ParseNumber(text, reg);
 }
 
-std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value) {
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value,
+                               std::string* note) {
     const bool data = IsTramData(reg);
     const uint32_t limit = data ? 0xFFFFF : 0xFFFFFFFF;
     const std::string what = data ? "a TRAM data register's 20-bit sample" : "a 32-bit value";
+    if (note)
+        note->clear();
     if (text.find('.') != std::string::npos) {
         double f = 0;
         auto [end, ec] =
@@ -369,15 +402,18 @@ std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* 
     }
     uint32_t u = 0;
     int32_t s = 0;
-    if (text.starts_with('-') && ParseNumber(text, &s) && (!data || s >= -0x80000)) {
-        *value = uint32_t(s) & limit;
-        return "";
-    }
-    if (!text.starts_with('-') && ParseNumber(text, &u) && u <= limit) {
-        *value = u;
-        return "";
-    }
-    return "'" + text + "' is not " + what + ": hex (0x...), decimal, or a fraction";
+    const bool negative = text.starts_with('-');
+    if (negative ? !(ParseNumber(text, &s) && (!data || s >= -0x80000))
+                 : !(ParseNumber(text, &u) && u <= limit))
+        return "'" + text + "' is not " + what +
+               ": hex (0x...), decimal, or a fraction with a point";
+    *value = negative ? uint32_t(s) & limit : u;
+    // A bare 1 or -1 may have been meant as full scale, which is 1.0 or -1.0.
+    const bool hex = text.find_first_of("xX") != std::string::npos;
+    if (note && !hex && (negative ? s == -1 : u == 1))
+        *note = negative ? "read " + text + " as the integer -1; -1.0 is negative full scale"
+                         : "read " + text + " as the integer 1; 1.0 is full scale";
+    return "";
 }
 
 std::string RegisterText(uint32_t reg, uint32_t value) {
@@ -414,6 +450,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
                            : "a real card is read-only here");
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
+    const std::vector<ControlInfo> controls =
+        c.controls ? c.controls() : std::vector<ControlInfo>();
     const std::string& verb = words[0];
     const bool bare = words.size() == 1;
     if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload" ||
@@ -440,16 +478,16 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
     if (verb == "get")
         return Get(chip, words, names);
     if (verb == "set")
-        return Set(chip, words, names);
+        return Set(chip, words, names, controls);
     if (verb == "trace")
         return TraceVerb(c.history, words, names);
     if (verb == "samples")
         return SamplesVerb(chip, c.running, c.history, words, names);
     if (verb == "controls") {
-        std::vector<ControlInfo> controls = c.controls ? c.controls() : std::vector<ControlInfo>();
-        for (ControlInfo& control : controls)
+        std::vector<ControlInfo> values = controls;
+        for (ControlInfo& control : values)
             control.value = chip.Read(control.address);
-        return Done(ControlsText(controls));
+        return Done(ControlsText(values));
     }
     if (verb == "clear") {
         chip.ClearSaturation();
@@ -474,7 +512,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
     if (verb == "advance")
         return Advance(chip, words, ending);
     if (verb == "watch" || verb == "break")
-        return RunUntil(chip, words, verb == "watch", names, ending);
+        return RunUntil(chip, words, verb == "watch", names, controls, ending);
     std::string why;
     if (!c.reload || !c.reload(&why))
         return Refused(c.reload ? why : "nothing to reload");

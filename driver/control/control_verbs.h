@@ -61,9 +61,13 @@ ControlAnswer RunControlVerb(ControlContext& context, const std::string& line,
 // Values as the verbs take and show them.
 // A register number: hexadecimal with 0x, or decimal.
 bool ParseRegister(const std::string& text, uint32_t* reg);
-// hex (0x...), decimal (signed) or a fraction from -1 to 1: Q31, or the
-// 20-bit sample of a TRAM data register. "" or what is wrong.
-std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value);
+// A value by its form: hex (0x...) is the word; a decimal integer (signed)
+// is that integer; a number with a point is a fraction from -1.0 to 1.0 of
+// full scale, Q31 or the 20-bit sample of a TRAM data register (1.0 is the
+// largest, 0x7FFFFFFF). "" or what is wrong. note says how a bare 1 or -1
+// was read, "" for any other value.
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value,
+                               std::string* note = nullptr);
 // "0x120 = 0x40000000 1073741824 0.5"; a TRAM data register as its 20-bit sample.
 std::string RegisterText(uint32_t reg, uint32_t value);
 // The same without "0x120 = ".

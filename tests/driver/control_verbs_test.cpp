@@ -260,6 +260,45 @@ TEST(ControlNames, SetSaysWhichInstructionReadsTheValueNext) {
     });
 }
 
+// A value by its form: 0x is the word, a decimal integer that integer, a
+// point a fraction of full scale (Q31; a TRAM data register's 20-bit
+// sample). A bare 1 or -1 and a value outside a control's range are taken
+// as written, and the answer says how it read them.
+TEST(ControlValues, AreReadByTheirFormAndTheAnswerSaysHowWhereAPersonMayMeanOtherwise) {
+    const struct {
+        const char* request;
+        uint32_t reg, value;
+        const char* answer; // a part of it
+    } rows[] = {
+        {"set depth 1", 0x103, 1, " 1 4.65661e-10 (read 1 as the integer 1; 1.0 is full scale); "},
+        {"set depth 1.0", 0x103, 0x7FFFFFFF, " = 0x7FFFFFFF 2147483647 1; "},
+        {"set depth 0x1", 0x103, 1, " = 0x00000001 1 4.65661e-10; "},
+        {"set depth 2", 0x103, 2, " = 0x00000002 2 9.31323e-10; "},
+        {"set depth 0", 0x103, 0, " = 0x00000000 0 0; "},
+        {"set depth -1", 0x103, 0xFFFFFFFF,
+         " (read -1 as the integer -1; -1.0 is negative full scale; outside depth's range 0 to "
+         "1); "},
+        {"set fb -0.1", 0x106, 0xF3333333, " -0.1 (outside fb's range 0 to 0.002); "},
+        {"set fb 0.001", 0x106, 0x0020C49C, " = 0x0020C49C 2147484 0.001; "},
+        {"set wl 1", 0x201, 1, " = 0x00001 1 1.90735e-06 (read 1 as the integer 1; 1.0 is full"},
+        {"set wl -1.0", 0x201, 0x80000, " = 0x80000 -524288 -1; "},
+        {"watch fb --above -0.1", 0x106, 1,
+         "fb (0x106) above 0xF3333333 (outside fb's range 0 to 0.002): 0x00000000 -> 0x00000001"},
+    };
+    for (const auto& row : rows) {
+        Served served;
+        served.context.controls = [] {
+            return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
+                                            {"fb", 0x106, 0, 0, 0x00418937}};
+        };
+        const ControlAnswer said = RunControlVerb(served.context, row.request);
+        EXPECT_EQ(said.status, 0) << row.request << ": " << said.text;
+        EXPECT_NE(said.text.find(row.answer), std::string::npos)
+            << row.request << ": " << said.text;
+        EXPECT_EQ(served.chip.Read(row.reg), row.value) << row.request;
+    }
+}
+
 // What the program writes, by the comment above, and its TRAM read: no more.
 TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     Served served;
@@ -331,7 +370,7 @@ TEST(ControlBreaks, AValueBreakStopsRightAfterTheFirstInstructionThatMeetsIt) {
         uint32_t pc;
     } rows[] = {
         // clang-format off
-        {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001: 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
+        {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001 \\(read 1 as the integer 1; 1.0 is full scale\\): 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
         {"", "watch 0x110 --above 0.5", 0, "^0x110 above 0x40000000: 0x40000000 -> 0x50000000 by instruction 0x00C in sample 4;", 4, 13},
         // Only an instruction's write counts, not the value already there.
         {"set 0x110 0.9", "watch 0x110 --above 0.5", 0, " by instruction 0x00C in sample 4;", 4, 13},

@@ -42,10 +42,11 @@ Verbs:
                        value before the instruction against the one after.
                        Only an instruction's write counts: a value that
                        already meets it waits for the next write, and the
-                       first write that meets it stops the run. V is taken
-                       as set takes it, in the register's own scale (a TRAM
-                       data register's 20-bit sample). Stop right after it
-                       and say the values, the instruction and the sample
+                       first write that meets it stops the run. V is read
+                       as set reads a value (see VALUES below), in the
+                       register's own scale (a TRAM data register's 20-bit
+                       sample). Stop right after it and say the values, the
+                       instruction and the sample
   break ADDR... [--for SECONDS]
                        run until the DSP is about to execute one of these
                        instructions and stop there; a following step
@@ -58,8 +59,7 @@ Verbs:
   get REG...           each register as hex, integer and fraction; a TRAM
                        data register as its 20-bit sample
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
-                       not; VALUE is hex (0x...), decimal, or a fraction from
-                       -1 to 1 (Q31, or a TRAM data register's 20-bit sample).
+                       not; VALUE is read as VALUES below says.
                        Says where the DSP meets it: the next instruction that
                        reads it from where the chip stands, on into the next
                        sample; one that overwrites it first; the delay line
@@ -97,6 +97,17 @@ placed (its emuaps.d, from --patch and --names) and those of the viewer's
 Symbols/8010.d. A name of the other space is refused by name ("C_C0000000 is
 a DSP constant, not a chip register"). Answers name what they read, as
 "fb (0x106) = ...".
+
+VALUES (set's, and watch's V) are read by their form: with 0x, the register's
+word in hex (0x40000000); a decimal integer without a point, that integer
+(-5, 1073741824); with a decimal point, a fraction of full scale from -1.0
+to 1.0 (0.5, -0.25; 1.0 is the largest word, 0x7FFFFFFF, and -1.0 is
+0x80000000). A TRAM data register takes its 20-bit sample in each form (1.0
+is 0x7FFFF). So 1 is the integer 1, and only 1.0 is full scale: for a bare
+1 or -1 the answer says how it was read ("read 1 as the integer 1; 1.0 is
+full scale"). A value outside the range that the patch declares for a
+control is written all the same, and the answer says so with the range
+("outside rate's range 0 to 0.002").
 
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped; --for may come before or
