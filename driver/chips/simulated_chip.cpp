@@ -71,6 +71,7 @@ void SimulatedChip::Load(const ChipImage& image) {
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         ApsWriteRegister(&registers[i], image.registers[i]);
     dsp_.Reset();
+    Counted(true);
 }
 
 ChipImage SimulatedChip::Snapshot() {
@@ -84,14 +85,18 @@ ChipImage SimulatedChip::Snapshot() {
 
 int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     std::lock_guard lock(mutex_);
-    return dsp_.Run(memory_->chip()->registers, samples, io);
+    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
+    Counted();
+    return ran;
 }
 
 int SimulatedChip::RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait) {
     std::unique_lock lock(mutex_, wait);
     if (!lock.owns_lock())
         return -1;
-    return dsp_.Run(memory_->chip()->registers, samples, io);
+    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
+    Counted();
+    return ran;
 }
 
 void SimulatedChip::FeedBus(BusSource* source) {
@@ -113,7 +118,11 @@ void SimulatedChip::Unobserve(SampleObserver* observer) {
 
 bool SimulatedChip::Idle() {
     std::lock_guard lock(mutex_);
-    return fx8010dbg::Idle(ApsLoadRegister(&memory_->chip()->registers[fx8010dbg::kRegister]));
+    const bool idle =
+        fx8010dbg::Idle(ApsLoadRegister(&memory_->chip()->registers[fx8010dbg::kRegister]));
+    if (idle)
+        Counted(true);
+    return idle;
 }
 
 uint32_t SimulatedChip::Read(uint32_t reg) {
@@ -131,11 +140,13 @@ SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
 void SimulatedChip::Stop() {
     std::lock_guard lock(mutex_);
     ChangeDbg(memory_->chip()->registers, 0, fx8010dbg::kSingleStep, dbgSeam_);
+    Counted(true);
 }
 
 void SimulatedChip::Continue() {
     std::lock_guard lock(mutex_);
     ChangeDbg(memory_->chip()->registers, fx8010dbg::kSingleStep | fx8010dbg::kStep, 0, dbgSeam_);
+    Counted(true);
 }
 
 void SimulatedChip::ClearSaturation() {
@@ -151,6 +162,7 @@ void SimulatedChip::Step(uint32_t address) {
               fx8010dbg::kSingleStep | fx8010dbg::kStep | (address & fx8010dbg::kStepAddress),
               dbgSeam_);
     dsp_.Run(registers, 0);
+    Counted();
 }
 
 void SimulatedChip::SetDbgChangeSeam(std::function<void()> seam) {
@@ -165,6 +177,7 @@ int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& can
         std::lock_guard lock(mutex_);
         dsp_.Advance(memory_->chip()->registers,
                      int(std::min<int64_t>(kDebugSlice, samples - done)));
+        Counted();
     }
     return std::min(done, samples);
 }
@@ -181,10 +194,28 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples,
         std::lock_guard lock(mutex_);
         stop = dsp_.RunUntil(memory_->chip()->registers, targets, std::min(kSlice, samples - done),
                              done == 0);
+        Counted();
         if (stop.why != DebugStop::Why::Bound)
             break;
     }
     return stop;
+}
+
+double SimulatedChip::RunFactor() {
+    std::lock_guard lock(mutex_);
+    return rate_.Factor(now_());
+}
+
+void SimulatedChip::SetClock(std::function<RunRate::Clock::time_point()> now) {
+    std::lock_guard lock(mutex_);
+    now_ = std::move(now);
+}
+
+void SimulatedChip::Counted(bool stood) {
+    if (stood)
+        rate_.Stood(dsp_.samples(), now_());
+    else
+        rate_.Ran(dsp_.samples(), now_());
 }
 
 SimulatedChip::Position SimulatedChip::position() {

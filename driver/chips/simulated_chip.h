@@ -8,6 +8,7 @@
 #include "chip_image.h"
 #include "chip_lock.h"
 #include "fx8010_interpreter.h"
+#include "run_rate.h"
 #include "shared_chip_memory.h"
 
 #include <atomic>
@@ -80,6 +81,11 @@ class SimulatedChip : public ChipBackend {
     // a debugging run holds the chip at once.
     static constexpr int kDebugSlice = 480;
     Position position();
+    // The chip's pace over the last second as a multiple of real time,
+    // whatever ran it (see RunRate); 0 once it stands.
+    double RunFactor();
+    // For tests: the clock RunFactor reads.
+    void SetClock(std::function<RunRate::Clock::time_point()> now);
     // For tests: runs between the read and the swap of each of the changes
     // above, where a client's write would be lost to a plain write.
     void SetDbgChangeSeam(std::function<void()> seam);
@@ -90,6 +96,10 @@ class SimulatedChip : public ChipBackend {
     void WakeDebugWaiter();
 
   private:
+    // Tells rate_ the count of samples after the DSP ran, or that it stood;
+    // under the lock.
+    void Counted(bool stood = false);
+
     // Shared with a ServeDebugRegister that waits on it across a Reclaim.
     std::shared_ptr<SharedChipMemory> memory_;
     // memory_'s descriptor, for Handout without the lock: a running DSP takes
@@ -101,4 +111,6 @@ class SimulatedChip : public ChipBackend {
     SampleObservers observers_;
     uint32_t pointer_ = 0; // for Ports()
     std::function<void()> dbgSeam_;
+    RunRate rate_;
+    std::function<RunRate::Clock::time_point()> now_ = RunRate::Clock::now;
 };

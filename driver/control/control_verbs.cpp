@@ -107,18 +107,25 @@ bool ParseList(const std::vector<std::string>& words, uint32_t limit, std::vecto
     return !out->empty();
 }
 
+// The verbs that run the chip while they hold the turn, as status names them.
+bool RunsTheChip(const std::string& request) {
+    const std::vector<std::string> words = RequestWords(request);
+    return !words.empty() && (words[0] == "advance" || words[0] == "watch" || words[0] == "break" ||
+                              words[0] == "step");
+}
+
 ControlAnswer Status(ControlContext& c) {
     SimulatedChip& chip = *c.chip;
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
     const SimulatedChip::Position at = chip.position();
-    const auto now = std::chrono::steady_clock::now();
-    const double seconds = std::chrono::duration<double>(now - c.since).count();
-    // A reload starts the count afresh.
-    const uint64_t ran = at.samples >= c.samplesSince ? at.samples - c.samplesSince : at.samples;
-    const double factor = seconds > 0 ? double(ran) / kChipSampleRate / seconds : 0;
-    c.since = now;
-    c.samplesSince = at.samples;
-    std::string text = fx8010dbg::Stopped(dbg) ? "stopped" : c.running ? "running" : "standing";
+    const std::string holder = c.turn.holder();
+    // A verb stops the chip's own running while it runs it.
+    const bool verb = RunsTheChip(holder);
+    const bool clock = !fx8010dbg::Stopped(dbg) && c.running;
+    std::string text = verb                      ? "running a client's '" + holder + "'"
+                       : fx8010dbg::Stopped(dbg) ? "stopped"
+                       : c.running               ? "running"
+                                                 : "standing";
     text += "; " + std::to_string(at.samples) + " samples";
     text += "; step address " + HexNumber(fx8010dbg::StepAddress(dbg), 3);
     text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
@@ -127,12 +134,12 @@ ControlAnswer Status(ControlContext& c) {
         saturated < 0 ? "; no saturation" : "; saturated at " + HexNumber(uint32_t(saturated), 3);
     text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
     char rate[48];
-    std::snprintf(rate, sizeof rate, "; %.2fx real time", factor);
+    std::snprintf(rate, sizeof rate, "; %.2fx real time", verb || clock ? chip.RunFactor() : 0.0);
     text += rate;
     if (const std::string playing = c.playing ? c.playing() : ""; !playing.empty())
         text += "; " + playing;
-    if (const std::string holder = c.turn.holder(); !holder.empty())
-        text += "; a client's '" + holder + "' runs it";
+    if (!holder.empty() && !verb)
+        text += "; a client's '" + holder + "' holds it";
     return Done(text);
 }
 
@@ -459,10 +466,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         if (!bare)
             return Usage(verb + " takes nothing more");
     }
-    if (verb == "status") {
-        std::lock_guard lock(c.statusLock);
+    if (verb == "status")
         return Status(c);
-    }
     if (verb == "stop") {
         // Answered only once the verb it ends has let go, so that the next
         // verb finds the chip free.

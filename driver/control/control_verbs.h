@@ -9,10 +9,8 @@
 #include "simulated_chip.h"
 #include "verb_turn.h"
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,13 +30,8 @@ struct ControlContext {
     // The loaded program's control GPRs (their values unread), which a
     // reload replaces; none without it.
     std::function<std::vector<ControlInfo>()> controls = {};
-    // The last status's reading, for the real-time factor.
-    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
-    uint64_t samplesSince = 0;
-    // Several clients' verbs run at once: they take turns to move the chip,
-    // and status takes its reading under a lock.
+    // Several clients' verbs run at once: they take turns to move the chip.
     VerbTurn turn{};
-    std::mutex statusLock{};
 };
 
 struct ControlAnswer {

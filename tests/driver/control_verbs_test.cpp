@@ -149,11 +149,70 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
         EXPECT_TRUE(answer.text.ends_with(" ended after " + ran +
                                           " samples (gone); stopped at sample " + ran))
             << answer.text;
-        EXPECT_TRUE(meanwhile.ends_with("; a client's '" + request +
-                                        "' runs it | another client's '" + request +
+        EXPECT_TRUE(meanwhile.starts_with("running a client's '" + request + "'; ") &&
+                    meanwhile.ends_with(" | another client's '" + request +
                                         "' runs the chip; stop ends it"))
             << meanwhile;
     }
+}
+
+// status says what runs the chip, at the pace of its last second on the
+// chip's clock: a block of 240 samples every 5 ms is real time, a watch's
+// slice of 480 every 5 ms twice that; a chip that stands reads 0.
+TEST(ControlVerbs, StatusSaysWhatRunsTheChipAndAtWhatPace) {
+    Served served;
+    ControlContext& c = served.context;
+    auto now = std::chrono::steady_clock::now();
+    served.chip.SetClock([&] { return now; });
+    c.running = true;
+    const struct {
+        const char *did, *status, *factor; // did: a verb, "block" of the runner or "wait" 0.5 s
+    } rows[] = {
+        {"continue", "running; 0 samples;", "0.00"},
+        {"block", "running; 240 samples;", "1.00"},
+        {"block", "running; 480 samples;", "1.00"},
+        {"stop", "stopped; 480 samples;", "0.00"},
+        {"wait", "stopped; 480 samples;", "0.00"},
+        {"continue", "running; 480 samples;", "0.00"},
+        {"block", "running; 720 samples;", "1.00"},
+        {"block", "running; 960 samples;", "1.00"},
+        // A client's stop and continue, as Zendra writes DBG; the runner runs nothing meanwhile.
+        {"set DBG 0x8000", "stopped; 960 samples;", "0.00"},
+        {"block", "stopped; 960 samples;", "0.00"},
+        {"wait", "stopped; 960 samples;", "0.00"},
+        {"set DBG 0", "running; 960 samples;", "0.00"},
+        {"block", "running; 1200 samples;", "1.00"},
+        {"block", "running; 1440 samples;", "1.00"},
+        {"wait", "running; 1440 samples;", "1.00"},
+        {"wait", "running; 1440 samples;", "0.00"},
+    };
+    for (const auto& row : rows) {
+        const std::string did = row.did;
+        if (did == "block") {
+            now += std::chrono::milliseconds(5);
+            served.chip.Run(240);
+        } else if (did == "wait") {
+            now += std::chrono::milliseconds(500);
+        } else {
+            ASSERT_EQ(RunControlVerb(c, did).status, 0);
+        }
+        const std::string status = RunControlVerb(c, "status").text;
+        EXPECT_TRUE(status.starts_with(row.status)) << did << ": " << status;
+        EXPECT_NE(status.find(std::string("; ") + row.factor + "x real time"), std::string::npos)
+            << did << ": " << status;
+    }
+    const std::string watch = "watch 0x1ff --for 10";
+    std::string meanwhile;
+    RunControlVerb(c, watch, [&, asked = 0]() mutable -> std::string {
+        now += std::chrono::milliseconds(5);
+        if (++asked < 4)
+            return "";
+        meanwhile = RunControlVerb(c, "status").text;
+        return "gone";
+    });
+    EXPECT_TRUE(meanwhile.starts_with("running a client's '" + watch + "'; 2880 samples;"))
+        << meanwhile;
+    EXPECT_NE(meanwhile.find("; 2.00x real time"), std::string::npos) << meanwhile;
 }
 
 // stop answers only once the verb it ended has let go of the chip: while

@@ -18,11 +18,16 @@ an instruction is reached, and read or set its registers, also while the
 viewer holds the device. Each verb answers one line.
 
 Verbs:
-  status               running or stopped, samples executed, the step address,
-                       the condition codes, a saturation and where, what is
-                       loaded, the real-time factor, and with --play the
-                       underruns
-  stop                 stop the DSP (single-step mode in its debug register)
+  status               what the chip is doing (running, running a client's
+                       'watch wl', stopped or standing), samples executed,
+                       the step address, the condition codes, a saturation
+                       and where, what is loaded, its pace (the samples it
+                       ran over the last second, from the first block in it
+                       to the last, as a multiple of real time; 0.00x while
+                       it stands), and with --play the underruns
+  stop                 stop the DSP (single-step mode in its debug register),
+                       ending a verb that runs it; answered once that verb
+                       has let go of the chip
   continue             let it run again; a sample stopped part way is finished
                        first
   step [ADDR]          execute one instruction: the one at ADDR, or the next;
