@@ -3,8 +3,9 @@
 #include "audio_samples.h"
 
 void RunRate::Ran(uint64_t samples, Clock::time_point now) {
-    if (!counts_.empty() && samples <= counts_.back().samples)
-        return Stood(samples, now);
+    if (samples <= last_)
+        return Stood(samples);
+    last_ = samples;
     while (!counts_.empty() && counts_.front().at < now - kWindow)
         counts_.pop_front();
     // Counts closer together than this add nothing: the newest moves on.
@@ -14,8 +15,9 @@ void RunRate::Ran(uint64_t samples, Clock::time_point now) {
         counts_.push_back({now, samples});
 }
 
-void RunRate::Stood(uint64_t samples, Clock::time_point now) {
-    counts_.assign(1, {now, samples});
+void RunRate::Stood(uint64_t samples) {
+    counts_.clear();
+    last_ = samples;
 }
 
 double RunRate::Factor(Clock::time_point now) const {

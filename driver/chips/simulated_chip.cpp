@@ -213,7 +213,7 @@ void SimulatedChip::SetClock(std::function<RunRate::Clock::time_point()> now) {
 
 void SimulatedChip::Counted(bool stood) {
     if (stood)
-        rate_.Stood(dsp_.samples(), now_());
+        rate_.Stood(dsp_.samples());
     else
         rate_.Ran(dsp_.samples(), now_());
 }

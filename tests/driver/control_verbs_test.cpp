@@ -157,8 +157,9 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
 }
 
 // status says what runs the chip, at the pace of its last second on the
-// chip's clock: a block of 240 samples every 5 ms is real time, a watch's
-// slice of 480 every 5 ms twice that; a chip that stands reads 0.
+// chip's clock: a block of 240 samples every 5 ms is real time, from a
+// resumed run's second block on, a watch's slice of 480 every 5 ms twice
+// that; a chip that stands reads 0.
 TEST(ControlVerbs, StatusSaysWhatRunsTheChipAndAtWhatPace) {
     Served served;
     ControlContext& c = served.context;
@@ -169,19 +170,19 @@ TEST(ControlVerbs, StatusSaysWhatRunsTheChipAndAtWhatPace) {
         const char *did, *status, *factor; // did: a verb, "block" of the runner or "wait" 0.5 s
     } rows[] = {
         {"continue", "running; 0 samples;", "0.00"},
-        {"block", "running; 240 samples;", "1.00"},
+        {"block", "running; 240 samples;", "0.00"},
         {"block", "running; 480 samples;", "1.00"},
         {"stop", "stopped; 480 samples;", "0.00"},
         {"wait", "stopped; 480 samples;", "0.00"},
         {"continue", "running; 480 samples;", "0.00"},
-        {"block", "running; 720 samples;", "1.00"},
+        {"block", "running; 720 samples;", "0.00"},
         {"block", "running; 960 samples;", "1.00"},
         // A client's stop and continue, as Zendra writes DBG; the runner runs nothing meanwhile.
         {"set DBG 0x8000", "stopped; 960 samples;", "0.00"},
         {"block", "stopped; 960 samples;", "0.00"},
         {"wait", "stopped; 960 samples;", "0.00"},
         {"set DBG 0", "running; 960 samples;", "0.00"},
-        {"block", "running; 1200 samples;", "1.00"},
+        {"block", "running; 1200 samples;", "0.00"},
         {"block", "running; 1440 samples;", "1.00"},
         {"wait", "running; 1440 samples;", "1.00"},
         {"wait", "running; 1440 samples;", "0.00"},
