@@ -21,6 +21,9 @@
 namespace {
 
 constexpr uint32_t kGprs = 0x100, kTramData = 0x200, kTramAddress = 0x300, kEnd = 0x400;
+// A hundred samples of a whole microcode's instructions, a few tenths of a
+// second at most, well within emuapsctl's wait.
+constexpr int64_t kMaxStepCount = 100 * kMicrocodeSize;
 static_assert(kVerbSampleRate == kChipSampleRate);
 
 ControlAnswer Done(const std::string& text) {
@@ -143,28 +146,6 @@ ControlAnswer Status(ControlContext& c) {
     return Done(text);
 }
 
-ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words,
-                   const RegisterNames& names) {
-    if (words.size() > 2)
-        return Usage("step takes at most one instruction address");
-    if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
-        return Refused("the chip is running; stop it first");
-    uint32_t address = chip.position().pc;
-    if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
-        return Usage("step takes an instruction address from 0 to 0x1FF");
-    const uint32_t r = ResultRegister(chip, address);
-    const bool seen = r >= kGprs;
-    const uint32_t before = seen ? chip.Read(r) : 0;
-    chip.Step(address);
-    const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    std::string text =
-        "stepped " + HexNumber(address, 3) + ": R " + names.Label(r, RegisterSpace::Operands);
-    if (seen)
-        text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
-    text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
-    return Done(text + "; " + PositionText(chip.position()));
-}
-
 // Asked between a long verb's slices: another client's stop ends it, as
 // its caller's reason does; why holds the reason once it ends.
 struct Ending {
@@ -185,6 +166,62 @@ ControlAnswer Ended(SimulatedChip& chip, const std::string& verb, uint64_t from,
     const SimulatedChip::Position at = chip.position();
     return Refused(verb + " ended after " + std::to_string(at.samples - from) + " samples (" + why +
                    "); stopped " + PositionText(at));
+}
+
+// "R fb (0x106) 0x00000000 -> 0x00000001; codes 0x00" of a step of the
+// instruction at address, carried out here.
+std::string StepText(SimulatedChip& chip, uint32_t address, const RegisterNames& names) {
+    const uint32_t r = ResultRegister(chip, address);
+    const bool seen = r >= kGprs;
+    const uint32_t before = seen ? chip.Read(r) : 0;
+    chip.Step(address);
+    std::string text = "R " + names.Label(r, RegisterSpace::Operands);
+    if (seen)
+        text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
+    return text + "; codes " + CodesText(fx8010dbg::Codes(chip.Read(fx8010dbg::kRegister)));
+}
+
+// step ADDR executes that one instruction, out of program order as DBG
+// does; step --count N runs N in program order from where the chip stands.
+ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const RegisterNames& names,
+                   Ending& ending) {
+    const std::string countUsage =
+        "step --count takes a count of instructions from 1 to " + std::to_string(kMaxStepCount);
+    int64_t count = 0;
+    if (const auto at = std::find(words.begin(), words.end(), "--count"); at != words.end()) {
+        if (at + 1 == words.end() || !ParseNumber(*(at + 1), &count) || count < 1 ||
+            count > kMaxStepCount)
+            return Usage(countUsage);
+        words.erase(at, at + 2);
+        if (words.size() > 1)
+            return Usage("step takes an instruction address or --count N, not both");
+    }
+    if (words.size() > 2)
+        return Usage("step takes at most one instruction address");
+    if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
+        return Refused("the chip is running; stop it first");
+    uint32_t address = chip.position().pc;
+    if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
+        return Usage("step takes an instruction address from 0 to 0x1FF");
+    if (count == 0) {
+        const std::string text = StepText(chip, address, names);
+        return Done("stepped " + HexNumber(address, 3) + ": " + text + "; " +
+                    PositionText(chip.position()));
+    }
+    const uint64_t from = chip.position().samples;
+    for (int64_t done = 0; done + 1 < count; ++done) {
+        if (done > 0 && done % kMicrocodeSize == 0 && ending())
+            return Refused("step --count ended after " + std::to_string(done) + " instructions (" +
+                           ending.why + "); stopped " + PositionText(chip.position()));
+        chip.Step(chip.position().pc);
+    }
+    address = chip.position().pc;
+    const std::string text = StepText(chip, address, names);
+    const SimulatedChip::Position at = chip.position();
+    const uint64_t ended = at.samples - from;
+    return Done("stepped " + std::to_string(count) + " instructions, the last " +
+                HexNumber(address, 3) + ": " + text + "; " + std::to_string(ended) +
+                (ended == 1 ? " sample" : " samples") + " ended; " + PositionText(at));
 }
 
 ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words, Ending& ending) {
@@ -513,7 +550,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
                               : "let run, but this service runs the chip only with --run");
     }
     if (verb == "step")
-        return Step(chip, words, names);
+        return Step(chip, words, names, ending);
     if (verb == "advance")
         return Advance(chip, words, ending);
     if (verb == "watch" || verb == "break")

@@ -298,6 +298,58 @@ TEST(ControlNames, EachVerbResolvesInItsOwnSpaceAndNamesWhatItRead) {
     });
 }
 
+// step --count N against N plain steps from the same place, another route
+// to the same registers: program order, on across sample ends (instruction
+// 0 counts the samples begun in 0x100).
+TEST(ControlVerbs, StepCountRunsInstructionsInProgramOrderAcrossSampleEnds) {
+    const struct {
+        const char* before;
+        int count;
+        const char* answer; // how it ends
+    } rows[] = {
+        {"stop", 3,
+         "3 instructions, the last 0x002: R C_0 (0x040); codes 0x08 (zero); 0 "
+         "samples ended; at sample 0 before instruction 0x003"},
+        {"stop", 512,
+         "the last 0x1FF: R C_0 (0x040); codes 0x08 (zero); 1 sample ended; "
+         "at sample 1"},
+        {"break 0x1fe", 3,
+         "the last 0x000: R 0x100 0x00000001 -> 0x00000002; codes 0x00; 1 "
+         "sample ended; at sample 1 before instruction 0x001"},
+        {"stop", 1030,
+         "the last 0x005: R C_0 (0x040); codes 0x08 (zero); 2 samples "
+         "ended; at sample 2 before instruction 0x006"},
+    };
+    for (const auto& row : rows) {
+        Served counted, stepped;
+        for (Served* s : {&counted, &stepped})
+            ASSERT_EQ(RunControlVerb(s->context, row.before).status, 0);
+        const std::string request = "step --count " + std::to_string(row.count);
+        const ControlAnswer said = RunControlVerb(counted.context, request);
+        EXPECT_EQ(said.status, 0) << said.text;
+        EXPECT_TRUE(said.text.starts_with("stepped ") && said.text.ends_with(row.answer))
+            << request << ": " << said.text;
+        for (int i = 0; i < row.count; ++i)
+            ASSERT_EQ(RunControlVerb(stepped.context, "step").status, 0);
+        EXPECT_EQ(counted.chip.Snapshot().registers, stepped.chip.Snapshot().registers) << request;
+    }
+    Served cancelled;
+    RunControlVerb(cancelled.context, "stop");
+    EXPECT_EQ(RunControlVerb(cancelled.context, "step --count 51200", [] { return "gone"; }).text,
+              "step --count ended after 512 instructions (gone); stopped at sample 1");
+    Check({
+        {{"step --count 3"}, 1, "the chip is running; stop it first"},
+        {{"stop", "step --count 0"},
+         2,
+         "step --count takes a count of instructions from 1 to 51200"},
+        {{"stop", "step --count 51201"}, 2, "step --count takes a count"},
+        {{"stop", "step --count"}, 2, "step --count takes a count"},
+        {{"stop", "step 5 --count 2"},
+         2,
+         "step takes an instruction address or --count N, not both"},
+    });
+}
+
 TEST(ControlNames, SetSaysWhichInstructionReadsTheValueNext) {
     // Stopped before instruction `steps` of sample 0.
     auto after = [](int steps, const std::string& set) {

@@ -30,8 +30,15 @@ Verbs:
                        has let go of the chip
   continue             let it run again; a sample stopped part way is finished
                        first
-  step [ADDR]          execute one instruction: the one at ADDR, or the next;
+  step                 execute the next instruction where the chip stands;
                        say its result register and codes
+  step ADDR            execute the one instruction at ADDR, out of program
+                       order, as DBG's step does (step 3 runs instruction 3
+                       once, not three steps); the chip then stands after it
+  step --count N       execute N instructions (1 to 51200) in program order
+                       from where the chip stands, on across sample ends;
+                       say the last one's result and codes, how many samples
+                       ended, and where the chip stands
   advance [N]          run N whole samples (default 1), then stand again
   watch OPERAND... [--for SECONDS]
                        run until an instruction changes one of the DSP's
