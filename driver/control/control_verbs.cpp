@@ -555,8 +555,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Advance(chip, words, ending);
     if (verb == "watch" || verb == "break")
         return RunUntil(chip, words, verb == "watch", names, controls, ending);
-    std::string why;
-    if (!c.reload || !c.reload(&why))
-        return Refused(c.reload ? why : "nothing to reload");
-    return Done("loaded");
+    if (!c.reload)
+        return Refused("nothing to reload");
+    std::string said;
+    return c.reload(&said) ? Done(said) : Refused(said);
 }

@@ -18,8 +18,9 @@ struct ControlContext {
     SimulatedChip* chip = nullptr; // null when a real card is served
     bool running = false;          // a thread runs the chip in real time (--run)
     std::string loaded;            // what is loaded, for status
-    // Loads the image and patch afresh, as SIGHUP does; false with the reason.
-    std::function<bool(std::string* why)> reload;
+    // Loads the image and patch afresh, as SIGHUP does; the answer in said
+    // ("loaded; ..." or why not), and whether the load was taken.
+    std::function<bool(std::string* said)> reload;
     // With --play, how the playing goes ("playing, 0 underruns"); "" without.
     std::function<std::string()> playing;
     // The register names of what is loaded, which a reload replaces; DBG's

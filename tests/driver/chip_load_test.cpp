@@ -2,11 +2,16 @@
 // during a load that never comes back still ends the wait at once, and a load
 // that finishes hands over its chip.
 #include "chip_load.h"
+#include "names_note.h"
+#include "reload_verdict.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -60,6 +65,63 @@ TEST(ChipLoad, AFinishedLoadHandsOverItsChipAndSummary) {
     ASSERT_TRUE(load.result().image);
     EXPECT_EQ(load.result().image->registers[0x100], 42u);
     EXPECT_EQ(load.loaded().summary, "placed");
+}
+
+// A reload over the demo as it started (demo.chip, its patch and dump):
+// taken when its dump fits, saying what moved (on an empty chip the patch's
+// GPRs start at 0x100, on demo.chip at 0x11A); refused whole, as the start
+// refuses the dump, when it does not.
+TEST(ChipLoad, AReloadSaysWhatMovedOrKeepsTheProgramWhoseDumpNoLongerFits) {
+    TempDir dir;
+    const std::string images = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
+    const std::string chip = images + "demo.chip", patch = images + "demo-chorus-echo.emu10k1",
+                      dump = images + "demo-chorus-echo.dbg";
+    std::stringstream text;
+    text << std::ifstream(dump).rdbuf();
+    std::string other = text.str();
+    other.replace(other.find("chorus-echo"), 11, "other-patch");
+    const std::string otherDump = dir.write("other.dbg", other);
+    LoadedProgram start;
+    ASSERT_TRUE(LoadChipWithPatch(chip, patch, dump, &start).image);
+    const struct {
+        std::string image, names;
+        bool taken;
+        std::string answer;
+    } rows[] = {
+        {chip, dump, true, "loaded; every name stays where it was"},
+        {"", dump, true, "loaded; moved left 0x11A -> 0x100, left.o 0x11B -> 0x101, "},
+        {chip, otherDump, false,
+         "not reloaded: names: refused " + otherDump +
+             ": it names patch 'other-patch', the patch file 'chorus-echo'; the chip keeps its "
+             "program and names"},
+        {chip, dir.path() + "/gone.dbg", false,
+         "not reloaded: names: refused " + dir.path() + "/gone.dbg: "},
+        {dir.path() + "/gone.chip", dump, false, "not reloaded: " + dir.path() + "/gone.chip"},
+    };
+    for (const auto& row : rows) {
+        LoadedProgram program;
+        const ChipImageResult loaded = LoadChipWithPatch(row.image, patch, row.names, &program);
+        const ReloadVerdict verdict = JudgeReload(row.names, loaded, program, start.names);
+        EXPECT_EQ(verdict.taken, row.taken) << verdict.answer;
+        EXPECT_TRUE(verdict.answer.starts_with(row.answer)) << verdict.answer;
+        EXPECT_NE(
+            verdict.log.find(row.taken ? "since the last load: " : "keeping the current chip; "),
+            std::string::npos)
+            << verdict.log;
+    }
+    EXPECT_EQ(
+        NamesMovedText({{"a", 0x100, ""}, {"b", 0x101, ""}}, {{"c", 0x103, ""}, {"a", 0x102, ""}}),
+        "moved a 0x100 -> 0x102; new c 0x103; gone b 0x101");
+    // Where names would come from, after a refusal of one nothing names.
+    EXPECT_EQ(NamesNote("", "", {}, "emuapsd "),
+              "names come with emuapsd --patch PATCH --names DUMP");
+    EXPECT_EQ(NamesNote(patch, "", {}, ""), "names come with --names DUMP");
+    LoadedProgram refused;
+    ASSERT_TRUE(LoadChipWithPatch(chip, patch, otherDump, &refused).image);
+    EXPECT_EQ(NamesNote(patch, otherDump, refused, ""),
+              "names: refused " + otherDump +
+                  ": it names patch 'other-patch', the patch file 'chorus-echo'");
+    EXPECT_EQ(NamesNote(patch, dump, start, ""), "");
 }
 
 } // namespace

@@ -76,7 +76,11 @@ Verbs:
                        reads it from where the chip stands, on into the next
                        sample; one that overwrites it first; the delay line
                        as the sample ends; or that no instruction reads it
-  reload               load the chip image and patch afresh, as SIGHUP does
+  reload               load the chip image and patch afresh, as SIGHUP does,
+                       and say what became of the names (moved, new, gone);
+                       refused when a file does not load or the dump
+                       (emuapsd --names) no longer fits the patch, and the
+                       chip keeps its program and names
   trace OPERAND... [--last SECONDS | --samples N] [--to FILE]
                        the chip's recent past that emuapsd keeps (its
                        --history): without FILE, each register's minimum,
@@ -107,7 +111,9 @@ is a number, hexadecimal with 0x or decimal, or a name that emuapsd resolves
 in the verb's own space: DBG (a chip register), the names of the program it
 placed (its emuaps.d, from --patch and --names) and those of the viewer's
 Symbols/8010.d. A name of the other space is refused by name ("C_C0000000 is
-a DSP constant, not a chip register"). Answers name what they read, as
+a DSP constant, not a chip register"), and an unknown one, while the service
+has no names from a dump, with where they come from ("no register is called
+fl; names come with emuapsd --names DUMP"). Answers name what they read, as
 "fb (0x106) = ...".
 
 VALUES (set's, and watch's V) are read by their form: with 0x, the register's
