@@ -56,7 +56,9 @@ const std::vector<std::pair<const char*, std::function<std::string(Served&)>>> k
     {"status and stop waited for a long watch",
      [](Served& s) {
          // stop answers once the watch has let go: the next step is not refused.
-         const bool stopped = s.StartLongWatch() && s.Ctl("stop").starts_with("0 stopped");
+         const bool stopped =
+             s.StartLongWatch() &&
+             s.Ctl("stop").ends_with("; ended a client's 'watch 0x1ff --for 3600'\n");
          const std::string step = s.Ctl("step");
          return stopped && step.starts_with("0 stepped") ? "" : step;
      }},

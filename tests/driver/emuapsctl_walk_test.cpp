@@ -191,44 +191,35 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
 // statics), and the names follow.
 TEST(EmuapsctlWalk, AReloadSaysWhatBecameOfTheNames) {
     TempDir dir;
-    const std::string patch = dir.path() + "/p.emu10k1", dump = dir.path() + "/p.dbg";
+    const std::string patch = dir.path() + "/p.emu10k1", dump = dir.path() + "/p.dbg",
+                      source = dir.path() + "/p.asm";
     std::filesystem::copy_file(kImages + "demo-chorus-echo.emu10k1", patch);
     std::filesystem::copy_file(kImages + "demo-chorus-echo.dbg", dump);
     ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
                            {"--patch", patch, "--names", dump});
     ASSERT_TRUE(service.waitForLog("control at"));
-    const std::string source = "sed 's/^sinx\\t/extra\\tsta\\t0\\nsinx\\t/' " + kImages +
-                               "demo-chorus-echo.asm > " + dir.path() + "/p.asm";
-    ASSERT_EQ(std::system(
-                  (source + " && as10k1 -o " + patch + " " + dir.path() + "/p.asm" + " >/dev/null")
-                      .c_str()),
+    auto ctl = [&](const std::string& args) {
+        const EmuapsctlSaid said = Ctl(dir, args);
+        return std::to_string(said.status) + " " + said.text;
+    };
+    const std::string sed = "sed 's/^sinx\\t/extra\\tsta\\t0\\nsinx\\t/' " + kImages +
+                            "demo-chorus-echo.asm > " + source;
+    ASSERT_EQ(std::system((sed + " && as10k1 -o " + patch + " " + source + " >/dev/null").c_str()),
               0)
         << "as10k1 (alsa-tools) is needed";
-    const EmuapsctlSaid refused = Ctl(dir, "reload");
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.text, "emuapsctl: not reloaded: names: refused " + dump +
-                                ": it has 2 Static GPRs, the patch 3; the chip keeps its "
-                                "program and names\n");
-    EXPECT_TRUE(Ctl(dir, "get rate").text.starts_with("rate (0x123) = "));
+    EXPECT_EQ(ctl("reload"), "1 emuapsctl: not reloaded: names: refused " + dump +
+                                 ": it has 2 Static GPRs, the patch 3; the chip keeps its "
+                                 "program and names\n");
+    EXPECT_TRUE(ctl("get rate").starts_with("0 rate (0x123) = "));
     EXPECT_TRUE(service.waitForLog("keeping the current chip; names: refused " + dump));
 
-    ASSERT_EQ(
-        std::system(("as10k1 -d gti -o " + patch + " " + dir.path() + "/p.asm > " + dump).c_str()),
-        0);
-    const EmuapsctlSaid moved = Ctl(dir, "reload");
-    EXPECT_EQ(moved.status, 0);
-    EXPECT_TRUE(moved.text.starts_with("loaded; moved rate 0x123 -> 0x124, ")) << moved.text;
-    EXPECT_TRUE(moved.text.ends_with("; new extra 0x121\n")) << moved.text;
-    EXPECT_TRUE(service.waitForLog("since the last load: moved rate 0x123 -> 0x124, "));
-    EXPECT_TRUE(Ctl(dir, "get rate").text.starts_with("rate (0x124) = "));
-
-    const std::string other = dir.path() + "/other";
-    ASSERT_EQ(mkdir(other.c_str(), 0700), 0);
-    ServiceProcess unnamed(other, kImages + "demo.chip", other + "/log",
-                           {"--patch", kImages + "demo-chorus-echo.emu10k1"});
-    ASSERT_TRUE(unnamed.waitForLog("control at"));
-    EXPECT_EQ(RunEmuapsctl(other, "get mono").text,
-              "emuapsctl: no register is called mono; names come with emuapsd --names DUMP\n");
+    ASSERT_EQ(std::system(("as10k1 -d gti -o " + patch + " " + source + " > " + dump).c_str()), 0);
+    const std::string moved = ctl("reload");
+    EXPECT_TRUE(moved.starts_with("0 loaded; moved rate 0x123 -> 0x124, ") &&
+                moved.ends_with("; new extra 0x121\n"))
+        << moved;
+    EXPECT_TRUE(service.waitForLog("since the last load: " + moved.substr(10, 30)));
+    EXPECT_TRUE(ctl("get rate").starts_with("0 rate (0x124) = "));
 }
 
 // Zendra steps the stopped chip through DBG as Linux's driver does: 0x8000|a,
