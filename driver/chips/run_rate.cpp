@@ -3,13 +3,24 @@
 #include "audio_samples.h"
 
 void RunRate::Ran(uint64_t samples, Clock::time_point now) {
-    if (samples <= last_)
+    if (samples < last_)
         return Stood(samples);
+    if (samples == last_) {
+        if (!counts_.empty() && now - counts_.back().at >= kStand)
+            Stood(samples);
+        return;
+    }
     last_ = samples;
+    if (counts_.empty())
+        begun_ = now;
+    if (now - begun_ < kSettle) {
+        counts_.assign(1, {now, samples});
+        return;
+    }
     while (!counts_.empty() && counts_.front().at < now - kWindow)
         counts_.pop_front();
     // Counts closer together than this add nothing: the newest moves on.
-    if (counts_.size() >= 2 && now - counts_[counts_.size() - 2].at < kWindow / 32)
+    if (counts_.size() >= 2 && now - counts_[counts_.size() - 2].at < kSettle)
         counts_.back() = {now, samples};
     else
         counts_.push_back({now, samples});

@@ -152,12 +152,13 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
         Served served;
         SimulatedChip& chip = served.chip;
         ControlContext& c = served.context;
-        auto now = std::chrono::steady_clock::now(); // a slice of 10 ms every 5: 2.00x
+        auto now = std::chrono::steady_clock::now(); // a slice of 10 ms every 40: 0.25x
         chip.SetClock([&] { return now; });
         int asked = 0;
         std::string meanwhile; // between two of its slices
         const ControlAnswer answer = RunControlVerb(c, request, [&]() -> std::string {
-            now += std::chrono::milliseconds(5);
+            now += std::chrono::milliseconds(40);
+            chip.Idle(); // as the clock's runner looks between two slices
             if (++asked < 3)
                 return "";
             meanwhile = RunControlVerb(c, "status").text + " | " + RunControlVerb(c, "step").text;
@@ -171,7 +172,7 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
                                           " samples (gone); stopped at sample " + ran))
             << answer.text;
         EXPECT_TRUE(meanwhile.starts_with("running a client's '" + request + "'; ") &&
-                    meanwhile.ends_with("; 2.00x real time | another client's '" + request +
+                    meanwhile.ends_with("; 0.25x real time | another client's '" + request +
                                         "' runs the chip; stop ends it"))
             << meanwhile;
     }
@@ -183,29 +184,31 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
 }
 
 // status says what runs the chip, at the pace of its last second on the
-// chip's clock: blocks of 240 samples 5 ms apart are real time, from a
+// chip's clock: blocks of 1920 samples 40 ms apart are real time, from a
 // resumed run's second block on; a chip that stands reads 0.
 TEST(ControlVerbs, StatusSaysWhatRunsTheChipAndAtWhatPace) {
     Served served;
     auto now = std::chrono::steady_clock::now();
     served.chip.SetClock([&] { return now; });
     served.context.running = true;
-    // did: a verb, a "block" of the runner, or a "wait" of half a second.
+    // did: a verb, a "block" of the runner, two at once as it catches up after a
+    // stand ("burst"), or a "wait" of half a second.
     const char* const rows[][3] = {
         // clang-format off
-        {"continue", "running; 0 samples;", "0.00"}, {"block", "running; 240 samples;", "0.00"},
-        {"block", "running; 480 samples;", "1.00"}, {"wait", "running; 480 samples;", "1.00"},
+        {"continue", "running; 0 samples;", "0.00"}, {"block", "running; 1920 samples;", "0.00"},
+        {"block", "running; 3840 samples;", "1.00"}, {"wait", "running; 3840 samples;", "1.00"},
         // A client's stop and continue as Zendra writes DBG; the runner runs nothing meanwhile.
-        {"set DBG 0x8000", "stopped; 480 samples;", "0.00"}, {"block", "stopped; 480 samples;", "0.00"},
-        {"wait", "stopped; 480 samples;", "0.00"}, {"set DBG 0", "running; 480 samples;", "0.00"},
-        {"block", "running; 720 samples;", "0.00"}, {"block", "running; 960 samples;", "1.00"},
-        {"wait", "running; 960 samples;", "1.00"}, {"wait", "running; 960 samples;", "0.00"},
+        {"set DBG 0x8000", "stopped; 3840 samples;", "0.00"}, {"block", "stopped; 3840 samples;", "0.00"},
+        {"wait", "stopped; 3840 samples;", "0.00"}, {"set DBG 0", "running; 3840 samples;", "0.00"},
+        {"burst", "running; 7680 samples;", "0.00"}, {"block", "running; 9600 samples;", "1.00"},
+        {"wait", "running; 9600 samples;", "1.00"}, {"wait", "running; 9600 samples;", "0.00"},
         // clang-format on
     };
     for (const auto& [did, state, factor] : rows) {
-        now += std::chrono::milliseconds(did == std::string("wait") ? 500 : 5);
-        if (did == std::string("block")) {
-            served.chip.Run(240);
+        now += std::chrono::milliseconds(did == std::string("wait") ? 500 : 40);
+        if (did == std::string("block") || did == std::string("burst")) {
+            for (int block = did == std::string("burst") ? 2 : 1; block > 0; --block)
+                served.chip.Run(1920);
         } else if (did != std::string("wait")) {
             ASSERT_EQ(RunControlVerb(served.context, did).status, 0);
         }

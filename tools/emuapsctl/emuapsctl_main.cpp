@@ -23,8 +23,9 @@ Verbs:
                        the step address, the condition codes, a saturation
                        and where, what is loaded, its pace (the samples it
                        ran over the last second, from the first block in it
-                       to the last, as a multiple of real time; 0.00x while
-                       it stands), and with --play the underruns
+                       to the last, as a multiple of real time; counted
+                       afresh from 30 ms after a stand; 0.00x while it
+                       stands), and with --play the underruns
   stop                 stop the DSP (single-step mode in its debug register),
                        ending a verb that runs it; answered once that verb
                        has let go of the chip
