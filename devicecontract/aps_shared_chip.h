@@ -49,13 +49,19 @@ static inline ApsChipWord ApsLoadChipWord(const ApsChipWord* word) {
 static inline uint32_t ApsLoadRegister(const ApsChipWord* word) {
     return (uint32_t)ApsLoadChipWord(word);
 }
+// A host write of a value made from the word as it stood: stores value, with
+// one more write counted, only while the word is still *old; otherwise
+// returns 0 with *old the word as it now stands, to make the value afresh.
+// So a change of a few bits keeps whatever another host wrote meanwhile.
+static inline int ApsReplaceRegister(ApsChipWord* word, ApsChipWord* old, uint32_t value) {
+    const ApsChipWord next = (((*old >> 32) + 1) << 32) | value;
+    return __atomic_compare_exchange_n(word, old, next, 0, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
+}
 // A host write: the value, and one more write counted.
 static inline void ApsWriteRegister(ApsChipWord* word, uint32_t value) {
     ApsChipWord old = ApsLoadChipWord(word);
-    ApsChipWord next;
-    do
-        next = (((old >> 32) + 1) << 32) | value;
-    while (!__atomic_compare_exchange_n(word, &old, next, 1, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
+    while (!ApsReplaceRegister(word, &old, value)) {
+    }
 }
 // The DSP's write: stores value only while no host write came since the word
 // was picked up, and counts none.

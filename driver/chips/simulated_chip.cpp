@@ -9,6 +9,25 @@
 static_assert(kChipRegisterCount == APS_CHIP_REGISTER_COUNT);
 static_assert(fx8010dbg::kRegister == APS_DEBUG_REGISTER);
 
+namespace {
+
+// A host change of only the bits of clear and set in DBG, made in one swap on
+// the word as it stands: a client's write that comes between the read and
+// the swap is kept, and the change made afresh on it. seam, when set, runs
+// there.
+void ChangeDbg(ApsChipWord* registers, uint32_t clear, uint32_t set,
+               const std::function<void()>& seam) {
+    ApsChipWord* dbg = &registers[fx8010dbg::kRegister];
+    ApsChipWord old = ApsLoadChipWord(dbg);
+    do {
+        if (seam)
+            seam();
+    } while (!ApsReplaceRegister(dbg, &old, (uint32_t(old) & ~clear) | set));
+    ApsWakeHostWriteWaiters(dbg);
+}
+
+} // namespace
+
 SimulatedChip::SimulatedChip()
     : memory_(std::make_shared<SharedChipMemory>()), memoryFd_(memory_->fd()) {}
 
@@ -42,8 +61,7 @@ bool SimulatedChip::Reclaim() {
     }
     // fresh now holds the old memory: a count moved on there sends a waiter
     // on it to the new one, even one that has not begun its wait yet.
-    ApsChipWord* old = fresh->chip()->registers;
-    ApsHostWrite(old, fx8010dbg::kRegister, ApsLoadRegister(&old[fx8010dbg::kRegister]));
+    ChangeDbg(fresh->chip()->registers, 0, 0, {});
     return true; // the old memory goes here, outside the lock
 }
 
@@ -60,6 +78,7 @@ void SimulatedChip::Load(const ChipImage& image) {
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         ApsWriteRegister(&registers[i], image.registers[i]);
     dsp_.Reset();
+    Counted(true);
     observers.Loaded();
 }
 
@@ -74,14 +93,18 @@ ChipImage SimulatedChip::Snapshot() {
 
 int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     std::lock_guard lock(mutex_);
-    return dsp_.Run(memory_->chip()->registers, samples, io);
+    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
+    Counted();
+    return ran;
 }
 
 int SimulatedChip::RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait) {
     std::unique_lock lock(mutex_, wait);
     if (!lock.owns_lock())
         return -1;
-    return dsp_.Run(memory_->chip()->registers, samples, io);
+    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
+    Counted();
+    return ran;
 }
 
 void SimulatedChip::FeedBus(BusSource* source) {
@@ -103,7 +126,11 @@ void SimulatedChip::Unobserve(SampleObserver* observer) {
 
 bool SimulatedChip::Idle() {
     std::lock_guard lock(mutex_);
-    return fx8010dbg::Idle(ApsLoadRegister(&memory_->chip()->registers[fx8010dbg::kRegister]));
+    const bool idle =
+        fx8010dbg::Idle(ApsLoadRegister(&memory_->chip()->registers[fx8010dbg::kRegister]));
+    if (idle)
+        Counted(); // a look that sees nothing run
+    return idle;
 }
 
 uint32_t SimulatedChip::Read(uint32_t reg) {
@@ -120,33 +147,35 @@ SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
 
 void SimulatedChip::Stop() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) | fx8010dbg::kSingleStep);
+    ChangeDbg(memory_->chip()->registers, 0, fx8010dbg::kSingleStep, dbgSeam_);
+    Counted(true);
 }
 
 void SimulatedChip::Continue() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* registers = memory_->chip()->registers;
-    ApsHostWrite(registers, fx8010dbg::kRegister,
-                 ApsLoadRegister(&registers[fx8010dbg::kRegister]) &
-                     ~(fx8010dbg::kSingleStep | fx8010dbg::kStep));
+    ChangeDbg(memory_->chip()->registers, fx8010dbg::kSingleStep | fx8010dbg::kStep, 0, dbgSeam_);
+    Counted(true);
 }
 
 void SimulatedChip::ClearSaturation() {
     std::lock_guard lock(mutex_);
-    ApsChipWord* dbg = &memory_->chip()->registers[fx8010dbg::kRegister];
-    ApsWriteRegister(dbg, ApsLoadRegister(dbg) &
-                              ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
+    ChangeDbg(memory_->chip()->registers, fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress, 0,
+              dbgSeam_);
 }
 
 void SimulatedChip::Step(uint32_t address) {
     std::lock_guard lock(mutex_);
     ApsChipWord* registers = memory_->chip()->registers;
-    ApsChipWord* dbg = &registers[fx8010dbg::kRegister];
-    const uint32_t kept = ApsLoadRegister(dbg) & ~(fx8010dbg::kStep | fx8010dbg::kStepAddress);
-    ApsWriteRegister(dbg, kept | fx8010dbg::kSingleStep | fx8010dbg::kStep |
-                              (address & fx8010dbg::kStepAddress));
+    ChangeDbg(registers, fx8010dbg::kStep | fx8010dbg::kStepAddress,
+              fx8010dbg::kSingleStep | fx8010dbg::kStep | (address & fx8010dbg::kStepAddress),
+              dbgSeam_);
     dsp_.Run(registers, 0);
+    Counted();
+}
+
+void SimulatedChip::SetDbgChangeSeam(std::function<void()> seam) {
+    std::lock_guard lock(mutex_);
+    dbgSeam_ = std::move(seam);
 }
 
 int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& cancelled) {
@@ -156,6 +185,7 @@ int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& can
         std::lock_guard lock(mutex_);
         dsp_.Advance(memory_->chip()->registers,
                      int(std::min<int64_t>(kDebugSlice, samples - done)));
+        Counted();
     }
     return std::min(done, samples);
 }
@@ -172,10 +202,28 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples,
         std::lock_guard lock(mutex_);
         stop = dsp_.RunUntil(memory_->chip()->registers, targets, std::min(kSlice, samples - done),
                              done == 0);
+        Counted();
         if (stop.why != DebugStop::Why::Bound)
             break;
     }
     return stop;
+}
+
+double SimulatedChip::RunFactor() {
+    std::lock_guard lock(mutex_);
+    return rate_.Factor(now_());
+}
+
+void SimulatedChip::SetClock(std::function<RunRate::Clock::time_point()> now) {
+    std::lock_guard lock(mutex_);
+    now_ = std::move(now);
+}
+
+void SimulatedChip::Counted(bool stood) {
+    if (stood)
+        rate_.Stood(dsp_.samples());
+    else
+        rate_.Ran(dsp_.samples(), now_());
 }
 
 SimulatedChip::Position SimulatedChip::position() {

@@ -8,6 +8,7 @@
 #include "chip_image.h"
 #include "chip_lock.h"
 #include "fx8010_interpreter.h"
+#include "run_rate.h"
 #include "shared_chip_memory.h"
 
 #include <atomic>
@@ -60,7 +61,9 @@ class SimulatedChip : public ChipBackend {
     uint32_t Read(uint32_t reg);
     // Returns where the DSP stood when the value arrived: it sees it from there on.
     Position Write(uint32_t reg, uint32_t value);
-    // Single-step mode on or off, as Linux's STOP and CONTINUE.
+    // Single-step mode on or off, as Linux's STOP and CONTINUE. These, the
+    // clear and the step change only their own bits of DBG: a client's write
+    // of the others, whenever it comes, stays.
     void Stop();
     void Continue();
     // Forgets DBG's recorded saturation, the rest of DBG as it is.
@@ -79,6 +82,14 @@ class SimulatedChip : public ChipBackend {
     // a debugging run holds the chip at once.
     static constexpr int kDebugSlice = 480;
     Position position();
+    // The chip's pace over the last second as a multiple of real time,
+    // whatever ran it (see RunRate); 0 once it stands.
+    double RunFactor();
+    // For tests: the clock RunFactor reads.
+    void SetClock(std::function<RunRate::Clock::time_point()> now);
+    // For tests: runs between the read and the swap of each of the changes
+    // above, where a client's write would be lost to a plain write.
+    void SetDbgChangeSeam(std::function<void()> seam);
     // Executes the step the debug register asks for, if any, then waits for
     // the host's next write of it, `stop` set (with a WakeDebugWaiter), or
     // `limit`.
@@ -86,6 +97,10 @@ class SimulatedChip : public ChipBackend {
     void WakeDebugWaiter();
 
   private:
+    // Tells rate_ the count of samples after the DSP ran, or that it stood;
+    // under the lock.
+    void Counted(bool stood = false);
+
     // Shared with a ServeDebugRegister that waits on it across a Reclaim.
     std::shared_ptr<SharedChipMemory> memory_;
     // memory_'s descriptor, for Handout without the lock: a running DSP takes
@@ -96,4 +111,7 @@ class SimulatedChip : public ChipBackend {
     Fx8010Interpreter dsp_;
     SampleObservers observers_;
     uint32_t pointer_ = 0; // for Ports()
+    std::function<void()> dbgSeam_;
+    RunRate rate_;
+    std::function<RunRate::Clock::time_point()> now_ = RunRate::Clock::now;
 };

@@ -21,6 +21,9 @@
 namespace {
 
 constexpr uint32_t kGprs = 0x100, kTramData = 0x200, kTramAddress = 0x300, kEnd = 0x400;
+// A hundred samples of a whole microcode's instructions, a few tenths of a
+// second at most, well within emuapsctl's wait.
+constexpr int64_t kMaxStepCount = 100 * kMicrocodeSize;
 static_assert(kVerbSampleRate == kChipSampleRate);
 
 ControlAnswer Done(const std::string& text) {
@@ -107,18 +110,25 @@ bool ParseList(const std::vector<std::string>& words, uint32_t limit, std::vecto
     return !out->empty();
 }
 
+// The verbs that run the chip while they hold the turn, as status names them.
+bool RunsTheChip(const std::string& request) {
+    const std::vector<std::string> words = RequestWords(request);
+    return !words.empty() && (words[0] == "advance" || words[0] == "watch" || words[0] == "break" ||
+                              words[0] == "step");
+}
+
 ControlAnswer Status(ControlContext& c) {
     SimulatedChip& chip = *c.chip;
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
     const SimulatedChip::Position at = chip.position();
-    const auto now = std::chrono::steady_clock::now();
-    const double seconds = std::chrono::duration<double>(now - c.since).count();
-    // A reload starts the count afresh.
-    const uint64_t ran = at.samples >= c.samplesSince ? at.samples - c.samplesSince : at.samples;
-    const double factor = seconds > 0 ? double(ran) / kChipSampleRate / seconds : 0;
-    c.since = now;
-    c.samplesSince = at.samples;
-    std::string text = fx8010dbg::Stopped(dbg) ? "stopped" : c.running ? "running" : "standing";
+    const std::string holder = c.turn.holder();
+    // A verb stops the chip's own running while it runs it.
+    const bool verb = RunsTheChip(holder);
+    const bool clock = !fx8010dbg::Stopped(dbg) && c.running;
+    std::string text = verb                      ? "running a client's '" + holder + "'"
+                       : fx8010dbg::Stopped(dbg) ? "stopped"
+                       : c.running               ? "running"
+                                                 : "standing";
     text += "; " + std::to_string(at.samples) + " samples";
     text += "; step address " + HexNumber(fx8010dbg::StepAddress(dbg), 3);
     text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
@@ -127,35 +137,13 @@ ControlAnswer Status(ControlContext& c) {
         saturated < 0 ? "; no saturation" : "; saturated at " + HexNumber(uint32_t(saturated), 3);
     text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
     char rate[48];
-    std::snprintf(rate, sizeof rate, "; %.2fx real time", factor);
+    std::snprintf(rate, sizeof rate, "; %.2fx real time", verb || clock ? chip.RunFactor() : 0.0);
     text += rate;
     if (const std::string playing = c.playing ? c.playing() : ""; !playing.empty())
         text += "; " + playing;
-    if (const std::string holder = c.turn.holder(); !holder.empty())
-        text += "; a client's '" + holder + "' runs it";
+    if (!holder.empty() && !verb)
+        text += "; a client's '" + holder + "' holds it";
     return Done(text);
-}
-
-ControlAnswer Step(SimulatedChip& chip, const std::vector<std::string>& words,
-                   const RegisterNames& names) {
-    if (words.size() > 2)
-        return Usage("step takes at most one instruction address");
-    if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
-        return Refused("the chip is running; stop it first");
-    uint32_t address = chip.position().pc;
-    if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
-        return Usage("step takes an instruction address from 0 to 0x1FF");
-    const uint32_t r = ResultRegister(chip, address);
-    const bool seen = r >= kGprs;
-    const uint32_t before = seen ? chip.Read(r) : 0;
-    chip.Step(address);
-    const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
-    std::string text =
-        "stepped " + HexNumber(address, 3) + ": R " + names.Label(r, RegisterSpace::Operands);
-    if (seen)
-        text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
-    text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
-    return Done(text + "; " + PositionText(chip.position()));
 }
 
 // Asked between a long verb's slices: another client's stop ends it, as
@@ -180,6 +168,62 @@ ControlAnswer Ended(SimulatedChip& chip, const std::string& verb, uint64_t from,
                    "); stopped " + PositionText(at));
 }
 
+// "R fb (0x106) 0x00000000 -> 0x00000001; codes 0x00" of a step of the
+// instruction at address, carried out here.
+std::string StepText(SimulatedChip& chip, uint32_t address, const RegisterNames& names) {
+    const uint32_t r = ResultRegister(chip, address);
+    const bool seen = r >= kGprs;
+    const uint32_t before = seen ? chip.Read(r) : 0;
+    chip.Step(address);
+    std::string text = "R " + names.Label(r, RegisterSpace::Operands);
+    if (seen)
+        text += " " + HexNumber(before, 8) + " -> " + HexNumber(chip.Read(r), 8);
+    return text + "; codes " + CodesText(fx8010dbg::Codes(chip.Read(fx8010dbg::kRegister)));
+}
+
+// step ADDR executes that one instruction, out of program order as DBG
+// does; step --count N runs N in program order from where the chip stands.
+ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const RegisterNames& names,
+                   Ending& ending) {
+    const std::string countUsage =
+        "step --count takes a count of instructions from 1 to " + std::to_string(kMaxStepCount);
+    int64_t count = 0;
+    if (const auto at = std::find(words.begin(), words.end(), "--count"); at != words.end()) {
+        if (at + 1 == words.end() || !ParseNumber(*(at + 1), &count) || count < 1 ||
+            count > kMaxStepCount)
+            return Usage(countUsage);
+        words.erase(at, at + 2);
+        if (words.size() > 1)
+            return Usage("step takes an instruction address or --count N, not both");
+    }
+    if (words.size() > 2)
+        return Usage("step takes at most one instruction address");
+    if (!fx8010dbg::Stopped(chip.Read(fx8010dbg::kRegister)))
+        return Refused("the chip is running; stop it first");
+    uint32_t address = chip.position().pc;
+    if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
+        return Usage("step takes an instruction address from 0 to 0x1FF");
+    if (count == 0) {
+        const std::string text = StepText(chip, address, names);
+        return Done("stepped " + HexNumber(address, 3) + ": " + text + "; " +
+                    PositionText(chip.position()));
+    }
+    const uint64_t from = chip.position().samples;
+    for (int64_t done = 0; done + 1 < count; ++done) {
+        if (done > 0 && done % kMicrocodeSize == 0 && ending())
+            return Refused("step --count ended after " + std::to_string(done) + " instructions (" +
+                           ending.why + "); stopped " + PositionText(chip.position()));
+        chip.Step(chip.position().pc);
+    }
+    address = chip.position().pc;
+    const std::string text = StepText(chip, address, names);
+    const SimulatedChip::Position at = chip.position();
+    const uint64_t ended = at.samples - from;
+    return Done("stepped " + std::to_string(count) + " instructions, the last " +
+                HexNumber(address, 3) + ": " + text + "; " + std::to_string(ended) +
+                (ended == 1 ? " sample" : " samples") + " ended; " + PositionText(at));
+}
+
 ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words, Ending& ending) {
     int64_t samples = 1;
     if (words.size() > 2 || (words.size() == 2 && !ParseAdvanceCount(words[1], &samples)))
@@ -193,17 +237,44 @@ ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words
                 PositionText(chip.position()));
 }
 
+// A fraction of full scale as the answers show one.
+std::string FractionText(double fraction) {
+    std::ostringstream text;
+    text << fraction;
+    return text.str();
+}
+
+// " (read 1 as the integer 1; 1.0 is full scale; outside rate's range 0 to
+// 0.002)": how a value was read where a person may have meant otherwise,
+// and a control's range, as the patch declares it, that it leaves; "" for
+// neither.
+std::string ReadingText(std::string note, uint32_t reg, uint32_t value,
+                        const std::vector<ControlInfo>& controls) {
+    for (const ControlInfo& c : controls) {
+        if (c.address != reg ||
+            (int32_t(value) >= int32_t(c.min) && int32_t(value) <= int32_t(c.max)))
+            continue;
+        note += (note.empty() ? "outside " : "; outside ") + c.name + "'s range " +
+                FractionText(int32_t(c.min) / 2147483648.0) + " to " +
+                FractionText(int32_t(c.max) / 2147483648.0);
+    }
+    return note.empty() ? "" : " (" + note + ")";
+}
+
 // watch's value condition on reg: V in the register's own scale, as set
 // takes it (a TRAM data register's 20-bit sample), held as the DSP sees it.
 std::optional<ControlAnswer> TakeCondition(const std::string& option, const std::string& text,
                                            uint32_t reg, const RegisterNames& names,
-                                           DebugCondition* when) {
+                                           const std::vector<ControlInfo>& controls,
+                                           DebugCondition* when, std::string* read) {
     if (const std::string no = WhyNoSignal(reg); !no.empty())
         return Refused(names.Label(reg, RegisterSpace::Operands) + no + "; " + option +
                        " takes an output, a GPR or a TRAM data register");
     uint32_t value = 0;
-    if (std::string wrong = ParseRegisterValue(text, reg, &value); !wrong.empty())
+    std::string note;
+    if (std::string wrong = ParseRegisterValue(text, reg, &value, &note); !wrong.empty())
         return Usage(option + ": " + wrong);
+    *read = ReadingText(note, reg, value, controls);
     using Kind = DebugCondition::Kind;
     when->kind = option == "--above"    ? Kind::Above
                  : option == "--below"  ? Kind::Below
@@ -213,12 +284,12 @@ std::optional<ControlAnswer> TakeCondition(const std::string& option, const std:
     return std::nullopt;
 }
 
-// " above 0x40000000" (V as the host sees it), for the answers.
-std::string ConditionText(const DebugTargets& targets) {
+// " above 0x40000000" (V as the host sees it), and how V was read, for the answers.
+std::string ConditionText(const DebugTargets& targets, const std::string& read) {
     using Kind = DebugCondition::Kind;
     const DebugCondition& when = targets.when;
     const uint32_t reg = targets.watches[0];
-    const std::string v = HexNumber(HostView(reg, when.value), IsTramData(reg) ? 5 : 8);
+    const std::string v = HexNumber(HostView(reg, when.value), IsTramData(reg) ? 5 : 8) + read;
     switch (when.kind) {
     case Kind::Above:
         return " above " + v;
@@ -235,9 +306,10 @@ std::string ConditionText(const DebugTargets& targets) {
 }
 
 ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
-                       const RegisterNames& names, Ending& ending) {
+                       const RegisterNames& names, const std::vector<ControlInfo>& controls,
+                       Ending& ending) {
     int64_t samples = 0;
-    std::string mistake, option, value;
+    std::string mistake, option, value, read;
     if (watch && !TakeValueCondition(words, &option, &value, &mistake))
         return Usage(mistake);
     DebugTargets targets;
@@ -252,7 +324,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
         if (!option.empty()) {
             if (targets.watches.size() != 1)
                 return Usage(option + " takes one register");
-            if (auto no = TakeCondition(option, value, targets.watches[0], names, &targets.when))
+            if (auto no = TakeCondition(option, value, targets.watches[0], names, controls,
+                                        &targets.when, &read))
                 return *no;
         }
     } else if (words.size() > 1 ? !ParseList(words, kMicrocodeSize, &targets.breaks)
@@ -269,7 +342,7 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     switch (stop.why) {
     case DebugStop::Why::Watch:
         return Done(names.Label(stop.reg, RegisterSpace::Operands) +
-                    (option.empty() ? " changed " : ConditionText(targets) + ": ") +
+                    (option.empty() ? " changed " : ConditionText(targets, read) + ": ") +
                     HexNumber(HostView(stop.reg, stop.before), 8) + " -> " +
                     HexNumber(HostView(stop.reg, stop.after), 8) + by + where);
     case DebugStop::Why::Saturation: {
@@ -288,7 +361,7 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     std::string none = "no break was reached";
     if (watch)
         none = option.empty() ? "no watched register changed"
-                              : "no instruction left " + watched + ConditionText(targets);
+                              : "no instruction left " + watched + ConditionText(targets, read);
     else if (targets.saturation)
         none = targets.breaks.empty() ? "no instruction saturated"
                                       : "no break was reached and no instruction saturated";
@@ -324,7 +397,7 @@ std::string SeenText(SimulatedChip& chip, uint32_t reg, const SimulatedChip::Pos
 }
 
 ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
-                  const RegisterNames& names) {
+                  const RegisterNames& names, const std::vector<ControlInfo>& controls) {
     uint32_t value = 0;
     if (words.size() != 3)
         return Usage("set takes a register and a value");
@@ -337,13 +410,14 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
         return Refused(names.Label(reg, RegisterSpace::Chip) +
                        " is not a GPR, a TRAM register or DBG (0x052); only those "
                        "can be set");
-    if (std::string wrong = ParseRegisterValue(words[2], reg, &value); !wrong.empty())
+    std::string note;
+    if (std::string wrong = ParseRegisterValue(words[2], reg, &value, &note); !wrong.empty())
         return Usage(wrong);
     const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
     return Done(names.Label(reg, RegisterSpace::Chip) + " = " + ValueText(reg, chip.Read(reg)) +
-                "; " + SeenText(chip, reg, at));
+                ReadingText(note, reg, value, controls) + "; " + SeenText(chip, reg, at));
 }
 
 } // namespace
@@ -352,10 +426,13 @@ bool ParseRegister(const std::string& text, uint32_t* reg) {
     return ParseNumber(text, reg);
 }
 
-std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value) {
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value,
+                               std::string* note) {
     const bool data = IsTramData(reg);
     const uint32_t limit = data ? 0xFFFFF : 0xFFFFFFFF;
     const std::string what = data ? "a TRAM data register's 20-bit sample" : "a 32-bit value";
+    if (note)
+        note->clear();
     if (text.find('.') != std::string::npos) {
         double f = 0;
         auto [end, ec] =
@@ -369,15 +446,18 @@ std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* 
     }
     uint32_t u = 0;
     int32_t s = 0;
-    if (text.starts_with('-') && ParseNumber(text, &s) && (!data || s >= -0x80000)) {
-        *value = uint32_t(s) & limit;
-        return "";
-    }
-    if (!text.starts_with('-') && ParseNumber(text, &u) && u <= limit) {
-        *value = u;
-        return "";
-    }
-    return "'" + text + "' is not " + what + ": hex (0x...), decimal, or a fraction";
+    const bool negative = text.starts_with('-');
+    if (negative ? !(ParseNumber(text, &s) && (!data || s >= -0x80000))
+                 : !(ParseNumber(text, &u) && u <= limit))
+        return "'" + text + "' is not " + what +
+               ": hex (0x...), decimal, or a fraction with a point";
+    *value = negative ? uint32_t(s) & limit : u;
+    // A bare 1 or -1 may have been meant as full scale, which is 1.0 or -1.0.
+    const bool hex = text.find_first_of("xX") != std::string::npos;
+    if (note && !hex && (negative ? s == -1 : u == 1))
+        *note = negative ? "read " + text + " as the integer -1; -1.0 is negative full scale"
+                         : "read " + text + " as the integer 1; 1.0 is full scale";
+    return "";
 }
 
 std::string RegisterText(uint32_t reg, uint32_t value) {
@@ -417,6 +497,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
                            : "a real card is read-only here");
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
+    const std::vector<ControlInfo> controls =
+        c.controls ? c.controls() : std::vector<ControlInfo>();
     const std::string& verb = words[0];
     const bool bare = words.size() == 1;
     if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload" ||
@@ -424,28 +506,33 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         if (!bare)
             return Usage(verb + " takes nothing more");
     }
-    if (verb == "status") {
-        std::lock_guard lock(c.statusLock);
+    if (verb == "status")
         return Status(c);
-    }
     if (verb == "stop") {
-        c.turn.EndHolder();
+        // Answered only once the verb it ends has let go, so that the next
+        // verb finds the chip free.
+        bool ended = true;
+        const std::string held = c.turn.EndHolder(&ended);
+        if (!ended)
+            return Refused("a client's '" + held + "' was asked to end and still holds the chip; " +
+                           "it ends as soon as it can");
         chip.Stop();
-        return Done("stopped " + PositionText(chip.position()));
+        const std::string stopped = "stopped " + PositionText(chip.position());
+        return Done(held.empty() ? stopped : stopped + "; ended a client's '" + held + "'");
     }
     if (verb == "get")
         return Get(chip, words, names);
     if (verb == "set")
-        return Set(chip, words, names);
+        return Set(chip, words, names, controls);
     if (verb == "trace")
         return TraceVerb(c.history, words, names);
     if (verb == "samples")
         return SamplesVerb(chip, c.running, c.history, words, names);
     if (verb == "controls") {
-        std::vector<ControlInfo> controls = c.controls ? c.controls() : std::vector<ControlInfo>();
-        for (ControlInfo& control : controls)
+        std::vector<ControlInfo> values = controls;
+        for (ControlInfo& control : values)
             control.value = chip.Read(control.address);
-        return Done(ControlsText(controls));
+        return Done(ControlsText(values));
     }
     if (verb == "clear") {
         chip.ClearSaturation();
@@ -466,13 +553,13 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
                               : "let run, but this service runs the chip only with --run");
     }
     if (verb == "step")
-        return Step(chip, words, names);
+        return Step(chip, words, names, ending);
     if (verb == "advance")
         return Advance(chip, words, ending);
     if (verb == "watch" || verb == "break")
-        return RunUntil(chip, words, verb == "watch", names, ending);
-    std::string why;
-    if (!c.reload || !c.reload(&why))
-        return Refused(c.reload ? why : "nothing to reload");
-    return Done("loaded");
+        return RunUntil(chip, words, verb == "watch", names, controls, ending);
+    if (!c.reload)
+        return Refused("nothing to reload");
+    std::string said;
+    return c.reload(&said) ? Done(said) : Refused(said);
 }

@@ -9,10 +9,8 @@
 #include "simulated_chip.h"
 #include "verb_turn.h"
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,8 +18,9 @@ struct ControlContext {
     SimulatedChip* chip = nullptr; // null when a real card is served
     bool running = false;          // a thread runs the chip in real time (--run)
     std::string loaded;            // what is loaded, for status
-    // Loads the image and patch afresh, as SIGHUP does; false with the reason.
-    std::function<bool(std::string* why)> reload;
+    // Loads the image and patch afresh, as SIGHUP does; the answer in said
+    // ("loaded; ..." or why not), and whether the load was taken.
+    std::function<bool(std::string* said)> reload;
     // With --play, how the playing goes ("playing, 0 underruns"); "" without.
     std::function<std::string()> playing;
     // The register names of what is loaded, which a reload replaces; DBG's
@@ -32,13 +31,8 @@ struct ControlContext {
     // The loaded program's control GPRs (their values unread), which a
     // reload replaces; none without it.
     std::function<std::vector<ControlInfo>()> controls = {};
-    // The last status's reading, for the real-time factor.
-    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
-    uint64_t samplesSince = 0;
-    // Several clients' verbs run at once: they take turns to move the chip,
-    // and status takes its reading under a lock.
+    // Several clients' verbs run at once: they take turns to move the chip.
     VerbTurn turn{};
-    std::mutex statusLock{};
 };
 
 struct ControlAnswer {
@@ -61,9 +55,13 @@ ControlAnswer RunControlVerb(ControlContext& context, const std::string& line,
 // Values as the verbs take and show them.
 // A register number: hexadecimal with 0x, or decimal.
 bool ParseRegister(const std::string& text, uint32_t* reg);
-// hex (0x...), decimal (signed) or a fraction from -1 to 1: Q31, or the
-// 20-bit sample of a TRAM data register. "" or what is wrong.
-std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value);
+// A value by its form: hex (0x...) is the word; a decimal integer (signed)
+// is that integer; a number with a point is a fraction from -1.0 to 1.0 of
+// full scale, Q31 or the 20-bit sample of a TRAM data register (1.0 is the
+// largest, 0x7FFFFFFF). "" or what is wrong. note says how a bare 1 or -1
+// was read, "" for any other value.
+std::string ParseRegisterValue(const std::string& text, uint32_t reg, uint32_t* value,
+                               std::string* note = nullptr);
 // "0x120 = 0x40000000 1073741824 0.5"; a TRAM data register as its 20-bit sample.
 std::string RegisterText(uint32_t reg, uint32_t value);
 // The same without "0x120 = ".

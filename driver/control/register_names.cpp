@@ -41,8 +41,8 @@ const std::vector<NamedRegister>& ChipRegisterNames() {
 }
 
 RegisterNames::RegisterNames(std::vector<NamedRegister> operands,
-                             std::vector<NamedRegister> program)
-    : operands_(std::move(operands)), program_(std::move(program)) {
+                             std::vector<NamedRegister> program, std::string unknown)
+    : operands_(std::move(operands)), program_(std::move(program)), unknown_(std::move(unknown)) {
     std::erase_if(operands_, [](const NamedRegister& n) { return n.address >= kOperandEnd; });
     std::erase_if(program_, [](const NamedRegister& n) {
         return n.address < kShared || n.address >= kOperandEnd;
@@ -66,7 +66,7 @@ std::optional<uint32_t> RegisterNames::Find(const std::string& word, RegisterSpa
     std::sort(meanings.begin(), meanings.end());
     meanings.erase(std::unique(meanings.begin(), meanings.end()), meanings.end());
     if (meanings.empty()) {
-        *why = "no register is called " + word;
+        *why = "no register is called " + word + (unknown_.empty() ? "" : "; " + unknown_);
         return std::nullopt;
     }
     if (meanings.size() > 1) {

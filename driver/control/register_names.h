@@ -25,10 +25,14 @@ class RegisterNames {
     // operands: Symbols/8010.d's names of DSP operands (0x000-0x3FF);
     // program: the placed program's (0x100-0x3FF). For an address with
     // several names the program's first one is shown, else the operands'.
-    RegisterNames(std::vector<NamedRegister> operands, std::vector<NamedRegister> program);
+    // unknown, when not empty, follows the refusal of a name nothing names
+    // (where the program's names would come from).
+    RegisterNames(std::vector<NamedRegister> operands, std::vector<NamedRegister> program,
+                  std::string unknown = "");
 
     // A register number (hexadecimal with 0x, or decimal) or a name of space.
-    // Otherwise nullopt and why: "no register is called X", "C_C0000000 is
+    // Otherwise nullopt and why: "no register is called X" (and "; " and
+    // unknown), "C_C0000000 is
     // a DSP constant, not a chip register", "DBG is a chip register, not a
     // DSP operand", or "X names two registers" (in either space), since one
     // name never means two.
@@ -39,4 +43,5 @@ class RegisterNames {
 
   private:
     std::vector<NamedRegister> operands_, program_;
+    std::string unknown_;
 };

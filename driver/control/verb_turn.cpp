@@ -1,13 +1,5 @@
 #include "verb_turn.h"
 
-#include <chrono>
-
-namespace {
-// A long verb looks between slices of a few milliseconds; this only keeps a
-// stop from waiting on a verb stuck elsewhere.
-constexpr std::chrono::seconds kEndWait(2);
-} // namespace
-
 bool VerbTurn::Take(const std::string& request, std::string* holder) {
     std::lock_guard lock(mutex_);
     if (!holder_.empty()) {
@@ -34,12 +26,14 @@ std::string VerbTurn::holder() {
     return holder_;
 }
 
-bool VerbTurn::EndHolder() {
+std::string VerbTurn::EndHolder(bool* ended) {
     std::unique_lock lock(mutex_);
+    *ended = true;
     if (holder_.empty())
-        return false;
+        return "";
+    const std::string held = holder_;
     const uint64_t turn = turns_;
     endAsked_ = true;
-    given_.wait_for(lock, kEndWait, [&] { return turns_ != turn; });
-    return true;
+    *ended = given_.wait_for(lock, endWait_, [&] { return turns_ != turn; });
+    return held;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -17,9 +18,14 @@ class VerbTurn {
     void Give();
     // The request that holds the turn, or "".
     std::string holder();
-    // Asks the holder to end and waits (a while at most) until it has given
-    // the turn back; false when nobody held it.
-    bool EndHolder();
+    // Asks the holder to end and waits until it has given the turn back, for
+    // endWait at most. Returns the request that held it ("" when none did);
+    // *ended says whether it let go in time.
+    std::string EndHolder(bool* ended);
+    // Every verb ends within a slice of being asked; a stuck one is given up
+    // on after this, within emuapsctl's own 5 seconds.
+    static constexpr std::chrono::milliseconds kEndWait{4000};
+    void SetEndWait(std::chrono::milliseconds wait) { endWait_ = wait; }
     // Whether the holder was asked to end; cheap, checked between slices.
     bool endAsked() const { return endAsked_.load(std::memory_order_relaxed); }
 
@@ -29,4 +35,5 @@ class VerbTurn {
     std::string holder_;
     uint64_t turns_ = 0; // turns given back
     std::atomic<bool> endAsked_ = false;
+    std::chrono::milliseconds endWait_ = kEndWait;
 };

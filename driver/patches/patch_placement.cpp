@@ -300,8 +300,10 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         PlaceNames(*patch.patch, dump ? &*dump : nullptr, placed.relocation), taken, &refused);
     if (loaded) {
         loaded->summary = placed.summary;
-        if (!refusal.empty())
-            loaded->summary += "\nnames: refused " + namesPath + ": " + refusal;
+        if (!refusal.empty()) {
+            loaded->namesRefused = "refused " + namesPath + ": " + refusal;
+            loaded->summary += "\nnames: " + loaded->namesRefused;
+        }
         for (const std::string& line : refused)
             loaded->summary += "\nnames: " + line;
         if (!names.empty())

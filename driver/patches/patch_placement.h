@@ -53,6 +53,8 @@ struct LoadedProgram {
     std::string symbols; // a symbol file of the placed names, empty of names without a patch
     std::vector<PlacedName> names; // the names in it
     std::vector<PlacedControl> controls;
+    // "refused X.dbg: why" when a dump was given and refused; "" otherwise.
+    std::string namesRefused;
 };
 
 // The same, with the program's names at their placed addresses: the control

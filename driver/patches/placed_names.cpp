@@ -3,6 +3,7 @@
 #include "hex_number.h"
 #include "patch_placement.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -99,6 +100,33 @@ std::string NamesSummary(const std::vector<PlacedName>& names) {
     for (std::size_t i = 0; i < names.size(); ++i)
         text += (i ? ", " : " ") + names[i].name + " " + HexNumber(names[i].address);
     return text;
+}
+
+std::string NamesMovedText(const std::vector<PlacedName>& before,
+                           const std::vector<PlacedName>& after) {
+    auto find = [](const std::vector<PlacedName>& names, const std::string& name) {
+        return std::find_if(names.begin(), names.end(),
+                            [&](const PlacedName& n) { return n.name == name; });
+    };
+    std::string moved, added, gone;
+    auto add = [](std::string& list, const std::string& item) {
+        list += (list.empty() ? "" : ", ") + item;
+    };
+    for (const PlacedName& n : after) {
+        const auto old = find(before, n.name);
+        if (old == before.end())
+            add(added, n.name + " " + HexNumber(n.address));
+        else if (old->address != n.address)
+            add(moved, n.name + " " + HexNumber(old->address) + " -> " + HexNumber(n.address));
+    }
+    for (const PlacedName& n : before)
+        if (find(after, n.name) == after.end())
+            add(gone, n.name + " " + HexNumber(n.address));
+    std::string text;
+    for (auto [what, list] : {std::pair{"moved ", &moved}, {"new ", &added}, {"gone ", &gone}})
+        if (!list->empty())
+            text += (text.empty() ? "" : "; ") + std::string(what) + *list;
+    return text.empty() ? "every name stays where it was" : text;
 }
 
 std::string NoProgramSymbols() {

@@ -52,3 +52,9 @@ std::string NoProgramSymbols();
 
 // For the log: "names: rate 0x11E, centre 0x11F, ...".
 std::string NamesSummary(const std::vector<PlacedName>& names);
+
+// What a new load did to the names of the one before, for a reload's answer
+// and log: "moved rate 0x10A -> 0x10B, ...; new extra 0x107; gone dry 0x10C",
+// or "every name stays where it was".
+std::string NamesMovedText(const std::vector<PlacedName>& before,
+                           const std::vector<PlacedName>& after);

@@ -8,12 +8,14 @@
 #include "dsp_runner.h"
 #include "fx8010_interpreter.h"
 #include "history_recorder.h"
+#include "names_note.h"
 #include "operand_names_file.h"
 #include "patch_placement.h"
 #include "placed_names.h"
 #include "proc_chip.h"
 #include "program_symbols_file.h"
 #include "program_version.h"
+#include "reload_verdict.h"
 #include "render_mode.h"
 #include "service_audio.h"
 #include "service_options.h"
@@ -138,7 +140,6 @@ int Serve(int argc, char** argv) {
     std::optional<HistoryRecorder> history;
     if (o.historySeconds > 0 && card < 0)
         chip.Observe(&history.emplace(HistorySamples(o), Say));
-    std::string symbols = NoProgramSymbols(); // the names of what was loaded
     // The viewer's names of the DSP's operands, which the program's names
     // must leave alone.
     std::string symbolsWhy;
@@ -146,8 +147,7 @@ int Serve(int argc, char** argv) {
     if (!symbolsWhy.empty())
         Say(symbolsWhy + "; emuapsctl takes the program's names and numbers only");
     const TakenNames taken = NamesTaken(operandNames);
-    std::vector<PlacedName> programNames;
-    std::vector<PlacedControl> programControls;
+    LoadedProgram program; // what the chip has now
     auto startLoad = [&] {
         return std::make_unique<ChipLoad>(
             [imagePath, patchPath, namesPath, taken](LoadedProgram* loaded) {
@@ -168,12 +168,11 @@ int Serve(int argc, char** argv) {
         chip.Load(*load->result().image);
         if (!load->loaded().summary.empty())
             Say(load->loaded().summary);
-        symbols = load->loaded().symbols;
-        programNames = load->loaded().names;
-        programControls = load->loaded().controls;
+        program = load->loaded();
     }
     // --record's names are the loaded program's, as the verbs take them.
-    const RegisterNames startNames(operandNames, ProgramRegisterNames(programNames));
+    const RegisterNames startNames(operandNames, ProgramRegisterNames(program.names),
+                                   NamesNote(patchPath, namesPath, program, ""));
     if (std::string wrong = ResolveRecordList(o.recordList, &startNames, &parsed.options.record);
         !wrong.empty()) {
         std::cerr << "emuapsd: " << wrong << "\nTry 'emuapsd --help'.\n";
@@ -205,24 +204,40 @@ int Serve(int argc, char** argv) {
     std::mutex publishing;
     RegisterNames names;
     std::vector<ControlInfo> controls;
-    auto publish = [&](const std::string& text, const std::vector<PlacedName>& placed,
-                       const std::vector<PlacedControl>& placedControls) {
+    auto publish = [&](const LoadedProgram& loaded) {
         std::lock_guard lock(publishing);
-        names = RegisterNames(operandNames, ProgramRegisterNames(placed));
+        program = loaded;
+        names = RegisterNames(operandNames, ProgramRegisterNames(loaded.names),
+                              NamesNote(patchPath, namesPath, loaded, "emuapsd "));
         controls.clear();
-        for (const PlacedControl& c : placedControls)
+        for (const PlacedControl& c : loaded.controls)
             controls.push_back({c.name, c.address, 0, c.min, c.max});
         if (symbolsFile)
-            if (std::string error = symbolsFile->Replace(text); !error.empty())
+            if (std::string error =
+                    symbolsFile->Replace(realCard ? NoProgramSymbols() : loaded.symbols);
+                !error.empty())
                 Say(error + " (the viewer shows the program without its names)");
     };
     if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
         symbolsFile.emplace(path);
-    publish(realCard ? NoProgramSymbols() : symbols, programNames, programControls);
-    // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place.
-    auto reloaded = [&](const ChipImage& image, const LoadedProgram& program) {
-        chip.Load(image);
-        publish(program.symbols, program.names, program.controls);
+    publish(LoadedProgram(program));
+    // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place,
+    // or keeps them; the log says which, and the answer is the verdict's.
+    const std::string reloadedWhat = imagePath.empty() ? patchPath : imagePath;
+    auto reloaded = [&](const ChipImageResult& loaded, const LoadedProgram& fresh) {
+        std::vector<PlacedName> before;
+        {
+            std::lock_guard lock(publishing);
+            before = program.names;
+        }
+        const ReloadVerdict verdict = JudgeReload(namesPath, loaded, fresh, before);
+        if (verdict.taken) {
+            chip.Load(*loaded.image);
+            publish(fresh);
+            Say("reloaded " + reloadedWhat);
+        }
+        Say(verdict.log);
+        return verdict;
     };
     // The chip starts once the device is there, so a service that cannot
     // start leaves the output file alone.
@@ -251,20 +266,17 @@ int Serve(int argc, char** argv) {
     ControlContext controlled{realCard ? nullptr : &chip, o.run,
                               (imagePath.empty() ? "an empty chip" : imagePath) +
                                   (patchPath.empty() ? "" : " + " + patchPath),
-                              [&](std::string* why) {
+                              [&](std::string* said) {
                                   if (imagePath.empty() && patchPath.empty()) {
-                                      *why = "no chip image to reload";
+                                      *said = "no chip image to reload";
                                       return false;
                                   }
-                                  LoadedProgram program;
-                                  ChipImageResult loaded = LoadChipWithPatch(
-                                      imagePath, patchPath, namesPath, &program, taken);
-                                  if (!loaded.image) {
-                                      *why = loaded.describe();
-                                      return false;
-                                  }
-                                  reloaded(*loaded.image, program);
-                                  return true;
+                                  LoadedProgram fresh;
+                                  const ChipImageResult loaded = LoadChipWithPatch(
+                                      imagePath, patchPath, namesPath, &fresh, taken);
+                                  const ReloadVerdict verdict = reloaded(loaded, fresh);
+                                  *said = verdict.answer;
+                                  return verdict.taken;
                               },
                               [&audio] { return audio->PlayingState(); }};
     controlled.history = history ? &*history : nullptr;
@@ -297,15 +309,7 @@ int Serve(int argc, char** argv) {
         if (sig == SIGTERM || sig == SIGINT || sig == kServingFailed)
             break;
         if (sig == kLoadDone && reload && reload->finished()) {
-            const ChipImageResult& loaded = reload->result();
-            if (loaded.image) {
-                reloaded(*loaded.image, reload->loaded());
-                Say("reloaded " + (imagePath.empty() ? patchPath : imagePath));
-                if (!reload->loaded().summary.empty())
-                    Say(reload->loaded().summary);
-            } else {
-                Say("keeping the current chip; " + loaded.describe());
-            }
+            reloaded(reload->result(), reload->loaded());
             reload.reset();
             if (!reloadAgain)
                 continue;

@@ -264,8 +264,9 @@ The simulated chip:
       --names=DUMP     with --patch: every name of as10k1's debug dump of the
                        patch (as10k1 -d gti -o PATCH ASM > DUMP; GPRs, delay
                        lines, TRAM accesses) lands there too. A dump of
-                       another patch is refused with the reason; the patch
-                       is loaded all the same
+                       another patch is refused with the reason; at start
+                       the patch is loaded all the same, while a reload is
+                       refused whole and the chip keeps its program and names
       --run            execute the microcode 48,000 times a second, with a
                        test signal on the effects bus
       --history=SECONDS keep the last SECONDS (default 10; 0 keeps none) of
@@ -358,9 +359,10 @@ Velmora's Symbols/8010.d, at $XDG_RUNTIME_DIR/emuaps.d (or beside the
 fallback socket). It is replaced at every load and reload, and removed when
 the service ends; the viewer reads it at start and at each F5.
 
-Signals: SIGHUP reloads FILE, PATCH and DUMP (a file that does not load leaves the
-chip as it was); SIGINT and SIGTERM end the service at any time, and a render
-too, each with OUT finished up to the last sample run.
+Signals: SIGHUP reloads FILE, PATCH and DUMP (a file that does not load, or a
+DUMP that no longer fits PATCH, leaves the chip as it was, names and all; the
+log says what moved); SIGINT and SIGTERM end the service at any time, and a
+render too, each with OUT finished up to the last sample run.
 
 Started by systemd for its user socket unit (emuapsd.socket), the service
 serves on the socket handed over to it (the LISTEN_FDS protocol) and leaves

@@ -9,6 +9,7 @@
 #include "control_verbs.h"
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
+#include "host_write.h"
 #include "operand_names_file.h"
 #include "scope_wire.h"
 #include "support/eventually.h"
@@ -72,6 +73,11 @@ struct Served {
                                             {"wl", 0x201},
                                             {"wl.a", 0x301}});
         };
+        // fb's range is rate's in the walk-through, 0 to 0.002.
+        context.controls = [] {
+            return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
+                                            {"fb", 0x106, 0, 0, 0x00418937}};
+        };
     }
 };
 
@@ -108,6 +114,21 @@ TEST(ControlVerbs, EachRequestAnswersAndLeavesTheChipAsItSays) {
         {"", "step", 1, "stop it first", 0x100, 0},
         {"", "status now", 2, "takes nothing more"},
         {"", "watch 0x400", 2, "watch takes registers"},
+        // Values by their form; a bare 1 or -1, and a value outside a control's range, said.
+        {"", "set depth 1", 0, "^depth \\(0x103\\) = 0x00000001 1 4.65661e-10 \\(read 1 as the integer 1; 1.0 is full scale\\); instruction", 0x103, 1},
+        {"", "set depth 1.0", 0, " = 0x7FFFFFFF 2147483647 1; instruction", 0x103, 0x7FFFFFFF},
+        {"", "set depth 0x1", 0, " = 0x00000001 1 4.65661e-10; instruction", 0x103, 1},
+        {"", "set depth 0", 0, " = 0x00000000 0 0; instruction", 0x103, 0},
+        {"", "set depth -1", 0, " \\(read -1 as the integer -1; -1.0 is negative full scale; outside depth's range 0 to 1\\); ", 0x103, 0xFFFFFFFF},
+        {"", "set fb -0.1", 0, " = 0xF3333333 -214748365 -0.1 \\(outside fb's range 0 to 0.002\\); ", 0x106, 0xF3333333},
+        {"", "set wl 1", 0, " = 0x00001 1 1.90735e-06 \\(read 1 as the integer 1; 1.0 is full scale\\); ", 0x201, 1},
+        {"", "watch fb --above -0.1", 0, "^fb \\(0x106\\) above 0xF3333333 \\(outside fb's range 0 to 0.002\\): 0x00000000 -> 0x00000001 by", 0x106, 1},
+        // step --count: program order, on across sample ends; instruction 0 counts the samples begun.
+        {"stop", "step --count 3", 0, "^stepped 3 instructions, the last 0x002: R C_0 \\(0x040\\); codes 0x08 \\(zero\\); 0 samples ended; at sample 0 before instruction 0x003$", 0x100, 1},
+        {"break 0x1fe", "step --count 3", 0, "the last 0x000: R 0x100 0x00000001 -> 0x00000002; codes 0x00; 1 sample ended; at sample 1 before instruction 0x001$", 0x100, 2},
+        {"stop", "step --count 1030", 0, "the last 0x005: .*; 2 samples ended; at sample 2 before instruction 0x006$", 0x100, 3},
+        {"stop", "step --count 51201", 2, "^step --count takes a count of instructions from 1 to 51200$", 0x100, 0},
+        {"stop", "step 5 --count 2", 2, "^step takes an instruction address or --count N, not both$", 0x100, 0},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -132,9 +153,13 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
         Served served;
         SimulatedChip& chip = served.chip;
         ControlContext& c = served.context;
+        auto now = std::chrono::steady_clock::now(); // a slice of 10 ms every 40: 0.25x
+        chip.SetClock([&] { return now; });
         int asked = 0;
         std::string meanwhile; // between two of its slices
         const ControlAnswer answer = RunControlVerb(c, request, [&]() -> std::string {
+            now += std::chrono::milliseconds(40);
+            chip.Idle(); // as the clock's runner looks between two slices
             if (++asked < 3)
                 return "";
             meanwhile = RunControlVerb(c, "status").text + " | " + RunControlVerb(c, "step").text;
@@ -147,11 +172,70 @@ TEST(ControlVerbs, ALongVerbHoldsTheChipUntilItIsCancelled) {
         EXPECT_TRUE(answer.text.ends_with(" ended after " + ran +
                                           " samples (gone); stopped at sample " + ran))
             << answer.text;
-        EXPECT_TRUE(meanwhile.ends_with("; a client's '" + request +
-                                        "' runs it | another client's '" + request +
+        EXPECT_TRUE(meanwhile.starts_with("running a client's '" + request + "'; ") &&
+                    meanwhile.ends_with("; 0.25x real time | another client's '" + request +
                                         "' runs the chip; stop ends it"))
             << meanwhile;
     }
+    // step --count looks between the samples' worth of its steps.
+    Served stepped;
+    RunControlVerb(stepped.context, "stop");
+    EXPECT_EQ(RunControlVerb(stepped.context, "step --count 51200", [] { return "gone"; }).text,
+              "step --count ended after 512 instructions (gone); stopped at sample 1");
+}
+
+// status says what runs the chip, at the pace of its last second on the
+// chip's clock: blocks of 1920 samples 40 ms apart are real time, from a
+// resumed run's second block on; a chip that stands reads 0.
+TEST(ControlVerbs, StatusSaysWhatRunsTheChipAndAtWhatPace) {
+    Served served;
+    auto now = std::chrono::steady_clock::now();
+    served.chip.SetClock([&] { return now; });
+    served.context.running = true;
+    // did: a verb, a "block" of the runner, two at once as it catches up after a
+    // stand ("burst"), or a "wait" of half a second.
+    const char* const rows[][3] = {
+        // clang-format off
+        {"continue", "running; 0 samples;", "0.00"}, {"block", "running; 1920 samples;", "0.00"},
+        {"block", "running; 3840 samples;", "1.00"}, {"wait", "running; 3840 samples;", "1.00"},
+        // A client's stop and continue as Zendra writes DBG; the runner runs nothing meanwhile.
+        {"set DBG 0x8000", "stopped; 3840 samples;", "0.00"}, {"block", "stopped; 3840 samples;", "0.00"},
+        {"wait", "stopped; 3840 samples;", "0.00"}, {"set DBG 0", "running; 3840 samples;", "0.00"},
+        {"burst", "running; 7680 samples;", "0.00"}, {"block", "running; 9600 samples;", "1.00"},
+        {"wait", "running; 9600 samples;", "1.00"}, {"wait", "running; 9600 samples;", "0.00"},
+        // clang-format on
+    };
+    for (const auto& [did, state, factor] : rows) {
+        now += std::chrono::milliseconds(did == std::string("wait") ? 500 : 40);
+        if (did == std::string("block") || did == std::string("burst")) {
+            for (int block = did == std::string("burst") ? 2 : 1; block > 0; --block)
+                served.chip.Run(1920);
+        } else if (did != std::string("wait")) {
+            ASSERT_EQ(RunControlVerb(served.context, did).status, 0);
+        }
+        const std::string status = RunControlVerb(served.context, "status").text;
+        EXPECT_TRUE(status.starts_with(state) &&
+                    status.find(std::string("; ") + factor + "x real time") != std::string::npos)
+            << did << ": " << status;
+    }
+}
+
+// stop answers only once the verb it ended has let go of the chip: one in
+// the verb's own slice never sees it let go, and says so past its wait
+// (another client's waits for it: control_socket_test).
+TEST(ControlVerbs, StopAnswersOnceTheVerbItEndedHasLetGo) {
+    Served served;
+    ControlContext& c = served.context;
+    c.turn.SetEndWait(std::chrono::milliseconds(1));
+    std::string early;
+    RunControlVerb(c, "watch 0x1ff --for 10", [&] {
+        if (early.empty())
+            early = RunControlVerb(c, "stop").text;
+        return std::string();
+    });
+    EXPECT_EQ(early, "a client's 'watch 0x1ff --for 10' was asked to end and still holds the "
+                     "chip; it ends as soon as it can");
+    EXPECT_EQ(RunControlVerb(c, "step").status, 0);
 }
 
 struct NamedRow {
@@ -301,7 +385,7 @@ TEST(ControlBreaks, AValueBreakStopsRightAfterTheFirstInstructionThatMeetsIt) {
         uint32_t pc;
     } rows[] = {
         // clang-format off
-        {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001: 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
+        {"", "watch 0x100 --equals 1", 0, "0x100.* equal to 0x00000001 \\(read 1 as the integer 1; 1.0 is full scale\\): 0x00000000 -> 0x00000001 by instruction 0x000 in sample 0; stopped at sample 0 before instruction 0x001$", 0, 1},
         {"", "watch 0x110 --above 0.5", 0, "^0x110 above 0x40000000: 0x40000000 -> 0x50000000 by instruction 0x00C in sample 4;", 4, 13},
         // Only an instruction's write counts, not the value already there.
         {"set 0x110 0.9", "watch 0x110 --above 0.5", 0, " by instruction 0x00C in sample 4;", 4, 13},
@@ -445,6 +529,7 @@ TEST(ControlSamples, RefuseWhatTheHistoryCannotGive) {
 TEST(ControlPanel, ControlsReadTheChipAndClearLeavesTheRestOfDbg) {
     Served served;
     ControlContext& c = served.context;
+    c.controls = nullptr;
     EXPECT_EQ(RunControlVerb(c, "controls").text, "0 controls");
     c.controls = [] {
         return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
@@ -463,6 +548,34 @@ TEST(ControlPanel, ControlsReadTheChipAndClearLeavesTheRestOfDbg) {
     EXPECT_EQ(RunControlVerb(c, "clear").text, "cleared");
     EXPECT_EQ(served.chip.Read(fx8010dbg::kRegister),
               dbg & ~(fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress));
+}
+
+// The service's own changes of DBG with a client's write put between their
+// read and their write: the bits the verb does not mean keep the client's.
+TEST(ControlDbg, TheServicesChangesKeepAClientsWriteThatComesBetween) {
+    constexpr uint32_t kCounter = fx8010dbg::kZeroCounter, kStopped = fx8010dbg::kSingleStep;
+    const struct {
+        const char *before, *verb;
+        uint32_t client, mask, dbg;
+    } rows[] = {
+        // clang-format off
+        {"", "stop", kCounter, ~0u, kCounter | kStopped},
+        {"stop", "continue", kCounter | kStopped | fx8010dbg::kStep, ~0u, kCounter},
+        {"", "clear", kCounter | 0x020C0000, ~0u, kCounter},
+        {"stop", "step 9", kCounter | kStopped, kCounter | kStopped | fx8010dbg::kStep, kCounter | kStopped},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        Served served;
+        RunControlVerb(served.context, row.before);
+        ApsChipWord* registers = served.chip.Ports().registers;
+        served.chip.SetDbgChangeSeam([&, first = true]() mutable {
+            if (std::exchange(first, false))
+                ApsHostWrite(registers, fx8010dbg::kRegister, row.client);
+        });
+        EXPECT_EQ(RunControlVerb(served.context, row.verb).status, 0) << row.verb;
+        EXPECT_EQ(served.chip.Read(fx8010dbg::kRegister) & row.mask, row.dbg) << row.verb;
+    }
 }
 
 } // namespace

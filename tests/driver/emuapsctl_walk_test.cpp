@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <sys/stat.h>
@@ -181,6 +182,44 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     Offline unset{*loaded.image, {}, {}};
     unset.RunTo(n);
     EXPECT_FALSE(unset.frames == recorded.samples) << "the set changes the sound";
+}
+
+// A reload through emuapsctl after the patch gained a static GPR before
+// sinx: while its dump is the old one, the reload is refused as the start
+// refuses that dump, and the chip keeps its names; with the new dump the
+// answer and the log say what moved (the controls, placed after the
+// statics), and the names follow.
+TEST(EmuapsctlWalk, AReloadSaysWhatBecameOfTheNames) {
+    TempDir dir;
+    const std::string patch = dir.path() + "/p.emu10k1", dump = dir.path() + "/p.dbg",
+                      source = dir.path() + "/p.asm";
+    std::filesystem::copy_file(kImages + "demo-chorus-echo.emu10k1", patch);
+    std::filesystem::copy_file(kImages + "demo-chorus-echo.dbg", dump);
+    ServiceProcess service(dir.path(), kImages + "demo.chip", dir.path() + "/log",
+                           {"--patch", patch, "--names", dump});
+    ASSERT_TRUE(service.waitForLog("control at"));
+    auto ctl = [&](const std::string& args) {
+        const EmuapsctlSaid said = Ctl(dir, args);
+        return std::to_string(said.status) + " " + said.text;
+    };
+    const std::string sed = "sed 's/^sinx\\t/extra\\tsta\\t0\\nsinx\\t/' " + kImages +
+                            "demo-chorus-echo.asm > " + source;
+    ASSERT_EQ(std::system((sed + " && as10k1 -o " + patch + " " + source + " >/dev/null").c_str()),
+              0)
+        << "as10k1 (alsa-tools) is needed";
+    EXPECT_EQ(ctl("reload"), "1 emuapsctl: not reloaded: names: refused " + dump +
+                                 ": it has 2 Static GPRs, the patch 3; the chip keeps its "
+                                 "program and names\n");
+    EXPECT_TRUE(ctl("get rate").starts_with("0 rate (0x123) = "));
+    EXPECT_TRUE(service.waitForLog("keeping the current chip; names: refused " + dump));
+
+    ASSERT_EQ(std::system(("as10k1 -d gti -o " + patch + " " + source + " > " + dump).c_str()), 0);
+    const std::string moved = ctl("reload");
+    EXPECT_TRUE(moved.starts_with("0 loaded; moved rate 0x123 -> 0x124, ") &&
+                moved.ends_with("; new extra 0x121\n"))
+        << moved;
+    EXPECT_TRUE(service.waitForLog("since the last load: " + moved.substr(10, 30)));
+    EXPECT_TRUE(ctl("get rate").starts_with("0 rate (0x124) = "));
 }
 
 // Zendra steps the stopped chip through DBG as Linux's driver does: 0x8000|a,

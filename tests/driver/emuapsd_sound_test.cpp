@@ -331,7 +331,9 @@ TEST(EmuapsdSound, RecordByNamePutsTheNamedRegistersIntoOut) {
     };
     EmuapsdRun unknown = render({"--record=wet"}); // wet is the dump's name
     EXPECT_EQ(unknown.status, 2) << unknown.log;
-    EXPECT_NE(unknown.log.find("no register is called wet"), std::string::npos) << unknown.log;
+    EXPECT_NE(unknown.log.find("no register is called wet; names come with --names DUMP"),
+              std::string::npos)
+        << unknown.log;
     EXPECT_FALSE(std::ifstream(out).good()) << "nothing recorded";
 
     LoadedProgram loaded;

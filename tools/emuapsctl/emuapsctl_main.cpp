@@ -19,15 +19,28 @@ an instruction is reached, and read or set its registers, also while the
 viewer holds the device. Each verb answers one line.
 
 Verbs:
-  status               running or stopped, samples executed, the step address,
-                       the condition codes, a saturation and where, what is
-                       loaded, the real-time factor, and with --play the
-                       underruns
-  stop                 stop the DSP (single-step mode in its debug register)
+  status               what the chip is doing (running, running a client's
+                       'watch wl', stopped or standing), samples executed,
+                       the step address, the condition codes, a saturation
+                       and where, what is loaded, its pace (the samples it
+                       ran over the last second, from the first block in it
+                       to the last, as a multiple of real time; counted
+                       afresh from 30 ms after a stand; 0.00x while it
+                       stands), and with --play the underruns
+  stop                 stop the DSP (single-step mode in its debug register),
+                       ending a verb that runs it; answered once that verb
+                       has let go of the chip
   continue             let it run again; a sample stopped part way is finished
                        first
-  step [ADDR]          execute one instruction: the one at ADDR, or the next;
+  step                 execute the next instruction where the chip stands;
                        say its result register and codes
+  step ADDR            execute the one instruction at ADDR, out of program
+                       order, as DBG's step does (step 3 runs instruction 3
+                       once, not three steps); the chip then stands after it
+  step --count N       execute N instructions (1 to 51200) in program order
+                       from where the chip stands, on across sample ends;
+                       say the last one's result and codes, how many samples
+                       ended, and where the chip stands
   advance [N]          run N whole samples (default 1), then stand again
   watch OPERAND... [--for SECONDS]
                        run until an instruction changes one of the DSP's
@@ -43,10 +56,11 @@ Verbs:
                        value before the instruction against the one after.
                        Only an instruction's write counts: a value that
                        already meets it waits for the next write, and the
-                       first write that meets it stops the run. V is taken
-                       as set takes it, in the register's own scale (a TRAM
-                       data register's 20-bit sample). Stop right after it
-                       and say the values, the instruction and the sample
+                       first write that meets it stops the run. V is read
+                       as set reads a value (see VALUES below), in the
+                       register's own scale (a TRAM data register's 20-bit
+                       sample). Stop right after it and say the values, the
+                       instruction and the sample
   break ADDR... [--for SECONDS]
                        run until the DSP is about to execute one of these
                        instructions and stop there; a following step
@@ -59,13 +73,16 @@ Verbs:
   get REG...           each register as hex, integer and fraction; a TRAM
                        data register as its 20-bit sample
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
-                       not; VALUE is hex (0x...), decimal, or a fraction from
-                       -1 to 1 (Q31, or a TRAM data register's 20-bit sample).
+                       not; VALUE is read as VALUES below says.
                        Says where the DSP meets it: the next instruction that
                        reads it from where the chip stands, on into the next
                        sample; one that overwrites it first; the delay line
                        as the sample ends; or that no instruction reads it
-  reload               load the chip image and patch afresh, as SIGHUP does
+  reload               load the chip image and patch afresh, as SIGHUP does,
+                       and say what became of the names (moved, new, gone);
+                       refused when a file does not load or the dump
+                       (emuapsd --names) no longer fits the patch, and the
+                       chip keeps its program and names
   trace OPERAND... [--last SECONDS | --samples N] [--to FILE]
                        the chip's recent past that emuapsd keeps (its
                        --history), each OPERAND once: without FILE, each
@@ -103,8 +120,21 @@ is a number, hexadecimal with 0x or decimal, or a name that emuapsd resolves
 in the verb's own space: DBG (a chip register), the names of the program it
 placed (its emuaps.d, from --patch and --names) and those of the viewer's
 Symbols/8010.d. A name of the other space is refused by name ("C_C0000000 is
-a DSP constant, not a chip register"). Answers name what they read, as
+a DSP constant, not a chip register"), and an unknown one, while the service
+has no names from a dump, with where they come from ("no register is called
+fl; names come with emuapsd --names DUMP"). Answers name what they read, as
 "fb (0x106) = ...".
+
+VALUES (set's, and watch's V) are read by their form: with 0x, the register's
+word in hex (0x40000000); a decimal integer without a point, that integer
+(-5, 1073741824); with a decimal point, a fraction of full scale from -1.0
+to 1.0 (0.5, -0.25; 1.0 is the largest word, 0x7FFFFFFF, and -1.0 is
+0x80000000). A TRAM data register takes its 20-bit sample in each form (1.0
+is 0x7FFFF). So 1 is the integer 1, and only 1.0 is full scale: for a bare
+1 or -1 the answer says how it was read ("read 1 as the integer 1; 1.0 is
+full scale"). A value outside the range that the patch declares for a
+control is written all the same, and the answer says so with the range
+("outside rate's range 0 to 0.002").
 
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped; --for may come before or

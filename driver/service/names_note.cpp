@@ -1,0 +1,10 @@
+#include "names_note.h"
+
+std::string NamesNote(const std::string& patchPath, const std::string& namesPath,
+                      const LoadedProgram& loaded, const std::string& command) {
+    if (patchPath.empty())
+        return "names come with " + command + "--patch PATCH --names DUMP";
+    if (namesPath.empty())
+        return "names come with " + command + "--names DUMP";
+    return loaded.namesRefused.empty() ? "" : "names: " + loaded.namesRefused;
+}
