@@ -93,11 +93,12 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     codes_15##M : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);               \
     op_15##M : {                                                                                   \
         /* SKIP: R receives A's codes; the condition code register keeps its own. */               \
-        const int32_t a = m[in->a];                                                                \
+        /* R may be X or Y too: all are read before it is written. */                              \
+        const int32_t a = m[in->a], x = m[in->x], y = m[in->y];                                    \
         m[in->r] = VELMORA_KEPT##M(a);                                                             \
         uint32_t next = uint32_t(in - ops) + 1;                                                    \
-        if (SkipTestHolds(uint32_t(m[in->x]), uint32_t(a) & kCcMask))                              \
-            next += std::min<uint32_t>(uint32_t(m[in->y]), kMicrocodeSize);                        \
+        if (SkipTestHolds(uint32_t(x), uint32_t(a) & kCcMask))                                     \
+            next += std::min<uint32_t>(uint32_t(y), kMicrocodeSize);                               \
         /* Past the last instruction all ends the same: the sample's code is done. */              \
         VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));                              \
     }
@@ -140,6 +141,7 @@ folded : {
         goto done;
     if constexpr (kAccumulator)
         acc = run.acc;
+    m[kSink] = run.result; // as its last instruction leaves it, for a stop's report
     lastResult = run.result;
     lastFlags = run.flags;
     if (run.firstSaturated >= 0 && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]
