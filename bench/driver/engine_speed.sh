@@ -1,8 +1,10 @@
 #!/bin/sh
 # The fast engine against the reference one, as ratios of the medians of
 # REPS repetitions, both engines built from this tree and run by one binary:
-# the demo patch with the history off and on, the full and the kernel-style
-# programs, the 60 s render and a watch.
+# the demo patch with the history off and on, the full, the kernel-style and
+# the mixer's programs, the 60 s render and a watch; then emuapsd rendering
+# 20 s of the mixer's program on each engine, timed by the processor time
+# the whole process took.
 #   bench/driver/engine_speed.sh [BIN_DIR [REPS]]
 set -eu
 bin=${1:-build-bench/bin}
@@ -20,11 +22,35 @@ medians() {
         }'
 }
 
+# The same line for emuapsd --render of 20 s of the mixer's program (made by
+# mixer_chip) on each engine, the two taking turns so a busy machine weighs
+# on both alike; says so on standard error when their recordings differ.
+render() {
+    dir=$(mktemp -d)
+    "$bin/mixer_chip" "$dir/mixer.chip" >/dev/null
+    i=0
+    while [ "$i" -lt "$reps" ]; do
+        for engine in fast reference; do
+            /usr/bin/time -f "%U %S" -o "$dir/time" "$bin/emuapsd" --image "$dir/mixer.chip" \
+                --engine="$engine" --render 20 --output "$dir/$engine.wav" 2>/dev/null
+            awk '{ print ($1 + $2) * 1e6 }' "$dir/time" >>"$dir/$engine.times"
+        done
+        i=$((i + 1))
+    done
+    for engine in fast reference; do
+        sort -n "$dir/$engine.times" | awk -v e="$engine" '{ t[NR] = $1 }
+            END { print "emuapsd_render_20s_of_the_mixer_program", e, t[int((NR + 1) / 2)] }'
+    done
+    cmp -s "$dir/fast.wav" "$dir/reference.wav" || echo "the two engines' renders differ" >&2
+    rm -rf "$dir"
+}
+
 {
     medians "$bin/bench_history" --benchmark_filter='BM_DemoPatch'
-    medians "$bin/bench_fx8010" --benchmark_filter='BM_FullProgram/|BM_FullProgramThroughTheChipsLockWithHistory|BM_KernelStyleProgram'
+    medians "$bin/bench_fx8010" --benchmark_filter='BM_FullProgram/|BM_FullProgramThroughTheChipsLockWithHistory|BM_KernelStyleProgram|BM_MixerProgram'
     medians "$bin/bench_render" --benchmark_filter='BM_Render60s'
     medians "$bin/bench_debug" --benchmark_filter='BM_WatchRunsTheChip'
+    render
 } | awk '{ t[$1, $2] = $3; if (!seen[$1]++) order[n++] = $1 }
     END {
         printf "%-58s %12s %12s %8s\n", "benchmark (median of '"$reps"')", "fast us", "reference us", "ratio"
