@@ -9,8 +9,8 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     using namespace fx8010;
     using fx8010::FastOp;
     using fx8010::ThreadedOp;
-    static_assert(FastOp::kCodesRead == 16 && FastOp::kFolded == 32);
     constexpr uint32_t kKeptFlags = kCcSaturated | kCcBorrow;
+    constexpr uint16_t kAccumulatorAddress = Fx8010Interpreter::kAccumulator; // not the parameter
     int32_t* m = mem_.data();
     Accumulator acc = acc_;
     int32_t lastResult = codesResult_;
@@ -35,26 +35,60 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     // the kEnd after the last instruction. Quiet handlers leave the codes
     // alone, which only a whole sample's run may do: a run that stops short
     // leaves them to be seen.
+#define VELMORA_SIXTEEN(P, M)                                                                      \
+    &&P##0##M, &&P##1##M, &&P##2##M, &&P##3##M, &&P##4##M, &&P##5##M, &&P##6##M, &&P##7##M,        \
+        &&P##8##M, &&P##9##M, &&P##10##M, &&P##11##M, &&P##12##M, &&P##13##M, &&P##14##M,          \
+        &&P##15##M
 #define VELMORA_QUIET(OP, M) kWhole ? &&quiet_##OP##M : &&op_##OP##M
+#define VELMORA_QUIET_KINDS(M)                                                                     \
+    VELMORA_QUIET(0, M), VELMORA_QUIET(1, M), VELMORA_QUIET(2, M), VELMORA_QUIET(3, M),            \
+        VELMORA_QUIET(4, M), VELMORA_QUIET(5, M), VELMORA_QUIET(6, M), VELMORA_QUIET(7, M),        \
+        VELMORA_QUIET(8, M), VELMORA_QUIET(9, M), VELMORA_QUIET(10, M), VELMORA_QUIET(11, M),      \
+        VELMORA_QUIET(12, M), VELMORA_QUIET(13, M), VELMORA_QUIET(14, M), &&op_15##M
+#define VELMORA_KINDS(M) VELMORA_SIXTEEN(op_, M), VELMORA_SIXTEEN(codes_, M), VELMORA_QUIET_KINDS(M)
 #define VELMORA_REF &&byReference
-#define VELMORA_KINDS(M)                                                                           \
-    &&op_0##M, &&op_1##M, &&op_2##M, &&op_3##M, &&op_4##M, &&op_5##M, &&op_6##M, &&op_7##M,        \
-        &&op_8##M, &&op_9##M, &&op_10##M, &&op_11##M, &&op_12##M, &&op_13##M, &&op_14##M,          \
-        &&op_15##M, &&codes_0##M, &&codes_1##M, &&codes_2##M, &&codes_3##M, &&codes_4##M,          \
-        &&codes_5##M, &&codes_6##M, &&codes_7##M, &&codes_8##M, &&codes_9##M, &&codes_10##M,       \
-        &&codes_11##M, &&codes_12##M, &&codes_13##M, &&codes_14##M, &&codes_15##M, &&folded,       \
-        &&byReference, &&done, kWhole ? &&macsPair : &&op_0##M, VELMORA_REF, VELMORA_REF,          \
-        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_REF, \
-        VELMORA_REF, VELMORA_REF, VELMORA_REF, VELMORA_QUIET(0, M), VELMORA_QUIET(1, M),           \
-        VELMORA_QUIET(2, M), VELMORA_QUIET(3, M), VELMORA_QUIET(4, M), VELMORA_QUIET(5, M),        \
-        VELMORA_QUIET(6, M), VELMORA_QUIET(7, M), VELMORA_QUIET(8, M), VELMORA_QUIET(9, M),        \
-        VELMORA_QUIET(10, M), VELMORA_QUIET(11, M), VELMORA_QUIET(12, M), VELMORA_QUIET(13, M),    \
-        VELMORA_QUIET(14, M), &&op_15##M
-    static void* const handlers[] = {VELMORA_KINDS(), VELMORA_KINDS(_masked)};
-    static_assert(std::size(handlers) == FastOp::kKinds && FastOp::kMasked == 64);
-#undef VELMORA_KINDS
+    static void* const handlers[] = {VELMORA_KINDS(),
+                                     VELMORA_KINDS(_masked),
+                                     &&accumulator_0,
+                                     &&accumulator_1,
+                                     &&accumulator_2,
+                                     &&accumulator_3,
+                                     &&accumulator_4,
+                                     &&accumulator_5,
+                                     &&accumulator_6,
+                                     &&accumulator_7,
+                                     &&accumulator_8,
+                                     &&accumulator_9,
+                                     &&accumulator_10,
+                                     &&accumulator_11,
+                                     &&accumulator_12,
+                                     &&accumulator_13,
+                                     &&accumulator_14,
+                                     VELMORA_REF,
+                                     &&folded,
+                                     &&byReference,
+                                     &&done,
+                                     kWhole ? &&macsPair : &&op_0,
+                                     &&skipJump,
+                                     &&skipPlanned,
+                                     &&codesSkipPlanned,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF,
+                                     VELMORA_REF};
+    static_assert(std::size(handlers) == FastOp::kKinds && FastOp::kMasked == 48 &&
+                  FastOp::kAccumulator == 96 && FastOp::kFolded == 112 &&
+                  FastOp::kCodesSkipPlanned == 118);
 #undef VELMORA_REF
+#undef VELMORA_KINDS
+#undef VELMORA_QUIET_KINDS
 #undef VELMORA_QUIET
+#undef VELMORA_SIXTEEN
     const ThreadedOp* const ops = threaded_[2 * kAccumulator + kWhole].For(fast_, handlers);
     const ThreadedOp* in = ops + start;
     const ThreadedOp* const last = ops + end;
@@ -122,6 +156,38 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     static_assert(kSkip == 15);
     VELMORA_ALL_OPS()
     VELMORA_ALL_OPS(_masked)
+    // An operand is the accumulator, its bits 31-62 for the fractional
+    // opcodes; the result kept as its register keeps it, whichever that is.
+#define VELMORA_ACCUMULATOR_OP(OP)                                                                 \
+    accumulator_##OP : {                                                                           \
+        const int32_t v = AccumulatorOperand(acc, OP);                                             \
+        const int32_t a = in->a == kAccumulatorAddress ? v : m[in->a];                             \
+        const int32_t x = in->x == kAccumulatorAddress ? v : m[in->x];                             \
+        const int32_t y = in->y == kAccumulatorAddress ? v : m[in->y];                             \
+        AluResult out = Execute<kAccumulator, false>(OP, a, x, y, acc);                            \
+        m[in->r] = VELMORA_KEPT_masked(out.r);                                                     \
+        lastResult = out.r;                                                                        \
+        lastFlags = out.cc & kKeptFlags;                                                           \
+        if ((lastFlags & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]] \
+            saturated(uint32_t(in - ops));                                                         \
+        VELMORA_NEXT(in + 1);                                                                      \
+    }
+    VELMORA_ACCUMULATOR_OP(0)
+    VELMORA_ACCUMULATOR_OP(1)
+    VELMORA_ACCUMULATOR_OP(2)
+    VELMORA_ACCUMULATOR_OP(3)
+    VELMORA_ACCUMULATOR_OP(4)
+    VELMORA_ACCUMULATOR_OP(5)
+    VELMORA_ACCUMULATOR_OP(6)
+    VELMORA_ACCUMULATOR_OP(7)
+    VELMORA_ACCUMULATOR_OP(8)
+    VELMORA_ACCUMULATOR_OP(9)
+    VELMORA_ACCUMULATOR_OP(10)
+    VELMORA_ACCUMULATOR_OP(11)
+    VELMORA_ACCUMULATOR_OP(12)
+    VELMORA_ACCUMULATOR_OP(13)
+    VELMORA_ACCUMULATOR_OP(14)
+#undef VELMORA_ACCUMULATOR_OP
 #undef VELMORA_ALL_OPS
 #undef VELMORA_SKIP
 #undef VELMORA_FAST_OP
@@ -135,6 +201,17 @@ macsPair: // two quiet MACS, each reporting its own saturation
             saturated(uint32_t(in - ops));
     }
     VELMORA_NEXT(in);
+skipJump : { // decided when the program was built
+    m[in->r] = m[in->a];
+    VELMORA_NEXT(ops + in->x);
+}
+codesSkipPlanned:
+    m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);
+skipPlanned : { // the test worked out for each of the 32 codes
+    m[kSink] = m[in->a];
+    const uint32_t holds = uint32_t(in->x) | uint32_t(in->y) << 16;
+    VELMORA_NEXT((holds >> (uint32_t(m[in->a]) & kCcMask)) & 1 ? ops + in->r : in + 1);
+}
 folded : {
     const FoldedRun& run = fast_.runs()[in - ops];
     if (run.end > end) [[unlikely]]

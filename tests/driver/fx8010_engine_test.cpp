@@ -2,6 +2,7 @@
 // chip and input in, the same samples, registers, delay lines, codes and
 // stops out.
 #include "fx8010_engines_check.h"
+#include "mixer_program.h"
 #include "patch_placement.h"
 
 #include <gtest/gtest.h>
@@ -96,13 +97,14 @@ TEST(FastEngine, EachOpcodeOverEdgeOperandsAsTheReference) {
                 }
 }
 
-// One second with an input through every program the tests load, and random
-// microcode, in the real-time blocks and in odd ones.
+// One second with an input through every program the tests load, the
+// benchmarks' mixer and random microcode, in the real-time blocks and in odd
+// ones.
 TEST(FastEngine, ProgramsRenderAsTheReference) {
     std::vector<ChipImage> programs = {
         Loaded("/driver/images/demo.chip", ""),
         Loaded("/driver/images/demo.chip", "/driver/images/demo-chorus-echo.emu10k1"),
-        Loaded("/driver/images/demo.chip", "/tests/driver/data/probe.emu10k1")};
+        Loaded("/driver/images/demo.chip", "/tests/driver/data/probe.emu10k1"), MixerProgram()};
     for (unsigned seed = 1; seed <= 6; ++seed)
         programs.push_back(RandomProgram(seed));
     for (size_t p = 0; p < programs.size(); ++p) {
