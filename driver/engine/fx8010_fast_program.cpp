@@ -104,10 +104,34 @@ void FastProgram::Build(const std::array<Fx8010Instruction, 512>& code, const in
         if (in.op != kSkip && plain && !seen[i + 1])
             ops_[i].kind += FastOp::kQuiet;
     }
-    const uint8_t quietMacs = FastOp::kQuiet + kMacs;
-    for (int i = int(size) - 2; i >= 0; --i)
-        if (ops_[i].kind == quietMacs &&
-            (ops_[i + 1].kind == quietMacs || ops_[i + 1].kind == FastOp::kQuietMacsPair))
+    // The same for the accumulator, which a SKIP keeps too, MACMV adds to and
+    // every other instruction replaces.
+    seen[size] = true;
+    for (uint32_t i = size; i-- > 0;) {
+        const Fx8010Instruction& in = code[i];
+        const bool reads = (in.special & kAccumulatorOperand) != 0;
+        if (in.op == kSkip) {
+            const SkipPaths p = PathsOf(in, i, constants);
+            if (!p.countKnown)
+                seen[i] = true;
+            else if (p.decided)
+                seen[i] = reads || seen[p.taken ? p.target : i + 1];
+            else
+                seen[i] = reads || seen[i + 1] || seen[p.target];
+            continue;
+        }
+        seen[i] = reads || (in.op == kMacmv && seen[i + 1]);
+        if (ops_[i].kind < FastOp::kLean && !seen[i + 1])
+            ops_[i].kind += FastOp::kLean;
+    }
+    // The first of two MACS leaves no accumulator to see.
+    auto quietMacs = [&](uint32_t i) {
+        const uint8_t kind = ops_[i].kind;
+        return kind == FastOp::kQuiet + kMacs || kind == FastOp::kLean + FastOp::kQuiet + kMacs ||
+               kind == FastOp::kQuietMacsPair;
+    };
+    for (uint32_t i = size - 1; i-- > 0;)
+        if (quietMacs(i) && quietMacs(i + 1))
             ops_[i].kind = FastOp::kQuietMacsPair;
     // Every instruction of a run sets the whole accumulator and the codes, so
     // the run leaves what its last one leaves.

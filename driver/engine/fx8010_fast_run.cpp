@@ -33,37 +33,27 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
     // Threaded: each handler dispatches the next instruction itself, so each
     // has its own prediction of what follows it. A whole sample's run ends at
     // the kEnd after the last instruction. Quiet handlers leave the codes
-    // alone, which only a whole sample's run may do: a run that stops short
-    // leaves them to be seen.
-#define VELMORA_SIXTEEN(P, M)                                                                      \
-    &&P##0##M, &&P##1##M, &&P##2##M, &&P##3##M, &&P##4##M, &&P##5##M, &&P##6##M, &&P##7##M,        \
-        &&P##8##M, &&P##9##M, &&P##10##M, &&P##11##M, &&P##12##M, &&P##13##M, &&P##14##M,          \
-        &&P##15##M
-#define VELMORA_QUIET(OP, M) kWhole ? &&quiet_##OP##M : &&op_##OP##M
-#define VELMORA_QUIET_KINDS(M)                                                                     \
-    VELMORA_QUIET(0, M), VELMORA_QUIET(1, M), VELMORA_QUIET(2, M), VELMORA_QUIET(3, M),            \
-        VELMORA_QUIET(4, M), VELMORA_QUIET(5, M), VELMORA_QUIET(6, M), VELMORA_QUIET(7, M),        \
-        VELMORA_QUIET(8, M), VELMORA_QUIET(9, M), VELMORA_QUIET(10, M), VELMORA_QUIET(11, M),      \
-        VELMORA_QUIET(12, M), VELMORA_QUIET(13, M), VELMORA_QUIET(14, M), &&op_15##M
-#define VELMORA_KINDS(M) VELMORA_SIXTEEN(op_, M), VELMORA_SIXTEEN(codes_, M), VELMORA_QUIET_KINDS(M)
+    // alone, and lean ones the accumulator, which only a whole sample's run
+    // may do: a run that stops short leaves them to be seen.
+#define VELMORA_FIFTEEN(X, M, L)                                                                   \
+    X(0, M, L), X(1, M, L), X(2, M, L), X(3, M, L), X(4, M, L), X(5, M, L), X(6, M, L),            \
+        X(7, M, L), X(8, M, L), X(9, M, L), X(10, M, L), X(11, M, L), X(12, M, L), X(13, M, L),    \
+        X(14, M, L)
+#define VELMORA_WHOLE(LABEL) &&LABEL
+#define VELMORA_WHOLE_lean(LABEL) kWhole ? &&LABEL##_lean : &&LABEL
+#define VELMORA_OP(OP, M, L) VELMORA_WHOLE##L(op_##OP##M)
+#define VELMORA_CODES(OP, M, L) VELMORA_WHOLE##L(codes_##OP##M)
+#define VELMORA_QUIET(OP, M, L) kWhole ? &&quiet_##OP##M##L : &&op_##OP##M
+#define VELMORA_KINDS(M, L)                                                                        \
+    VELMORA_FIFTEEN(VELMORA_OP, M, L), &&op_15##M, VELMORA_FIFTEEN(VELMORA_CODES, M, L),           \
+        &&codes_15##M, VELMORA_FIFTEEN(VELMORA_QUIET, M, L), &&op_15##M
+#define VELMORA_READER(OP, M, L) &&accumulator_##OP
 #define VELMORA_REF &&byReference
-    static void* const handlers[] = {VELMORA_KINDS(),
-                                     VELMORA_KINDS(_masked),
-                                     &&accumulator_0,
-                                     &&accumulator_1,
-                                     &&accumulator_2,
-                                     &&accumulator_3,
-                                     &&accumulator_4,
-                                     &&accumulator_5,
-                                     &&accumulator_6,
-                                     &&accumulator_7,
-                                     &&accumulator_8,
-                                     &&accumulator_9,
-                                     &&accumulator_10,
-                                     &&accumulator_11,
-                                     &&accumulator_12,
-                                     &&accumulator_13,
-                                     &&accumulator_14,
+    static void* const handlers[] = {VELMORA_KINDS(, ),
+                                     VELMORA_KINDS(_masked, ),
+                                     VELMORA_KINDS(, _lean),
+                                     VELMORA_KINDS(_masked, _lean),
+                                     VELMORA_FIFTEEN(VELMORA_READER, , ),
                                      VELMORA_REF,
                                      &&folded,
                                      &&byReference,
@@ -71,24 +61,17 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
                                      kWhole ? &&macsPair : &&op_0,
                                      &&skipJump,
                                      &&skipPlanned,
-                                     &&codesSkipPlanned,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF,
-                                     VELMORA_REF};
+                                     &&codesSkipPlanned};
     static_assert(std::size(handlers) == FastOp::kKinds && FastOp::kMasked == 48 &&
-                  FastOp::kAccumulator == 96 && FastOp::kFolded == 112 &&
-                  FastOp::kCodesSkipPlanned == 118);
+                  FastOp::kLean == 96 && FastOp::kAccumulator == 192 && FastOp::kFolded == 208);
 #undef VELMORA_REF
+#undef VELMORA_READER
 #undef VELMORA_KINDS
-#undef VELMORA_QUIET_KINDS
 #undef VELMORA_QUIET
-#undef VELMORA_SIXTEEN
+#undef VELMORA_CODES
+#undef VELMORA_OP
+#undef VELMORA_WHOLE_lean
+#undef VELMORA_WHOLE
     const ThreadedOp* const ops = threaded_[2 * kAccumulator + kWhole].For(fast_, handlers);
     const ThreadedOp* in = ops + start;
     const ThreadedOp* const last = ops + end;
@@ -101,14 +84,16 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
         goto done;
     goto * in->handler;
     // Each opcode with its own handler, so that Execute reduces to its
-    // arithmetic; and a twin for results to TRAM registers, which keep only
-    // some of their bits.
+    // arithmetic; a twin for results to TRAM registers, which keep only some
+    // of their bits; and lean ones that leave the accumulator as it is.
 #define VELMORA_KEPT(V) int32_t(V)
 #define VELMORA_KEPT_masked(V) int32_t(uint32_t(V) & Fx8010Instruction::WriteMask(in->r))
-#define VELMORA_FAST_OP(OP, M)                                                                     \
-    codes_##OP##M : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);             \
-    op_##OP##M : {                                                                                 \
-        AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
+#define VELMORA_KEEPS kAccumulator
+#define VELMORA_KEEPS_lean false
+#define VELMORA_FAST_OP(OP, M, L)                                                                  \
+    codes_##OP##M##L : m[kConditionCodes] = int32_t(ResultCodes(lastResult) | lastFlags);          \
+    op_##OP##M##L : {                                                                              \
+        AluResult out = Execute<VELMORA_KEEPS##L, false>(OP, m[in->a], m[in->x], m[in->y], acc);   \
         m[in->r] = VELMORA_KEPT##M(out.r);                                                         \
         lastResult = out.r;                                                                        \
         lastFlags = out.cc & kKeptFlags;                                                           \
@@ -116,8 +101,8 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
             saturated(uint32_t(in - ops));                                                         \
         VELMORA_NEXT(in + 1);                                                                      \
     }                                                                                              \
-    quiet_##OP##M : {                                                                              \
-        AluResult out = Execute<kAccumulator, false>(OP, m[in->a], m[in->x], m[in->y], acc);       \
+    quiet_##OP##M##L : {                                                                           \
+        AluResult out = Execute<VELMORA_KEEPS##L, false>(OP, m[in->a], m[in->x], m[in->y], acc);   \
         m[in->r] = VELMORA_KEPT##M(out.r);                                                         \
         if ((out.cc & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]    \
             saturated(uint32_t(in - ops));                                                         \
@@ -136,26 +121,29 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
         /* Past the last instruction all ends the same: the sample's code is done. */              \
         VELMORA_NEXT(ops + std::min<uint32_t>(next, kMicrocodeSize));                              \
     }
-#define VELMORA_ALL_OPS(M)                                                                         \
-    VELMORA_FAST_OP(0, M)                                                                          \
-    VELMORA_FAST_OP(1, M)                                                                          \
-    VELMORA_FAST_OP(2, M)                                                                          \
-    VELMORA_FAST_OP(3, M)                                                                          \
-    VELMORA_FAST_OP(4, M)                                                                          \
-    VELMORA_FAST_OP(5, M)                                                                          \
-    VELMORA_FAST_OP(6, M)                                                                          \
-    VELMORA_FAST_OP(7, M)                                                                          \
-    VELMORA_FAST_OP(8, M)                                                                          \
-    VELMORA_FAST_OP(9, M)                                                                          \
-    VELMORA_FAST_OP(10, M)                                                                         \
-    VELMORA_FAST_OP(11, M)                                                                         \
-    VELMORA_FAST_OP(12, M)                                                                         \
-    VELMORA_FAST_OP(13, M)                                                                         \
-    VELMORA_FAST_OP(14, M)                                                                         \
-    VELMORA_SKIP(M)
+#define VELMORA_ALL_OPS(M, L)                                                                      \
+    VELMORA_FAST_OP(0, M, L)                                                                       \
+    VELMORA_FAST_OP(1, M, L)                                                                       \
+    VELMORA_FAST_OP(2, M, L)                                                                       \
+    VELMORA_FAST_OP(3, M, L)                                                                       \
+    VELMORA_FAST_OP(4, M, L)                                                                       \
+    VELMORA_FAST_OP(5, M, L)                                                                       \
+    VELMORA_FAST_OP(6, M, L)                                                                       \
+    VELMORA_FAST_OP(7, M, L)                                                                       \
+    VELMORA_FAST_OP(8, M, L)                                                                       \
+    VELMORA_FAST_OP(9, M, L)                                                                       \
+    VELMORA_FAST_OP(10, M, L)                                                                      \
+    VELMORA_FAST_OP(11, M, L)                                                                      \
+    VELMORA_FAST_OP(12, M, L)                                                                      \
+    VELMORA_FAST_OP(13, M, L)                                                                      \
+    VELMORA_FAST_OP(14, M, L)
     static_assert(kSkip == 15);
-    VELMORA_ALL_OPS()
-    VELMORA_ALL_OPS(_masked)
+    VELMORA_ALL_OPS(, )
+    VELMORA_ALL_OPS(_masked, )
+    VELMORA_ALL_OPS(, _lean)
+    VELMORA_ALL_OPS(_masked, _lean)
+    VELMORA_SKIP()
+    VELMORA_SKIP(_masked)
     // An operand is the accumulator, its bits 31-62 for the fractional
     // opcodes; the result kept as its register keeps it, whichever that is.
 #define VELMORA_ACCUMULATOR_OP(OP)                                                                 \
@@ -191,14 +179,19 @@ uint32_t Fx8010Interpreter::RunFast(uint32_t start, uint32_t end) {
 #undef VELMORA_ALL_OPS
 #undef VELMORA_SKIP
 #undef VELMORA_FAST_OP
+#undef VELMORA_KEEPS_lean
+#undef VELMORA_KEEPS
 #undef VELMORA_KEPT_masked
 #undef VELMORA_KEPT
-macsPair: // two quiet MACS, each reporting its own saturation
-    for (int k = 0; k < 2; ++k, ++in) {
-        AluResult out = Execute<kAccumulator, false>(kMacs, m[in->a], m[in->x], m[in->y], acc);
+macsPair: // two quiet MACS, each reporting its own saturation; the second's accumulator stays
+    for (const bool second : {false, true}) {
+        AluResult out = second
+                            ? Execute<kAccumulator, false>(kMacs, m[in->a], m[in->x], m[in->y], acc)
+                            : Execute<false, false>(kMacs, m[in->a], m[in->x], m[in->y], acc);
         m[in->r] = out.r;
         if ((out.cc & kCcSaturated) && (sampleSaturatedAt < 0 || saturatedAt < 0)) [[unlikely]]
             saturated(uint32_t(in - ops));
+        ++in;
     }
     VELMORA_NEXT(in);
 skipJump : { // decided when the program was built
