@@ -1,6 +1,7 @@
 #include "fx8010_engines_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -129,16 +130,14 @@ std::string Step(Reader& in, EngineTwins& t, int length) {
         targets.saturation = in.Below(4) == 0;
         const int64_t samples = 1 + in.Below(2);
         const bool passFirst = in.Below(2);
-        DebugStop stop[2];
-        for (int e = 0; e < 2; ++e)
-            stop[e] = t.dsp[e].RunUntil(t.chip[e], targets, samples, passFirst);
-        const uint64_t fields[2][6] = {
-            {uint64_t(stop[0].why), stop[0].address, stop[0].reg, uint32_t(stop[0].before),
-             uint32_t(stop[0].after), stop[0].sample},
-            {uint64_t(stop[1].why), stop[1].address, stop[1].reg, uint32_t(stop[1].before),
-             uint32_t(stop[1].after), stop[1].sample}};
-        return FirstDifference("stop (why, address, reg, before, after, sample)", fields[0],
-                               fields[1], 6);
+        std::array<uint64_t, 6> stop[2];
+        for (int e = 0; e < 2; ++e) {
+            const DebugStop s = t.dsp[e].RunUntil(t.chip[e], targets, samples, passFirst);
+            stop[e] = {uint64_t(s.why),    s.address,         s.reg,
+                       uint32_t(s.before), uint32_t(s.after), s.sample};
+        }
+        return FirstDifference("stop (why, address, reg, before, after, sample)", stop[0].data(),
+                               stop[1].data(), 6);
     }
     case 6: {
         const int samples = 1 + int(in.Below(2));
@@ -204,14 +203,17 @@ std::string EngineTwins::Difference(bool tram) const {
                                           chip[1].registers.data(), kChipRegisterCount);
     if (differs.empty())
         differs = FirstDifference("operand", f.operands(), r.operands(), 0x400);
-    const uint64_t state[2][6] = {
-        {uint64_t(f.accumulator()), uint64_t(f.accumulator() >> 64), f.pc(), f.samples(),
-         uint32_t(f.saturatedInSample()), log[0].saturations.size()},
-        {uint64_t(r.accumulator()), uint64_t(r.accumulator() >> 64), r.pc(), r.samples(),
-         uint32_t(r.saturatedInSample()), log[1].saturations.size()}};
+    std::array<uint64_t, 6> state[2];
+    for (int e = 0; e < 2; ++e)
+        state[e] = {uint64_t(dsp[e].accumulator()),
+                    uint64_t(dsp[e].accumulator() >> 64),
+                    dsp[e].pc(),
+                    dsp[e].samples(),
+                    uint32_t(dsp[e].saturatedInSample()),
+                    log[e].saturations.size()};
     if (differs.empty())
         differs = FirstDifference("state (accumulator low, high, pc, samples, saturation, heard)",
-                                  state[0], state[1], 6);
+                                  state[0].data(), state[1].data(), 6);
     if (differs.empty())
         differs = FirstDifference("first saturation of sample", log[0].saturations.data(),
                                   log[1].saturations.data(), log[0].saturations.size());
