@@ -12,8 +12,11 @@ reps=${2:-5}
 uptime
 
 # Prints "NAME_WITHOUT_THE_ENGINE ENGINE MEDIAN_TIME" for each median line.
+# The repetitions of all the benchmarks run in a random order, so that a
+# machine whose load changes meanwhile weighs on both engines alike.
 medians() {
-    "$@" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true 2>/dev/null |
+    "$@" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
+        --benchmark_enable_random_interleaving=true 2>/dev/null |
         awk '$1 ~ /_median$/ {
             name = $1; sub(/_median$/, "", name)
             engine = (name ~ /reference:1/) ? "reference" : "fast"
