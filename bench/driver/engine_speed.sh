@@ -11,7 +11,9 @@ bin=${1:-build-bench/bin}
 reps=${2:-5}
 uptime
 
-# Prints "NAME_WITHOUT_THE_ENGINE ENGINE MEDIAN_TIME" for each median line.
+# Prints "NAME_WITHOUT_THE_ENGINE ENGINE MEDIAN_CPU_TIME" for each median line:
+# the processor time (a manual time is the whole process's already), which
+# other work on a busy machine inflates less than the wall-clock time.
 # The repetitions of all the benchmarks run in a random order, so that a
 # machine whose load changes meanwhile weighs on both engines alike.
 medians() {
@@ -21,7 +23,8 @@ medians() {
             name = $1; sub(/_median$/, "", name)
             engine = (name ~ /reference:1/) ? "reference" : "fast"
             gsub(/reference:[01]\/?/, "", name); sub(/\/$/, "", name)
-            print name, engine, $2 * ($3 == "ms" ? 1000 : $3 == "s" ? 1e6 : $3 == "ns" ? 1e-3 : 1)
+            t = (name ~ /manual_time/) ? 2 : 4 # manual: the process CPU time
+            print name, engine, $t * ($(t + 1) == "ms" ? 1000 : $(t + 1) == "s" ? 1e6 : $(t + 1) == "ns" ? 1e-3 : 1)
         }'
 }
 
@@ -56,7 +59,7 @@ render() {
     render
 } | awk '{ t[$1, $2] = $3; if (!seen[$1]++) order[n++] = $1 }
     END {
-        printf "%-58s %12s %12s %8s\n", "benchmark (median of '"$reps"')", "fast us", "reference us", "ratio"
+        printf "%-58s %12s %12s %8s\n", "benchmark (median of '"$reps"')", "fast cpu us", "ref. cpu us", "ratio"
         for (i = 0; i < n; ++i) {
             k = order[i]
             printf "%-58s %12.1f %12.1f %7.2fx\n", k, t[k, "fast"], t[k, "reference"], t[k, "reference"] / t[k, "fast"]
