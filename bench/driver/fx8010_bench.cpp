@@ -2,11 +2,14 @@
 // the demo patch placed beside it, repeated until all 512 instructions do
 // work (mixing, delay lines in both pools, INTERP, TSTNEG, LIMIT). Blocks of
 // 48 samples, as the real-time thread runs them; beside it the same through
-// the chip's lock, and a program of no-ops as the floor.
+// the chip's lock, and a program of no-ops as the floor. And a mixer's
+// program with the mix of Linux's own (mixer_program.h): SKIP-heavy, its tone
+// filters reading the accumulator.
 #include "demo_chip.h"
 #include "engine_choice.h"
 #include "fx8010_interpreter.h"
 #include "history_recorder.h"
+#include "mixer_program.h"
 #include "simulated_chip.h"
 
 #include <benchmark/benchmark.h>
@@ -111,6 +114,15 @@ void BM_KernelStyleProgram(benchmark::State& state) {
 void BM_KernelStyleProgramWithHistory(benchmark::State& state) {
     RunThroughTheChipsLock(state, KernelStyleProgram(), true);
 }
+void BM_MixerProgram(benchmark::State& state) {
+    RunInterpreter(state, MixerProgram());
+}
+void BM_MixerProgramThroughTheChipsLock(benchmark::State& state) {
+    RunThroughTheChipsLock(state, MixerProgram(), false);
+}
+void BM_MixerProgramThroughTheChipsLockWithHistory(benchmark::State& state) {
+    RunThroughTheChipsLock(state, MixerProgram(), true);
+}
 void BM_NoOpProgram(benchmark::State& state) {
     RunInterpreter(state, NoOps());
 }
@@ -124,6 +136,9 @@ VELMORA_BOTH_ENGINES(BM_FullProgramThroughTheChipsLockWithHistory);
 VELMORA_BOTH_ENGINES(BM_FullProgramKeepingAccumulatorAndCodes);
 VELMORA_BOTH_ENGINES(BM_KernelStyleProgram);
 VELMORA_BOTH_ENGINES(BM_KernelStyleProgramWithHistory);
+VELMORA_BOTH_ENGINES(BM_MixerProgram);
+VELMORA_BOTH_ENGINES(BM_MixerProgramThroughTheChipsLock);
+VELMORA_BOTH_ENGINES(BM_MixerProgramThroughTheChipsLockWithHistory);
 VELMORA_BOTH_ENGINES(BM_NoOpProgram);
 #undef VELMORA_BOTH_ENGINES
 

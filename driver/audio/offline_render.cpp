@@ -17,6 +17,7 @@ int64_t RenderOffline(RenderJob& job,
                       const std::function<bool(const int32_t* frames, int count)>& written,
                       const std::function<bool(int64_t done)>& proceed) {
     Fx8010Interpreter dsp;
+    job.engine = dsp.engine();
     dsp.SetBusSource(job.input);
     AudioBlock audio(job.record, kBlockSamples);
     int64_t done = 0;

@@ -10,12 +10,14 @@
 #include <vector>
 
 class BusSource;
+enum class Fx8010Engine : uint8_t;
 
 struct RenderJob {
     ChipImage chip;               // as the chip starts
     BusSource* input = nullptr;   // without it the test signal
     std::vector<uint32_t> record; // output registers 0x20-0x3F, one a channel
     int64_t samples = 0;
+    Fx8010Engine engine{}; // set by the render: the engine its DSP ran on
 };
 
 // written(frames, count) takes count frames of job.record.size() values;

@@ -1,9 +1,10 @@
 // The microcode specialised once per load for the fast engine: each
 // instruction's opcode and operand kinds folded into one handler, and runs of
 // instructions that leave nothing but the accumulator and the codes (a result
-// to a read-only address, every operand a constant) worked out in advance.
-// Indexed by address, so a SKIP or a resumed sample may enter anywhere: an
-// entry inside such a run stands for the rest of the run.
+// to a read-only address, every operand a constant) worked out in advance,
+// as are SKIPs' tests on constant test words and their targets. Indexed by
+// address, so a SKIP or a resumed sample may enter anywhere: an entry inside
+// such a run stands for the rest of the run.
 #pragma once
 
 #include "fx8010_alu.h"
@@ -15,23 +16,33 @@
 namespace fx8010 {
 
 struct FastOp {
-    // An opcode, plus kCodesRead when an operand is 0x57 or kQuiet when no
-    // instruction can see its codes before the next one replaces them, and
-    // kMasked when its result goes to a TRAM register, which keeps only some
-    // bits; or kFolded, or kByReference for what the fast engine leaves to the
-    // reference one.
+    // The handler's kind: an opcode plus kCodesRead when an operand is 0x57,
+    // or kQuiet when no instruction can see its codes before another
+    // replaces them; either plus kMasked when its result goes to a TRAM
+    // register, which keeps only some bits, and plus kLean when no
+    // instruction can see the accumulator it leaves. An opcode plus
+    // kAccumulator when an operand is 0x56. Or one of the kinds from kFolded on.
     uint8_t kind;
     uint16_t r, a, x, y;
 
     static constexpr uint8_t kCodesRead = 16;
-    static constexpr uint8_t kFolded = 32;
-    static constexpr uint8_t kByReference = 33;
-    static constexpr uint8_t kEnd = 34; // after the last instruction
+    static constexpr uint8_t kQuiet = 32;
+    static constexpr uint8_t kMasked = 48;
+    static constexpr uint8_t kLean = 96;
+    static constexpr uint8_t kAccumulator = 192;
+    static constexpr uint8_t kFolded = 208;
+    static constexpr uint8_t kByReference = 209; // left to the reference engine
+    static constexpr uint8_t kEnd = 210;         // after the last instruction
     // A quiet MACS before another: the commonest pair, run on one dispatch.
-    static constexpr uint8_t kQuietMacsPair = 35;
-    static constexpr uint8_t kQuiet = 48;
-    static constexpr uint8_t kMasked = 64;
-    static constexpr int kKinds = 2 * kMasked;
+    static constexpr uint8_t kQuietMacsPair = 211;
+    // A SKIP whose operands are all constants: a jump to x, R set to A.
+    static constexpr uint8_t kSkipJump = 212;
+    // A SKIP with a constant test word and count and a result that goes
+    // nowhere: to r when bit (A & 0x1F) of x | y << 16 is set. Plus one when
+    // A is 0x57.
+    static constexpr uint8_t kSkipPlanned = 213;
+    static constexpr uint8_t kCodesSkipPlanned = 214;
+    static constexpr int kKinds = 215;
 };
 
 // A FastOp as one run loop runs it: its kind resolved to that loop's handler,

@@ -19,8 +19,9 @@ struct Fx8010Instruction {
 
     // The bits of a result that register r keeps: the DSP sees a TRAM data
     // register's 20-bit sample in bits 12-31 and an address register's
-    // 20-bit address in bits 11-30, below it the address fraction.
+    // 20-bit address in bits 11-30, below it the address fraction. The sink
+    // past 0x3FF, where writes that go nowhere land, keeps them whole.
     static constexpr uint32_t WriteMask(uint32_t r) {
-        return r >= 0x300 ? 0x7FFFFFFF : r >= 0x200 ? 0xFFFFF000 : ~0u;
+        return r >= 0x400 ? ~0u : r >= 0x300 ? 0x7FFFFFFF : r >= 0x200 ? 0xFFFFF000 : ~0u;
     }
 };

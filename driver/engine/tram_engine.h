@@ -37,6 +37,10 @@ class TramEngine {
     // The delay base counter, a 20-bit address that wraps.
     uint32_t counter() const { return counter_; }
     int16_t sample(bool external, uint32_t index) const;
+    // A whole pool, as two engines' delay lines are compared.
+    const std::vector<int16_t>& pool(bool external) const {
+        return external ? external_ : internal_;
+    }
     // f(data register) for each read register, which every sample loads.
     template <class F> void ForEachRead(F f) const {
         for (const Access& a : reads_)

@@ -1,5 +1,6 @@
 #include "render_mode.h"
 
+#include "fx8010_interpreter.h"
 #include "offline_render.h"
 #include "render_progress.h"
 #include "wav_input.h"
@@ -69,9 +70,10 @@ int RenderMode(const ServiceOptions& options, const ChipImage& chip, WavInput* i
             say("stopped; " + options.outputPath + " holds the first " + held);
         return 1;
     }
-    char speed[64];
-    std::snprintf(speed, sizeof speed, " in %.2f s, %.1f times real time", took,
-                  took > 0 ? total / took : 0.0);
+    char speed[96];
+    std::snprintf(speed, sizeof speed, " in %.2f s, %.1f times real time on the %s engine", took,
+                  took > 0 ? total / took : 0.0,
+                  job.engine == Fx8010Engine::kReference ? "reference" : "fast");
     say("rendered " + std::to_string(file->frames()) + " samples (" + Seconds(total) + ") to " +
         options.outputPath + speed);
     return 0;

@@ -156,6 +156,7 @@ TEST(EmuapsdSound, BothEnginesRenderTheSameBytes) {
                 args.insert(args.end(), {"--patch", patch});
             EmuapsdRun run = RunEmuapsdToEnd(dir, args, kRenderTimeoutMs);
             ASSERT_EQ(run.status, 0) << patch << "\n" << run.log;
+            EXPECT_NE(run.log.find(std::string("on the ") + engine + " engine"), std::string::npos);
             wav[engine[0] == 'r'] = ReadBytes(dir.path() + "/" + engine + ".wav");
         }
         EXPECT_GT(wav[0].size(), std::size_t(kRate) * 8 * 4) << patch;

@@ -1,7 +1,8 @@
 // The fast engine against the reference engine, which is the oracle: the same
 // chip and input in, the same samples, registers, delay lines, codes and
 // stops out.
-#include "fx8010_interpreter.h"
+#include "fx8010_engines_check.h"
+#include "mixer_program.h"
 #include "patch_placement.h"
 
 #include <gtest/gtest.h>
@@ -15,46 +16,12 @@ using namespace fx8010;
 
 constexpr uint32_t kSink = 0x40, kAcc = 0x56, kCcr = 0x57;
 
-struct Twins {
-    explicit Twins(const ChipImage& image) {
-        for (int e = 0; e < 2; ++e) {
-            chip[e] = image;
-            dsp[e].SetEngine(e ? Fx8010Engine::kReference : Fx8010Engine::kFast);
-        }
-    }
-    void Instr(int i, uint32_t op, uint32_t r, uint32_t a, uint32_t x, uint32_t y) {
-        for (ChipImage& c : chip) {
-            c.registers[kMicrocodeBase + 2 * i] = (x << 10) | y;
-            c.registers[kMicrocodeBase + 2 * i + 1] = (op << 20) | (r << 10) | a;
-        }
-    }
-    // Both engines through the same blocks, every output sample compared.
-    void Run(int samples, int block = 48) {
-        std::vector<int32_t> out[2];
-        for (int e = 0; e < 2; ++e) {
-            out[e].resize(size_t(samples) * DspBlockIo::kOutputs);
-            for (int done = 0; done < samples; done += block)
-                dsp[e].Run(chip[e], std::min(block, samples - done),
-                           {out[e].data() + size_t(done) * DspBlockIo::kOutputs});
-        }
-        EXPECT_TRUE(out[0] == out[1]);
-    }
-    void ExpectSame(bool tram = true) const {
-        EXPECT_TRUE(chip[0].registers == chip[1].registers);
-        EXPECT_TRUE(std::equal(dsp[0].operands(), dsp[0].operands() + 0x400, dsp[1].operands()));
-        EXPECT_TRUE(dsp[0].accumulator() == dsp[1].accumulator());
-        EXPECT_EQ(dsp[0].Operand(kCcr), dsp[1].Operand(kCcr));
-        EXPECT_EQ(dsp[0].pc(), dsp[1].pc());
-        EXPECT_EQ(dsp[0].saturatedInSample(), dsp[1].saturatedInSample());
-        bool same = true;
-        for (uint32_t i = 0; tram && same && i < TramEngine::kExternalSamples; ++i)
-            same = dsp[0].tram().sample(true, i) == dsp[1].tram().sample(true, i) &&
-                   dsp[0].tram().sample(false, i % TramEngine::kInternalSamples) ==
-                       dsp[1].tram().sample(false, i % TramEngine::kInternalSamples);
-        EXPECT_TRUE(same);
-    }
-    ChipImage chip[2]; // each heard by the same test signal on the effects bus
-    Fx8010Interpreter dsp[2];
+// Both engines through the same blocks; every register, operand, delay
+// line and report compared.
+struct Twins : EngineTwins {
+    using EngineTwins::EngineTwins;
+    void Run(int samples, int block = 48) { EXPECT_EQ(EngineTwins::Run(samples, block), ""); }
+    void ExpectSame(bool tram = true) const { EXPECT_EQ(Difference(tram), ""); }
 };
 
 // Any microcode over the whole operand space, with runs of constant no-ops
@@ -130,13 +97,14 @@ TEST(FastEngine, EachOpcodeOverEdgeOperandsAsTheReference) {
                 }
 }
 
-// One second with an input through every program the tests load, and random
-// microcode, in the real-time blocks and in odd ones.
+// One second with an input through every program the tests load, the
+// benchmarks' mixer and random microcode, in the real-time blocks and in odd
+// ones.
 TEST(FastEngine, ProgramsRenderAsTheReference) {
     std::vector<ChipImage> programs = {
         Loaded("/driver/images/demo.chip", ""),
         Loaded("/driver/images/demo.chip", "/driver/images/demo-chorus-echo.emu10k1"),
-        Loaded("/driver/images/demo.chip", "/tests/driver/data/probe.emu10k1")};
+        Loaded("/driver/images/demo.chip", "/tests/driver/data/probe.emu10k1"), MixerProgram()};
     for (unsigned seed = 1; seed <= 6; ++seed)
         programs.push_back(RandomProgram(seed));
     for (size_t p = 0; p < programs.size(); ++p) {
@@ -176,6 +144,21 @@ TEST(FastEngine, StopsInsideFoldedRunsAsTheReference) {
                 twins.ExpectSame();
             }
         }
+}
+
+// Random programs with operands that alias, SKIPs on the codes into folded
+// runs and past the end, reads of the accumulator and the codes, delay lines
+// of both pools, each with a script of runs, host writes, steps and stops,
+// compared whole after every step of it.
+TEST(FastEngine, RandomProgramsAndScriptsAsTheReference) {
+    std::mt19937 random(8010);
+    EngineTwins twins{ChipImage{}};
+    for (int program = 0; program < 2000; ++program) {
+        std::string bytes(200 + random() % 800, '\0');
+        for (char& byte : bytes)
+            byte = char(random());
+        ASSERT_EQ(CheckEnginesAgree(bytes, twins), "") << "program " << program;
+    }
 }
 
 } // namespace
