@@ -26,7 +26,3 @@ int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private
         return 1;
     return 0;
 }
-
-int ZendraControlSocketPath(char* out, size_t size, int* private_folder) {
-    return ZendraRuntimeFilePath("emuaps.ctl", out, size, private_folder);
-}

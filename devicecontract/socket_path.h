@@ -17,10 +17,6 @@ enum { ZENDRA_SOCKET_PATH_MAX = 108 };
 // 0700. Returns 0, or 1 when the path does not fit into size bytes or a
 // socket address.
 int ZendraSocketPath(char* out, size_t size, int* private_folder);
-// The service's control socket (emuapsctl's): emuaps.ctl beside the device's
-// socket, in the same folder. Returns as ZendraSocketPath does.
-int ZendraControlSocketPath(char* out, size_t size, int* private_folder);
-
 // The same folder's file of that name: emuapsd's other files sit beside its
 // socket, where only the user reaches them. Returns 0, or 1 when it does not fit.
 int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private_folder);

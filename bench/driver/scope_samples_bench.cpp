@@ -9,7 +9,7 @@
 #include "demo_chip.h"
 #include "hex_number.h"
 #include "history_recorder.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "simulated_chip.h"
 #include "support/temp_dir.h"
 

@@ -1,12 +1,14 @@
 #include "control_verbs.h"
 
 #include "audio_samples.h"
+#include "card_refusal.h"
 #include "dsp_signals.h"
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "hex_number.h"
 #include "next_reader.h"
 #include "samples_verb.h"
+#include "status_answer.h"
 #include "trace_verb.h"
 #include "verb_words.h"
 
@@ -40,23 +42,10 @@ bool IsTramData(uint32_t reg) {
     return reg >= kTramData && reg < kTramAddress;
 }
 
-std::string CodesText(uint32_t cc) {
-    using namespace fx8010;
-    std::string text = HexNumber(cc, 2);
-    const char* sep = " (";
-    for (auto [bit, name] : {std::pair{kCcSaturated, "saturated"},
-                             {kCcZero, "zero"},
-                             {kCcNegative, "negative"},
-                             {kCcBorrow, "borrow"},
-                             {kCcNormalised, "normalised"}}) {
-        if (cc & bit) {
-            text += sep;
-            text += name;
-            sep = ", ";
-        }
-    }
-    return cc ? text + ")" : text;
-}
+// The protocol names the DSP's codes by their bits.
+static_assert(fx8010::kCcSaturated == 0x10 && fx8010::kCcZero == 0x08 &&
+              fx8010::kCcNegative == 0x04 && fx8010::kCcBorrow == 0x02 &&
+              fx8010::kCcNormalised == 0x01);
 
 // Where the chip stands: "sample 12 before instruction 0x005" inside one.
 std::string PositionText(const SimulatedChip::Position& at) {
@@ -125,25 +114,22 @@ ControlAnswer Status(ControlContext& c) {
     // A verb stops the chip's own running while it runs it.
     const bool verb = RunsTheChip(holder);
     const bool clock = !fx8010dbg::Stopped(dbg) && c.running;
-    std::string text = verb                      ? "running a client's '" + holder + "'"
-                       : fx8010dbg::Stopped(dbg) ? "stopped"
-                       : c.running               ? "running"
-                                                 : "standing";
-    text += "; " + std::to_string(at.samples) + " samples";
-    text += "; step address " + HexNumber(fx8010dbg::StepAddress(dbg), 3);
-    text += "; codes " + CodesText(fx8010dbg::Codes(dbg));
-    int saturated = fx8010dbg::SaturationAddress(dbg);
-    text +=
-        saturated < 0 ? "; no saturation" : "; saturated at " + HexNumber(uint32_t(saturated), 3);
-    text += "; loaded " + (c.loaded.empty() ? std::string("nothing") : c.loaded);
-    char rate[48];
-    std::snprintf(rate, sizeof rate, "; %.2fx real time", verb || clock ? chip.RunFactor() : 0.0);
-    text += rate;
+    StatusAnswer s;
+    s.state = verb                      ? "running a client's '" + holder + "'"
+              : fx8010dbg::Stopped(dbg) ? "stopped"
+              : c.running               ? "running"
+                                        : "standing";
+    s.samples = at.samples;
+    s.stepAddress = fx8010dbg::StepAddress(dbg);
+    s.codes = fx8010dbg::Codes(dbg);
+    s.saturatedAt = fx8010dbg::SaturationAddress(dbg);
+    s.loaded = c.loaded.empty() ? std::string("nothing") : c.loaded;
+    s.factor = verb || clock ? chip.RunFactor() : 0.0;
     if (const std::string playing = c.playing ? c.playing() : ""; !playing.empty())
-        text += "; " + playing;
+        s.more.push_back(playing);
     if (!holder.empty() && !verb)
-        text += "; a client's '" + holder + "' holds it";
-    return Done(text);
+        s.more.push_back("a client's '" + holder + "' holds it");
+    return Done(StatusText(s));
 }
 
 // Asked between a long verb's slices: another client's stop ends it, as
@@ -491,10 +477,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
     if (!c.chip)
-        return Refused(words[0] == "trace" || words[0] == "samples"
-                           ? "a real card keeps no history; " + words[0] +
-                                 " needs the simulated chip"
-                           : "a real card is read-only here");
+        return Refused(CardRefusal(words[0]));
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::vector<ControlInfo> controls =

@@ -3,9 +3,9 @@
 // mistake) and a text out. The socket around it is control_server.h.
 #pragma once
 
+#include "controls_answer.h"
 #include "history_recorder.h"
 #include "register_names.h"
-#include "scope_wire.h"
 #include "simulated_chip.h"
 #include "verb_turn.h"
 

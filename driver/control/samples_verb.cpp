@@ -1,7 +1,7 @@
 #include "samples_verb.h"
 
 #include "history_recorder.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "trace_verb.h"
 #include "verb_words.h"
 

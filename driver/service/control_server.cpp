@@ -1,6 +1,8 @@
 #include "control_server.h"
 
+#include "answer_frame.h"
 #include "aps_socket.h"
+#include "control_socket.h"
 #include "listening_socket.h"
 #include "socket_folder.h"
 #include "socket_path.h"
@@ -15,8 +17,7 @@
 
 namespace {
 
-// A request is one short line; a client gets this long to say it.
-constexpr std::size_t kMaxLine = 4096;
+// A client gets this long to say its request.
 constexpr int kLineTimeoutMs = 2000;
 // Clients served at once, each by a worker thread that then stays for the
 // next (starting a thread for each would cost a request several times its
@@ -39,11 +40,7 @@ bool HungUp(int fd) {
 constexpr int kSendTimeoutMs = 2000;
 
 void Answer(int fd, ControlAnswer answer) {
-    for (char& c : answer.text)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    std::string reply = std::to_string(answer.status) + " " + answer.text + "\n";
-    reply += answer.payload;
+    const std::string reply = AnswerFrame(answer.status, std::move(answer.text), answer.payload);
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
     for (std::size_t sent = 0; sent < reply.size();) {
@@ -131,7 +128,7 @@ void ControlServer::Work() {
             }
             continue;
         }
-        if (!ApsPeerIsOwnUser(fd)) {
+        if (!ControlPeerAllowed(fd)) {
             Say("refused a control client of user " + std::to_string(ApsPeerUid(fd)));
             close(fd);
             continue;
@@ -160,13 +157,14 @@ bool ControlServer::ReadLine(int fd, std::string* line) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kLineTimeoutMs);
     auto tooLong = [&] {
-        Answer(fd, {1, "a request is one line of at most " + std::to_string(kMaxLine) + " bytes"});
-        Say("refused a control request longer than " + std::to_string(kMaxLine) + " bytes");
+        Answer(fd, {1, "a request is one line of at most " + std::to_string(kMaxRequestLine) +
+                           " bytes"});
+        Say("refused a control request longer than " + std::to_string(kMaxRequestLine) + " bytes");
         return false;
     };
     char buffer[512];
     while (line->find('\n') == std::string::npos) {
-        if (line->size() > kMaxLine)
+        if (line->size() > kMaxRequestLine)
             return tooLong();
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd fds[2] = {{fd, POLLIN, 0}, {socket_.wakeFd(), POLLIN, 0}};
@@ -179,7 +177,7 @@ bool ControlServer::ReadLine(int fd, std::string* line) {
             line->append(buffer, std::size_t(n));
     }
     line->resize(line->find('\n'));
-    return line->size() <= kMaxLine || tooLong();
+    return line->size() <= kMaxRequestLine || tooLong();
 }
 
 void ControlServer::Serve(int fd) {
@@ -212,7 +210,7 @@ std::unique_ptr<ControlServer> StartControlServer(ControlServer::Handler handler
     }
     std::string error;
     const std::string path =
-        ReadySocketPath(ZendraControlSocketPath, "the control socket's path", &error);
+        ReadySocketPath(ControlSocketPath, "the control socket's path", &error);
     if (error.empty())
         error = server->Listen(path);
     if (!error.empty()) {

@@ -9,7 +9,7 @@
 // or is open to others. Returns an error text, or "" when the folder is fine.
 std::string PrepareSocketFolder(const std::string& socketPath, bool privateFolder);
 
-// The path that name (ZendraSocketPath, ZendraControlSocketPath) gives, with
+// The path that name (ZendraSocketPath, ControlSocketPath) gives, with
 // its folder prepared; "" with *error set when it cannot be had. what names
 // the socket in the error ("the socket path").
 std::string ReadySocketPath(int (*name)(char*, std::size_t, int*), const std::string& what,

@@ -64,8 +64,8 @@ void ServiceLink::send(const QString& line) {
     QMetaObject::invokeMethod(worker_, [this, line] { ask(line); });
 }
 
-void ServiceLink::note(int status, const std::string& text) {
-    const Attachment now = AttachmentOf(status, text, attachment_);
+void ServiceLink::note(const ControlReply& reply) {
+    const Attachment now = AttachmentOf(reply, attachment_);
     if (now != attachment_) {
         attachment_ = now;
         // Attached anew, perhaps to another service: its names are told afresh.
@@ -85,7 +85,7 @@ void ServiceLink::readNames() {
 
 void ServiceLink::ask(const QString& line) {
     const ControlReply reply = AskService(line.toStdString());
-    note(reply.status, reply.text);
+    note(reply);
     emit answered(line, reply.status, QString::fromStdString(reply.text));
 }
 
@@ -101,7 +101,7 @@ void ServiceLink::pollSamples() {
     }
     ++samplesAsked_;
     const ControlReply reply = AskService(line);
-    note(reply.status, reply.text);
+    note(reply);
     if (attachment_ != Attachment::Attached)
         return; // asked again once the service is back
     const auto header = reply.status == 0 ? ParseSamplesHeader(reply.text) : std::nullopt;
@@ -130,7 +130,7 @@ void ServiceLink::pollSamples() {
 
 void ServiceLink::pollStatus() {
     const ControlReply status = AskService("status");
-    note(status.status, status.text);
+    note(status);
     if (status.status == 0)
         emit statusAnswered(QString::fromStdString(status.text));
     if (attachment_ == Attachment::Attached)
@@ -138,7 +138,7 @@ void ServiceLink::pollStatus() {
     if (attachment_ != Attachment::Attached && attachment_ != Attachment::Card)
         return;
     const ControlReply controls = AskService("controls");
-    note(controls.status, controls.text);
+    note(controls);
     if (controls.status != 0)
         return;
     if (const auto parsed = ParseControls(controls.text))

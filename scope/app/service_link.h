@@ -5,8 +5,9 @@
 // emuapsctl does.
 #pragma once
 
+#include "controls_answer.h"
 #include "program_names.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "service_state.h"
 
 #include <QObject>
@@ -72,7 +73,7 @@ class ServiceLink : public QObject {
     // Tells the names when they changed, or were not yet told since attaching.
     void readNames();
     void ask(const QString& line);
-    void note(int status, const std::string& text);
+    void note(const ControlReply& reply);
 
     QThread* thread_ = nullptr;
     QObject* worker_ = nullptr; // lives on thread_; the timers' parent

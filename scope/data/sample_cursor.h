@@ -3,7 +3,7 @@
 // that went back, or samples lost between two answers).
 #pragma once
 
-#include "scope_wire.h"
+#include "samples_answer.h"
 
 #include <cstdint>
 

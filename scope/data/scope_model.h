@@ -5,7 +5,7 @@
 
 #include "min_max.h"
 #include "sample_cursor.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "trace_samples.h"
 #include "trigger.h"
 

@@ -1,24 +1,28 @@
 #include "service_state.h"
 
-#include <cstdlib>
+#include "card_refusal.h"
+#include "status_answer.h"
 
-Attachment AttachmentOf(int status, const std::string& text, Attachment before) {
-    if (status == 0)
-        return Attachment::Attached;
-    if (text.rfind("a real card", 0) == 0)
-        return Attachment::Card;
-    // Refusals of a service that answered (status 1 with its own words) are
-    // not a loss; the client's own words for no answer are.
-    if (text.rfind("emuapsd did not answer", 0) == 0)
+#include <optional>
+
+Attachment AttachmentOf(const ControlReply& reply, Attachment before) {
+    switch (reply.trouble) {
+    case ControlTrouble::kNone:
+        // A refusal is an answer, and no loss, but for a card's.
+        if (reply.status == 0)
+            return Attachment::Attached;
+        return reply.status == 1 && IsCardRefusal(reply.text) ? Attachment::Card : before;
+    case ControlTrouble::kSilent:
         return Attachment::Silent;
-    const bool unreachable = text.rfind("cannot reach emuapsd", 0) == 0 ||
-                             text.rfind("emuapsd closed the connection", 0) == 0 ||
-                             text.rfind("cannot send to emuapsd", 0) == 0;
-    if (!unreachable)
+    case ControlTrouble::kUnreachable:
+    case ControlTrouble::kClosed:
+    case ControlTrouble::kSendFailed:
+        // Lost, unless there never was one.
+        return before == Attachment::None || before == Attachment::Unknown ? Attachment::None
+                                                                           : Attachment::Gone;
+    default:
         return before;
-    // Lost, unless there never was one.
-    return before == Attachment::None || before == Attachment::Unknown ? Attachment::None
-                                                                       : Attachment::Gone;
+    }
 }
 
 std::string AttachmentText(Attachment a) {
@@ -40,11 +44,6 @@ std::string AttachmentText(Attachment a) {
 }
 
 int SaturationIn(const std::string& status) {
-    const std::string key = "saturated at 0x";
-    const std::size_t at = status.find(key);
-    if (at == std::string::npos)
-        return -1;
-    char* end = nullptr;
-    const long v = std::strtol(status.c_str() + at + key.size(), &end, 16);
-    return end != status.c_str() + at + key.size() && v >= 0 && v < 0x200 ? int(v) : -1;
+    const std::optional<StatusAnswer> parsed = ParseStatus(status);
+    return parsed ? parsed->saturatedAt : -1;
 }

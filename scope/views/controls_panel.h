@@ -4,7 +4,7 @@
 // the service reports.
 #pragma once
 
-#include "scope_wire.h"
+#include "controls_answer.h"
 
 #include <QWidget>
 

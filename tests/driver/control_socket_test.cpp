@@ -2,7 +2,7 @@
 // client once went unanswered or the service failed to end.
 #include "control_client.h"
 #include "raw_client.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "support/emuapsctl_run.h"
 #include "support/eventually.h"
 #include "support/service_process.h"

@@ -7,11 +7,12 @@
 // TRAM data register of no tap. TRAM tap 0 reads
 // into rl (0x200), tap 1 writes wl (0x201).
 #include "control_verbs.h"
+#include "controls_answer.h"
 #include "fx8010_interpreter.h"
 #include "hex_number.h"
 #include "host_write.h"
 #include "operand_names_file.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 #include "verb_words.h"

@@ -2,7 +2,7 @@
 // piece at a time, a read gives the samples it took whatever the DSP does
 // between its pieces, and a trace takes no more than it says.
 #include "counting_chip.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "support/eventually.h"
 #include "trace_verb.h"
 #include "verb_words.h"

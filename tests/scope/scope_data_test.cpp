@@ -1,3 +1,4 @@
+#include "card_refusal.h"
 #include "control_text.h"
 #include "full_scale.h"
 #include "min_max.h"
@@ -8,6 +9,7 @@
 #include "scope_model.h"
 #include "service_state.h"
 #include "slider_scale.h"
+#include "status_answer.h"
 #include "time_bases.h"
 #include "trace_choice.h"
 #include "trace_samples.h"
@@ -223,18 +225,22 @@ TEST(ScopeData, RegistersByNameOrHexAndTheServicesWords) {
         {"0x400", {}}, {"far", {}},   {"", {}},       {"0x", {}},     {"g1", {}}};
     for (const auto& [text, address] : registers)
         EXPECT_EQ(RegisterOf(text, names), address) << text;
-    EXPECT_EQ(SaturationIn("running; 9 samples; saturated at 0x004; loaded x"), 4);
+    StatusAnswer saturated;
+    saturated.state = "running", saturated.samples = 9, saturated.saturatedAt = 4;
+    saturated.loaded = "x";
+    EXPECT_EQ(SaturationIn(StatusText(saturated)), 4);
     EXPECT_EQ(SaturationIn("running; no saturation"), -1);
     const Attachment a = Attachment::Attached, g = Attachment::Gone, n = Attachment::None;
-    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Unknown), n);
-    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: Connection refused", a), g);
-    EXPECT_EQ(AttachmentOf(1, "emuapsd did not answer within 5 s (is it stopped?)", a),
+    const ControlReply unreachable{
+        1, "cannot reach emuapsd at /x", {}, ControlTrouble::kUnreachable};
+    EXPECT_EQ(AttachmentOf(unreachable, Attachment::Unknown), n);
+    EXPECT_EQ(AttachmentOf(unreachable, a), g);
+    EXPECT_EQ(AttachmentOf({1, "emuapsd did not answer", {}, ControlTrouble::kSilent}, a),
               Attachment::Silent);
-    EXPECT_EQ(AttachmentOf(1, "cannot reach emuapsd at /x: No such file", Attachment::Silent), g);
-    EXPECT_EQ(AttachmentOf(0, "running", g), a);
-    EXPECT_EQ(AttachmentOf(1, "a real card keeps no history; samples needs ...", a),
-              Attachment::Card);
-    EXPECT_EQ(AttachmentOf(1, "wl is not kept", a), a) << "a refusal is an answer";
+    EXPECT_EQ(AttachmentOf(unreachable, Attachment::Silent), g);
+    EXPECT_EQ(AttachmentOf({0, "running"}, g), a);
+    EXPECT_EQ(AttachmentOf({1, CardRefusal("samples")}, a), Attachment::Card);
+    EXPECT_EQ(AttachmentOf({1, "wl is not kept"}, a), a) << "a refusal is an answer";
 }
 
 namespace {

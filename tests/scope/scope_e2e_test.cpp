@@ -8,8 +8,9 @@
 #include "trace_plot.h"
 
 #include "control_client.h"
+#include "controls_answer.h"
 #include "driver/wav_files.h"
-#include "scope_wire.h"
+#include "samples_answer.h"
 #include "support/eventually_shown.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"

@@ -1,6 +1,7 @@
 #include "reply_text.h"
 
-#include "scope_wire.h"
+#include "controls_answer.h"
+#include "samples_answer.h"
 
 #include <cstdio>
 

@@ -1,4 +1,5 @@
-// The answers of the two verbs the scope lives on, as both ends read them.
+// The answer of "samples FROM REG...", which the scope lives on, as both
+// ends read it.
 //
 // "samples FROM REG..." gives the history of up to four registers from
 // sample FROM (counted since the load) to the newest, at most
@@ -9,10 +10,6 @@
 // registers (a TRAM data register's 20-bit sample in its top bits). G counts
 // the history's lay-outs, so a reload shows as a new G; P is the number of
 // the sample the history will hold next (FIRST + COUNT when COUNT > 0).
-//
-// "controls" gives the loaded program's control GPRs:
-//   N controls; NAME 0xADDR VALUE MIN MAX; ...
-// each number hexadecimal, the values as the patch gives them.
 #pragma once
 
 #include <cstdint>
@@ -40,20 +37,7 @@ std::string SamplesHeaderText(const SamplesHeader& header);
 // nullopt unless text is such a line and its byte count is its columns'.
 std::optional<SamplesHeader> ParseSamplesHeader(const std::string& text);
 
-// Any answer whose text ends in "; bytes B" is followed by B bytes; 0 for
-// the others (and for a B that is not a count).
-uint64_t AnswerPayloadBytes(const std::string& text);
 // The payload's columns; empty unless it holds header's exactly.
 std::vector<std::vector<int32_t>> SamplesColumns(const SamplesHeader& header,
                                                  const std::string& payload);
 std::string SamplesPayload(const std::vector<std::vector<int32_t>>& columns);
-
-struct ControlInfo {
-    std::string name;
-    uint32_t address = 0;
-    uint32_t value = 0, min = 0, max = 0;
-    bool operator==(const ControlInfo&) const = default;
-};
-
-std::string ControlsText(const std::vector<ControlInfo>& controls);
-std::optional<std::vector<ControlInfo>> ParseControls(const std::string& text);

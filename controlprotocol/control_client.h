@@ -1,14 +1,11 @@
-// One request to emuapsd's control socket: a line out, a line back.
+// One request to emuapsd's control socket: a line out, an answer back, read
+// whole within a time limit. What went wrong, if anything, is a value, with
+// a line that says it.
 #pragma once
 
-#include <string>
+#include "control_reply.h"
 
-struct ControlReply {
-    int status = 1; // 0 done, 1 refused (or the service unreachable), 2 a usage mistake
-    std::string text;
-    // The bytes after the line, when its text ends in "; bytes B".
-    std::string payload = {};
-};
+#include <string>
 
 // A service that answers in none of this is taken as stopped or stuck.
 constexpr int kAnswerSlackMs = 5000;
@@ -18,3 +15,5 @@ int AnswerWaitMs(const std::string& line);
 // Sends line to the service of this user and waits for its answer, but not
 // longer than AnswerWaitMs(line).
 ControlReply AskService(const std::string& line);
+// The same at the socket path, waiting at most waitMs.
+ControlReply AskServiceAt(const std::string& path, const std::string& line, int waitMs);
