@@ -2,7 +2,7 @@
 // chip and input in, the same samples, registers, delay lines, codes and
 // stops out.
 #include "fx8010_interpreter.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // host writes at the same samples and no stop at all.
 #include "control_verbs.h"
 #include "history_recorder.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "service_options.h"
 #include "support/emuapsctl_run.h"
 #include "support/service_process.h"
