@@ -58,7 +58,7 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         for (const std::string& line : refused)
             loaded->summary += "\nnames: " + line;
         if (!names.empty())
-            loaded->summary += "\n" + NamesSummary(names);
+            loaded->summary.append("\n").append(NamesSummary(names));
         loaded->symbols = SymbolFileText(patch.patch->name, names);
         loaded->names = std::move(names);
         for (const As10k1Control& c : patch.patch->controls)
