@@ -102,7 +102,7 @@ TEST(HistoryTrace, EveryKeptRegisterEqualsTheOfflineRunAcrossAStopAnAdvanceAndAS
     context.history = &history;
     std::string line = "trace";
     for (uint32_t reg : kept)
-        line += " " + std::to_string(reg);
+        line.append(" ").append(std::to_string(reg));
     ASSERT_EQ(RunControlVerb(context, line + " --to " + dir.path() + "/all.csv").status, 0);
     ASSERT_EQ(RunControlVerb(context, line + " --to " + dir.path() + "/all.wav").status, 0);
     SF_INFO info{};
