@@ -2,7 +2,7 @@
 // what the driver benchmarks run.
 #pragma once
 
-#include "patch_placement.h"
+#include "loaded_program.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "alsa_capture.h"
 
-#include "alsa_pcm.h"
 #include "clock_pacer.h"
-#include "underrun_report.h"
+#include "pcm_stream.h"
+#include "stall_watch.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -15,12 +15,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A device that captures nothing for this long has gone, whatever it says.
-constexpr milliseconds kStall(5000);
-// The longest a poll of the device waits before the reader looks around.
-constexpr int kPollSliceMs = 100;
 // What the reader holds for a chip that takes nothing: older frames go.
 constexpr int kHeldFrames = kChipSampleRate;
+
+const PcmDirection kCapture{SND_PCM_STREAM_CAPTURE, "--capture", "record", "", false};
 
 // A device that holds a whole period the moment it starts has no clock of
 // its own (ALSA's null device, a file): it is read as the chip needs it.
@@ -35,29 +33,16 @@ bool HasClock(snd_pcm_t* pcm, snd_pcm_uframes_t period) {
 
 } // namespace
 
-struct AlsaCapture::Shared {
-    snd_pcm_t* pcm = nullptr;
-    std::string name;
-    Log log;
-    WavSampleFormat format = WavSampleFormat::Float32;
-    int channels = 0;
-    int periodFrames = 0;
-    int bufferFrames = 0;
+struct AlsaCapture::Shared : PcmStream {
+    Shared() : PcmStream(UnderrunReport("the capture device overran", "captures on")) {}
 
-    std::mutex mutex;
     std::condition_variable arrived, wake; // the chip's wait; the reader's
     std::vector<int32_t> ring;             // kHeldFrames frames of Q31 values
     int64_t first = 0, held = 0;           // ring positions in frames
     bool onDemand = false;                 // no clock of its own: no reader, the chip reads it
-    bool started = false; // by the chip's first look, so that it hears from the start
-    bool closing = false, finished = false;
+    bool started = false;     // by the chip's first look, so that it hears from the start
     bool overflowing = false; // the ring lost frames the chip has not taken since
-
-    std::atomic<bool> lost{false};
-    std::atomic<int64_t> captured{0}, overruns{0};
-    // The reader's, or (on demand) the chip's.
-    UnderrunReport report{"the capture device overran", "captures on"};
-    std::vector<pollfd> fds;
+    std::atomic<int64_t> captured{0};
 
     void Lose(const std::string& why) {
         if (!lost.exchange(true) && log)
@@ -73,10 +58,8 @@ struct AlsaCapture::Shared {
         const std::size_t ch = std::size_t(channels);
         for (int64_t f = 0; f < n; ++f) {
             if (held == kHeldFrames) {
-                if (!overflowing) {
-                    report.Count();
-                    overruns.fetch_add(1, std::memory_order_relaxed);
-                }
+                if (!overflowing)
+                    Xrun();
                 overflowing = true;
                 first = (first + 1) % kHeldFrames;
                 --held;
@@ -114,16 +97,10 @@ struct AlsaCapture::Shared {
     // After an error of readi: an overrun is recovered and counted, the
     // frames lost to it gone; any other error loses the device.
     void Recover(snd_pcm_sframes_t n) {
-        if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
-            snd_pcm_recover(pcm, int(n), 1) == 0) {
-            if (n == -EPIPE) {
-                report.Count();
-                overruns.fetch_add(1, std::memory_order_relaxed);
-            }
+        if (Recovered(n))
             snd_pcm_start(pcm);
-        } else {
+        else
             Lose(AlsaWords(int(n)));
-        }
     }
     void Say(Clock::time_point now) {
         if (std::string line = report.Due(now); !line.empty() && log)
@@ -132,6 +109,56 @@ struct AlsaCapture::Shared {
     int ReadNow(int32_t* frames, int count);
     void Run();
 };
+
+// The reader: a period at a time, each when the device (or, without a clock
+// of its own, the system clock) has captured it.
+void AlsaCapture::Shared::Run() {
+    ClockPacer pacer(kChipSampleRate, periodFrames);
+    std::vector<int32_t> q(std::size_t(periodFrames) * std::size_t(channels));
+    std::unique_lock lock(mutex);
+    wake.wait(lock, [this] { return started || closing; });
+    lock.unlock();
+    StallWatch stall(Clock::now());
+    if (int err = snd_pcm_start(pcm); err < 0 && err != -EBADFD)
+        Lose(AlsaWords(err));
+    lock.lock();
+    while (!closing && !lost) {
+        if (!pacer.clocked() &&
+            wake.wait_until(lock, pacer.When(periodFrames), [this] { return closing; }))
+            break;
+        lock.unlock();
+        snd_pcm_sframes_t n = Read(q.data(), periodFrames);
+        const Clock::time_point now = Clock::now();
+        if (n > 0) {
+            pacer.Wrote(n, now);
+            captured.fetch_add(n, std::memory_order_relaxed);
+            stall.Moved(now);
+            lock.lock();
+            Hold(q.data(), n);
+            arrived.notify_all();
+            continue;
+        }
+        if (n == 0 || n == -EAGAIN) {
+            // Nothing yet: the device keeps time itself.
+            pacer.Full(now);
+            if (stall.Stalled(now)) {
+                Lose(StallWatch::Why("captured"));
+            } else if (int ready = WaitForPcm(pcm, fds, kPcmPollSliceMs, POLLIN); ready < 0) {
+                n = ready;
+            } else {
+                if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED)
+                    snd_pcm_start(pcm);
+                n = 0;
+            }
+        }
+        if (n < 0)
+            Recover(n);
+        Say(now);
+        lock.lock();
+    }
+    lock.unlock();
+    Finish(arrived);
+}
 
 // Without a clock, the frames the chip begins are read as it begins them.
 int AlsaCapture::Shared::ReadNow(int32_t* frames, int count) {
@@ -154,132 +181,39 @@ int AlsaCapture::Shared::ReadNow(int32_t* frames, int count) {
     return done;
 }
 
-// The reader: a period at a time, each when the device (or, without a clock
-// of its own, the system clock) has captured it.
-void AlsaCapture::Shared::Run() {
-    ClockPacer pacer(kChipSampleRate, periodFrames);
-    std::vector<int32_t> q(std::size_t(periodFrames) * std::size_t(channels));
-    std::unique_lock lock(mutex);
-    wake.wait(lock, [this] { return started || closing; });
-    lock.unlock();
-    Clock::time_point progressed = Clock::now();
-    if (int err = snd_pcm_start(pcm); err < 0 && err != -EBADFD)
-        Lose(AlsaWords(err));
-    lock.lock();
-    while (!closing && !lost) {
-        if (!pacer.clocked() &&
-            wake.wait_until(lock, pacer.When(periodFrames), [this] { return closing; }))
-            break;
-        lock.unlock();
-        snd_pcm_sframes_t n = Read(q.data(), periodFrames);
-        const Clock::time_point now = Clock::now();
-        if (n > 0) {
-            pacer.Wrote(n, now);
-            captured.fetch_add(n, std::memory_order_relaxed);
-            progressed = now;
-            lock.lock();
-            Hold(q.data(), n);
-            arrived.notify_all();
-            continue;
-        }
-        if (n == 0 || n == -EAGAIN) {
-            // Nothing yet: the device keeps time itself.
-            pacer.Full(now);
-            if (now - progressed >= kStall) {
-                Lose("it captured nothing for " + std::to_string(kStall.count() / 1000) +
-                     " seconds");
-            } else if (int ready = WaitForPcm(pcm, fds, kPollSliceMs, POLLIN); ready < 0) {
-                n = ready;
-            } else {
-                if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED)
-                    snd_pcm_start(pcm);
-                n = 0;
-            }
-        }
-        if (n < 0)
-            Recover(n);
-        Say(now);
-        lock.lock();
-    }
-    lock.unlock();
-    snd_pcm_drop(pcm);
-    snd_pcm_close(pcm);
-    pcm = nullptr;
-    lock.lock();
-    finished = true;
-    arrived.notify_all();
-}
-
 std::unique_ptr<AlsaCapture> AlsaCapture::Open(const PcmSettings& settings, Log log,
                                                std::string* error) {
-    KeepAlsaWords();
     auto shared = std::make_shared<Shared>();
-    shared->name = settings.pcm;
-    // Not blocking, so that a busy device is refused rather than waited for.
-    int err =
-        snd_pcm_open(&shared->pcm, settings.pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
-    if (err < 0) {
-        *error = "--capture=" + settings.pcm + ": cannot open it: " + AlsaWords(err);
+    if (!shared->Open(settings, kCapture, std::move(log), error))
         return nullptr;
-    }
-    snd_pcm_uframes_t period = 0, buffer = 0;
-    std::string why = SetUpPcm(shared->pcm, settings, "record", "", &period, &buffer);
-    snd_pcm_sw_params_t* sw;
-    snd_pcm_sw_params_alloca(&sw);
-    if (why.empty() && ((err = snd_pcm_sw_params_current(shared->pcm, sw)) < 0 ||
-                        (err = snd_pcm_sw_params_set_avail_min(shared->pcm, sw, period)) < 0 ||
-                        (err = snd_pcm_sw_params(shared->pcm, sw)) < 0))
-        why = "it cannot be set up so: " + AlsaWords(err);
-    if (!why.empty()) {
-        snd_pcm_close(shared->pcm);
-        *error = "--capture=" + settings.pcm + ": " + why;
-        return nullptr;
-    }
-    shared->log = std::move(log);
-    shared->format = settings.format;
-    shared->channels = settings.channels;
-    shared->periodFrames = int(period);
-    shared->bufferFrames = int(buffer);
-    shared->onDemand = !HasClock(shared->pcm, period);
+    shared->onDemand = !HasClock(shared->pcm, snd_pcm_uframes_t(shared->periodFrames));
     std::unique_ptr<AlsaCapture> capture(new AlsaCapture);
-    capture->shared_ = shared;
+    capture->stream_ = shared;
     if (!shared->onDemand) {
         shared->ring.resize(std::size_t(kHeldFrames) * std::size_t(settings.channels));
-        capture->reader_ = std::thread([shared] { shared->Run(); });
+        capture->thread_ = std::thread([shared] { shared->Run(); });
     }
     return capture;
 }
 
-AlsaCapture::~AlsaCapture() {
-    Close();
-}
-
 int AlsaCapture::periodFrames() const {
-    return shared_->periodFrames;
+    return stream_->periodFrames;
 }
 
 int AlsaCapture::channels() const {
-    return shared_->channels;
+    return stream_->channels;
 }
 
 bool AlsaCapture::clocked() const {
-    return !shared_->onDemand;
-}
-
-int AlsaCapture::bufferFrames() const {
-    return shared_->bufferFrames;
+    return !stream<Shared>().onDemand;
 }
 
 int64_t AlsaCapture::overruns() const {
-    return shared_->overruns.load(std::memory_order_relaxed);
-}
-
-bool AlsaCapture::lost() const {
-    return shared_->lost.load(std::memory_order_relaxed);
+    return xruns();
 }
 
 int64_t AlsaCapture::Wait(int64_t frames, std::chrono::microseconds most) {
-    Shared& s = *shared_;
+    Shared& s = stream<Shared>();
     if (s.onDemand)
         return s.lost ? -1 : frames;
     std::unique_lock lock(s.mutex);
@@ -293,7 +227,7 @@ int64_t AlsaCapture::Wait(int64_t frames, std::chrono::microseconds most) {
 }
 
 int AlsaCapture::Take(int32_t* frames, int count) {
-    Shared& s = *shared_;
+    Shared& s = stream<Shared>();
     if (s.onDemand)
         return s.ReadNow(frames, count);
     std::lock_guard lock(s.mutex);
@@ -310,7 +244,7 @@ int AlsaCapture::Take(int32_t* frames, int count) {
 }
 
 int64_t AlsaCapture::Drop(int64_t count) {
-    Shared& s = *shared_;
+    Shared& s = stream<Shared>();
     if (s.onDemand)
         return 0;
     std::lock_guard lock(s.mutex);
@@ -321,31 +255,26 @@ int64_t AlsaCapture::Drop(int64_t count) {
     return n;
 }
 
+AlsaCapture::~AlsaCapture() {
+    Close();
+}
+
 void AlsaCapture::Close() {
-    Shared& s = *shared_;
-    if (s.onDemand && s.pcm) {
-        // Read by the chip alone, which has stopped.
-        snd_pcm_drop(s.pcm);
-        snd_pcm_close(s.pcm);
-        s.pcm = nullptr;
-    }
-    if (!reader_.joinable())
+    Shared& s = stream<Shared>();
+    if (s.onDemand)
+        s.Release(); // read by the chip alone, which has stopped
+    if (!thread_.joinable())
         return;
     std::unique_lock lock(s.mutex);
     s.closing = true;
     s.wake.notify_all();
     // A reader polls in slices; one stuck inside the device is not waited for.
-    s.arrived.wait_for(lock, milliseconds(kPollSliceMs * 5), [&s] { return s.finished; });
-    const bool finished = s.finished;
-    lock.unlock();
-    if (finished)
-        reader_.join();
-    else
-        reader_.detach();
+    s.arrived.wait_for(lock, milliseconds(kPcmPollSliceMs * 5), [&s] { return s.finished; });
+    LetGo(lock);
 }
 
 std::string AlsaCapture::Summary() const {
-    const Shared& s = *shared_;
+    const Shared& s = stream<Shared>();
     return "captured " + std::to_string(s.captured.load()) + " samples from " + s.name + " with " +
-           std::to_string(s.overruns.load()) + " overruns" + (s.lost ? " before it went away" : "");
+           std::to_string(s.xruns.load()) + " overruns" + (s.lost ? " before it went away" : "");
 }

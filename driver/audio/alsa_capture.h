@@ -13,44 +13,34 @@
 
 #include "capture_device.h"
 #include "pcm_settings.h"
+#include "pcm_thread.h"
 
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
-class AlsaCapture : public CaptureDevice {
+class AlsaCapture : public CaptureDevice, public PcmThread {
   public:
-    using Log = std::function<void(const std::string&)>;
     // Opens and sets up the PCM and starts its reader; nullptr with the
     // reason, naming the PCM, when it cannot be. log hears of overruns and
     // of the device going away, from the reader thread.
     static std::unique_ptr<AlsaCapture> Open(const PcmSettings& settings, Log log,
                                              std::string* error);
-    ~AlsaCapture() override; // Close()
-    AlsaCapture(const AlsaCapture&) = delete;
-    AlsaCapture& operator=(const AlsaCapture&) = delete;
-
     int periodFrames() const override;
     int channels() const override;
     bool clocked() const override;
-    int bufferFrames() const;
     int64_t Wait(int64_t frames, std::chrono::microseconds most) override;
     int Take(int32_t* frames, int count) override;
     int64_t Drop(int64_t count) override;
     // Stops the reader and lets the device go; a reader stuck in the device
     // is left to the process's end. Once, after the chip stopped reading.
     void Close();
+    ~AlsaCapture() override; // Close()
     // What was captured, once capturing is over.
     std::string Summary() const;
+    // For a status from another thread: the overruns so far.
     int64_t overruns() const;
-    bool lost() const;
-
-    struct Shared; // what the reader thread shares with the chip
 
   private:
     AlsaCapture() = default;
-
-    std::shared_ptr<Shared> shared_;
-    std::thread reader_;
+    struct Shared; // what the reader thread shares with the chip
 };

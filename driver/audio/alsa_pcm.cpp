@@ -31,24 +31,8 @@ std::string OfferedFormats(snd_pcm_t* pcm, snd_pcm_hw_params_t* params) {
     return offered.empty() ? "none" : offered;
 }
 
-} // namespace
-
-void KeepAlsaWords() {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { snd_lib_error_set_handler(KeepWords); });
-    alsaWords.clear();
-}
-
-std::string AlsaWords(int error) {
-    std::string words = alsaWords.empty() ? "" : alsaWords + ": ";
-    alsaWords.clear();
-    return words + snd_strerror(error);
-}
-
-snd_pcm_format_t AlsaFormat(WavSampleFormat format) {
-    return format == WavSampleFormat::Float32 ? SND_PCM_FORMAT_FLOAT_LE : SND_PCM_FORMAT_S16_LE;
-}
-
+// Sets the PCM's hardware up: "" or what it refused, as "it does not <verb> ...";
+// channelsHint follows a refused count.
 std::string SetUpPcm(snd_pcm_t* pcm, const PcmSettings& s, const char* verb,
                      const std::string& channelsHint, snd_pcm_uframes_t* period,
                      snd_pcm_uframes_t* buffer) {
@@ -85,6 +69,65 @@ std::string SetUpPcm(snd_pcm_t* pcm, const PcmSettings& s, const char* verb,
     snd_pcm_hw_params_get_period_size(hw, period, nullptr);
     snd_pcm_hw_params_get_buffer_size(hw, buffer);
     return "";
+}
+
+// Wakes the transfer for a period of frames or room; a player starts only
+// once its buffer is full.
+std::string SetUpWakes(snd_pcm_t* pcm, bool startsFull, snd_pcm_uframes_t period,
+                       snd_pcm_uframes_t buffer) {
+    snd_pcm_sw_params_t* sw;
+    snd_pcm_sw_params_alloca(&sw);
+    int err;
+    if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0 ||
+        (startsFull && (err = snd_pcm_sw_params_set_start_threshold(pcm, sw, buffer)) < 0) ||
+        (err = snd_pcm_sw_params_set_avail_min(pcm, sw, period)) < 0 ||
+        (err = snd_pcm_sw_params(pcm, sw)) < 0)
+        return "it cannot be set up so: " + AlsaWords(err);
+    return "";
+}
+
+} // namespace
+
+void KeepAlsaWords() {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { snd_lib_error_set_handler(KeepWords); });
+    alsaWords.clear();
+}
+
+std::string AlsaWords(int error) {
+    std::string words = alsaWords.empty() ? "" : alsaWords + ": ";
+    alsaWords.clear();
+    return words + snd_strerror(error);
+}
+
+snd_pcm_format_t AlsaFormat(WavSampleFormat format) {
+    return format == WavSampleFormat::Float32 ? SND_PCM_FORMAT_FLOAT_LE : SND_PCM_FORMAT_S16_LE;
+}
+
+snd_pcm_t* OpenPcm(const PcmSettings& s, const PcmDirection& d, snd_pcm_uframes_t* period,
+                   snd_pcm_uframes_t* buffer, std::string* error) {
+    KeepAlsaWords();
+    const std::string named = std::string(d.option) + "=" + s.pcm + ": ";
+    snd_pcm_t* pcm = nullptr;
+    // Not blocking, so that a busy device is refused rather than waited for.
+    if (int err = snd_pcm_open(&pcm, s.pcm.c_str(), d.stream, SND_PCM_NONBLOCK); err < 0) {
+        *error = named + "cannot open it: " + AlsaWords(err);
+        return nullptr;
+    }
+    std::string why = SetUpPcm(pcm, s, d.verb, d.channelsHint, period, buffer);
+    if (why.empty())
+        why = SetUpWakes(pcm, d.startsFull, *period, *buffer);
+    if (!why.empty()) {
+        snd_pcm_close(pcm);
+        *error = named + why;
+        return nullptr;
+    }
+    return pcm;
+}
+
+bool RecoverPcm(snd_pcm_t* pcm, snd_pcm_sframes_t error) {
+    return (error == -EPIPE || error == -ESTRPIPE || error == -EINTR) &&
+           snd_pcm_recover(pcm, int(error), 1) == 0;
 }
 
 int WaitForPcm(snd_pcm_t* pcm, std::vector<pollfd>& fds, int ms, unsigned short events) {

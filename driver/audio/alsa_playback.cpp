@@ -1,8 +1,8 @@
 #include "alsa_playback.h"
 
-#include "alsa_pcm.h"
 #include "clock_pacer.h"
-#include "underrun_report.h"
+#include "pcm_stream.h"
+#include "stall_watch.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -13,11 +13,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A device that takes nothing for this long has gone, whatever it says. A
-// sound server can take a second or two to take up a new stream.
-constexpr milliseconds kStall(5000);
-// The longest a poll of the device waits before the writer looks around.
-constexpr int kPollSliceMs = 100;
 // How often the chip, waiting for room, looks whether the device stalled.
 constexpr milliseconds kRoomSlice(20);
 // A stopping chip's last period waits this long for room, then is left unplayed.
@@ -32,35 +27,12 @@ int WaitForRoom(snd_pcm_t* pcm, std::vector<pollfd>& fds, int ms) {
     return WaitForPcm(pcm, fds, ms, POLLOUT);
 }
 
-// Starts once the buffer is full; wakes the writer for a period of room.
-std::string SetUp(snd_pcm_t* pcm, const PlaybackSettings& s, snd_pcm_uframes_t* period,
-                  snd_pcm_uframes_t* buffer) {
-    if (std::string why = SetUpPcm(pcm, s, "play", "; change --record", period, buffer);
-        !why.empty())
-        return why;
-    snd_pcm_sw_params_t* sw;
-    snd_pcm_sw_params_alloca(&sw);
-    int err;
-    if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0 ||
-        (err = snd_pcm_sw_params_set_start_threshold(pcm, sw, *buffer)) < 0 ||
-        (err = snd_pcm_sw_params_set_avail_min(pcm, sw, *period)) < 0 ||
-        (err = snd_pcm_sw_params(pcm, sw)) < 0)
-        return "it cannot be set up so: " + AlsaWords(err);
-    return "";
-}
+// Playing starts once the buffer is full.
+const PcmDirection kPlayback{SND_PCM_STREAM_PLAYBACK, "--play", "play", "; change --record", true};
 
 } // namespace
 
-struct AlsaPlayback::Shared {
-    snd_pcm_t* pcm = nullptr;
-    std::string name;
-    Log log;
-    WavSampleFormat format = WavSampleFormat::Float32;
-    int channels = 0;
-    int periodFrames = 0;
-    int bufferFrames = 0;
-
-    std::mutex mutex;
+struct AlsaPlayback::Shared : PcmStream {
     // The writer waits on work for a period, the close or the pacer's time;
     // the player on room, and the closer for the end. Each is told only
     // what it waits for, so a period costs each thread one wake-up.
@@ -68,14 +40,8 @@ struct AlsaPlayback::Shared {
     std::vector<std::vector<char>> slots;
     std::vector<int> slotFrames;
     int first = 0, queued = 0;
-    bool closing = false;
-    bool finished = false;
     Clock::time_point deadline = Clock::time_point::max(); // of the play-out
-
-    std::atomic<bool> lost{false};
-    std::atomic<int64_t> played{0}, underruns{0}, mostQueued{0};
-    UnderrunReport report; // the writer's alone
-    std::vector<pollfd> fds;
+    std::atomic<int64_t> played{0}, mostQueued{0};
 
     std::size_t frameBytes() const { return std::size_t(channels) * BytesPerSample(format); }
     bool PastDeadline() {
@@ -90,10 +56,6 @@ struct AlsaPlayback::Shared {
         work.notify_all();
         room.notify_all();
     }
-    void Underrun() {
-        report.Count();
-        underruns.fetch_add(1, std::memory_order_relaxed);
-    }
     bool WritePeriod(const char* bytes, int count, ClockPacer& pacer);
     void PlayOut();
     void Run();
@@ -103,7 +65,7 @@ struct AlsaPlayback::Shared {
 // device is gone or the play-out's time is up.
 bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer& pacer) {
     int done = 0;
-    Clock::time_point progressed = Clock::now();
+    StallWatch stall(Clock::now());
     bool wokeWithoutRoom = false;
     while (done < count) {
         if (lost || PastDeadline())
@@ -115,7 +77,7 @@ bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer&
             done += int(n);
             pacer.Wrote(n, now);
             played.fetch_add(n, std::memory_order_relaxed);
-            progressed = now;
+            stall.Moved(now);
             continue;
         }
         if (n == -EAGAIN) {
@@ -124,14 +86,14 @@ bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer&
             // short of the start threshold by less than a period, and never start.
             if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) == 0)
                 continue;
-            if (now - progressed >= kStall) {
-                Lose("it took nothing for " + std::to_string(kStall.count() / 1000) + " seconds");
+            if (stall.Stalled(now)) {
+                Lose(StallWatch::Why("took"));
                 return false;
             }
             // A device whose poll wakes without room is not asked again at once.
             if (wokeWithoutRoom)
                 std::this_thread::sleep_for(milliseconds(1));
-            int ready = WaitForRoom(pcm, fds, kPollSliceMs);
+            int ready = WaitForRoom(pcm, fds, kPcmPollSliceMs);
             if (ready >= 0) {
                 wokeWithoutRoom = ready > 0;
                 continue;
@@ -140,12 +102,8 @@ bool AlsaPlayback::Shared::WritePeriod(const char* bytes, int count, ClockPacer&
         }
         // What is left of the period goes in after the gap, so nothing the
         // chip ran is skipped.
-        if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) &&
-            snd_pcm_recover(pcm, int(n), 1) == 0) {
-            if (n == -EPIPE)
-                Underrun();
+        if (Recovered(n))
             continue;
-        }
         Lose(AlsaWords(int(n)));
         return false;
     }
@@ -160,7 +118,7 @@ void AlsaPlayback::Shared::PlayOut() {
     if (snd_pcm_drain(pcm) != -EAGAIN)
         return;
     while (snd_pcm_state(pcm) == SND_PCM_STATE_DRAINING && !PastDeadline()) {
-        if (WaitForRoom(pcm, fds, kPollSliceMs) != 0)
+        if (WaitForRoom(pcm, fds, kPcmPollSliceMs) != 0)
             std::this_thread::sleep_for(milliseconds(1));
     }
 }
@@ -179,7 +137,7 @@ void AlsaPlayback::Shared::Run() {
             const Clock::time_point now = Clock::now();
             if (!pacer.clocked() && pacer.Dry(now)) {
                 // Ran dry by the system clock: counted as a device counts it.
-                Underrun();
+                Xrun();
                 pacer.Restart();
             }
             if (work.wait_until(lock, pacer.When(count), [this] { return closing || lost.load(); }))
@@ -206,67 +164,33 @@ void AlsaPlayback::Shared::Run() {
     lock.unlock();
     if (!lost)
         PlayOut();
-    snd_pcm_drop(pcm);
-    snd_pcm_close(pcm);
-    pcm = nullptr;
-    lock.lock();
-    finished = true;
-    room.notify_all();
+    Finish(room);
 }
 
 std::unique_ptr<AlsaPlayback> AlsaPlayback::Open(const PlaybackSettings& settings, Log log,
                                                  std::string* error) {
-    KeepAlsaWords();
     auto shared = std::make_shared<Shared>();
-    shared->name = settings.pcm;
-    // Not blocking, so that a busy device is refused rather than waited for.
-    int err =
-        snd_pcm_open(&shared->pcm, settings.pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
-    if (err < 0) {
-        *error = "--play=" + settings.pcm + ": cannot open it: " + AlsaWords(err);
+    if (!shared->Open(settings, kPlayback, std::move(log), error))
         return nullptr;
-    }
-    snd_pcm_uframes_t period = 0, buffer = 0;
-    if (std::string why = SetUp(shared->pcm, settings, &period, &buffer); !why.empty()) {
-        snd_pcm_close(shared->pcm);
-        *error = "--play=" + settings.pcm + ": " + why;
-        return nullptr;
-    }
-    shared->log = std::move(log);
-    shared->format = settings.format;
-    shared->channels = settings.channels;
-    shared->periodFrames = int(period);
-    shared->bufferFrames = int(buffer);
-    shared->slots.assign(kSlots, std::vector<char>(std::size_t(period) * shared->frameBytes()));
+    shared->slots.assign(
+        kSlots, std::vector<char>(std::size_t(shared->periodFrames) * shared->frameBytes()));
     shared->slotFrames.assign(kSlots, 0);
     std::unique_ptr<AlsaPlayback> playback(new AlsaPlayback);
-    playback->shared_ = shared;
-    playback->writer_ = std::thread([shared] { shared->Run(); });
+    playback->stream_ = shared;
+    playback->thread_ = std::thread([shared] { shared->Run(); });
     return playback;
 }
 
-AlsaPlayback::~AlsaPlayback() {
-    Close();
-}
-
 int AlsaPlayback::periodFrames() const {
-    return shared_->periodFrames;
-}
-
-int AlsaPlayback::bufferFrames() const {
-    return shared_->bufferFrames;
+    return stream_->periodFrames;
 }
 
 int64_t AlsaPlayback::underruns() const {
-    return shared_->underruns.load(std::memory_order_relaxed);
-}
-
-bool AlsaPlayback::lost() const {
-    return shared_->lost.load(std::memory_order_relaxed);
+    return xruns();
 }
 
 bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) {
-    Shared& s = *shared_;
+    Shared& s = stream<Shared>();
     for (int done = 0; done < count;) {
         const int n = std::min(count - done, s.periodFrames);
         const std::size_t values = std::size_t(n) * std::size_t(s.channels);
@@ -274,7 +198,8 @@ bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool
         std::unique_lock lock(s.mutex);
         // Room comes as the writer writes; a writer that writes nothing for
         // the stall's time is inside a device that has gone.
-        Clock::time_point progressed = Clock::now(), stopSeen = Clock::time_point::max();
+        StallWatch stall(Clock::now());
+        Clock::time_point stopSeen = Clock::time_point::max();
         int64_t seen = s.played.load();
         while (s.queued == kSlots) {
             if (s.lost || s.closing)
@@ -286,10 +211,10 @@ bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool
                 return true;
             if (int64_t played = s.played.load(); played != seen) {
                 seen = played;
-                progressed = now;
-            } else if (now - progressed >= kStall) {
+                stall.Moved(now);
+            } else if (stall.Stalled(now)) {
                 lock.unlock();
-                s.Lose("it took nothing for " + std::to_string(kStall.count() / 1000) + " seconds");
+                s.Lose(StallWatch::Why("took"));
                 return false;
             }
             s.room.wait_for(lock, kRoomSlice);
@@ -311,10 +236,14 @@ bool AlsaPlayback::Play(const int32_t* frames, int count, const std::atomic<bool
     return true;
 }
 
+AlsaPlayback::~AlsaPlayback() {
+    Close();
+}
+
 void AlsaPlayback::Close() {
-    if (!writer_.joinable())
+    if (!thread_.joinable())
         return;
-    Shared& s = *shared_;
+    Shared& s = stream<Shared>();
     std::unique_lock lock(s.mutex);
     s.closing = true;
     // The buffer plays out in its own time, a second more for a slow device.
@@ -322,21 +251,14 @@ void AlsaPlayback::Close() {
     s.work.notify_all();
     if (!s.lost)
         s.room.wait_until(lock, s.deadline + kRoomSlice, [&s] { return s.finished; });
-    const bool finished = s.finished;
-    lock.unlock();
-    // A writer stuck inside the device is not waited for; the PCM stays
-    // its own until the process ends.
-    if (finished)
-        writer_.join();
-    else
-        writer_.detach();
+    LetGo(lock);
 }
 
 std::string AlsaPlayback::Summary() const {
-    const Shared& s = *shared_;
+    const Shared& s = stream<Shared>();
     const int64_t most = s.mostQueued.load();
     return "played " + std::to_string(s.played.load()) + " samples through " + s.name + " with " +
-           std::to_string(s.underruns.load()) + " underruns" +
-           (s.lost ? " before it went away" : "") + "; at most " + std::to_string(most) +
-           " samples (" + std::to_string(most * 1000 / kChipSampleRate) + " ms) waited to be heard";
+           std::to_string(s.xruns.load()) + " underruns" + (s.lost ? " before it went away" : "") +
+           "; at most " + std::to_string(most) + " samples (" +
+           std::to_string(most * 1000 / kChipSampleRate) + " ms) waited to be heard";
 }

@@ -10,50 +10,36 @@
 // to real time by the system clock.
 #pragma once
 
-#include "audio_samples.h"
 #include "pcm_settings.h"
+#include "pcm_thread.h"
 #include "playback_device.h"
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
 using PlaybackSettings = PcmSettings;
 
-class AlsaPlayback : public PlaybackDevice {
+class AlsaPlayback : public PlaybackDevice, public PcmThread {
   public:
-    using Log = std::function<void(const std::string&)>;
     // Opens and sets up the PCM and starts its writer; nullptr with the
     // reason, naming the PCM, when it cannot be. log hears of underruns and
     // of the device going away, from either thread.
     static std::unique_ptr<AlsaPlayback> Open(const PlaybackSettings& settings, Log log,
                                               std::string* error);
-    ~AlsaPlayback() override; // Close()
-    AlsaPlayback(const AlsaPlayback&) = delete;
-    AlsaPlayback& operator=(const AlsaPlayback&) = delete;
-
     int periodFrames() const override;
-    int bufferFrames() const;
     bool Play(const int32_t* frames, int count, const std::atomic<bool>& stopping) override;
+    // For a status from another thread: the underruns so far.
+    int64_t underruns() const;
     // Plays out what is handed over, for at most the buffer and a second,
     // and lets the device go; a writer stuck in the device is left to the
     // process's end. Once; Play takes nothing after it.
     void Close();
+    ~AlsaPlayback() override; // Close()
     // What was played and the longest wait to be heard, once playing is over.
     std::string Summary() const;
-    // For a status from another thread: the underruns so far, and whether
-    // the device went away.
-    int64_t underruns() const;
-    bool lost() const;
-
-    struct Shared; // what the writer thread shares with the player
 
   private:
     AlsaPlayback() = default;
-
-    std::shared_ptr<Shared> shared_;
-    std::thread writer_;
+    struct Shared; // what the writer thread shares with the player
 };

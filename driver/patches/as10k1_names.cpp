@@ -116,7 +116,9 @@ class Parser {
         std::string_view using_ = Field(rest, "using");
         std::size_t slash = using_.find('/');
         auto address = Hex(using_.substr(0, slash));
-        auto data = slash == std::string_view::npos ? std::nullopt : Hex(using_.substr(slash + 1));
+        std::optional<uint32_t> data;
+        if (slash != std::string_view::npos)
+            data = Hex(using_.substr(slash + 1));
         if (!UsableName(name) || (type != "Write" && type != "Read") || !address || !data ||
             *address < 0x300 || *address > 0x3FF || *data != *address - 0x100)
             return fail("a TRAM access line needs a name, a type and its registers");

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "chip_image.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 
 #include <atomic>
 #include <csignal>

@@ -3,7 +3,7 @@
 // --names DUMP".
 #pragma once
 
-#include "patch_placement.h"
+#include "loaded_program.h"
 
 #include <string>
 

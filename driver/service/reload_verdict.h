@@ -7,7 +7,7 @@
 #pragma once
 
 #include "chip_image.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 
 #include <string>
 #include <vector>

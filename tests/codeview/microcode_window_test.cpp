@@ -196,12 +196,13 @@ TEST_F(MicrocodeWindowTest, UpdateMarksExactlyTheChangedInstructions) {
     EXPECT_EQ(ChangedLines(), (std::vector<int>{3, 400}));
     EXPECT_EQ(LineFlags(view_, 3), kChangedFlag | kCaretFlag);
     EXPECT_EQ(SelInfo(), "Instruction 3 Field 0");
-    EXPECT_EQ(QString::fromStdString(" " + FormatInstruction(kNop, 3, true)), History());
+    EXPECT_EQ(QString::fromStdString(std::string(" ").append(FormatInstruction(kNop, 3, true))),
+              History());
 
     Update();
     EXPECT_TRUE(ChangedLines().empty()) << "nothing changed since the last read";
     EXPECT_EQ(History().split('\n').first().toStdString(),
-              " " + FormatInstruction(chip_[3], 3, true));
+              std::string(" ").append(FormatInstruction(chip_[3], 3, true)));
 }
 
 TEST_F(MicrocodeWindowTest, SixUpdatesLeaveTheFourNewestEarlierVersions) {
@@ -215,7 +216,9 @@ TEST_F(MicrocodeWindowTest, SixUpdatesLeaveTheFourNewestEarlierVersions) {
     for (int k = 1; k <= 4; ++k) {
         MicrocodeInstruction earlier = kNop;
         earlier.A = 0x100 + 6 - k;
-        EXPECT_EQ(lines[k - 1].toStdString(), " " + FormatInstruction(earlier, 3, true)) << k;
+        EXPECT_EQ(lines[k - 1].toStdString(),
+                  std::string(" ").append(FormatInstruction(earlier, 3, true)))
+            << k;
     }
     // All four show in the box: no scroll bar takes the room of one.
     auto* box = window_->findChild<QPlainTextEdit*>("txtHistory");

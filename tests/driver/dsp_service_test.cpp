@@ -3,7 +3,7 @@
 // for patches and running.
 #include "dsp_runner.h"
 #include "in_process_service.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "support/emuapsd_run.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"

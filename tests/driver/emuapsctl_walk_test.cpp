@@ -3,7 +3,7 @@
 // is checked against the interpreter run offline in lockstep.
 #include "audio_samples.h"
 #include "fx8010_interpreter.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "support/emuapsctl_run.h"
 #include "support/eventually.h"
 #include "support/service_process.h"

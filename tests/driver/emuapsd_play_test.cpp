@@ -6,6 +6,7 @@
 #include "chip_load.h"
 #include "clock_pacer.h"
 #include "fx8010_interpreter.h"
+#include "stall_watch.h"
 #include "support/emuapsctl_run.h"
 #include "support/emuapsd_run.h"
 #include "support/eventually.h"
@@ -467,6 +468,28 @@ TEST(UnderrunReport, ABurstIsOneLineAndNoMoreThanOneASecond) {
             << "at " << step.ms << " ms";
     }
     EXPECT_EQ(report.total(), 6);
+}
+
+// Both directions lose a device after 5 s in which no frame moved, not a
+// moment sooner, counted afresh from each frame that does move.
+TEST(StallWatch, ADeviceIsGoneFiveSecondsAfterTheLastFrameItMoved) {
+    const StallWatch::Clock::time_point start{};
+    StallWatch watch(start);
+    const struct {
+        int ms;
+        bool moved; // a frame moved just then
+        bool stalled;
+    } steps[] = {
+        {0, false, false},   {4999, false, false}, {5000, false, true},
+        {5000, true, false}, {9999, false, false}, {10000, false, true},
+    };
+    for (const auto& step : steps) {
+        const auto now = start + std::chrono::milliseconds(step.ms);
+        if (step.moved)
+            watch.Moved(now);
+        EXPECT_EQ(watch.Stalled(now), step.stalled) << "at " << step.ms << " ms";
+    }
+    EXPECT_EQ(StallWatch::Why("took"), "it took nothing for 5 seconds");
 }
 
 } // namespace

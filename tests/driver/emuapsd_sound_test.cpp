@@ -2,7 +2,7 @@
 // real time, with exact samples wherever the chip's arithmetic is exact; and
 // the command lines it refuses.
 #include "fx8010_interpreter.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "service_options.h"
 #include "support/emuapsd_run.h"
 #include "support/eventually.h"

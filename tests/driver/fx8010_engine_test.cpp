@@ -2,8 +2,8 @@
 // chip and input in, the same samples, registers, delay lines, codes and
 // stops out.
 #include "fx8010_engines_check.h"
+#include "loaded_program.h"
 #include "mixer_program.h"
-#include "patch_placement.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // host writes at the same samples and no stop at all.
 #include "control_verbs.h"
 #include "history_recorder.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "service_options.h"
 #include "support/emuapsctl_run.h"
 #include "support/service_process.h"
@@ -102,7 +102,7 @@ TEST(HistoryTrace, EveryKeptRegisterEqualsTheOfflineRunAcrossAStopAnAdvanceAndAS
     context.history = &history;
     std::string line = "trace";
     for (uint32_t reg : kept)
-        line += " " + std::to_string(reg);
+        line.append(" ").append(std::to_string(reg));
     ASSERT_EQ(RunControlVerb(context, line + " --to " + dir.path() + "/all.csv").status, 0);
     ASSERT_EQ(RunControlVerb(context, line + " --to " + dir.path() + "/all.wav").status, 0);
     SF_INFO info{};

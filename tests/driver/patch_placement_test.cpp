@@ -3,6 +3,7 @@
 // the outputs, running the result, and the reasons when a patch does not fit.
 #include "as10k1_writer.h"
 #include "fx8010_interpreter.h"
+#include "loaded_program.h"
 #include "patch_placement.h"
 #include "support/temp_dir.h"
 

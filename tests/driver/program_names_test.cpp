@@ -1,8 +1,8 @@
 // The names of an as10k1 program, from its patch and from the assembler's
 // debug dump, at the addresses the placement gave them; and the dumps that
 // are refused while the patch still loads.
+#include "loaded_program.h"
 #include "operand_names_file.h"
-#include "patch_placement.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

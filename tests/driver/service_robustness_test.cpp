@@ -4,7 +4,7 @@
 // the next client is served.
 #include "dsp_runner.h"
 #include "in_process_service.h"
-#include "patch_placement.h"
+#include "loaded_program.h"
 #include "raw_client.h"
 #include "support/eventually.h"
 

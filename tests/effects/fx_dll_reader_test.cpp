@@ -101,7 +101,9 @@ TEST(FindingEffects, ResumesRightAfterTheCkidHeaderNotAfterTheBlock) {
     ASSERT_EQ(inner.size() % 2, 0u);
     std::string words;
     for (unsigned char c : inner)
-        words += " " + std::string(1, "0123456789ABCDEF"[c >> 4]) + "0123456789ABCDEF"[c & 15];
+        words.append(" ")
+            .append(1, "0123456789ABCDEF"[c >> 4])
+            .append(1, "0123456789ABCDEF"[c & 15]);
     std::string path = WriteLibrary(
         dir, "filler 9\nrifx\n  ckid \"a\" \"b\" \"Outer\"\n  chunk rsrc" + words + "\nend\n");
     ASSERT_EQ(reader.Scan(path), kEffectsDone);
@@ -275,7 +277,7 @@ TEST(ParsingEffects, ReadsLargeChunksWithTheirFullSize) {
     FxDllReader reader;
     std::string words;
     for (int i = 0; i < 0x4800; ++i) // 0x9000 bytes
-        words += " " + std::to_string(i);
+        words.append(" ").append(std::to_string(i));
     ASSERT_EQ(ScanOne(reader, dir,
                       "rifx\n ckid \"a\" \"b\" \"Big\"\n list gpri\n  gprs" + words +
                           "\n end\n rsrc 3\nend\n"),
