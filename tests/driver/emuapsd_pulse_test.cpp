@@ -135,9 +135,11 @@ TEST(EmuapsdPulse, ACounterComesThroughEveryFrameInOrderAfterOneRoundTrip) {
     std::cout << "frames in " << sent << ", out " << heard << ", dropped " << dropped
               << ", repeated " << repeated << ", not as played " << wrong << "; round trip " << trip
               << " frames (" << double(trip) * 1000 / kRate << " ms)\n";
-    EXPECT_EQ(repeated + backwards, 0) << "out of order";
+    // Underruns make the capture's drift correction repeat frames, so order is
+    // only asked of a run that kept real time.
     if (Number(said, "through pulse with") != 0)
         GTEST_SKIP() << "the machine could not play in real time: " << said;
+    EXPECT_EQ(repeated + backwards, 0) << "out of order";
     EXPECT_GE(heard, 30 * kRate);
     EXPECT_EQ(dropped + repeated + wrong, 0) << said;
     EXPECT_GT(trip, 0);
