@@ -42,7 +42,9 @@ Connection g_connections[kMaxConnections];
 ZendraRequestTap g_tap;
 void* g_tapContext;
 
-const int kOpenTimeoutMs = 2000;
+// The first opening may meet a service its socket starts on demand: a busy
+// machine takes seconds to start it, so wait for its welcome that long.
+const int kOpenTimeoutMs = 10000;
 // Opening again happens inside an export, on the caller's (the viewer's
 // user-interface) thread, so it may not take long.
 const int kReopenTimeoutMs = 300;
