@@ -44,7 +44,7 @@ void* g_tapContext;
 
 // The first opening may meet a service its socket starts on demand: a busy
 // machine takes seconds to start it, so wait for its welcome that long.
-const int kOpenTimeoutMs = 10000;
+const int kOpenTimeoutMs = 5000;
 // Opening again happens inside an export, on the caller's (the viewer's
 // user-interface) thread, so it may not take long.
 const int kReopenTimeoutMs = 300;

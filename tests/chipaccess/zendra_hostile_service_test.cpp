@@ -115,7 +115,7 @@ bool RowPasses(Fault fault) {
     int32_t value;
     const int32_t expected = fault == kNone ? 0 : 1;
     ok = timed(1000, [&] { return ifGPRMemoryRead(0x100, &value); }) == expected && ok; // a reopen
-    // A silent or full service costs the open its whole time limit (2 s), no more:
+    // A silent or full service costs the open its whole time limit (5 s), no more:
     // the bound only tells a bounded wait from an endless one.
     ok = timed(10000, ifInitApsIo) == expected && ok;
     for (int i = 0; i < 6; ++i)
