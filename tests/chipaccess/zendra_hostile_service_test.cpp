@@ -60,9 +60,10 @@ void Answer(int conn, Fault f) {
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 12)];
     msghdr msg{nullptr, 0, &iov, 1, control, CMSG_SPACE(sizeof(int) * fds.size()), 0};
     *CMSG_FIRSTHDR(&msg) = {CMSG_LEN(sizeof(int) * fds.size()), SOL_SOCKET, SCM_RIGHTS};
-    std::memcpy(CMSG_DATA(CMSG_FIRSTHDR(&msg)), fds.data(), sizeof(int) * fds.size());
     if (fds.empty())
         msg.msg_controllen = 0;
+    else
+        std::memcpy(CMSG_DATA(CMSG_FIRSTHDR(&msg)), fds.data(), sizeof(int) * fds.size());
     sendmsg(conn, &msg, MSG_NOSIGNAL);
     close(memory);
     if (f == kNone)
