@@ -11,12 +11,14 @@
 struct SourceFile {
     std::string name;               // as answers show it: "echo.asm"
     std::vector<std::string> lines; // line 1 first
+    bool operator==(const SourceFile&) const = default;
 };
 
 struct SourcePlace {
     uint32_t address = 0; // the instruction's chip address
     uint32_t file = 0;    // an index into files
     uint32_t line = 0;    // from 1
+    bool operator==(const SourcePlace&) const = default;
 };
 
 struct SourceMap {
