@@ -3,14 +3,18 @@
 // the answers that name lines, and the refusals.
 #include "as10k1_listing.h"
 #include "control_verbs.h"
+#include "listing_lines.h"
 #include "loaded_program.h"
 #include "operand_names_file.h"
 #include "source_map_file.h"
+#include "support/emuapsctl_run.h"
+#include "support/service_process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <regex>
@@ -243,6 +247,30 @@ TEST(SourcePatch, RefusalsSayWhyAndWhere) {
         for (const std::string& part : row.parts)
             EXPECT_TRUE(Has(said, part)) << row.what << ": '" << part << "' not in: " << said;
     }
+}
+
+// The one row through the processes: the map beside the socket, and list
+// around the line the chip executes next, as the file has it.
+TEST(SourcePatch, EmuapsdWritesTheMapAndEmuapsctlListsAroundTheNextLine) {
+    TempDir dir;
+    const std::string base = Assembled(dir, kSource + "/driver/images/echo.asm");
+    const std::string map = dir.path() + "/emuaps.lines";
+    {
+        ServiceProcess service(dir.path(), kSource + "/driver/images/demo.chip",
+                               dir.path() + "/log", {"--patch", base + ".asm"});
+        ASSERT_TRUE(service.waitForLog("control at"));
+        EXPECT_EQ(RunEmuapsctl(dir.path(), "break echo.asm:16").status, 0);
+        const std::vector<std::string> lines = TextLines(Read(base + ".asm"));
+        std::string around;
+        for (uint32_t l = 11; l <= 20; ++l)
+            around += (l == 16 ? "=> " : "   ") + std::to_string(l) + "\t" + lines[l - 1] + "\n";
+        EXPECT_EQ(RunEmuapsctl(dir.path(), "list").text, around);
+        const SourceMapRead read = ReadSourceMapFile(map);
+        ASSERT_TRUE(read.map) << read.error;
+        EXPECT_EQ(read.map->places.size(), 6u);
+        EXPECT_EQ(service.stop(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(map)) << "the map goes with the service";
 }
 
 } // namespace
