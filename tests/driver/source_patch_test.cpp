@@ -5,6 +5,7 @@
 #include "control_verbs.h"
 #include "listing_lines.h"
 #include "loaded_program.h"
+#include "names_note.h"
 #include "operand_names_file.h"
 #include "source_map_file.h"
 #include "support/emuapsctl_run.h"
@@ -110,6 +111,8 @@ TEST(SourcePatch, AsmPlacesWhatItsPatchAndDumpPlaceEachLineAsListed) {
             EXPECT_EQ(fromSource.summary, fromPatch.summary);
             EXPECT_EQ(fromSource.controls.size(), fromPatch.controls.size());
             EXPECT_TRUE(fromPatch.source.empty());
+            // A source brings every name: no dump to point to.
+            EXPECT_EQ(NamesNote(base + ".asm", "", fromSource, ""), "");
 
             uint32_t inputs = 0;
             const std::vector<Listed> listed = ListedInstructions(Read(base + ".lst"), &inputs);
