@@ -16,6 +16,13 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
+// 'text', built by appending: GCC 12 takes "'" + std::string(...) for an overlap.
+std::string Quoted(std::string_view text) {
+    std::string quoted = "'";
+    quoted.append(text).append("'");
+    return quoted;
+}
+
 } // namespace
 
 As10k1Listing ParseAs10k1Listing(std::string_view text, uint32_t maxInstructions) {
@@ -54,15 +61,17 @@ As10k1Listing ParseAs10k1Listing(std::string_view text, uint32_t maxInstructions
             const char* last = made.data() + made.size();
             auto [ptr, ec] = std::from_chars(first, last, address, 16);
             if (ec != std::errc() || ptr == first || (ptr != last && *ptr != ' ' && *ptr != '\t'))
-                return fail("'" + std::string(made) + "' does not start with an address");
-            if (address != 2 * next)
-                return fail("instruction at 0x" + std::string(first, ptr) + " where 2 * " +
-                            std::to_string(next) + " was due");
+                return fail(Quoted(made) + " does not start with an address");
+            if (address != 2 * next) {
+                std::string why = "instruction at 0x";
+                why.append(first, ptr).append(" where 2 * " + std::to_string(next) + " was due");
+                return fail(why);
+            }
             if (next >= maxInstructions)
                 return fail("more than " + std::to_string(maxInstructions) + " instructions");
             listed.instruction = next++;
         } else if (!made.empty()) {
-            return fail("'" + std::string(made) + "' is neither an instruction nor an include");
+            return fail(Quoted(made) + " is neither an instruction nor an include");
         }
         out.lines.push_back(std::move(listed));
     }
