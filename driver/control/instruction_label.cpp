@@ -43,8 +43,10 @@ BreakTarget LineTarget(const SourceMap& source, uint32_t file, const std::string
 } // namespace
 
 std::string InstructionLabel(uint32_t address, const SourceMap& source) {
-    const SourcePlace* place = source.At(address);
-    return HexNumber(address, 3) + (place ? " " + source.Label(*place) : "");
+    std::string label = HexNumber(address, 3);
+    if (const SourcePlace* place = source.At(address))
+        label.append(" ").append(source.Label(*place));
+    return label;
 }
 
 BreakTarget FindBreakTarget(const std::string& word, const SourceMap& source) {
