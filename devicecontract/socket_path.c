@@ -12,6 +12,10 @@ int ZendraProgramSymbolsPath(char* out, size_t size) {
     return ZendraRuntimeFilePath("emuaps.d", out, size, NULL);
 }
 
+int ZendraSourceMapPath(char* out, size_t size) {
+    return ZendraRuntimeFilePath("emuaps.lines", out, size, NULL);
+}
+
 int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private_folder) {
     const char* runtime = getenv("XDG_RUNTIME_DIR");
     int n;

@@ -23,6 +23,9 @@ int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private
 
 // The symbol file of the program emuapsd placed on its chip (emuaps.d).
 int ZendraProgramSymbolsPath(char* out, size_t size);
+// Which source line made each of its instructions, when it came as source
+// (emuaps.lines).
+int ZendraSourceMapPath(char* out, size_t size);
 
 #ifdef __cplusplus
 }

@@ -6,6 +6,7 @@
 #include "emu10k1_words.h"
 #include "fx8010_alu.h"
 #include "hex_number.h"
+#include "instruction_label.h"
 #include "next_reader.h"
 #include "samples_verb.h"
 #include "status_answer.h"
@@ -48,9 +49,9 @@ static_assert(fx8010::kCcSaturated == 0x10 && fx8010::kCcZero == 0x08 &&
               fx8010::kCcNormalised == 0x01);
 
 // Where the chip stands: "sample 12 before instruction 0x005" inside one.
-std::string PositionText(const SimulatedChip::Position& at) {
+std::string PositionText(const SimulatedChip::Position& at, const SourceMap& source) {
     std::string text = "at sample " + std::to_string(at.samples);
-    return at.pc ? text + " before instruction " + HexNumber(at.pc, 3) : text;
+    return at.pc ? text + " before instruction " + InstructionLabel(at.pc, source) : text;
 }
 
 // The instruction's result register and its value, when the host sees it.
@@ -89,16 +90,6 @@ std::optional<ControlAnswer> TakeRegisters(const std::vector<std::string>& words
     return std::nullopt;
 }
 
-bool ParseList(const std::vector<std::string>& words, uint32_t limit, std::vector<uint32_t>* out) {
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        uint32_t value = 0;
-        if (!ParseRegister(words[i], &value) || value >= limit)
-            return false;
-        out->push_back(value);
-    }
-    return !out->empty();
-}
-
 // The verbs that run the chip while they hold the turn, as status names them.
 bool RunsTheChip(const std::string& request) {
     const std::vector<std::string> words = RequestWords(request);
@@ -106,7 +97,7 @@ bool RunsTheChip(const std::string& request) {
                               words[0] == "step");
 }
 
-ControlAnswer Status(ControlContext& c) {
+ControlAnswer Status(ControlContext& c, const SourceMap& source) {
     SimulatedChip& chip = *c.chip;
     const uint32_t dbg = chip.Read(fx8010dbg::kRegister);
     const SimulatedChip::Position at = chip.position();
@@ -129,6 +120,8 @@ ControlAnswer Status(ControlContext& c) {
         s.more.push_back(playing);
     if (!holder.empty() && !verb)
         s.more.push_back("a client's '" + holder + "' holds it");
+    if (!source.empty())
+        s.more.push_back("next instruction " + InstructionLabel(at.pc, source));
     return Done(StatusText(s));
 }
 
@@ -148,10 +141,10 @@ struct Ending {
 };
 
 ControlAnswer Ended(SimulatedChip& chip, const std::string& verb, uint64_t from,
-                    const std::string& why) {
+                    const std::string& why, const SourceMap& source) {
     const SimulatedChip::Position at = chip.position();
     return Refused(verb + " ended after " + std::to_string(at.samples - from) + " samples (" + why +
-                   "); stopped " + PositionText(at));
+                   "); stopped " + PositionText(at, source));
 }
 
 // "R fb (0x106) 0x00000000 -> 0x00000001; codes 0x00" of a step of the
@@ -170,7 +163,7 @@ std::string StepText(SimulatedChip& chip, uint32_t address, const RegisterNames&
 // step ADDR executes that one instruction, out of program order as DBG
 // does; step --count N runs N in program order from where the chip stands.
 ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const RegisterNames& names,
-                   Ending& ending) {
+                   const SourceMap& source, Ending& ending) {
     const std::string countUsage =
         "step --count takes a count of instructions from 1 to " + std::to_string(kMaxStepCount);
     int64_t count = 0;
@@ -191,14 +184,14 @@ ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const Re
         return Usage("step takes an instruction address from 0 to 0x1FF");
     if (count == 0) {
         const std::string text = StepText(chip, address, names);
-        return Done("stepped " + HexNumber(address, 3) + ": " + text + "; " +
-                    PositionText(chip.position()));
+        return Done("stepped " + InstructionLabel(address, source) + ": " + text + "; " +
+                    PositionText(chip.position(), source));
     }
     const uint64_t from = chip.position().samples;
     for (int64_t done = 0; done + 1 < count; ++done) {
         if (done > 0 && done % kMicrocodeSize == 0 && ending())
             return Refused("step --count ended after " + std::to_string(done) + " instructions (" +
-                           ending.why + "); stopped " + PositionText(chip.position()));
+                           ending.why + "); stopped " + PositionText(chip.position(), source));
         chip.Step(chip.position().pc);
     }
     address = chip.position().pc;
@@ -206,11 +199,12 @@ ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const Re
     const SimulatedChip::Position at = chip.position();
     const uint64_t ended = at.samples - from;
     return Done("stepped " + std::to_string(count) + " instructions, the last " +
-                HexNumber(address, 3) + ": " + text + "; " + std::to_string(ended) +
-                (ended == 1 ? " sample" : " samples") + " ended; " + PositionText(at));
+                InstructionLabel(address, source) + ": " + text + "; " + std::to_string(ended) +
+                (ended == 1 ? " sample" : " samples") + " ended; " + PositionText(at, source));
 }
 
-ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words, Ending& ending) {
+ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words,
+                      const SourceMap& source, Ending& ending) {
     int64_t samples = 1;
     if (words.size() > 2 || (words.size() == 2 && !ParseAdvanceCount(words[1], &samples)))
         return Usage("advance takes a count of samples from 1 to " +
@@ -218,9 +212,9 @@ ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words
     chip.Stop();
     const uint64_t from = chip.position().samples;
     if (chip.Advance(samples, [&ending] { return ending(); }) < samples)
-        return Ended(chip, "advance", from, ending.why);
+        return Ended(chip, "advance", from, ending.why, source);
     return Done("advanced " + std::to_string(samples) + " samples; stopped " +
-                PositionText(chip.position()));
+                PositionText(chip.position(), source));
 }
 
 // A fraction of full scale as the answers show one.
@@ -293,7 +287,7 @@ std::string ConditionText(const DebugTargets& targets, const std::string& read) 
 
 ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool watch,
                        const RegisterNames& names, const std::vector<ControlInfo>& controls,
-                       Ending& ending) {
+                       const SourceMap& source, Ending& ending) {
     int64_t samples = 0;
     std::string mistake, option, value, read;
     if (watch && !TakeValueCondition(words, &option, &value, &mistake))
@@ -314,15 +308,21 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
                                         &targets.when, &read))
                 return *no;
         }
-    } else if (words.size() > 1 ? !ParseList(words, kMicrocodeSize, &targets.breaks)
-                                : !targets.saturation) {
-        return Usage("break takes instruction addresses from 0 to 0x1FF, or --saturation");
+    } else if (words.size() == 1 && !targets.saturation) {
+        return Usage(BreakUsage(source));
+    } else {
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            const BreakTarget target = FindBreakTarget(words[i], source);
+            if (!target.address)
+                return {target.status, target.why};
+            targets.breaks.push_back(*target.address);
+        }
     }
     const uint64_t from = chip.position().samples;
     const DebugStop stop = chip.RunUntil(targets, samples, [&ending] { return ending(); });
-    const std::string where = "; stopped " + PositionText(chip.position());
-    const std::string by = " by instruction " + HexNumber(stop.address, 3) + " in sample " +
-                           std::to_string(stop.sample);
+    const std::string where = "; stopped " + PositionText(chip.position(), source);
+    const std::string by = " by instruction " + InstructionLabel(stop.address, source) +
+                           " in sample " + std::to_string(stop.sample);
     const std::string watched =
         targets.watches.empty() ? "" : names.Label(targets.watches[0], RegisterSpace::Operands);
     switch (stop.why) {
@@ -337,13 +337,13 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
                     ValueText(r, HostView(r, stop.after)) + where);
     }
     case DebugStop::Why::Break:
-        return Done("break at instruction " + HexNumber(stop.address, 3) + " in sample " +
-                    std::to_string(stop.sample) + where);
+        return Done("break at instruction " + InstructionLabel(stop.address, source) +
+                    " in sample " + std::to_string(stop.sample) + where);
     case DebugStop::Why::Bound:
         break;
     }
     if (!ending.why.empty())
-        return Ended(chip, words[0], from, ending.why);
+        return Ended(chip, words[0], from, ending.why, source);
     std::string none = "no break was reached";
     if (watch)
         none = option.empty() ? "no watched register changed"
@@ -368,22 +368,24 @@ ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words,
 }
 
 // What set says of when the DSP meets the value written at `at`.
-std::string SeenText(SimulatedChip& chip, uint32_t reg, const SimulatedChip::Position& at) {
+std::string SeenText(SimulatedChip& chip, uint32_t reg, const SimulatedChip::Position& at,
+                     const SourceMap& source) {
     if (reg == fx8010dbg::kRegister)
         return "the DSP sees it from " +
-               (at.pc ? "instruction " + HexNumber(at.pc, 3) + " of " : "") + "sample " +
-               std::to_string(at.samples) + " on";
+               (at.pc ? "instruction " + InstructionLabel(at.pc, source) + " of " : "") +
+               "sample " + std::to_string(at.samples) + " on";
     std::vector<Fx8010Fields> code;
     for (uint32_t i = 0; i < uint32_t(kMicrocodeSize); ++i)
         code.push_back(Fx8010UnpackInstruction(
             {chip.Read(kMicrocodeBase + 2 * i), chip.Read(kMicrocodeBase + 2 * i + 1)}));
     // A tap's address register, or the one written.
     const uint32_t address = chip.Read(kTramAddress + (reg & 0xFF));
-    return NextReaderText(code, reg, TramUseOf(reg, address), at.samples, at.pc);
+    return NextReaderText(code, reg, TramUseOf(reg, address), at.samples, at.pc, source);
 }
 
 ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
-                  const RegisterNames& names, const std::vector<ControlInfo>& controls) {
+                  const RegisterNames& names, const std::vector<ControlInfo>& controls,
+                  const SourceMap& source) {
     uint32_t value = 0;
     if (words.size() != 3)
         return Usage("set takes a register and a value");
@@ -403,7 +405,7 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
     return Done(names.Label(reg, RegisterSpace::Chip) + " = " + ValueText(reg, chip.Read(reg)) +
-                ReadingText(note, reg, value, controls) + "; " + SeenText(chip, reg, at));
+                ReadingText(note, reg, value, controls) + "; " + SeenText(chip, reg, at, source));
 }
 
 } // namespace
@@ -482,6 +484,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
     const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::vector<ControlInfo> controls =
         c.controls ? c.controls() : std::vector<ControlInfo>();
+    const SourceMap source = c.source ? c.source() : SourceMap();
     const std::string& verb = words[0];
     const bool bare = words.size() == 1;
     if (verb == "status" || verb == "stop" || verb == "continue" || verb == "reload" ||
@@ -490,7 +493,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
             return Usage(verb + " takes nothing more");
     }
     if (verb == "status")
-        return Status(c);
+        return Status(c, source);
     if (verb == "stop") {
         // Answered only once the verb it ends has let go, so that the next
         // verb finds the chip free.
@@ -500,13 +503,13 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
             return Refused("a client's '" + held + "' was asked to end and still holds the chip; " +
                            "it ends as soon as it can");
         chip.Stop();
-        const std::string stopped = "stopped " + PositionText(chip.position());
+        const std::string stopped = "stopped " + PositionText(chip.position(), source);
         return Done(held.empty() ? stopped : stopped + "; ended a client's '" + held + "'");
     }
     if (verb == "get")
         return Get(chip, words, names);
     if (verb == "set")
-        return Set(chip, words, names, controls);
+        return Set(chip, words, names, controls, source);
     if (verb == "trace")
         return TraceVerb(c.history, words, names);
     if (verb == "samples")
@@ -536,11 +539,11 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
                               : "let run, but this service runs the chip only with --run");
     }
     if (verb == "step")
-        return Step(chip, words, names, ending);
+        return Step(chip, words, names, source, ending);
     if (verb == "advance")
-        return Advance(chip, words, ending);
+        return Advance(chip, words, source, ending);
     if (verb == "watch" || verb == "break")
-        return RunUntil(chip, words, verb == "watch", names, controls, ending);
+        return RunUntil(chip, words, verb == "watch", names, controls, source, ending);
     if (!c.reload)
         return Refused("nothing to reload");
     std::string said;

@@ -7,6 +7,7 @@
 #include "history_recorder.h"
 #include "register_names.h"
 #include "simulated_chip.h"
+#include "source_map.h"
 #include "verb_turn.h"
 
 #include <cstdint>
@@ -31,6 +32,9 @@ struct ControlContext {
     // The loaded program's control GPRs (their values unread), which a
     // reload replaces; none without it.
     std::function<std::vector<ControlInfo>()> controls = {};
+    // Which source line made each instruction, which a reload replaces;
+    // answers name addresses alone without it.
+    std::function<SourceMap()> source = {};
     // Several clients' verbs run at once: they take turns to move the chip.
     VerbTurn turn{};
 };

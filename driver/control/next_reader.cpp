@@ -1,6 +1,7 @@
 #include "next_reader.h"
 
 #include "hex_number.h"
+#include "instruction_label.h"
 #include "tram_engine.h"
 
 #include <optional>
@@ -15,13 +16,13 @@ std::string In(uint64_t sample) {
 
 // The first instruction from `from` to `to` that reads reg or writes it.
 std::optional<std::string> Scan(std::span<const Fx8010Fields> code, uint32_t reg, uint32_t from,
-                                uint32_t to, uint64_t sample) {
+                                uint32_t to, uint64_t sample, const SourceMap& source) {
     for (uint32_t i = from; i < to && i < code.size(); ++i) {
         const Fx8010Fields& f = code[i];
         if (f.a == reg || f.x == reg || f.y == reg)
-            return "instruction " + HexNumber(i) + " reads it next, " + In(sample);
+            return "instruction " + InstructionLabel(i, source) + " reads it next, " + In(sample);
         if (f.r == reg)
-            return "instruction " + HexNumber(i) +
+            return "instruction " + InstructionLabel(i, source) +
                    " overwrites it before any instruction reads it, " + In(sample);
     }
     return std::nullopt;
@@ -39,9 +40,9 @@ TramUse TramUseOf(uint32_t reg, uint32_t addressWord) {
 }
 
 std::string NextReaderText(std::span<const Fx8010Fields> code, uint32_t reg, TramUse tram,
-                           uint64_t sample, uint32_t pc) {
+                           uint64_t sample, uint32_t pc, const SourceMap& source) {
     const uint32_t size = uint32_t(code.size());
-    if (auto seen = Scan(code, reg, pc, size, sample))
+    if (auto seen = Scan(code, reg, pc, size, sample, source))
         return *seen;
     const std::string ends = " as sample " + std::to_string(sample) + " ends";
     switch (tram) {
@@ -54,7 +55,7 @@ std::string NextReaderText(std::span<const Fx8010Fields> code, uint32_t reg, Tra
     case TramUse::None:
         break;
     }
-    if (auto seen = Scan(code, reg, 0, pc, sample + 1))
+    if (auto seen = Scan(code, reg, 0, pc, sample + 1, source))
         return *seen;
     return "no instruction reads it";
 }

@@ -4,6 +4,8 @@
 // overwrites it or the delay line takes it at the sample's end before that.
 #pragma once
 
+#include "source_map.h"
+
 #include "emu10k1_words.h"
 
 #include <cstdint>
@@ -26,5 +28,6 @@ TramUse TramUseOf(uint32_t reg, uint32_t addressWord);
 // "instruction 0x003 reads it next, in sample 13", "the delay line stores it
 // as sample 12 ends", "no instruction reads it", ... for a value written to
 // reg while the chip stood before instruction pc of sample `sample`.
+// An instruction is named as answers name it, with its source line when source has it.
 std::string NextReaderText(std::span<const Fx8010Fields> code, uint32_t reg, TramUse tram,
-                           uint64_t sample, uint32_t pc);
+                           uint64_t sample, uint32_t pc, const SourceMap& source = SourceMap());

@@ -1,6 +1,7 @@
 #include "loaded_program.h"
 
 #include "as10k1_names.h"
+#include "as10k1_source.h"
 #include "patch_placement.h"
 
 #include <optional>
@@ -26,19 +27,27 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         result = LoadChipImageFile(imagePath);
     if (!result.image || patchPath.empty())
         return result;
-    As10k1PatchResult patch = LoadAs10k1PatchFile(patchPath);
+    PatchFile file = LoadPatchFile(patchPath);
+    if (file.source && !namesPath.empty() && file.patch.patch) {
+        file.patch.patch.reset();
+        file.patch.error = patchPath +
+                           " is as10k1 source, whose names come from as10k1 itself; --names "
+                           "goes with a binary patch (.emu10k1)";
+    }
+    As10k1PatchResult& patch = file.patch;
     PatchPlacement placed;
     if (patch.patch)
         placed = PlacePatch(*result.image, *patch.patch);
     if (!placed.image) {
         result.image.reset();
         result.line = 0;
-        result.path = patchPath;
+        // A source's errors name their file and line themselves.
+        result.path = file.source && !patch.patch ? "" : patchPath;
         result.error = patch.patch ? placed.error : patch.error;
         return result;
     }
     result.image = placed.image;
-    std::optional<As10k1Names> dump;
+    std::optional<As10k1Names> dump = std::move(file.names);
     std::string refusal;
     if (!namesPath.empty()) {
         As10k1NamesResult names = LoadAs10k1NamesFile(namesPath);
@@ -63,6 +72,7 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
         loaded->names = std::move(names);
         for (const As10k1Control& c : patch.patch->controls)
             loaded->controls.push_back({c.name, placed.relocation.gpr[c.gpr], c.min, c.max});
+        loaded->source = PlacedSource(file, placed.codeStart);
     }
     return result;
 }

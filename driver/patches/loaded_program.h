@@ -4,6 +4,7 @@
 
 #include "chip_image.h"
 #include "placed_names.h"
+#include "source_map.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +30,9 @@ struct LoadedProgram {
     std::vector<PlacedControl> controls;
     // "refused X.dbg: why" when a dump was given and refused; "" otherwise.
     std::string namesRefused;
+    // Which source line made each placed instruction, when the patch was
+    // given as its as10k1 source; empty otherwise.
+    SourceMap source;
 };
 
 // The same, with the program's names at their placed addresses: the control

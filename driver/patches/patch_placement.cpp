@@ -63,6 +63,7 @@ class Placer {
             result.image = out_;
             result.summary = summary_;
             result.relocation = map_;
+            result.codeStart = codeStart_;
         } else {
             result.error = error_;
         }
@@ -211,6 +212,7 @@ class Placer {
             error_ += "; " + std::to_string(kMicrocodeSize - codeEnd_) + " are free";
             return;
         }
+        codeStart_ = uint32_t(codeEnd_ + patch_.io.size());
         for (std::size_t i = 0; i < words.size(); ++i) {
             out_.registers[kMicrocodeBase + 2 * (codeEnd_ + i)] = words[i].low;
             out_.registers[kMicrocodeBase + 2 * (codeEnd_ + i) + 1] = words[i].high;
@@ -232,6 +234,7 @@ class Placer {
     std::array<bool, 0x400> used_{};
     std::array<bool, 0x400> written_{};
     std::size_t codeEnd_ = 0;
+    uint32_t codeStart_ = 0;
     Pool pools_[2];
     PatchRelocation map_;
 };

@@ -29,6 +29,9 @@ struct PatchPlacement {
     // Where everything went, for the service's log.
     std::string summary;
     PatchRelocation relocation;
+    // The chip address of the patch's first own instruction, after the
+    // instructions that feed its inputs.
+    uint32_t codeStart = 0;
 };
 
 PatchPlacement PlacePatch(const ChipImage& chip, const As10k1Patch& patch);

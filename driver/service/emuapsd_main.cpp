@@ -23,6 +23,7 @@
 #include "socket_activation.h"
 #include "socket_folder.h"
 #include "socket_path.h"
+#include "source_map_file.h"
 
 #include <csignal>
 #include <cstdio>
@@ -199,7 +200,7 @@ int Serve(int argc, char** argv) {
         return 1;
     // Only once the service stands, so a second service that cannot start
     // leaves the first one's names alone.
-    std::optional<ProgramSymbolsFile> symbolsFile;
+    std::optional<ProgramSymbolsFile> symbolsFile, sourceFile;
     // SIGHUP and emuapsctl's reload both publish, from two threads.
     std::mutex publishing;
     RegisterNames names;
@@ -217,9 +218,15 @@ int Serve(int argc, char** argv) {
                     symbolsFile->Replace(realCard ? NoProgramSymbols() : loaded.symbols);
                 !error.empty())
                 Say(error + " (the viewer shows the program without its names)");
+        if (sourceFile)
+            if (std::string error = sourceFile->Replace(SourceMapText(loaded.source));
+                !error.empty())
+                Say(error + " (clients show the program without its source lines)");
     };
     if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraProgramSymbolsPath(path, sizeof path) == 0)
         symbolsFile.emplace(path);
+    if (char path[ZENDRA_SOCKET_PATH_MAX]; ZendraSourceMapPath(path, sizeof path) == 0)
+        sourceFile.emplace(path);
     publish(LoadedProgram(program));
     // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place,
     // or keeps them; the log says which, and the answer is the verdict's.
@@ -288,6 +295,10 @@ int Serve(int argc, char** argv) {
         std::lock_guard lock(publishing);
         return controls;
     };
+    controlled.source = [&] {
+        std::lock_guard lock(publishing);
+        return program.source;
+    };
     std::unique_ptr<ControlServer> control = StartControlServer(
         [&controlled](const std::string& line, const VerbCancel& cancel) {
             return RunControlVerb(controlled, line, cancel);
@@ -336,6 +347,7 @@ int Serve(int argc, char** argv) {
     serving.join();
     service.reset();     // removes the socket
     symbolsFile.reset(); // and the program's names
+    sourceFile.reset();
     const int status = servingError.empty() ? 0 : 1;
     if (status != 0)
         Say(servingError + "; stopping");

@@ -260,7 +260,13 @@ The simulated chip:
       --patch=PATCH    place the as10k1 patch PATCH (.emu10k1, at most 2 MiB)
                        beside the image's program, in free registers, TRAM
                        and code; the names of its control GPRs land in
-                       the program's symbol file (below)
+                       the program's symbol file (below). PATCH may be
+                       as10k1 source instead (named .asm, or text that is
+                       no patch): emuapsd runs as10k1 (Debian's alsa-tools)
+                       on it in a temporary folder and takes the patch, all
+                       its names and the line that made each instruction,
+                       which answers then name; that map is written beside
+                       the socket as emuaps.lines. Not with --names
       --names=DUMP     with --patch: every name of as10k1's debug dump of the
                        patch (as10k1 -d gti -o PATCH ASM > DUMP; GPRs, delay
                        lines, TRAM accesses) lands there too. A dump of

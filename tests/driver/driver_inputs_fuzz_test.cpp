@@ -3,13 +3,17 @@
 // pieces cut out or repeated and files cut short. Each variant gets a clear
 // outcome (the sanitizers catch any read out of bounds); the same checks run
 // under libFuzzer when the compiler is clang.
+#include "as10k1_listing.h"
 #include "as10k1_writer.h"
 #include "chip_image.h"
 #include "driver_input_checks.h"
+#include "listing_lines.h"
+#include "source_map_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -79,6 +83,42 @@ TEST(DriverInputsFuzz, MutatedPatchesGetAClearOutcomeAndLandInsideThePools) {
     RunMutations({Bytes(kSource + "/driver/images/demo-chorus-echo.emu10k1"),
                   Bytes(kSource + "/tests/driver/data/probe.emu10k1"), WriteAs10k1Patch(tables)},
                  CheckPatchReader, 3000);
+}
+
+// as10k1's listing and the source map: lines or an error, never both; the
+// instructions listed 0, 1, 2 ...; a map that reads back reads back the same.
+std::string CheckListing(const std::string& text) {
+    const As10k1Listing listing = ParseAs10k1Listing(text);
+    if (!listing.error.empty())
+        return listing.lines.empty() ? "" : "lines and an error";
+    uint32_t next = 0;
+    for (const As10k1ListedLine& l : listing.lines)
+        if (l.instruction && *l.instruction != next++)
+            return "instructions out of order";
+    return "";
+}
+
+std::string CheckSourceMap(const std::string& text) {
+    const SourceMapRead read = ParseSourceMap(text);
+    if (read.map.has_value() == !read.error.empty())
+        return "a map and an error, or neither";
+    if (!read.map)
+        return "";
+    const SourceMapRead again = ParseSourceMap(SourceMapText(*read.map));
+    return again.map && *again.map == *read.map ? "" : "the map does not read back";
+}
+
+TEST(DriverInputsFuzz, MutatedListingsAndSourceMapsGetAClearOutcome) {
+    TempDir dir;
+    const std::string command = "cd '" + dir.path() + "' && as10k1 -l echo.lst " + kSource +
+                                "/driver/images/demo-chorus-echo.asm > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string listing = Bytes(dir.path() + "/echo.lst");
+    RunMutations({listing}, CheckListing, 3000);
+    SourceMap map;
+    map.files = {{"demo.asm", TextLines(Bytes(kSource + "/driver/images/demo-chorus-echo.asm"))}};
+    map.places = {{0x10, 0, 37}, {0x11, 0, 38}, {0x12, 0, 40}};
+    RunMutations({SourceMapText(map)}, CheckSourceMap, 3000);
 }
 
 // A text image cut anywhere but right after a line end is refused; cut after

@@ -1,6 +1,7 @@
 // emuapsctl: stops, steps, watches and sets the simulated chip that emuapsd
 // serves, while another program (the viewer) holds its device.
 #include "control_client.h"
+#include "list_source.h"
 #include "program_version.h"
 #include "reply_text.h"
 #include "verb_words.h"
@@ -65,6 +66,12 @@ Verbs:
                        run until the DSP is about to execute one of these
                        instructions and stop there; a following step
                        executes it
+  break FILE:LINE... | LINE... [--for SECONDS]
+                       when the program came as its as10k1 source (emuapsd
+                       --patch X.asm): stop before the first instruction
+                       that line made (LINE alone is a line of the program's
+                       own file); a line that made none is refused with the
+                       nearest lines that did
   break --saturation [ADDR...] [--for SECONDS]
                        run until an instruction saturates (its sum clipped,
                        or a wrapping one wrapped: the saturation code), stop
@@ -112,6 +119,11 @@ Verbs:
                        as hex and as a fraction, and the patch's range
   clear                forget DBG's recorded saturation, so the next one is
                        recorded; the rest of DBG stays as it is
+  list [LINE | FILE:LINE]
+                       ten lines of the program's as10k1 source around the
+                       line the chip executes next (marked =>), or around
+                       LINE; from the map emuapsd writes beside its socket
+                       (emuaps.lines) when its --patch is a source
 
 A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
 the DSP's. The two are the same registers only from 0x100 up: below it,
@@ -139,7 +151,9 @@ control is written all the same, and the answer says so with the range
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped; --for may come before or
 after the other options. Instruction addresses
-are hexadecimal with 0x, or decimal. A service serving a real card (--card)
+are hexadecimal with 0x, or decimal; while a source is loaded a bare decimal
+is a line, and every answer that names an instruction adds the line that
+made it: "stepped 0x004 echo.asm:16 macs wl,mono,rl,fb: R wl (0x280) ...". A service serving a real card (--card)
 answers every verb that a real card is read-only here, and trace and samples
 that it keeps no history.
 
@@ -196,6 +210,8 @@ int main(int argc, char** argv) {
         std::cerr << "emuapsctl: no verb\nTry 'emuapsctl --help'.\n";
         return 2;
     }
+    if (words[0] == "list")
+        return ListSource(words);
     const ControlReply reply = AskService(RequestLine(words));
     if (reply.status == 0 && words[0] == "trace") {
         // Its span, then a line each register.
