@@ -3,6 +3,7 @@
 #pragma once
 
 #include "chip_image.h"
+#include "placed_lines.h"
 #include "placed_names.h"
 
 #include <cstdint>
@@ -29,6 +30,11 @@ struct LoadedProgram {
     std::vector<PlacedControl> controls;
     // "refused X.dbg: why" when a dump was given and refused; "" otherwise.
     std::string namesRefused;
+    // For a reload to carry the state over: the patch's own instructions,
+    // its delay lines and tables, and the registers it took.
+    std::size_t instructions = 0;
+    std::vector<PlacedLine> lines;
+    std::vector<uint32_t> owned;
 };
 
 // The same, with the program's names at their placed addresses: the control
