@@ -7,6 +7,7 @@
 namespace {
 
 constexpr uint32_t kSampleRate = 48000;
+constexpr uint32_t kGprs = 0x100, kTramEnd = 0x400; // GPRs, TRAM data and addresses
 
 bool Listed(const PlacedName& n) {
     return n.kind != "TRAM address";
@@ -26,8 +27,8 @@ std::string List(const std::vector<std::string>& names, const std::vector<Placed
         text += (text.empty() ? "" : " ") + name;
     std::string spans;
     for (const PlacedLine& line : lines)
-        spans += (spans.empty() ? "" : ", ") + line.name + " (" + Milliseconds(line.span.size) +
-                 " ms)";
+        spans +=
+            (spans.empty() ? "" : ", ") + line.name + " (" + Milliseconds(line.span.size) + " ms)";
     if (!text.empty() && !spans.empty())
         text += ", ";
     text += spans;
@@ -72,11 +73,11 @@ CarryPlan PlanCarry(const ChipImage& oldImage, const LoadedProgram& oldProgram,
         for (uint32_t r : *list)
             if (r < kChipRegisterCount)
                 owned[r] = true;
-    for (uint32_t r = 0; r < kChipRegisterCount; ++r) {
-        const bool microcode = r >= kMicrocodeBase && r < kMicrocodeBase + 2 * kMicrocodeSize;
-        if (!microcode && !owned[r] && oldImage.registers[r] == newImage.registers[r])
+    // The DSP's state only: the chip's other registers (DBG among them) and
+    // the microcode come from the new image, as a load puts them.
+    for (uint32_t r = kGprs; r < kTramEnd; ++r)
+        if (!owned[r] && oldImage.registers[r] == newImage.registers[r])
             plan.carry.registers.push_back({r, r});
-    }
 
     std::map<std::string, const PlacedLine*> oldLines, newLines;
     for (const PlacedLine& line : oldProgram.lines)

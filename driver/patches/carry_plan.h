@@ -2,9 +2,10 @@
 // name. A register of the same name and kind in both keeps its running
 // value, unless its value in the new program changed (an edited coefficient
 // is heard); a delay line or table of the same name and size keeps its
-// samples, moved where the new placement put it. Registers neither program
-// took (the image's own program) keep theirs where the image did not change
-// them. Everything else starts as the new program says.
+// samples, moved where the new placement put it. The GPRs and TRAM
+// registers neither program took (the image's own program's) keep theirs
+// where the image did not change them. Everything else, the microcode and
+// the chip's other registers among it, starts as the new image says.
 #pragma once
 
 #include "chip_image.h"

@@ -32,8 +32,8 @@ std::vector<PlacedLine> PlaceLines(const As10k1Patch& patch, const As10k1Names* 
             const uint32_t n = relocation.tram[tap->reg];
             const uint32_t address = placed.registers[kTramAddress + n] & TramEngine::kAddressMask;
             lines.push_back({BlockName(dump, tap->reg),
-                             {n >= uint32_t(TramEngine::kInternalRegisters),
-                              address - tap->offset, block.size}});
+                             {n >= uint32_t(TramEngine::kInternalRegisters), address - tap->offset,
+                              block.size}});
         }
     return lines;
 }

@@ -27,8 +27,8 @@
 #include "socket_path.h"
 
 #include <csignal>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -150,7 +150,7 @@ int Serve(int argc, char** argv) {
     if (!symbolsWhy.empty())
         Say(symbolsWhy + "; emuapsctl takes the program's names and numbers only");
     const TakenNames taken = NamesTaken(operandNames);
-    LoadedProgram program; // what the chip has now
+    LoadedProgram program;  // what the chip has now
     ChipImage programImage; // and its registers as they were loaded
     // The one way the files become a chip, at start and at every reload.
     const ChipLoad::Work loadProgram = [imagePath, patchPath, namesPath,
@@ -239,8 +239,13 @@ int Serve(int argc, char** argv) {
             before = {programImage, program};
         }
         ReloadVerdict verdict = JudgeReload(namesPath, loaded, fresh, before.program.names);
-        if (verdict.taken)
+        // An image alone has no names to carry its state by: it loads afresh.
+        if (verdict.taken && patchPath.empty()) {
+            chip.Load(*loaded.image);
+            Say("reloaded " + reloadedWhat);
+        } else if (verdict.taken) {
             verdict = SwapReload(chip, reloadedWhat, before, {*loaded.image, fresh}, verdict);
+        }
         if (verdict.taken) {
             publish(fresh);
             std::lock_guard lock(publishing);
@@ -318,7 +323,8 @@ int Serve(int argc, char** argv) {
             if (!path->empty())
                 files.push_back(*path);
         std::string error;
-        watch.emplace(files, [] { kill(getpid(), SIGHUP); }, &error);
+        watch.emplace(
+            files, [] { kill(getpid(), SIGHUP); }, &error);
         Say(error.empty() ? "reloading when a file of the chip is saved" : error);
     }
     for (;;) {

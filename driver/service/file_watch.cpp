@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -19,8 +19,7 @@ FileWatch::FileWatch(const std::vector<std::string>& files, std::function<void()
     for (const std::string& file : files) {
         const std::filesystem::path path(file);
         const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
-        const int wd = inotify_add_watch(inotify_, folder.c_str(),
-                                         IN_CLOSE_WRITE | IN_MOVED_TO);
+        const int wd = inotify_add_watch(inotify_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
         if (wd < 0) {
             *error = "cannot watch " + folder + ": " + std::strerror(errno);
             return;

@@ -32,10 +32,14 @@ TEST(CarryPlan, RegistersAreKeptByNameAndKindUnlessTheirValueChanged) {
         {"edited", {"fb", 0x104, "Control"}, 7, {"fb", 0x104, "Control"}, 8, "changed", false},
         {"another kind", {"fb", 0x104, "Static"}, 7, {"fb", 0x104, "Control"}, 7, "fresh", false},
         {"renamed", {"fb", 0x104, "Control"}, 7, {"gain", 0x104, "Control"}, 7, "fresh", false},
-        {"a tap", {"rl.a", 0x301, "TRAM address"}, 9, {"rl.a", 0x301, "TRAM address"}, 9, "",
-         true},
-        {"a tap moved", {"rl.a", 0x301, "TRAM address"}, 9, {"rl.a", 0x301, "TRAM address"}, 8,
-         "changed", false},
+        {"a tap", {"rl.a", 0x301, "TRAM address"}, 9, {"rl.a", 0x301, "TRAM address"}, 9, "", true},
+        {"a tap moved",
+         {"rl.a", 0x301, "TRAM address"},
+         9,
+         {"rl.a", 0x301, "TRAM address"},
+         8,
+         "changed",
+         false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -64,8 +68,9 @@ TEST(CarryPlan, RegistersAreKeptByNameAndKindUnlessTheirValueChanged) {
     }
 }
 
-// Registers no program took (the image's own) keep theirs where the image
-// left their value alone; the microcode is always the new program's.
+// GPRs and TRAM registers no program took (the image's own) keep theirs
+// where the image left their value alone; the microcode and the chip's other
+// registers (DBG at 0x052, a host-only one at 0x0F0) are the new image's.
 TEST(CarryPlan, TheImagesOwnRegistersStayUnlessTheImageChangedThem) {
     ChipImage oldImage, newImage;
     oldImage.registers[0x120] = newImage.registers[0x120] = 3;
@@ -78,6 +83,9 @@ TEST(CarryPlan, TheImagesOwnRegistersStayUnlessTheImageChangedThem) {
     };
     EXPECT_TRUE(carries(0x120));
     EXPECT_FALSE(carries(0x121));
+    EXPECT_TRUE(carries(0x3FF));
+    EXPECT_FALSE(carries(0x052));
+    EXPECT_FALSE(carries(0x0F0));
     EXPECT_FALSE(carries(kMicrocodeBase));
     EXPECT_FALSE(carries(kMicrocodeBase + 2 * kMicrocodeSize - 1));
 }
@@ -106,8 +114,8 @@ TEST(CarryPlan, DelayLinesAreKeptByNameAndSizeAndMovedWithThePlacement) {
         const CarryPlan plan = PlanCarry({}, before, {}, after);
         const std::vector<TramMove> moves = {{row.before.span, row.after.span}};
         EXPECT_EQ(plan.carry.moves, row.kept ? moves : std::vector<TramMove>{});
-        EXPECT_EQ(plan.carry.silenced, row.kept ? std::vector<TramSpan>{}
-                                                : std::vector<TramSpan>{row.after.span});
+        EXPECT_EQ(plan.carry.silenced,
+                  row.kept ? std::vector<TramSpan>{} : std::vector<TramSpan>{row.after.span});
         EXPECT_EQ(plan.keptLines.size(), row.kept ? 1u : 0u);
         EXPECT_EQ(plan.goneLines.size(), !row.kept && row.before.name != row.after.name ? 1u : 0u);
     }
@@ -117,10 +125,16 @@ TEST(CarryPlan, TheAnswerNamesWhatWasKeptChangedNewAndGone) {
     LoadedProgram before, after;
     before.instructions = 6;
     after.instructions = 7;
-    before.names = {{"fb", 0x104, "Control"}, {"wet", 0x105, "Control"}, {"old", 0x106, "Static"},
-                    {"rl", 0x201, "TRAM data"}, {"rl.a", 0x301, "TRAM address"}};
-    after.names = {{"fb", 0x104, "Control"}, {"wet", 0x105, "Control"}, {"lp", 0x106, "Static"},
-                   {"rl", 0x201, "TRAM data"}, {"rl.a", 0x301, "TRAM address"}};
+    before.names = {{"fb", 0x104, "Control"},
+                    {"wet", 0x105, "Control"},
+                    {"old", 0x106, "Static"},
+                    {"rl", 0x201, "TRAM data"},
+                    {"rl.a", 0x301, "TRAM address"}};
+    after.names = {{"fb", 0x104, "Control"},
+                   {"wet", 0x105, "Control"},
+                   {"lp", 0x106, "Static"},
+                   {"rl", 0x201, "TRAM data"},
+                   {"rl.a", 0x301, "TRAM address"}};
     before.lines = after.lines = {{"dl", {false, 0, 14401}}};
     ChipImage oldImage, newImage;
     newImage.registers[0x105] = 1;

@@ -216,8 +216,7 @@ TEST(EmuapsctlWalk, AReloadSaysWhatBecameOfTheNames) {
     ASSERT_EQ(std::system(("as10k1 -d gti -o " + patch + " " + source + " > " + dump).c_str()), 0);
     const std::string moved = ctl("reload");
     EXPECT_TRUE(moved.starts_with("0 reloaded p.emu10k1: ") &&
-                moved.find("; new extra; gone —; moved rate 0x123 -> 0x124, ") !=
-                    std::string::npos)
+                moved.find("; new extra; gone —; moved rate 0x123 -> 0x124, ") != std::string::npos)
         << moved;
     EXPECT_TRUE(service.waitForLog("since the last load: moved rate 0x123 -> 0x124, "));
     EXPECT_TRUE(ctl("get rate").starts_with("0 rate (0x124) = "));

@@ -22,8 +22,8 @@ void Assemble(const TempDir& dir, int step) {
                                std::to_string(step) +
                                "\nn\tsta\t0\n\tacc3\tn,n,C_STEP,C_0\n\tend\n");
     const std::string base = dir.path() + "/count";
-    ASSERT_EQ(std::system(("as10k1 -d gti -o " + base + ".emu10k1.new " + base + ".asm > " +
-                           base + ".dbg && mv " + base + ".emu10k1.new " + base + ".emu10k1")
+    ASSERT_EQ(std::system(("as10k1 -d gti -o " + base + ".emu10k1.new " + base + ".asm > " + base +
+                           ".dbg && mv " + base + ".emu10k1.new " + base + ".emu10k1")
                               .c_str()),
               0)
         << "as10k1 (alsa-tools) is needed";

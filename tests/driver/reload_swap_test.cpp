@@ -30,8 +30,8 @@ struct Program {
 Program Assemble(const TempDir& dir, const std::string& name, const std::string& edit = "") {
     const std::string base = dir.path() + "/" + name;
     const std::string sed = edit.empty() ? "cat " + kEcho : "sed '" + edit + "' " + kEcho;
-    const std::string line = sed + " > " + base + ".asm && as10k1 -d gti -o " + base +
-                             ".emu10k1 " + base + ".asm > " + base + ".dbg";
+    const std::string line = sed + " > " + base + ".asm && as10k1 -d gti -o " + base + ".emu10k1 " +
+                             base + ".asm > " + base + ".dbg";
     Program p;
     EXPECT_EQ(std::system(line.c_str()), 0) << "as10k1 (alsa-tools) is needed";
     const ChipImageResult r = LoadChipWithPatch("", base + ".emu10k1", base + ".dbg", &p.loaded);
@@ -93,7 +93,8 @@ Frames Played(const Program& before, const Program* after, int swapAt, int total
 TEST(ReloadSwap, TheUnchangedProgramChangesNoSampleAcrossASwapInTheMiddleOfADelay) {
     TempDir dir;
     const Program echo = Assemble(dir, "echo"), again = Assemble(dir, "again");
-    const Program moved = Assemble(dir, "moved", "s/^dl\\t/pre\\tdelay\\t\\&0.2\\npw\\ttwrite\\tpre,0\\ndl\\t/");
+    const Program moved =
+        Assemble(dir, "moved", "s/^dl\\t/pre\\tdelay\\t\\&0.2\\npw\\ttwrite\\tpre,0\\ndl\\t/");
     ASSERT_NE(moved.loaded.lines.at(1).span, echo.loaded.lines.at(0).span) << "dl moved";
     constexpr int kSwap = 4800, kTotal = 30000;
     const Frames plain = Played(echo, nullptr, kSwap, kTotal, true);
