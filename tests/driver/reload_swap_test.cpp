@@ -41,13 +41,14 @@ Program Assemble(const TempDir& dir, const std::string& name, const std::string&
     return p;
 }
 
-// One impulse on both sides at sample 0, then silence.
+// One impulse on both sides at sample 1000, then silence: written where the
+// delay counter had moved on to, not at the line's base.
 class Impulse : public BusSource {
   public:
     void Read(int32_t* bus, int frames) override {
         for (int f = 0; f < frames; ++f, ++n_)
             for (int i = 0; i < kBusInputs; ++i)
-                bus[f * kBusInputs + i] = n_ == 0 && i < 2 ? 0x40000000 : 0;
+                bus[f * kBusInputs + i] = n_ == 1000 && i < 2 ? 0x40000000 : 0;
     }
 
   private:
