@@ -42,8 +42,8 @@ struct Impulse : BusSource {
 template <class Run> void Play(int samples, Run run, std::vector<int32_t>* out) {
     std::vector<int32_t> all(std::size_t(samples) * DspBlockIo::kOutputs);
     run(samples, DspBlockIo{all.data()});
-    for (int i = 0; i < samples; ++i)
-        out->push_back(all[std::size_t(i) * DspBlockIo::kOutputs]);
+    for (std::size_t i = 0; i < all.size(); i += DspBlockIo::kOutputs)
+        out->push_back(all[i]);
 }
 
 // before for swapAt samples, then after (if any) swapped in, up to total.
