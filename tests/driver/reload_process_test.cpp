@@ -14,10 +14,11 @@
 
 namespace {
 
-// n counts by step (1 or 2: the constant at 0x041 or 0x042) each sample.
+// n counts by step (1 or 2: the constant at 0x041 or 0x042) each sample;
+// step 2 brings a new static m.
 void Assemble(const TempDir& dir, int step) {
-    dir.write("n.asm", "\tname\t\"n\"\nn\tsta\t0\n\tacc3\tn,n,$04" + std::to_string(step) +
-                           ",$040\n\tend\n");
+    dir.write("n.asm", "\tname\t\"n\"\nn\tsta\t0\n" + std::string(step == 2 ? "m\tsta\t0\n" : "") +
+                           "\tacc3\tn,n,$04" + std::to_string(step) + ",$040\n\tend\n");
     const std::string n = dir.path() + "/n";
     ASSERT_EQ(std::system(("as10k1 -d gti -o " + n + ".new " + n + ".asm > " + n + ".dbg && mv " +
                            n + ".new " + n + ".emu10k1")
@@ -53,7 +54,7 @@ TEST(ReloadProcess, NoSampleIsLostOrRepeatedAndTheCountIsKeptAcrossReloads) {
     EXPECT_EQ(broken.status, 1);
     ASSERT_TRUE(RunsOn(dir)) << "the chip plays on";
     Assemble(dir, 2); // saved: the watch reloads it
-    ASSERT_TRUE(service.waitForLog("reloaded n.emu10k1: 1 -> 1 instructions; kept n;"));
+    ASSERT_TRUE(service.waitForLog("reloaded n.emu10k1: 1 -> 1 instructions; kept n; new m;"));
     ASSERT_TRUE(RunsOn(dir));
     EXPECT_EQ(service.stop(), 0);
     const std::vector<float> v = ReadFloatWav(out).samples;
@@ -61,7 +62,8 @@ TEST(ReloadProcess, NoSampleIsLostOrRepeatedAndTheCountIsKeptAcrossReloads) {
     for (std::size_t i = 1; i < v.size(); ++i)
         steps.push_back(std::llround(std::ldexp(double(v[i]) - double(v[i - 1]), 31)));
     const auto edit = std::find(steps.begin(), steps.end(), 2);
-    ASSERT_GT(edit - steps.begin(), 3 * 4800) << "the edit is heard after the reloads";
+    ASSERT_NE(edit, steps.end()) << "the edit is heard";
+    ASSERT_GT(edit - steps.begin(), 3 * 4800) << "after the reloads";
     EXPECT_EQ(std::count(steps.begin(), edit, 1), edit - steps.begin());
     EXPECT_EQ(std::count(edit, steps.end(), 2), steps.end() - edit);
 }
