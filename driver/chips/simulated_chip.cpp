@@ -1,6 +1,7 @@
 #include "simulated_chip.h"
 
 #include "host_write.h"
+#include "program_swap.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -80,6 +81,21 @@ void SimulatedChip::Load(const ChipImage& image) {
     dsp_.Reset();
     Counted(true);
     observers.Loaded();
+}
+
+bool SimulatedChip::Swap(const ChipImage& fresh, const StateCarry& carry) {
+    std::lock_guard lock(mutex_);
+    ApsChipWord* registers = memory_->chip()->registers;
+    ChipImage running;
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        running.registers[i] = ApsLoadRegister(&registers[i]);
+    const ChipImage swapped = SwappedRegisters(running, fresh, carry);
+    if (!dsp_.Carry(carry))
+        return false;
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        if (swapped.registers[i] != running.registers[i])
+            ApsWriteRegister(&registers[i], swapped.registers[i]);
+    return true;
 }
 
 ChipImage SimulatedChip::Snapshot() {

@@ -34,6 +34,11 @@ class SimulatedChip : public ChipBackend {
     // A reader in the middle of it sees each register either old or new.
     // The observers get ready for the image first, outside the lock.
     void Load(const ChipImage& image);
+    // Swaps fresh in between two samples, under the lock, keeping what carry
+    // says of the running state; the DSP runs on, its count of samples and
+    // history with it. Registers it leaves alone are not written. False,
+    // having changed nothing, while the DSP stands inside a sample.
+    bool Swap(const ChipImage& fresh, const StateCarry& carry);
     // A copy of the registers.
     ChipImage Snapshot();
     // Executes whole samples; a reload never falls inside them. Returns the

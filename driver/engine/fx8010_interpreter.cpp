@@ -70,6 +70,19 @@ void Fx8010Interpreter::Reset() {
     sampleSaturatedAt_ = lastSampleSaturatedAt_ = -1;
 }
 
+bool Fx8010Interpreter::Carry(const StateCarry& carry) {
+    if (inSample_)
+        return false;
+    tram_.Carry(carry.moves, carry.silenced);
+    std::array<uint16_t, 256> fraction{}; // a new address starts on a whole sample
+    for (const auto& [from, to] : carry.registers)
+        if (from >= kTramAddress && from < 0x400 && to >= kTramAddress && to < 0x400)
+            fraction[to - kTramAddress] = addressFraction_[from - kTramAddress];
+    addressFraction_ = fraction;
+    tramReadPending_ = true;
+    return true;
+}
+
 int Fx8010Interpreter::Run(ApsChipWord* registers, int samples, const DspBlockIo& io) {
     return RunOn(SharedRegisters{registers}, samples, io);
 }

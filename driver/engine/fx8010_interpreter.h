@@ -19,6 +19,7 @@
 #include "fx8010_fast_program.h"
 #include "fx8010_instruction.h"
 #include "sample_observer.h"
+#include "state_carry.h"
 #include "tram_engine.h"
 
 #include <array>
@@ -64,6 +65,11 @@ class Fx8010Interpreter {
     // Powers up: silence in the delay lines, the accumulator, outputs and
     // counters at zero.
     void Reset();
+    // A new program swapped in between two samples (the registers already
+    // hold it): the delay lines carried over, each TRAM address register's
+    // fraction with it, and the next sample's TRAM reads made afresh. False,
+    // having done nothing, while a sample stands part way.
+    bool Carry(const StateCarry& carry);
     // Executes `samples` samples on the chip's 0x800 registers, which others
     // may read and write meanwhile; whatever they hold, the DSP stays inside
     // its own memory. A sample stopped part way is finished first and counts

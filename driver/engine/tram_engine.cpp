@@ -27,6 +27,25 @@ void TramEngine::Configure(const uint32_t* addressRegisters) {
     }
 }
 
+void TramEngine::Carry(const std::vector<TramMove>& moves, const std::vector<TramSpan>& silenced) {
+    auto at = [this](const TramSpan& span, uint32_t k) -> int16_t& {
+        auto& pool = span.external ? external_ : internal_;
+        return pool[(span.base + k + counter_) & (pool.size() - 1)];
+    };
+    std::vector<std::vector<int16_t>> taken;
+    for (const TramMove& m : moves) {
+        std::vector<int16_t>& line = taken.emplace_back(m.from.size);
+        for (uint32_t k = 0; k < m.from.size; ++k)
+            line[k] = at(m.from, k);
+    }
+    for (const TramSpan& span : silenced)
+        for (uint32_t k = 0; k < span.size; ++k)
+            at(span, k) = 0;
+    for (std::size_t i = 0; i < moves.size(); ++i)
+        for (uint32_t k = 0; k < moves[i].to.size && k < taken[i].size(); ++k)
+            at(moves[i].to, k) = taken[i][k];
+}
+
 uint32_t TramEngine::Location(const Access& a, const int32_t* address) const {
     uint32_t at = (uint32_t(address[a.reg]) >> 11) + counter_;
     return at & ((a.external ? kExternalSamples : kInternalSamples) - 1);

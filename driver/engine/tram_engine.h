@@ -5,6 +5,8 @@
 // its data register there after it. Samples are held at 16 bits.
 #pragma once
 
+#include "state_carry.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +35,10 @@ class TramEngine {
     void Write(const int32_t* data, const int32_t* address);
     void Advance() { counter_ = (counter_ - 1) & kAddressMask; }
     void ZeroCounter() { counter_ = 0; }
+    // Moves delay lines' samples and silences others, each line's sample k
+    // at (base + k + counter) as its taps address it. Every move reads the
+    // memory as it was before any of them.
+    void Carry(const std::vector<TramMove>& moves, const std::vector<TramSpan>& silenced);
 
     // The delay base counter, a 20-bit address that wraps.
     uint32_t counter() const { return counter_; }

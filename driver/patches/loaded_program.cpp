@@ -70,6 +70,10 @@ ChipImageResult LoadChipWithPatch(const std::string& imagePath, const std::strin
             loaded->summary.append("\n").append(NamesSummary(names));
         loaded->symbols = SymbolFileText(patch.patch->name, names);
         loaded->names = std::move(names);
+        loaded->instructions = patch.patch->code.size();
+        loaded->lines =
+            PlaceLines(*patch.patch, dump ? &*dump : nullptr, placed.relocation, *placed.image);
+        loaded->owned = OwnedRegisters(*patch.patch, placed.relocation);
         for (const As10k1Control& c : patch.patch->controls)
             loaded->controls.push_back({c.name, placed.relocation.gpr[c.gpr], c.min, c.max});
         loaded->source = PlacedSource(file, placed.codeStart);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "chip_image.h"
+#include "placed_lines.h"
 #include "placed_names.h"
 #include "source_map.h"
 
@@ -33,6 +34,11 @@ struct LoadedProgram {
     // Which source line made each placed instruction, when the patch was
     // given as its as10k1 source; empty otherwise.
     SourceMap source;
+    // For a reload to carry the state over: the patch's own instructions,
+    // its delay lines and tables, and the registers it took.
+    std::size_t instructions = 0;
+    std::vector<PlacedLine> lines;
+    std::vector<uint32_t> owned;
 };
 
 // The same, with the program's names at their placed addresses: the control

@@ -6,6 +6,7 @@
 #include "chip_load.h"
 #include "control_server.h"
 #include "dsp_runner.h"
+#include "file_watch.h"
 #include "fx8010_interpreter.h"
 #include "history_recorder.h"
 #include "loaded_program.h"
@@ -15,6 +16,7 @@
 #include "proc_chip.h"
 #include "program_symbols_file.h"
 #include "program_version.h"
+#include "reload_swap.h"
 #include "reload_verdict.h"
 #include "render_mode.h"
 #include "service_audio.h"
@@ -27,6 +29,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -148,14 +151,14 @@ int Serve(int argc, char** argv) {
     if (!symbolsWhy.empty())
         Say(symbolsWhy + "; emuapsctl takes the program's names and numbers only");
     const TakenNames taken = NamesTaken(operandNames);
-    LoadedProgram program; // what the chip has now
-    auto startLoad = [&] {
-        return std::make_unique<ChipLoad>(
-            [imagePath, patchPath, namesPath, taken](LoadedProgram* loaded) {
-                return LoadChipWithPatch(imagePath, patchPath, namesPath, loaded, taken);
-            },
-            kLoadDone);
+    LoadedProgram program;  // what the chip has now
+    ChipImage programImage; // and its registers as they were loaded
+    // The one way the files become a chip, at start and at every reload.
+    const ChipLoad::Work loadProgram = [imagePath, patchPath, namesPath,
+                                        taken](LoadedProgram* loaded) {
+        return LoadChipWithPatch(imagePath, patchPath, namesPath, loaded, taken);
     };
+    auto startLoad = [&] { return std::make_unique<ChipLoad>(loadProgram, kLoadDone); };
     { // without files too: the empty chip is a loader's, idle instructions
         std::unique_ptr<ChipLoad> load = startLoad();
         if (AwaitLoad(*load, signals) == LoadWait::Stop) {
@@ -170,6 +173,7 @@ int Serve(int argc, char** argv) {
         if (!load->loaded().summary.empty())
             Say(load->loaded().summary);
         program = load->loaded();
+        programImage = *load->result().image;
     }
     // --record's names are the loaded program's, as the verbs take them.
     const RegisterNames startNames(operandNames, ProgramRegisterNames(program.names),
@@ -230,18 +234,29 @@ int Serve(int argc, char** argv) {
     publish(LoadedProgram(program));
     // A reload, by SIGHUP or emuapsctl, puts the chip and its names in place,
     // or keeps them; the log says which, and the answer is the verdict's.
-    const std::string reloadedWhat = imagePath.empty() ? patchPath : imagePath;
+    const std::string reloadedWhat =
+        std::filesystem::path(patchPath.empty() ? imagePath : patchPath).filename().string();
+    // Reloads come one at a time, by SIGHUP or emuapsctl.
+    std::mutex reloading;
     auto reloaded = [&](const ChipImageResult& loaded, const LoadedProgram& fresh) {
-        std::vector<PlacedName> before;
+        std::lock_guard one(reloading);
+        ProgramOnChip before;
         {
             std::lock_guard lock(publishing);
-            before = program.names;
+            before = {programImage, program};
         }
-        const ReloadVerdict verdict = JudgeReload(namesPath, loaded, fresh, before);
-        if (verdict.taken) {
+        ReloadVerdict verdict = JudgeReload(namesPath, loaded, fresh, before.program.names);
+        // An image alone has no names to carry its state by: it loads afresh.
+        if (verdict.taken && patchPath.empty()) {
             chip.Load(*loaded.image);
-            publish(fresh);
             Say("reloaded " + reloadedWhat);
+        } else if (verdict.taken) {
+            verdict = SwapReload(chip, reloadedWhat, before, {*loaded.image, fresh}, verdict);
+        }
+        if (verdict.taken) {
+            publish(fresh);
+            std::lock_guard lock(publishing);
+            programImage = *loaded.image;
         }
         Say(verdict.log);
         return verdict;
@@ -279,8 +294,7 @@ int Serve(int argc, char** argv) {
                                       return false;
                                   }
                                   LoadedProgram fresh;
-                                  const ChipImageResult loaded = LoadChipWithPatch(
-                                      imagePath, patchPath, namesPath, &fresh, taken);
+                                  const ChipImageResult loaded = loadProgram(&fresh);
                                   const ReloadVerdict verdict = reloaded(loaded, fresh);
                                   *said = verdict.answer;
                                   return verdict.taken;
@@ -313,6 +327,17 @@ int Serve(int argc, char** argv) {
     // another after it, so the chip ends up as the files are then.
     std::unique_ptr<ChipLoad> reload;
     bool reloadAgain = false;
+    std::optional<FileWatch> watch;
+    if (o.reloadOnChange && !realCard) {
+        std::vector<std::string> files;
+        for (const std::string* path : {&imagePath, &patchPath, &namesPath})
+            if (!path->empty())
+                files.push_back(*path);
+        std::string error;
+        watch.emplace(
+            files, [] { kill(getpid(), SIGHUP); }, &error);
+        Say(error.empty() ? "reloading when a file of the chip is saved" : error);
+    }
     for (;;) {
         int sig = 0;
         if (sigwait(&signals, &sig) != 0)
@@ -339,6 +364,7 @@ int Serve(int argc, char** argv) {
             reload = startLoad();
         }
     }
+    watch.reset();
     if (control)
         control->Stop();
     controlling.join();

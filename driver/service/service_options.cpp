@@ -96,6 +96,8 @@ ParsedOptions ParseServiceOptions(const std::vector<std::string>& args) {
             continue;
         } else if (arg == "--run") {
             o.run = true;
+        } else if (arg == "--reload-on-change") {
+            o.reloadOnChange = true;
         } else if (arg == "--once") {
             o.once = true;
         } else if (valued(i, "--card", &value)) {
@@ -275,6 +277,8 @@ The simulated chip:
                        refused whole and the chip keeps its program and names
       --run            execute the microcode 48,000 times a second, with a
                        test signal on the effects bus
+      --reload-on-change reload, as SIGHUP does, each time FILE, PATCH or
+                       DUMP is saved (watched with inotify)
       --history=SECONDS keep the last SECONDS (default 10; 0 keeps none) of
                        every register the DSP can change, sample by sample,
                        however the chip runs, for emuapsctl trace; at most
@@ -365,9 +369,10 @@ Velmora's Symbols/8010.d, at $XDG_RUNTIME_DIR/emuaps.d (or beside the
 fallback socket). It is replaced at every load and reload, and removed when
 the service ends; the viewer reads it at start and at each F5.
 
-Signals: SIGHUP reloads FILE, PATCH and DUMP (a file that does not load, or a
-DUMP that no longer fits PATCH, leaves the chip as it was, names and all; the
-log says what moved); SIGINT and SIGTERM end the service at any time, and a
+Signals: SIGHUP reloads FILE, PATCH and DUMP between two samples, keeping by
+name the registers, delay lines and history that carry over (a file that does
+not load, or a DUMP that no longer fits PATCH, leaves the chip as it was,
+names and all; the log says what was kept and what moved); SIGINT and SIGTERM end the service at any time, and a
 render too, each with OUT finished up to the last sample run.
 
 Started by systemd for its user socket unit (emuapsd.socket), the service

@@ -32,6 +32,7 @@ struct ServiceOptions {
     int latencyMs = 20;           // the PCMs' buffer
     double historySeconds = 10;   // the chip's recent past that trace reads; 0: none
     bool referenceEngine = false; // the plain interpreter the fast one is checked against
+    bool reloadOnChange = false;  // reload when the image, patch or dump is saved
 };
 
 // --history's ceiling: what a program that writes every register would
