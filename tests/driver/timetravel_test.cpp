@@ -181,12 +181,16 @@ TEST(TimeTravel, ForwardAgainReplaysThePastAndAWriteThereForksIt) {
         if (!past->fork || *past->fork != 2000 || past->newest.samples != 2000)
             wrong.push_back(std::string(program.name) + ": the fork is not at 2000");
         served.Ask("advance 700");
+        // The new future, and the past kept of it.
         Offline forked(program.image);
         forked.To({2000, 0});
         forked.image.registers[kGain] = 0x10000000;
-        forked.To({2700, 0});
-        if (const std::string d = Differences(served.chip, forked); !d.empty())
-            wrong.push_back(std::string(program.name) + ", the fork:" + d);
+        for (auto [verb, at] : {std::pair{"goto 2300", 2300}, {"advance 400", 2700}}) {
+            served.Ask(verb);
+            forked.To({uint64_t(at), 0});
+            if (const std::string d = Differences(served.chip, forked); !d.empty())
+                wrong.push_back(std::string(program.name) + ", the fork, " + verb + ":" + d);
+        }
     }
     EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
 }
@@ -199,7 +203,7 @@ TEST(TimeTravel, ReverseRunsStopWhereAnOfflineScanFindsTheLastStop) {
         std::string verb;
         DebugTargets targets;
     } rows[] = {
-        {"watch 0x281 --back", {{}, {0x281}, {Kind::Changes, 0}, false}},
+        {"watch 0x280 --back", {{}, {0x280}, {Kind::Changes, 0}, false}},
         {"watch 0x200 --back --above 0.25", {{}, {0x200}, {Kind::Above, 0x20000 << 12}, false}},
         {"watch 0x200 --back --below -0.25", {{}, {0x200}, {Kind::Below, -(0x20000 << 12)}, false}},
         {"watch 0x020 --back --equals 0", {{}, {0x020}, {Kind::Equals, 0}, false}},
