@@ -209,19 +209,23 @@ TEST(TimeTravel, ReverseRunsStopWhereAnOfflineScanFindsTheLastStop) {
         {"watch 0x020 --back --equals 0", {{}, {0x020}, {Kind::Equals, 0}, false}},
         {"watch 0x020 --back --crosses 0", {{}, {0x020}, {Kind::Crosses, 0}, false}},
         {"break --saturation --back", {{}, {}, {}, true}},
+        {"again: break --saturation --back", {{}, {}, {}, true}}, // from the last one's stop
     };
     std::vector<std::string> wrong;
     for (const Row& row : rows) {
-        served.Ask("goto " + std::to_string(now));
-        const std::string said = served.Ask(row.verb);
+        const bool again = row.verb.starts_with("again: ");
+        if (!again)
+            served.Ask("goto " + std::to_string(now));
+        const ChipPosition from = PositionOf(*served.chip.CopyDsp());
+        const std::string said = served.Ask(again ? row.verb.substr(7) : row.verb);
         // Offline: every stop forward from the load, the last before now.
         Offline offline(BothPools());
         std::optional<DebugStop> last;
-        while (offline.dsp.samples() < now) {
-            const uint64_t end = offline.dsp.samples() < kSetAt ? kSetAt : now;
+        while (offline.dsp.samples() <= from.samples) {
+            const uint64_t end = offline.dsp.samples() < kSetAt ? kSetAt : from.samples + 1;
             const DebugStop stop = offline.dsp.RunUntil(
                 offline.image, row.targets, int64_t(end - offline.dsp.samples()), false);
-            if (stop.why != DebugStop::Why::Bound && PositionOf(offline.dsp) < ChipPosition{now, 0})
+            if (stop.why != DebugStop::Why::Bound && PositionOf(offline.dsp) < from)
                 last = stop;
             if (PositionOf(offline.dsp) == ChipPosition{kSetAt, 0})
                 offline.image.registers[kGain] = kSetValue;
