@@ -239,4 +239,23 @@ TEST(TimeTravel, ReverseRunsStopWhereAnOfflineScanFindsTheLastStop) {
     EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
 }
 
+// A chip without a past (--history=0) and a real card say why they cannot go back.
+TEST(TimeTravel, WithoutAPastTheVerbsSaySo) {
+    SimulatedChip chip;
+    ControlContext context;
+    context.chip = &chip;
+    std::vector<std::string> wrong;
+    for (const char* verb :
+         {"back", "goto 0", "step --back", "watch 0x100 --back", "break --saturation --back"}) {
+        context.chip = &chip;
+        const ControlAnswer none = RunControlVerb(context, verb);
+        context.chip = nullptr;
+        const ControlAnswer card = RunControlVerb(context, verb);
+        if (none.text != "the chip keeps no past to go back in (emuapsd --history=0)" ||
+            card.text.find("a real card keeps no history; ") != 0 || none.status != 1)
+            wrong.push_back(std::string(verb) + ": " + none.text + " / " + card.text);
+    }
+    EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+}
+
 } // namespace
