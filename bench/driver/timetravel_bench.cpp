@@ -108,3 +108,4 @@ void BM_StepBack(benchmark::State& state) {
 BENCHMARK(BM_StepBack)->ArgName("pc")->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond);
 
 } // namespace
+BENCHMARK_MAIN();
