@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <ctime>
+
 namespace {
 
 constexpr int kBlock = 48;
@@ -68,6 +70,35 @@ BENCHMARK(BM_RunningLargestExternalTram)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMicrosecond);
+
+// The two side by side, in turns of 100 blocks each on this thread's own
+// CPU clock, so that a loaded machine slows both alike: the ratio of the
+// chip with the past to the chip with the history alone.
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+void BM_RunningCostRatio(benchmark::State& state) {
+    const ChipImage image = state.range(0) ? LargestExternalTram() : DemoChipWithPatch();
+    SimulatedChip alone, kept;
+    HistoryRecorder aloneHistory(kTenSeconds), keptHistory(kTenSeconds);
+    RunTenSeconds(alone, aloneHistory, image, false);
+    RunTenSeconds(kept, keptHistory, image, true);
+    double seconds[2] = {0, 0};
+    for (auto _ : state) {
+        for (int which = 0; which < 2; ++which) {
+            SimulatedChip& chip = which ? kept : alone;
+            const double start = ThreadSeconds();
+            for (int i = 0; i < 100; ++i)
+                chip.Run(kBlock);
+            seconds[which] += ThreadSeconds() - start;
+        }
+    }
+    state.counters["ratio"] = seconds[1] / seconds[0];
+}
+BENCHMARK(BM_RunningCostRatio)->ArgName("largest_external")->Arg(0)->Arg(1);
 
 // arg 0: the oldest sample; 1: the sample before the second state, the
 // longest replay there is.

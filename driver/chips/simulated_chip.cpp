@@ -123,10 +123,10 @@ DspBlockIo From(const DspBlockIo& io, int64_t done) {
 
 int SimulatedChip::RunLocked(int samples, const DspBlockIo& io) {
     ApsChipWord* registers = memory_->chip()->registers;
-    Sync();
     int ran = 0;
     // A stopped chip runs no samples, but maybe the step DBG asks for.
     if (!past_ || fx8010dbg::Stopped(ApsLoadRegister(&registers[fx8010dbg::kRegister]))) {
+        Sync();
         ran = dsp_.Run(registers, samples, io);
         After();
     } else {

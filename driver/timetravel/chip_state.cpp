@@ -1,7 +1,7 @@
 #include "chip_state.h"
 
 ChipState ChipState::Take(const ApsChipWord* registers, Fx8010Interpreter& dsp,
-                          const ChipState* previous) {
+                          const ChipState* previous, std::unique_ptr<Fx8010Interpreter> spare) {
     ChipState state;
     state.at_ = {dsp.samples(), dsp.pc()};
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
@@ -14,7 +14,12 @@ ChipState ChipState::Take(const ApsChipWord* registers, Fx8010Interpreter& dsp,
     std::vector<int16_t> internal, external;
     internal.swap(dsp.tram().pool(false));
     external.swap(dsp.tram().pool(true));
-    state.dsp_ = std::make_unique<Fx8010Interpreter>(dsp);
+    if (spare) {
+        *spare = dsp;
+        state.dsp_ = std::move(spare);
+    } else {
+        state.dsp_ = std::make_unique<Fx8010Interpreter>(dsp);
+    }
     internal.swap(dsp.tram().pool(false));
     external.swap(dsp.tram().pool(true));
     return state;

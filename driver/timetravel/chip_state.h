@@ -16,8 +16,13 @@ class ChipState {
   public:
     // The chip as it stands; pages equal to previous's are shared with it.
     // dsp's pools are lent out for the copy and are back when it returns.
+    // spare, when given, is a DSP given up by an older state, whose memory
+    // the copy takes instead of the system's.
     static ChipState Take(const ApsChipWord* registers, Fx8010Interpreter& dsp,
-                          const ChipState* previous);
+                          const ChipState* previous,
+                          std::unique_ptr<Fx8010Interpreter> spare = nullptr);
+    // Gives up the DSP's memory, for a newer state to take; this state is done.
+    std::unique_ptr<Fx8010Interpreter> GiveUpDsp() { return std::move(dsp_); }
 
     ChipPosition at() const { return at_; }
     const ChipImage& registers() const { return registers_; }

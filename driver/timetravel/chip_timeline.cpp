@@ -48,16 +48,18 @@ void ChipTimeline::Ran(const ApsChipWord* registers, Fx8010Interpreter& dsp) {
     newest_ = at;
     if (int64_t(at.samples - states_.back().at().samples) < interval_)
         return;
-    states_.push_back(ChipState::Take(registers, dsp, &states_.back()));
     Trim();
+    states_.push_back(ChipState::Take(registers, dsp, &states_.back(), std::move(spare_)));
 }
 
 // The oldest state kept is the last one at or before the span's start.
 void ChipTimeline::Trim() {
     const uint64_t start =
         newest_.samples > uint64_t(span_) ? newest_.samples - uint64_t(span_) : 0;
-    while (states_.size() > 1 && states_[1].at().samples <= start)
+    while (states_.size() > 1 && states_[1].at().samples <= start) {
+        spare_ = states_.front().GiveUpDsp(); // a state's DSP is large: the next one reuses it
         states_.pop_front();
+    }
     const ChipPosition first = states_.front().at();
     while (!writes_.empty() && writes_.front().at < first) {
         writes_.pop_front();

@@ -102,6 +102,7 @@ class ChipTimeline {
 
     const int64_t span_, interval_;
     std::deque<ChipState> states_;
+    std::unique_ptr<Fx8010Interpreter> spare_;
     std::deque<HostWrite> writes_;
     std::size_t nextWrite_ = 0; // the first recorded write the served chip has not made
     HostWriteScanner scanner_;

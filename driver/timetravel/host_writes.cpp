@@ -2,6 +2,8 @@
 
 #include "fx8010_debug.h"
 
+#include <cstring>
+
 namespace {
 
 uint32_t Count(ApsChipWord word) {
@@ -28,10 +30,31 @@ void HostWriteScanner::Rebase(const ApsChipWord* registers) {
 
 bool HostWriteScanner::Scan(const ApsChipWord* registers, ChipPosition at,
                             std::vector<HostWrite>& out) {
+    // Most often nothing was written: a look at 64 words at once, copied
+    // plainly so that the comparison runs in vector registers. A word torn by
+    // a write meanwhile only sends the run to the exact look below, or
+    // leaves the write to the next scan, as one during the block would be.
+    constexpr uint32_t kRun = 64;
     bool any = false;
-    for (uint32_t i = 0; i < kChipRegisterCount; ++i) {
+    for (uint32_t run = 0; run < kChipRegisterCount; run += kRun) {
+        ApsChipWord words[kRun];
+        std::memcpy(words, registers + run, sizeof words);
+        uint32_t changed = 0;
+        for (uint32_t i = 0; i < kRun; ++i)
+            changed |= Count(words[i]) ^ counts_[run + i];
+        if (changed == 0) [[likely]]
+            continue;
+        any |= ScanRun(registers, run, run + kRun, at, out);
+    }
+    return any;
+}
+
+bool HostWriteScanner::ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end,
+                               ChipPosition at, std::vector<HostWrite>& out) {
+    bool any = false;
+    for (uint32_t i = first; i < end; ++i) {
         const ApsChipWord word = ApsLoadChipWord(&registers[i]);
-        if (Count(word) == counts_[i]) [[likely]]
+        if (Count(word) == counts_[i])
             continue;
         counts_[i] = Count(word);
         const uint32_t value = uint32_t(word);

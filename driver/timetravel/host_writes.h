@@ -40,6 +40,8 @@ class HostWriteScanner {
     void Reported(const ApsChipWord* registers);
 
   private:
+    bool ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
+                 std::vector<HostWrite>& out);
     std::array<uint32_t, kChipRegisterCount> counts_{};
     uint32_t dbg_ = 0;
 };
