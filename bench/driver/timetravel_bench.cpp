@@ -108,7 +108,7 @@ void BM_JumpBackTenSeconds(benchmark::State& state) {
     RunTenSeconds(chip, history, DemoChipWithPatch(), true);
     chip.Stop();
     const auto past = chip.past();
-    const uint64_t to = state.range(0) ? (past->oldest / 4800 + 2) * 4800 - 1 : past->oldest;
+    const uint64_t to = state.range(0) ? (past->oldest / 9600 + 2) * 9600 - 1 : past->oldest;
     for (auto _ : state) {
         if (!chip.GoTo({to, 0}))
             state.SkipWithError("the past does not hold the sample");
@@ -126,7 +126,7 @@ void BM_StepBack(benchmark::State& state) {
     chip.Stop();
     const auto past = chip.past();
     // Just before a state, inside a sample and at its start.
-    const SimulatedChip::Position at = {(past->newest.samples / 4800) * 4800 - 1,
+    const SimulatedChip::Position at = {(past->newest.samples / 9600) * 9600 - 1,
                                         uint32_t(state.range(0))};
     for (auto _ : state) {
         state.PauseTiming();

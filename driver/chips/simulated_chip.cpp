@@ -266,9 +266,8 @@ bool SimulatedChip::StepBack() {
     if (!past_)
         return false;
     Sync();
-    const std::optional<Position> before = past_->InstructionBefore(Here());
-    std::unique_ptr<RebuiltChip> chip = before ? past_->Rebuild(*before) : nullptr;
-    if (!chip || PositionOf(chip->dsp) != *before)
+    std::unique_ptr<RebuiltChip> chip = past_->InstructionBefore(Here());
+    if (!chip)
         return false;
     TakeRebuilt(*chip);
     return true;

@@ -163,37 +163,33 @@ bool ChipTimeline::Replay(RebuiltChip& chip, ChipPosition to, const DebugTargets
     }
 }
 
-std::optional<ChipPosition> ChipTimeline::InstructionBefore(ChipPosition now) const {
+std::unique_ptr<RebuiltChip> ChipTimeline::InstructionBefore(ChipPosition now) const {
     if (now.pc == 0 && now.samples == 0)
-        return std::nullopt;
+        return nullptr;
     const ChipPosition start = {now.pc > 0 ? now.samples : now.samples - 1, 0};
     const uint32_t limit = now.pc > 0 ? now.pc : uint32_t(kMicrocodeSize);
     std::unique_ptr<RebuiltChip> chip = Rebuild(start);
     if (!chip || PositionOf(chip->dsp) != start)
-        return std::nullopt;
+        return nullptr;
     // Most often the instruction just before is the one.
-    {
-        RebuiltChip tried(frames_);
-        tried.registers = chip->registers;
-        tried.dsp = chip->dsp;
-        tried.dsp.SetBusSource(fed_ ? &tried.bus : nullptr);
-        tried.nextWrite = chip->nextWrite;
-        const ChipPosition before = {start.samples, limit - 1};
-        if (Replay(tried, before))
-            return before;
-    }
+    auto tried = std::make_unique<RebuiltChip>(frames_);
+    tried->registers = chip->registers;
+    tried->dsp = chip->dsp;
+    tried->dsp.SetBusSource(fed_ ? &tried->bus : nullptr);
+    tried->nextWrite = chip->nextWrite;
+    if (Replay(*tried, {start.samples, limit - 1}))
+        return tried;
     // Else the last of those the sample's path passes.
     DebugTargets every;
     for (uint32_t i = 0; i < limit; ++i)
         every.breaks.push_back(i);
     std::optional<ChipPosition> last;
-    Replay(*chip, now, &every, [&](const DebugStop& stop, ChipPosition after) {
+    Replay(*chip, now, &every, [&](const DebugStop&, ChipPosition after) {
         if (after.samples == start.samples)
             last = after;
-        (void)stop;
         return true;
     });
-    return last;
+    return last ? Rebuild(*last) : nullptr;
 }
 
 std::optional<ChipTimeline::Found> ChipTimeline::LastStopBefore(ChipPosition now,

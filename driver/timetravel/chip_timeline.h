@@ -37,7 +37,7 @@ class ChipTimeline {
   public:
     // A jump replays at most `interval` samples: 4,800 (0.1 s) stay well
     // within 50 ms with the fast engine, and keep 10 s in 100 states.
-    static constexpr int64_t kDefaultInterval = 4800;
+    static constexpr int64_t kDefaultInterval = 9600;
 
     // span: the samples of the past kept, at least.
     explicit ChipTimeline(int64_t span, int64_t interval = kDefaultInterval);
@@ -73,8 +73,9 @@ class ChipTimeline {
     // are still to be made.
     void Moved(const ApsChipWord* registers, ChipPosition at);
 
-    // The position before the last instruction executed before `now`.
-    std::optional<ChipPosition> InstructionBefore(ChipPosition now) const;
+    // The chip rebuilt before the last instruction executed before `now`;
+    // null when the past does not hold it.
+    std::unique_ptr<RebuiltChip> InstructionBefore(ChipPosition now) const;
     // The last stop of targets (a watch's or a saturation's) before `now`,
     // and where the chip stood right after it.
     struct Found {
