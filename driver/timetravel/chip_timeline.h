@@ -35,8 +35,8 @@ struct RebuiltChip {
 
 class ChipTimeline {
   public:
-    // A jump replays at most `interval` samples: 4,800 (0.1 s) stay well
-    // within 50 ms with the fast engine, and keep 10 s in 100 states.
+    // A jump replays at most `interval` samples: 9,600 (0.2 s) take a few
+    // milliseconds with the fast engine, and keep 10 s in 51 states.
     static constexpr int64_t kDefaultInterval = 9600;
 
     // span: the samples of the past kept, at least.
