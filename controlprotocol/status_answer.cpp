@@ -54,9 +54,12 @@ std::string CodesText(uint32_t codes) {
     return codes ? text + ")" : text;
 }
 
+std::string BehindText(uint64_t behind) {
+    return std::to_string(behind) + (behind == 1 ? " sample" : " samples") + " before the newest";
+}
+
 std::string PastClause(uint64_t at, uint64_t behind) {
-    return "at sample " + std::to_string(at) + ", " + std::to_string(behind) +
-           " samples before the newest";
+    return "at sample " + std::to_string(at) + ", " + BehindText(behind);
 }
 
 std::string ForkClause(uint64_t sample) {

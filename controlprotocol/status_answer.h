@@ -31,6 +31,8 @@ std::optional<StatusAnswer> ParseStatus(const std::string& text);
 // 1200, 2400 samples before the newest") and once it forked there ("forked
 // at sample 1200").
 std::string PastClause(uint64_t at, uint64_t behind);
+// "2400 samples before the newest", as those and the verbs that go back say it.
+std::string BehindText(uint64_t behind);
 std::string ForkClause(uint64_t sample);
 
 // The condition codes as answers name them: "0x0C (zero, negative)", "0x00".

@@ -233,8 +233,7 @@ std::string StandsText(SimulatedChip& chip) {
     const SimulatedChip::Position at = chip.position();
     std::string text = "stopped " + PositionText(at);
     if (const auto past = chip.past(); past && at < past->newest)
-        text +=
-            "; " + std::to_string(past->newest.samples - at.samples) + " samples before the newest";
+        text += "; " + BehindText(past->newest.samples - at.samples);
     return text;
 }
 

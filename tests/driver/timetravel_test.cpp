@@ -171,7 +171,13 @@ TEST(TimeTravel, ForwardAgainReplaysThePastAndAWriteThereForksIt) {
         offline.To({newest, 0});
         // Back over the set and forward again: the set is made again.
         served.Ask("back 1500");
+        const std::string back = served.Ask("status");
         served.Ask("advance 1500");
+        const std::string again = served.Ask("status");
+        if (back.find("; at sample " + std::to_string(newest - 1500) +
+                      ", 1500 samples before the newest") == std::string::npos ||
+            again.find("before the newest") != std::string::npos)
+            wrong.push_back(std::string(program.name) + ", status: " + back + " / " + again);
         if (const std::string d = Differences(served.chip, offline); !d.empty())
             wrong.push_back(std::string(program.name) + ", back and advance:" + d);
         // A set back there forks: the future runs on the new write.
