@@ -245,6 +245,35 @@ TEST(TimeTravel, ReverseRunsStopWhereAnOfflineScanFindsTheLastStop) {
     EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
 }
 
+// A bus that counts its frames into every input.
+struct Ramp : BusSource {
+    int32_t frames = 0;
+    void Read(int32_t* bus, int count) override {
+        for (int i = 0; i < count; ++i, ++frames)
+            for (int k = 0; k < kBusInputs; ++k)
+                bus[i * kBusInputs + k] = (frames * 7919 + k) << 12;
+    }
+};
+
+TEST(TimeTravel, AFedBusHearsItsFramesAgainAndThenTheLiveOnes) {
+    Ramp ramp;
+    SimulatedChip chip;
+    chip.KeepPast(kSpan, kInterval);
+    chip.Load(BothPools());
+    chip.FeedBus(&ramp);
+    for (int i = 0; i < 40; ++i)
+        chip.Run(48);
+    chip.Stop();
+    const ChipImage before = chip.Snapshot();
+    const auto pools = chip.CopyDsp()->tram();
+    ASSERT_TRUE(chip.GoTo({chip.position().samples - 1000, 0}));
+    chip.Advance(1000);
+    EXPECT_EQ(chip.Snapshot(), before);
+    EXPECT_EQ(chip.CopyDsp()->tram().pool(true), pools.pool(true));
+    chip.Advance(1);
+    EXPECT_EQ(ramp.frames, 40 * 48 + 1) << "the live bus goes on past the recording's end";
+}
+
 // A chip without a past (--history=0) and a real card say why they cannot go back.
 TEST(TimeTravel, WithoutAPastTheVerbsSaySo) {
     SimulatedChip chip;
