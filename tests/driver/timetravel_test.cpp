@@ -38,9 +38,11 @@ ChipImage BothPools() {
 
 // The chip with a past, run kRun samples in blocks, kGain set at kSetAt.
 struct Served {
+    HistoryRecorder history{kSpan};
     SimulatedChip chip;
     ControlContext context;
     explicit Served(const ChipImage& image) {
+        chip.Observe(&history);
         chip.KeepPast(kSpan, kInterval);
         chip.Load(image);
         context.chip = &chip;
@@ -170,6 +172,7 @@ TEST(TimeTravel, ForwardAgainReplaysThePastAndAWriteThereForksIt) {
         Offline offline(program.image);
         offline.To({newest, 0});
         // Back over the set and forward again: the set is made again.
+        const int64_t held = served.history.held();
         served.Ask("back 1500");
         const std::string back = served.Ask("status");
         served.Ask("advance 1500");
@@ -178,6 +181,8 @@ TEST(TimeTravel, ForwardAgainReplaysThePastAndAWriteThereForksIt) {
                       ", 1500 samples before the newest") == std::string::npos ||
             again.find("before the newest") != std::string::npos)
             wrong.push_back(std::string(program.name) + ", status: " + back + " / " + again);
+        if (served.history.held() != held)
+            wrong.push_back(std::string(program.name) + ": the history did not keep its samples");
         if (const std::string d = Differences(served.chip, offline); !d.empty())
             wrong.push_back(std::string(program.name) + ", back and advance:" + d);
         // A set back there forks: the future runs on the new write.
