@@ -7,7 +7,8 @@ constexpr const char* kCard = "a real card ";
 } // namespace
 
 std::string CardRefusal(const std::string& verb) {
-    if (verb == "trace" || verb == "samples")
+    if (verb == "trace" || verb == "samples" || verb == "back" || verb == "goto" ||
+        verb.ends_with(" --back"))
         return kCard + std::string("keeps no history; ") + verb + " needs the simulated chip";
     return kCard + std::string("is read-only here");
 }

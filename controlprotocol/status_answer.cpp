@@ -54,6 +54,18 @@ std::string CodesText(uint32_t codes) {
     return codes ? text + ")" : text;
 }
 
+std::string BehindText(uint64_t behind) {
+    return std::to_string(behind) + (behind == 1 ? " sample" : " samples") + " before the newest";
+}
+
+std::string PastClause(uint64_t at, uint64_t behind) {
+    return "at sample " + std::to_string(at) + ", " + BehindText(behind);
+}
+
+std::string ForkClause(uint64_t sample) {
+    return "forked at sample " + std::to_string(sample);
+}
+
 std::string StatusText(const StatusAnswer& s) {
     std::string text = s.state + "; " + std::to_string(s.samples) + " samples; step address " +
                        HexText(s.stepAddress, 3) + "; codes " + CodesText(s.codes) + "; " +

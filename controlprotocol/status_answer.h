@@ -27,5 +27,13 @@ std::string StatusText(const StatusAnswer& status);
 // nullopt unless text is such an answer.
 std::optional<StatusAnswer> ParseStatus(const std::string& text);
 
+// The clauses status adds while the chip stands in its past ("at sample
+// 1200, 2400 samples before the newest") and once it forked there ("forked
+// at sample 1200").
+std::string PastClause(uint64_t at, uint64_t behind);
+// "2400 samples before the newest", as those and the verbs that go back say it.
+std::string BehindText(uint64_t behind);
+std::string ForkClause(uint64_t sample);
+
 // The condition codes as answers name them: "0x0C (zero, negative)", "0x00".
 std::string CodesText(uint32_t codes);

@@ -2,6 +2,7 @@
 
 #include "host_write.h"
 #include "program_swap.h"
+#include "run_to.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -79,6 +80,9 @@ void SimulatedChip::Load(const ChipImage& image) {
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         ApsWriteRegister(&registers[i], image.registers[i]);
     dsp_.Reset();
+    if (past_)
+        past_->Restart(registers, dsp_, liveBus_ != nullptr);
+    Attach();
     Counted(true);
     observers.Loaded();
 }
@@ -95,6 +99,14 @@ bool SimulatedChip::Swap(const ChipImage& fresh, const StateCarry& carry) {
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         if (swapped.registers[i] != running.registers[i])
             ApsWriteRegister(&registers[i], swapped.registers[i]);
+    if (past_) {
+        // The past cannot replay a swap: it begins afresh at the new program,
+        // and a future recorded beyond a chip standing back is gone.
+        if (past_->Behind(Here()))
+            observers_.Forked(dsp_.samples());
+        past_->Restart(registers, dsp_, liveBus_ != nullptr);
+        Attach();
+    }
     return true;
 }
 
@@ -109,35 +121,198 @@ ChipImage SimulatedChip::Snapshot() {
 
 int SimulatedChip::Run(int samples, const DspBlockIo& io) {
     std::lock_guard lock(mutex_);
-    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
-    Counted();
-    return ran;
+    return RunLocked(samples, io);
 }
 
 int SimulatedChip::RunWithin(int samples, const DspBlockIo& io, std::chrono::microseconds wait) {
     std::unique_lock lock(mutex_, wait);
     if (!lock.owns_lock())
         return -1;
-    const int ran = dsp_.Run(memory_->chip()->registers, samples, io);
+    return RunLocked(samples, io);
+}
+
+namespace {
+
+// Sample `done` on of a block's io.
+DspBlockIo From(const DspBlockIo& io, int64_t done) {
+    DspBlockIo rest = io;
+    if (rest.outputs)
+        rest.outputs += done * DspBlockIo::kOutputs;
+    if (rest.probed)
+        rest.probed += done * rest.probeCount;
+    return rest;
+}
+
+} // namespace
+
+int SimulatedChip::RunLocked(int samples, const DspBlockIo& io) {
+    ApsChipWord* registers = memory_->chip()->registers;
+    int ran = 0;
+    // A stopped chip runs no samples, but maybe the step DBG asks for.
+    if (!past_ || fx8010dbg::Stopped(ApsLoadRegister(&registers[fx8010dbg::kRegister]))) {
+        Sync();
+        ran = dsp_.Run(registers, samples, io);
+        After();
+    } else {
+        ran = int(Forward(samples, [&](int64_t n, int64_t done) {
+            return dsp_.Run(registers, int(n), From(io, done));
+        }));
+    }
     Counted();
     return ran;
 }
 
+template <class F> int64_t SimulatedChip::Forward(int64_t samples, F run) {
+    ApsChipWord* registers = memory_->chip()->registers;
+    int64_t done = 0;
+    while (done < samples) {
+        Sync();
+        const Position at = Here();
+        int64_t n = samples - done;
+        if (past_ && past_->Behind(at)) {
+            const Position stop = past_->NextStop(at);
+            if (stop.samples == at.samples) { // a write inside this sample
+                RunTo(dsp_, registers, stop);
+                After();
+                continue;
+            }
+            n = std::min<int64_t>(n, int64_t(stop.samples - at.samples));
+        }
+        const int64_t ran = run(n, done);
+        After();
+        if (ran == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+void SimulatedChip::Sync() {
+    if (!past_)
+        return;
+    ApsChipWord* registers = memory_->chip()->registers;
+    if (past_->Sync(registers, Here())) {
+        observers_.Forked(dsp_.samples());
+        Attach();
+    }
+    past_->MakeDue(registers, Here());
+}
+
+void SimulatedChip::After() {
+    if (!past_)
+        return;
+    ApsChipWord* registers = memory_->chip()->registers;
+    past_->MakeDue(registers, Here());
+    past_->Ran(registers, dsp_);
+    Attach();
+}
+
+// While the chip replays its past, its observers have heard it already.
+void SimulatedChip::Attach() {
+    dsp_.SetSampleObserver(past_ && past_->Behind(Here()) ? nullptr : observers_.Heard());
+}
+
 void SimulatedChip::FeedBus(BusSource* source) {
     std::lock_guard lock(mutex_);
-    dsp_.SetBusSource(source);
+    liveBus_ = source;
+    if (!past_) {
+        dsp_.SetBusSource(source);
+        return;
+    }
+    // The past heard another source: it begins afresh here.
+    recordedBus_->SetLive(source);
+    dsp_.SetBusSource(source ? recordedBus_.get() : nullptr);
+    past_->Restart(memory_->chip()->registers, dsp_, source != nullptr);
+    Attach();
 }
 
 void SimulatedChip::Observe(SampleObserver* observer) {
     std::lock_guard lock(mutex_);
     observers_.Add(observer);
-    dsp_.SetSampleObserver(observers_.Heard());
+    Attach();
 }
 
 void SimulatedChip::Unobserve(SampleObserver* observer) {
     std::lock_guard lock(mutex_);
     observers_.Remove(observer);
-    dsp_.SetSampleObserver(observers_.Heard());
+    Attach();
+}
+
+void SimulatedChip::KeepPast(int64_t samples, int64_t interval) {
+    std::lock_guard lock(mutex_);
+    past_ = std::make_unique<ChipTimeline>(samples, interval);
+    recordedBus_ = std::make_unique<RecordedBus>(dsp_, past_->frames());
+    recordedBus_->SetLive(liveBus_);
+    dsp_.SetBusSource(liveBus_ ? recordedBus_.get() : nullptr);
+    past_->Restart(memory_->chip()->registers, dsp_, liveBus_ != nullptr);
+    Attach();
+}
+
+std::optional<SimulatedChip::Past> SimulatedChip::past() {
+    std::lock_guard lock(mutex_);
+    if (!past_)
+        return std::nullopt;
+    Sync();
+    return Past{past_->oldest(), past_->newest(), past_->lastFork(), past_->bytes(),
+                past_->states()};
+}
+
+// Under the lock: the served chip becomes the rebuilt one, stopped.
+void SimulatedChip::TakeRebuilt(RebuiltChip& chip) {
+    ApsChipWord* registers = memory_->chip()->registers;
+    uint32_t& dbg = chip.registers.registers[fx8010dbg::kRegister];
+    dbg = (dbg | fx8010dbg::kSingleStep) & ~fx8010dbg::kStep;
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        if (ApsLoadRegister(&registers[i]) != chip.registers.registers[i])
+            ApsWriteRegister(&registers[i], chip.registers.registers[i]);
+    std::swap(dsp_, chip.dsp);
+    dsp_.SetBusSource(liveBus_ ? recordedBus_.get() : nullptr);
+    past_->Moved(registers, Here());
+    Attach();
+    Counted(true);
+    ApsWakeHostWriteWaiters(&registers[fx8010dbg::kRegister]);
+}
+
+bool SimulatedChip::GoTo(Position to) {
+    std::lock_guard lock(mutex_);
+    if (!past_)
+        return false;
+    Sync();
+    std::unique_ptr<RebuiltChip> chip = past_->Rebuild(to);
+    if (!chip || PositionOf(chip->dsp) != to)
+        return false;
+    TakeRebuilt(*chip);
+    return true;
+}
+
+bool SimulatedChip::StepBack() {
+    std::lock_guard lock(mutex_);
+    if (!past_)
+        return false;
+    Sync();
+    std::unique_ptr<RebuiltChip> chip = past_->InstructionBefore(Here());
+    if (!chip)
+        return false;
+    TakeRebuilt(*chip);
+    return true;
+}
+
+std::optional<DebugStop> SimulatedChip::RunBack(const DebugTargets& targets) {
+    std::lock_guard lock(mutex_);
+    if (!past_)
+        return std::nullopt;
+    Sync();
+    const std::optional<ChipTimeline::Found> found = past_->LastStopBefore(Here(), targets);
+    std::unique_ptr<RebuiltChip> chip = found ? past_->Rebuild(found->after) : nullptr;
+    if (!chip || PositionOf(chip->dsp) != found->after)
+        return std::nullopt;
+    TakeRebuilt(*chip);
+    return found->stop;
+}
+
+std::unique_ptr<Fx8010Interpreter> SimulatedChip::CopyDsp() {
+    std::lock_guard lock(mutex_);
+    return std::make_unique<Fx8010Interpreter>(dsp_);
 }
 
 bool SimulatedChip::Idle() {
@@ -158,7 +333,8 @@ uint32_t SimulatedChip::Read(uint32_t reg) {
 SimulatedChip::Position SimulatedChip::Write(uint32_t reg, uint32_t value) {
     std::lock_guard lock(mutex_);
     ApsHostWrite(memory_->chip()->registers, reg % kChipRegisterCount, value);
-    return {dsp_.samples(), dsp_.pc()};
+    Sync(); // into the past at once, forking it if the chip stands there
+    return Here();
 }
 
 void SimulatedChip::Stop() {
@@ -177,6 +353,7 @@ void SimulatedChip::ClearSaturation() {
     std::lock_guard lock(mutex_);
     ChangeDbg(memory_->chip()->registers, fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress, 0,
               dbgSeam_);
+    Sync();
 }
 
 void SimulatedChip::Step(uint32_t address) {
@@ -185,7 +362,9 @@ void SimulatedChip::Step(uint32_t address) {
     ChangeDbg(registers, fx8010dbg::kStep | fx8010dbg::kStepAddress,
               fx8010dbg::kSingleStep | fx8010dbg::kStep | (address & fx8010dbg::kStepAddress),
               dbgSeam_);
+    Sync();
     dsp_.Run(registers, 0);
+    After();
     Counted();
 }
 
@@ -196,11 +375,14 @@ void SimulatedChip::SetDbgChangeSeam(std::function<void()> seam) {
 
 int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& cancelled) {
     int64_t done = 0;
-    for (; done < samples && !(cancelled && cancelled()); done += kDebugSlice) {
+    while (done < samples && !(cancelled && cancelled())) {
         mutex_.LetWaitersIn();
         std::lock_guard lock(mutex_);
-        dsp_.Advance(memory_->chip()->registers,
-                     int(std::min<int64_t>(kDebugSlice, samples - done)));
+        ApsChipWord* registers = memory_->chip()->registers;
+        done += Forward(std::min<int64_t>(kDebugSlice, samples - done), [&](int64_t n, int64_t) {
+            dsp_.Advance(registers, int(n));
+            return n;
+        });
         Counted();
     }
     return std::min(done, samples);
@@ -211,14 +393,40 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples,
     constexpr int64_t kSlice = kDebugSlice;
     Stop();
     DebugStop stop;
-    for (int64_t done = 0; done < samples; done += kSlice) {
+    const uint64_t from = position().samples;
+    bool passFirst = true;
+    for (int64_t done = 0; done < samples;) {
         if (cancelled && cancelled())
             break;
         mutex_.LetWaitersIn();
         std::lock_guard lock(mutex_);
-        stop = dsp_.RunUntil(memory_->chip()->registers, targets, std::min(kSlice, samples - done),
-                             done == 0);
+        Sync();
+        int64_t bound = std::min(kSlice, samples - done);
+        // In the past, a leg ends at the next write to make again: one
+        // inside this sample with a break of its own there.
+        DebugTargets leg;
+        const DebugTargets* run = &targets;
+        std::optional<uint32_t> legBreak;
+        if (past_ && past_->Behind(Here())) {
+            const Position next = past_->NextStop(Here());
+            if (next.samples > Here().samples) {
+                bound = std::min<int64_t>(bound, int64_t(next.samples - Here().samples));
+            } else if (std::find(targets.breaks.begin(), targets.breaks.end(), next.pc) ==
+                       targets.breaks.end()) {
+                leg = targets;
+                leg.breaks.push_back(next.pc);
+                run = &leg;
+                legBreak = next.pc;
+                bound = 1;
+            }
+        }
+        stop = dsp_.RunUntil(memory_->chip()->registers, *run, bound, passFirst);
+        if (legBreak && stop.why == DebugStop::Why::Break && stop.address == *legBreak)
+            stop.why = DebugStop::Why::Bound;
+        passFirst = false;
+        After();
         Counted();
+        done = int64_t(dsp_.samples() - from);
         if (stop.why != DebugStop::Why::Bound)
             break;
     }
@@ -262,8 +470,11 @@ void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit,
         // Taken before the step: a host write during it ends the wait at once.
         seen = ApsLoadChipWord(&registers[fx8010dbg::kRegister]);
         const uint32_t dbg = uint32_t(seen);
-        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep))
+        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep)) {
+            Sync();
             dsp_.Run(registers, 0);
+            After();
+        }
     }
     const ApsChipWord* dbg = &memory->chip()->registers[fx8010dbg::kRegister];
     const auto giveUp = std::chrono::steady_clock::now() + limit;

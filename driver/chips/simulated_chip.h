@@ -7,6 +7,7 @@
 #include "chip_backend.h"
 #include "chip_image.h"
 #include "chip_lock.h"
+#include "chip_timeline.h"
 #include "fx8010_interpreter.h"
 #include "run_rate.h"
 #include "shared_chip_memory.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class SimulatedChip : public ChipBackend {
   public:
@@ -59,10 +61,7 @@ class SimulatedChip : public ChipBackend {
     bool Idle();
 
     // The debugger's requests, each whole under the chip's lock.
-    struct Position {
-        uint64_t samples; // samples ended
-        uint32_t pc;      // the next instruction of the sample under way
-    };
+    using Position = ChipPosition;
     uint32_t Read(uint32_t reg);
     // Returns where the DSP stood when the value arrived: it sees it from there on.
     Position Write(uint32_t reg, uint32_t value);
@@ -101,7 +100,44 @@ class SimulatedChip : public ChipBackend {
     void ServeDebugRegister(std::chrono::milliseconds limit, const std::atomic<bool>& stop);
     void WakeDebugWaiter();
 
+    // Keeps the chip's past, at least `samples` of it, to go back to (see
+    // ChipTimeline); from where the chip stands, and afresh at each load.
+    void KeepPast(int64_t samples, int64_t interval = ChipTimeline::kDefaultInterval);
+    // The past as the verbs tell of it; nullopt while none is kept.
+    struct Past {
+        uint64_t oldest = 0;
+        Position newest;
+        std::optional<uint64_t> fork; // the sample of the last fork
+        std::size_t bytes = 0;
+        std::size_t states = 0;
+    };
+    std::optional<Past> past();
+    // Stands the chip stopped at `to` in its past, exactly; false, the chip
+    // as it was, when the past does not hold it or to.pc is off its sample's path.
+    bool GoTo(Position to);
+    // Stands it before the last instruction it executed; false when the
+    // past does not hold that.
+    bool StepBack();
+    // Stands it right after the last stop of targets before where it
+    // stands, and says which; nullopt, the chip as it was, for none.
+    std::optional<DebugStop> RunBack(const DebugTargets& targets);
+    // For tests: the DSP with all it keeps to itself, as it stands.
+    std::unique_ptr<Fx8010Interpreter> CopyDsp();
+
   private:
+    // Around each run of the DSP, under the lock: the host's writes taken
+    // into the past before, and the past's writes made again and its states
+    // taken after. Attach gives the observers the samples unless the chip
+    // replays what they heard.
+    void Sync();
+    void After();
+    void Attach();
+    int RunLocked(int samples, const DspBlockIo& io);
+    // Whole samples in legs that end where the past has a write to make
+    // again; run(n, done) runs n of them. Returns the samples run.
+    template <class F> int64_t Forward(int64_t samples, F run);
+    void TakeRebuilt(RebuiltChip& chip);
+    Position Here() const { return {dsp_.samples(), dsp_.pc()}; }
     // Tells rate_ the count of samples after the DSP ran, or that it stood;
     // under the lock.
     void Counted(bool stood = false);
@@ -118,5 +154,8 @@ class SimulatedChip : public ChipBackend {
     uint32_t pointer_ = 0; // for Ports()
     std::function<void()> dbgSeam_;
     RunRate rate_;
+    std::unique_ptr<ChipTimeline> past_;
+    std::unique_ptr<RecordedBus> recordedBus_; // with past_: what the bus heard
+    BusSource* liveBus_ = nullptr;
     std::function<RunRate::Clock::time_point()> now_ = RunRate::Clock::now;
 };

@@ -94,7 +94,7 @@ std::optional<ControlAnswer> TakeRegisters(const std::vector<std::string>& words
 bool RunsTheChip(const std::string& request) {
     const std::vector<std::string> words = RequestWords(request);
     return !words.empty() && (words[0] == "advance" || words[0] == "watch" || words[0] == "break" ||
-                              words[0] == "step");
+                              words[0] == "step" || words[0] == "back" || words[0] == "goto");
 }
 
 ControlAnswer Status(ControlContext& c, const SourceMap& source) {
@@ -122,6 +122,12 @@ ControlAnswer Status(ControlContext& c, const SourceMap& source) {
         s.more.push_back("a client's '" + holder + "' holds it");
     if (!source.empty())
         s.more.push_back("next instruction " + InstructionLabel(at.pc, source));
+    if (const std::optional<SimulatedChip::Past> past = chip.past()) {
+        if (at < past->newest)
+            s.more.push_back(PastClause(at.samples, past->newest.samples - at.samples));
+        if (past->fork)
+            s.more.push_back(ForkClause(*past->fork));
+    }
     return Done(StatusText(s));
 }
 
@@ -162,8 +168,13 @@ std::string StepText(SimulatedChip& chip, uint32_t address, const RegisterNames&
 
 // step ADDR executes that one instruction, out of program order as DBG
 // does; step --count N runs N in program order from where the chip stands.
+ControlAnswer StepBack(SimulatedChip& chip, const RegisterNames& names, const SourceMap& source);
+
 ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const RegisterNames& names,
                    const SourceMap& source, Ending& ending) {
+    if (TakeFlag(words, "--back"))
+        return words.size() == 1 ? StepBack(chip, names, source)
+                                 : Usage("step --back takes nothing more");
     const std::string countUsage =
         "step --count takes a count of instructions from 1 to " + std::to_string(kMaxStepCount);
     int64_t count = 0;
@@ -201,6 +212,80 @@ ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const Re
     return Done("stepped " + std::to_string(count) + " instructions, the last " +
                 InstructionLabel(address, source) + ": " + text + "; " + std::to_string(ended) +
                 (ended == 1 ? " sample" : " samples") + " ended; " + PositionText(at, source));
+}
+
+const char kNoPast[] = "the chip keeps no past to go back in (emuapsd --history=0)";
+
+// "samples 1200 to 481200": what the past holds.
+std::string PastText(const SimulatedChip::Past& past) {
+    return "the past kept is samples " + std::to_string(past.oldest) + " to " +
+           std::to_string(past.newest.samples);
+}
+
+// Where the chip stands after going back, and how far before the newest.
+std::string StandsText(SimulatedChip& chip, const SourceMap& source) {
+    const SimulatedChip::Position at = chip.position();
+    std::string text = "stopped " + PositionText(at, source);
+    if (const auto past = chip.past(); past && at < past->newest)
+        text += "; " + BehindText(past->newest.samples - at.samples);
+    return text;
+}
+
+// back N: the same instruction N samples earlier, or that sample's start
+// when its path does not pass the instruction.
+ControlAnswer Back(SimulatedChip& chip, const std::vector<std::string>& words,
+                   const SourceMap& source) {
+    int64_t samples = 1;
+    if (words.size() > 2 || (words.size() == 2 && !ParseAdvanceCount(words[1], &samples)))
+        return Usage("back takes a count of samples from 1 to " +
+                     std::to_string(kMaxAdvanceSamples));
+    const std::optional<SimulatedChip::Past> past = chip.past();
+    if (!past)
+        return Refused(kNoPast);
+    const SimulatedChip::Position at = chip.position();
+    if (uint64_t(samples) > at.samples || at.samples - uint64_t(samples) < past->oldest)
+        return Refused("cannot go back " + std::to_string(samples) + " samples from sample " +
+                       std::to_string(at.samples) + ": " + PastText(*past));
+    const uint64_t to = at.samples - uint64_t(samples);
+    if (!chip.GoTo({to, at.pc}) && !chip.GoTo({to, 0}))
+        return Refused("sample " + std::to_string(to) +
+                       " could not be rebuilt: " + PastText(*past));
+    return Done("went back " + std::to_string(samples) + " samples; " + StandsText(chip, source));
+}
+
+ControlAnswer GoTo(SimulatedChip& chip, const std::vector<std::string>& words,
+                   const SourceMap& source) {
+    uint64_t sample = 0;
+    if (words.size() != 2 || !ParseNumber(words[1], &sample))
+        return Usage("goto takes a sample number");
+    const std::optional<SimulatedChip::Past> past = chip.past();
+    if (!past)
+        return Refused(kNoPast);
+    if (sample < past->oldest || sample > past->newest.samples || !chip.GoTo({sample, 0}))
+        return Refused("sample " + std::to_string(sample) +
+                       " is not in the past: " + PastText(*past));
+    return Done("went to sample " + std::to_string(sample) + "; " + StandsText(chip, source));
+}
+
+// "stepped back over 0x00C: R fb (0x106) 0x00000000, 0x00000001 after it; ...":
+// the instruction undone, its result register as it was before it and after.
+ControlAnswer StepBack(SimulatedChip& chip, const RegisterNames& names, const SourceMap& source) {
+    const std::optional<SimulatedChip::Past> past = chip.past();
+    if (!past)
+        return Refused(kNoPast);
+    const SimulatedChip::Position from = chip.position();
+    const ChipImage after = chip.Snapshot();
+    if (!chip.StepBack())
+        return Refused("no instruction before " + PositionText(from) +
+                       " is in the past: " + PastText(*past));
+    const uint32_t address = chip.position().pc;
+    const uint32_t r = ResultRegister(chip, address);
+    std::string text = "stepped back over " + InstructionLabel(address, source) + ": R " +
+                       names.Label(r, RegisterSpace::Operands);
+    if (r >= kGprs)
+        text += " " + HexNumber(chip.Read(r), 8) + ", " + HexNumber(after.registers[r], 8) +
+                " after it";
+    return Done(text + "; " + StandsText(chip, source));
 }
 
 ControlAnswer Advance(SimulatedChip& chip, const std::vector<std::string>& words,
@@ -293,9 +378,12 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     if (watch && !TakeValueCondition(words, &option, &value, &mistake))
         return Usage(mistake);
     DebugTargets targets;
+    const bool back = TakeFlag(words, "--back");
     targets.saturation = !watch && TakeFlag(words, "--saturation");
     if (!TakeRunBound(words, &samples, &mistake))
         return Usage(mistake);
+    if (back && !watch && (!targets.saturation || words.size() > 1))
+        return Usage("break --back takes --saturation and nothing more");
     if (watch) {
         if (auto no = TakeRegisters(words, names, RegisterSpace::Operands, kEnd,
                                     "watch takes registers from 0 to 0x3FF, as the DSP sees them",
@@ -319,8 +407,12 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
         }
     }
     const uint64_t from = chip.position().samples;
-    const DebugStop stop = chip.RunUntil(targets, samples, [&ending] { return ending(); });
-    const std::string where = "; stopped " + PositionText(chip.position(), source);
+    std::optional<SimulatedChip::Past> past;
+    if (back && !(past = chip.past()))
+        return Refused(kNoPast);
+    const DebugStop stop = back ? chip.RunBack(targets).value_or(DebugStop{})
+                                : chip.RunUntil(targets, samples, [&ending] { return ending(); });
+    const std::string where = "; " + StandsText(chip, source);
     const std::string by = " by instruction " + InstructionLabel(stop.address, source) +
                            " in sample " + std::to_string(stop.sample);
     const std::string watched =
@@ -342,7 +434,7 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     case DebugStop::Why::Bound:
         break;
     }
-    if (!ending.why.empty())
+    if (!back && !ending.why.empty())
         return Ended(chip, words[0], from, ending.why, source);
     std::string none = "no break was reached";
     if (watch)
@@ -351,6 +443,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     else if (targets.saturation)
         none = targets.breaks.empty() ? "no instruction saturated"
                                       : "no break was reached and no instruction saturated";
+    if (back)
+        return Refused(none + " before " + PositionText(chip.position()) + "; " + PastText(*past));
     return Refused(none + " in " + std::to_string(samples) + " samples" + where);
 }
 
@@ -472,14 +566,16 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
     std::vector<std::string> words = RequestWords(line, &mistake);
     if (!mistake.empty())
         return Usage(mistake);
-    static const char* const kVerbs[] = {"status", "stop",    "continue", "step", "advance",
-                                         "watch",  "break",   "get",      "set",  "reload",
-                                         "trace",  "samples", "controls", "clear"};
+    static const char* const kVerbs[] = {
+        "status", "stop",   "continue", "step",    "advance",  "watch", "break", "get",
+        "set",    "reload", "trace",    "samples", "controls", "clear", "back",  "goto"};
     if (words.empty() ||
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
     if (!c.chip)
-        return Refused(CardRefusal(words[0]));
+        return Refused(CardRefusal(std::find(words.begin(), words.end(), "--back") != words.end()
+                                       ? words[0] + " --back"
+                                       : words[0]));
     SimulatedChip& chip = *c.chip;
     const RegisterNames names = c.names ? c.names() : RegisterNames();
     const std::vector<ControlInfo> controls =
@@ -542,6 +638,10 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Step(chip, words, names, source, ending);
     if (verb == "advance")
         return Advance(chip, words, source, ending);
+    if (verb == "back")
+        return Back(chip, words, source);
+    if (verb == "goto")
+        return GoTo(chip, words, source);
     if (verb == "watch" || verb == "break")
         return RunUntil(chip, words, verb == "watch", names, controls, source, ending);
     if (!c.reload)

@@ -108,6 +108,8 @@ class Fx8010Interpreter {
     const int32_t* operands() const { return mem_.data(); }
     fx8010::Accumulator accumulator() const { return acc_; }
     const TramEngine& tram() const { return tram_; }
+    // The delay lines, which the chip's past keeps apart and puts back.
+    TramEngine& tram() { return tram_; }
     // Samples ended since Reset, and the next instruction of the one under way.
     uint64_t samples() const { return samples_; }
     uint32_t pc() const { return pc_; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 class Fx8010Interpreter;
@@ -18,6 +19,9 @@ class SampleObserver {
     // loaded (under it, so quick): an observer may get ready for the program.
     virtual void Loading(const ChipImage&) {}
     virtual void Loaded() {}
+    // The chip went back in its past and goes on from `samples` anew: what
+    // was heard after it is another future's.
+    virtual void Forked(uint64_t samples) { (void)samples; }
 };
 
 // Several observers heard as one, in the order added; each at most once.
@@ -43,6 +47,10 @@ class SampleObservers : public SampleObserver {
     void Loaded() override {
         for (SampleObserver* observer : list_)
             observer->Loaded();
+    }
+    void Forked(uint64_t samples) override {
+        for (SampleObserver* observer : list_)
+            observer->Forked(samples);
     }
 
   private:

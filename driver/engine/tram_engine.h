@@ -47,6 +47,8 @@ class TramEngine {
     const std::vector<int16_t>& pool(bool external) const {
         return external ? external_ : internal_;
     }
+    // The same to put back, as the chip's past is rebuilt.
+    std::vector<int16_t>& pool(bool external) { return external ? external_ : internal_; }
     // f(data register) for each read register, which every sample loads.
     template <class F> void ForEachRead(F f) const {
         for (const Access& a : reads_)

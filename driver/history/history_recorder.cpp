@@ -89,6 +89,18 @@ void HistoryRecorder::SampleEnded(const Fx8010Interpreter& dsp) {
     stored_ = std::min(stored_ + 1, frames);
 }
 
+void HistoryRecorder::Forked(uint64_t samples) {
+    std::lock_guard lock(mutex_);
+    if (samples >= lastSample_)
+        return;
+    const int64_t frames = RingFrames();
+    const int64_t dropped = int64_t(std::min<uint64_t>(lastSample_ - samples, uint64_t(stored_)));
+    stored_ -= dropped;
+    next_ = ((next_ - dropped) % frames + frames) % frames;
+    lastSample_ = samples;
+    ++layouts_; // a reader's samples after the fork are another future's
+}
+
 // Nothing here allocates: a ring that does not fit is the thread's to take.
 void HistoryRecorder::Adopt(const Fx8010Interpreter& dsp) {
     const Registers kept = KeptOf(dsp.changeable());

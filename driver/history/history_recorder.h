@@ -53,6 +53,8 @@ class HistoryRecorder : public SampleObserver {
     // that the history holds it from its first sample.
     void Loading(const ChipImage& image) override;
     void Loaded() override;
+    // Forgets the samples after `samples`: the chip went back and forked.
+    void Forked(uint64_t samples) override;
 
     // The memory a ring of samples for registers takes, a margin included
     // that keeps a slow reader's oldest samples from being overwritten.

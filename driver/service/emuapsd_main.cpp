@@ -142,8 +142,10 @@ int Serve(int argc, char** argv) {
     SimulatedChip chip;
     // Heard from the first sample, however the chip runs; gone before the chip.
     std::optional<HistoryRecorder> history;
-    if (o.historySeconds > 0 && card < 0)
+    if (o.historySeconds > 0 && card < 0) {
         chip.Observe(&history.emplace(HistorySamples(o), Say));
+        chip.KeepPast(HistorySamples(o)); // to go back to, as far as the history reaches
+    }
     // The viewer's names of the DSP's operands, which the program's names
     // must leave alone.
     std::string symbolsWhy;

@@ -118,6 +118,12 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     Registers after = ReadChip();
     EXPECT_EQ(WithoutDbg(after), offline.Seen());
     EXPECT_FALSE(Changed(WithoutDbg(chip), WithoutDbg(after)).empty());
+    // back 1: the viewer reads the stopped sample's state again, the set
+    // replayed; advance: the sample after it once more.
+    EXPECT_EQ(Ctl(dir, "back 1").status, 0);
+    EXPECT_EQ(WithoutDbg(ReadChip()), WithoutDbg(chip));
+    EXPECT_EQ(Ctl(dir, "advance").status, 0);
+    EXPECT_EQ(WithoutDbg(ReadChip()), WithoutDbg(after));
 
     // step: its result register and DBG at most, DBG with the result's codes.
     auto step = [&](const std::string& verb, uint32_t address) {

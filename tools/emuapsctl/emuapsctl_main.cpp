@@ -77,6 +77,17 @@ Verbs:
                        or a wrapping one wrapped: the saturation code), stop
                        right after it and say the instruction, the sample,
                        its result register and the value it left
+  back [N]             go back N samples (default 1) in the chip's past, to
+                       the same instruction, and stand there; advance and
+                       continue then replay what happened, host writes
+                       included, and a set there forks the past
+  goto SAMPLE          stand at the start of any sample the past holds
+  step --back          go back one instruction, on across a sample's start
+  watch OPERAND --back [--above V | --below V | --equals V | --crosses V]
+  break --saturation --back
+                       stand right after the last instruction before where
+                       the chip stands that met the condition, and say it
+                       as the forward verb does
   get REG...           each register as hex, integer and fraction; a TRAM
                        data register as its 20-bit sample
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
@@ -154,8 +165,8 @@ after the other options. Instruction addresses
 are hexadecimal with 0x, or decimal; while a source is loaded a bare decimal
 is a line, and every answer that names an instruction adds the line that
 made it: "stepped 0x004 echo.asm:16 macs wl,mono,rl,fb: R wl (0x280) ...". A service serving a real card (--card)
-answers every verb that a real card is read-only here, and trace and samples
-that it keeps no history.
+answers every verb that a real card is read-only here, and trace, samples,
+back, goto and the --back verbs that it keeps no history.
 
 One verb that runs the chip (continue, step, advance, watch, break, reload)
 runs at a time: while another client's does, one is refused. status, get,

@@ -1,0 +1,77 @@
+#include "host_writes.h"
+
+#include "fx8010_debug.h"
+
+#include <cstring>
+
+namespace {
+
+uint32_t Count(ApsChipWord word) {
+    return uint32_t(word >> 32);
+}
+
+} // namespace
+
+uint32_t DbgDataBits() {
+    return fx8010dbg::kZeroCounter | fx8010dbg::kSaturated | fx8010dbg::kSaturationAddress;
+}
+
+uint32_t WrittenValue(uint32_t old, const HostWrite& write) {
+    if (write.reg != fx8010dbg::kRegister)
+        return write.value;
+    return (old & ~DbgDataBits()) | (write.value & DbgDataBits());
+}
+
+void HostWriteScanner::Rebase(const ApsChipWord* registers) {
+    for (std::size_t i = 0; i < kChipRegisterCount; ++i)
+        counts_[i] = Count(ApsLoadChipWord(&registers[i]));
+    dbg_ = ApsLoadRegister(&registers[fx8010dbg::kRegister]);
+}
+
+bool HostWriteScanner::Scan(const ApsChipWord* registers, ChipPosition at,
+                            std::vector<HostWrite>& out) {
+    // Most often nothing was written: a look at 64 words at once, copied
+    // plainly so that the comparison runs in vector registers. A word torn by
+    // a write meanwhile only sends the run to the exact look below, or
+    // leaves the write to the next scan, as one during the block would be.
+    constexpr uint32_t kRun = 64;
+    bool any = false;
+    for (uint32_t run = 0; run < kChipRegisterCount; run += kRun) {
+        ApsChipWord words[kRun];
+        std::memcpy(words, registers + run, sizeof words);
+        uint32_t changed = 0;
+        for (uint32_t i = 0; i < kRun; ++i)
+            changed |= Count(words[i]) ^ counts_[run + i];
+        if (changed == 0) [[likely]]
+            continue;
+        any |= ScanRun(registers, run, run + kRun, at, out);
+    }
+    return any;
+}
+
+bool HostWriteScanner::ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end,
+                               ChipPosition at, std::vector<HostWrite>& out) {
+    bool any = false;
+    for (uint32_t i = first; i < end; ++i) {
+        const ApsChipWord word = ApsLoadChipWord(&registers[i]);
+        if (Count(word) == counts_[i])
+            continue;
+        counts_[i] = Count(word);
+        const uint32_t value = uint32_t(word);
+        if (i == fx8010dbg::kRegister) {
+            const bool data = ((value ^ dbg_) & DbgDataBits()) != 0;
+            dbg_ = value;
+            if (!data)
+                continue;
+        }
+        out.push_back({at, i, value});
+        any = true;
+    }
+    return any;
+}
+
+void HostWriteScanner::Reported(const ApsChipWord* registers) {
+    const ApsChipWord word = ApsLoadChipWord(&registers[fx8010dbg::kRegister]);
+    if (Count(word) == counts_[fx8010dbg::kRegister])
+        dbg_ = uint32_t(word);
+}

@@ -1,0 +1,47 @@
+// The host's writes of the chip's registers, as the chip's past replays
+// them: each with the position it landed before. Any writer counts (a verb's
+// set, a slider, Zendra's port writes from the viewer or another client),
+// since every host write counts itself in the register's shared word; the
+// DSP's own writes count none. Of DBG only the bits that change what the
+// DSP does or reports count (the counter's zeroing and the recorded
+// saturation): stopping, stepping and letting run are how the chip is
+// moved, not what it holds.
+#pragma once
+
+#include "aps_shared_chip.h"
+#include "chip_image.h"
+#include "chip_position.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+struct HostWrite {
+    ChipPosition at;
+    uint32_t reg = 0;
+    uint32_t value = 0;
+    bool operator==(const HostWrite&) const = default;
+};
+
+// DBG's bits that a host write of it carries into the chip's past.
+uint32_t DbgDataBits();
+// The register's value with write made: for DBG only its data bits.
+uint32_t WrittenValue(uint32_t old, const HostWrite& write);
+
+// Finds the host's writes since it last looked, by their counts.
+class HostWriteScanner {
+  public:
+    // Takes the registers' counts as they stand: nothing written yet.
+    void Rebase(const ApsChipWord* registers);
+    // Appends a write at `at` for each register written since; true when
+    // there was any.
+    bool Scan(const ApsChipWord* registers, ChipPosition at, std::vector<HostWrite>& out);
+    // After the DSP ran: DBG as it reported, unless the host wrote it meanwhile.
+    void Reported(const ApsChipWord* registers);
+
+  private:
+    bool ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
+                 std::vector<HostWrite>& out);
+    std::array<uint32_t, kChipRegisterCount> counts_{};
+    uint32_t dbg_ = 0;
+};

@@ -1,0 +1,27 @@
+// A delay-line pool kept in pages, each shared with the previous copy while
+// it is unchanged: a copy of the whole pool costs only the pages written
+// since the last one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TramPages {
+  public:
+    static constexpr std::size_t kPageSamples = 1024;
+
+    // The pool as it stands, sharing the pages of previous that are the same.
+    static TramPages Of(const std::vector<int16_t>& pool, const TramPages* previous);
+    // Puts the pool back as it was copied.
+    void CopyTo(std::vector<int16_t>& pool) const;
+    // The bytes of the pages this copy holds alone, not shared with previous.
+    std::size_t ownBytes() const { return own_ * kPageSamples * sizeof(int16_t); }
+
+  private:
+    using Page = std::vector<int16_t>;
+    std::vector<std::shared_ptr<const Page>> pages_;
+    std::size_t samples_ = 0;
+    std::size_t own_ = 0;
+};
