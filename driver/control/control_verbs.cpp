@@ -276,7 +276,7 @@ ControlAnswer StepBack(SimulatedChip& chip, const RegisterNames& names, const So
     const SimulatedChip::Position from = chip.position();
     const ChipImage after = chip.Snapshot();
     if (!chip.StepBack())
-        return Refused("no instruction before " + PositionText(from) +
+        return Refused("no instruction before " + PositionText(from, source) +
                        " is in the past: " + PastText(*past));
     const uint32_t address = chip.position().pc;
     const uint32_t r = ResultRegister(chip, address);
@@ -444,7 +444,8 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
         none = targets.breaks.empty() ? "no instruction saturated"
                                       : "no break was reached and no instruction saturated";
     if (back)
-        return Refused(none + " before " + PositionText(chip.position()) + "; " + PastText(*past));
+        return Refused(none + " before " + PositionText(chip.position(), source) + "; " +
+                       PastText(*past));
     return Refused(none + " in " + std::to_string(samples) + " samples" + where);
 }
 
