@@ -140,11 +140,11 @@ control is written all the same, and the answer says so with the range
 
 UNITS: the loaded program says what a register is. A TRAM address register
 (0x300-0x3FF, a tread or twrite) shows its flags and its address in samples
-and in ms at 48 kHz ("read, 190 samples (3.96 ms)"). A control that as10k1
+and in ms at 48 kHz: read, 190 samples (3.96 ms). A control that as10k1
 declared with & (a delay time; its range is whole samples) shows samples and
-ms ("384 samples (8 ms) in 192 to 576 samples (4 to 12 ms)"); any other
-control, its fraction at the decimals its range needs for its ends to differ
-("0.500 in 0.000 to 0.900"). set takes a delay time or an address in ms or
+ms: 384 samples (8 ms) in 192 to 576 samples (4 to 12 ms). Any other
+control shows its fraction at the decimals its range needs for its ends to
+differ: 0.500 in 0.000 to 0.900. set takes a delay time or an address in ms or
 in samples, written on the number: 8ms, 8.5ms, 384smp (a bare 0.3 stays a
 fraction, and 0.3s is refused). A delay time outside its control's range,
 an address beyond 1048575 samples and ms or smp for any other register are
@@ -174,9 +174,9 @@ The service is found at $XDG_RUNTIME_DIR/emuaps.ctl (or
       --help     show this help and exit
       --version  show the version and exit
 
-Exit status: 0 when the verb was done;
-1 when it was refused(the reason is said) or the service cannot be reached;
-2 for a usage mistake.) ";
+Exit status: 0 when the verb was done; 1 when it was refused (the reason is
+said) or the service cannot be reached; 2 for a usage mistake.
+)";
 
 } // namespace
 
