@@ -30,38 +30,33 @@ TEST(ValueUnits, SetTakesTimesAndAddressesInUnitsAndRefusesTheRest) {
     struct Row {
         const char* text;
         ValueUnit unit;
-        bool form;          // a form in units at all
-        const char* wrong;  // "" when taken
-        uint32_t value = 0; // then
+        bool form;         // a form in units at all
+        const char* wrong; // "" when taken, and then its value:
+        uint32_t value = 0;
     };
     const uint32_t flags = kTramReadFlag | kTramClearFlag;
     const Row rows[] = {
         {"300ms", kTap, true, "", 14400 << kDelayShift},
-        {"14400smp", kTap, true, "", 14400 << kDelayShift},
         {"8.51ms", kTap, true, "", 408 << kDelayShift}, // 408.48 samples, the nearest
         {"10smp", kTap, true, "", 10 << kDelayShift},
         {"9smp", kTap, true, "'9smp' (9 samples (0.188 ms)) is outside tap's range 10 to 24000"},
         {"24001smp", kTap, true, "is outside tap's range"},
         {"0.3s", kTap, true, "'0.3s': a time is given in ms (300ms) or in samples (14400smp)"},
         {"-5ms", kTap, true, "'-5ms' is not a time in ms"},
-        {"ms", kTap, true, "is not a time in ms"},
         {"1e3ms", kTap, true, "is not a time in ms"},
         {"1.5smp", kTap, true, "is not a whole count of samples"},
         {"190smp", kAddress, true, "", flags | 190},
         {"1048575smp", kAddress, true, "", flags | kMaxTramAddress},
         {"1048576smp", kAddress, true, "beyond a TRAM address's 1048575 samples"},
-        {"1e300ms", kAddress, true, "is not a time in ms"},
         {"99999999999ms", kAddress, true, "beyond a TRAM address's"},
         {"2ms", kNearOne, true, "g takes no ms or smp"},
         {"0.5", kTap, false, ""},
-        {"0x10", kAddress, false, ""},
         {"-5", kTap, false, ""}};
     for (const Row& row : rows) {
         uint32_t value = 0;
         std::string wrong = "unset";
         const bool form =
-            ParseUnitValue(row.text, row.unit, row.unit.name.empty() ? "0x301" : row.unit.name,
-                           flags | 77, &value, &wrong);
+            ParseUnitValue(row.text, row.unit, row.unit.name, flags | 77, &value, &wrong);
         EXPECT_EQ(form, row.form) << row.text;
         if (!form)
             continue;
