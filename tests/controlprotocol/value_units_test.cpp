@@ -24,6 +24,9 @@ TEST(ValueUnits, EachKindIsShownInItsUnit) {
         {ValueUnit{}, 0x3FFFFFFF, ""}};
     for (const auto& [unit, value, text] : rows)
         EXPECT_TRUE(UnitValueText(unit, value).starts_with(text)) << UnitValueText(unit, value);
+    // A slider moves a delay time in whole samples, inside its range.
+    for (auto [value, snapped] : {std::pair{(48 << kDelayShift) + 1100, 49}, {0, 10}, {-1, 10}})
+        EXPECT_EQ(SnapToUnit(kTap, value), snapped << kDelayShift) << value;
 }
 
 TEST(ValueUnits, SetTakesTimesAndAddressesInUnitsAndRefusesTheRest) {

@@ -327,6 +327,8 @@ TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x201, 0x202}));
     EXPECT_EQ(served.history.held(), 2);
+    // fb, a control of 0 to 0.002 that instruction 6 sets to 1, also in its unit.
+    EXPECT_TRUE(RunControlVerb(served.context, "trace fb").text.ends_with(" (0.00000 to 0.00000)"));
 }
 
 TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing) {
