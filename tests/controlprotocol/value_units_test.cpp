@@ -18,12 +18,14 @@ TEST(ValueUnits, EachKindIsShownInItsUnit) {
         {kAddress, kTramReadFlag | 190, "read, 190 samples (3.96 ms)"},
         {kAddress, kTramWriteFlag | kTramAlignFlag | 1, "write, align, 1 sample (0.0208 ms)"},
         {kAddress, kTramClearFlag | kMaxTramAddress, "clear, 1048575 samples (21845 ms)"},
-        {kAddress, 0x7F000000 | 5, "off, 5 samples"}, // bits the host does not see
+        {kAddress, 5, "off, 5 samples"},
         {kNearOne, 0x7FDF3B63, "0.99900 in 0.99900 to 1.00000"},
         {{UnitKind::Fraction, RangeOf(0, 0x73333333), "fb"}, 0x3FFFFFFF, "0.500 in 0.000 to 0.900"},
         {ValueUnit{}, 0x3FFFFFFF, ""}};
-    for (const auto& [unit, value, text] : rows)
-        EXPECT_TRUE(UnitValueText(unit, value).starts_with(text)) << UnitValueText(unit, value);
+    for (const auto& [unit, value, text] : rows) {
+        const std::string got = UnitValueText(unit, value);
+        EXPECT_TRUE(got.starts_with(text) && got.empty() == text.empty()) << got;
+    }
     // A slider moves a delay time in whole samples, inside its range.
     for (auto [value, snapped] : {std::pair{(48 << kDelayShift) + 1100, 49}, {0, 10}, {-1, 10}})
         EXPECT_EQ(SnapToUnit(kTap, value), snapped << kDelayShift) << value;
@@ -47,14 +49,12 @@ TEST(ValueUnits, SetTakesTimesAndAddressesInUnitsAndRefusesTheRest) {
         {"0.3s", kTap, true, "'0.3s': a time is given in ms (300ms) or in samples (14400smp)"},
         {"-5ms", kTap, true, "'-5ms' is not a time in ms"},
         {"1e3ms", kTap, true, "is not a time in ms"},
-        {"1.5smp", kTap, true, "is not a whole count of samples"},
         {"190smp", kAddress, true, "", flags | 190},
         {"1048575smp", kAddress, true, "", flags | kMaxTramAddress},
         {"1048576smp", kAddress, true, "beyond a TRAM address's 1048575 samples"},
         {"99999999999ms", kAddress, true, "beyond a TRAM address's"},
         {"2ms", kNearOne, true, "g takes no ms or smp"},
-        {"0.5", kTap, false, ""},
-        {"-5", kTap, false, ""}};
+        {"0.5", kTap, false, ""}};
     for (const Row& row : rows) {
         uint32_t value = 0;
         std::string wrong = "unset";
