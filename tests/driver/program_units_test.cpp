@@ -37,9 +37,8 @@ TEST(ProgramUnits, AControlIsADelayTimeExactlyWhenItsSourceSaysAmpersand) {
         ASSERT_EQ(loaded.patch->controls.size(), delays.size()) << asm_;
         for (const As10k1Control& c : loaded.patch->controls) {
             const ControlInfo info{c.name, 0x100u + c.gpr, c.value, c.min, c.max};
-            EXPECT_EQ(RegisterUnit(info.address, {info}).kind == UnitKind::DelayTime,
-                      delays.at(c.name))
-                << asm_ << ": " << c.name;
+            const bool delay = RegisterUnit(info.address, {info}).kind == UnitKind::DelayTime;
+            EXPECT_EQ(delay, delays.at(c.name)) << asm_ << ": " << c.name;
         }
     }
 }
