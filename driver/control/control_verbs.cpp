@@ -11,6 +11,8 @@
 #include "samples_verb.h"
 #include "status_answer.h"
 #include "trace_verb.h"
+#include "tram_engine.h"
+#include "value_units.h"
 #include "verb_words.h"
 
 #include <algorithm>
@@ -27,7 +29,10 @@ constexpr uint32_t kGprs = 0x100, kTramData = 0x200, kTramAddress = 0x300, kEnd 
 // A hundred samples of a whole microcode's instructions, a few tenths of a
 // second at most, well within emuapsctl's wait.
 constexpr int64_t kMaxStepCount = 100 * kMicrocodeSize;
-static_assert(kVerbSampleRate == kChipSampleRate);
+static_assert(kVerbSampleRate == kChipSampleRate && kUnitSampleRate == kChipSampleRate);
+// The units read an address register as the TRAM engine does.
+static_assert(kTramReadFlag == TramEngine::kRead && kTramWriteFlag == TramEngine::kWrite &&
+              kTramClearFlag == TramEngine::kClear && kMaxTramAddress == TramEngine::kAddressMask);
 
 ControlAnswer Done(const std::string& text) {
     return {0, text};
@@ -449,8 +454,15 @@ ControlAnswer RunUntil(SimulatedChip& chip, std::vector<std::string> words, bool
     return Refused(none + " in " + std::to_string(samples) + " samples" + where);
 }
 
+// The value as get and set show it: its word, and in the program's unit
+// when it has one ("...: 384 samples (8 ms) in 192 to 576 samples (4 to 12 ms)").
+std::string ShownValue(uint32_t reg, uint32_t value, const std::vector<ControlInfo>& controls) {
+    const std::string unit = UnitValueText(RegisterUnit(reg, controls), value);
+    return ValueText(reg, value) + (unit.empty() ? "" : ": " + unit);
+}
+
 ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words,
-                  const RegisterNames& names) {
+                  const RegisterNames& names, const std::vector<ControlInfo>& controls) {
     std::vector<uint32_t> regs;
     if (auto no = TakeRegisters(words, names, RegisterSpace::Chip, kChipRegisterCount,
                                 "get takes chip registers from 0 to 0x7FF", &regs))
@@ -458,7 +470,7 @@ ControlAnswer Get(SimulatedChip& chip, const std::vector<std::string>& words,
     std::string text;
     for (uint32_t reg : regs)
         text += (text.empty() ? "" : "; ") + names.Label(reg, RegisterSpace::Chip) + " = " +
-                ValueText(reg, chip.Read(reg));
+                ShownValue(reg, chip.Read(reg), controls);
     return Done(text);
 }
 
@@ -493,13 +505,19 @@ ControlAnswer Set(SimulatedChip& chip, const std::vector<std::string>& words,
         return Refused(names.Label(reg, RegisterSpace::Chip) +
                        " is not a GPR, a TRAM register or DBG (0x052); only those "
                        "can be set");
-    std::string note;
-    if (std::string wrong = ParseRegisterValue(words[2], reg, &value, &note); !wrong.empty())
+    std::string note, wrong;
+    const std::string label = names.Label(reg, RegisterSpace::Chip);
+    if (ParseUnitValue(words[2], RegisterUnit(reg, controls), label, chip.Read(reg), &value,
+                       &wrong)) {
+        if (!wrong.empty())
+            return Usage(wrong);
+    } else if (wrong = ParseRegisterValue(words[2], reg, &value, &note); !wrong.empty()) {
         return Usage(wrong);
+    }
     const SimulatedChip::Position at = chip.Write(reg, value);
     if (reg == fx8010dbg::kRegister)
         chip.Run(0); // a step it asks for runs now
-    return Done(names.Label(reg, RegisterSpace::Chip) + " = " + ValueText(reg, chip.Read(reg)) +
+    return Done(label + " = " + ShownValue(reg, chip.Read(reg), controls) +
                 ReadingText(note, reg, value, controls) + "; " + SeenText(chip, reg, at, source));
 }
 
@@ -604,11 +622,11 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Done(held.empty() ? stopped : stopped + "; ended a client's '" + held + "'");
     }
     if (verb == "get")
-        return Get(chip, words, names);
+        return Get(chip, words, names, controls);
     if (verb == "set")
         return Set(chip, words, names, controls, source);
     if (verb == "trace")
-        return TraceVerb(c.history, words, names);
+        return TraceVerb(c.history, words, names, kMaxTraceValues, controls);
     if (verb == "samples")
         return SamplesVerb(chip, c.running, c.history, words, names);
     if (verb == "controls") {

@@ -4,6 +4,7 @@
 #include "history_recorder.h"
 #include "trace_file.h"
 #include "trace_stats.h"
+#include "value_units.h"
 #include "verb_words.h"
 
 #include <algorithm>
@@ -129,7 +130,8 @@ std::optional<ControlAnswer> ParseTrace(const std::vector<std::string>& words,
 } // namespace
 
 ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::string>& words,
-                        const RegisterNames& names, int64_t maxValues) {
+                        const RegisterNames& names, int64_t maxValues,
+                        const std::vector<ControlInfo>& controls) {
     TraceAsk ask;
     if (auto mistaken = ParseTrace(words, names, &ask))
         return *mistaken;
@@ -206,6 +208,10 @@ ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::s
         text += "; " + names.Label(registers[c], RegisterSpace::Operands) + ": min " +
                 Figure(stats.min) + " max " + Figure(stats.max) + " rms " + Figure(stats.rms) +
                 " peak at sample " + std::to_string(got.first + uint64_t(stats.peakAt));
+        if (const ValueUnit unit = RegisterUnit(registers[c], controls);
+            unit.kind == UnitKind::Fraction || unit.kind == UnitKind::DelayTime)
+            text += " (" + UnitText(unit, sums[c].lowest()) + " to " +
+                    UnitText(unit, sums[c].highest()) + ")";
     }
     return {0, text};
 }

@@ -15,9 +15,11 @@ constexpr std::size_t kMaxTraceFigures = 64;
 constexpr int64_t kMaxTraceValues = int64_t(1) << 25;
 
 // words: "trace REG|NAME... [--last SECONDS | --samples N] [--to FILE]";
-// maxValues in place of kMaxTraceValues for a test.
+// maxValues in place of kMaxTraceValues for a test. A control's range is
+// said in its unit too.
 ControlAnswer TraceVerb(const HistoryRecorder* history, const std::vector<std::string>& words,
-                        const RegisterNames& names, int64_t maxValues = kMaxTraceValues);
+                        const RegisterNames& names, int64_t maxValues = kMaxTraceValues,
+                        const std::vector<ControlInfo>& controls = {});
 // Why the history leaves reg out, by what it is.
 std::string HistoryLeavesOut(uint32_t reg, const RegisterNames& names);
 // Why a read of the history gave nothing, as verb says it; "" when it did.

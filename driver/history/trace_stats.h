@@ -16,6 +16,9 @@ class TraceStatsSum {
   public:
     void Add(int32_t value);
     TraceStats stats() const;
+    // The smallest and largest value added, as words.
+    uint32_t lowest() const { return uint32_t(lo_); }
+    uint32_t highest() const { return uint32_t(hi_); }
 
   private:
     int64_t count_ = 0, peak_ = -1;

@@ -83,6 +83,8 @@ ScopeWindow::ScopeWindow(std::unique_ptr<ServiceLink> link)
     connect(link_.get(), &ServiceLink::statusAnswered, this, &ScopeWindow::takeStatus);
     connect(link_.get(), &ServiceLink::attachmentChanged, this, &ScopeWindow::takeAttachment);
     connect(link_.get(), &ServiceLink::controlsAnswered, controls_, &ControlsPanel::setControls);
+    for (TraceRow* row : rows_)
+        connect(link_.get(), &ServiceLink::controlsAnswered, row, &TraceRow::setControls);
     connect(link_.get(), &ServiceLink::answered, this,
             [this](const QString& line, int status, const QString& text) {
                 if (status != 0 && attachment_ == Attachment::Attached)

@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-ControlRange RangeOf(uint32_t min, uint32_t max) {
-    const int32_t a = int32_t(min), b = int32_t(max);
-    return {std::min(a, b), std::max(a, b)};
-}
-
 int SliderPosition(int32_t value, ControlRange range) {
     const double width = double(range.max) - double(range.min);
     if (width <= 0)

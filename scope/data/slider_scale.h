@@ -2,19 +2,13 @@
 // minimum and maximum of the control GPR, read as the DSP's signed values.
 #pragma once
 
+#include "control_text.h"
+
 #include <cstdint>
 #include <string>
 
 constexpr int kSliderSteps = 1000;
 
-struct ControlRange {
-    int32_t min = 0;
-    int32_t max = 0;
-};
-
-// The range of the patch's min and max (their words as signed values), the
-// smaller first.
-ControlRange RangeOf(uint32_t min, uint32_t max);
 // The nearest position (0 to kSliderSteps) to value, clamped into the range.
 int SliderPosition(int32_t value, ControlRange range);
 // The value at a position (clamped to 0 to kSliderSteps).

@@ -1,8 +1,8 @@
 #include "controls_panel.h"
 
-#include "control_text.h"
 #include "register_choice.h"
 #include "slider_scale.h"
+#include "value_units.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -25,8 +25,8 @@ void ControlsPanel::setReadOnly(bool readOnly) {
 }
 
 void ControlsPanel::showValue(std::size_t i, int32_t value) {
-    const ControlRange range = RangeOf(controls_[i].min, controls_[i].max);
-    rows_[i].value->setText(QString::fromStdString(FractionText(value, RangeDecimals(range))));
+    rows_[i].value->setText(
+        QString::fromStdString(UnitText(ControlUnit(controls_[i]), uint32_t(value))));
 }
 
 void ControlsPanel::setControls(const std::vector<ControlInfo>& controls) {
@@ -75,13 +75,15 @@ void ControlsPanel::setControls(const std::vector<ControlInfo>& controls) {
         row.slider->setValue(SliderPosition(int32_t(c.value), range));
         row.slider->setEnabled(!readOnly_);
         grid->addWidget(row.slider, 1, 0, 1, 2);
-        auto* limits = new QLabel(QString::fromStdString(RangeText(range)));
+        const ValueUnit unit = ControlUnit(c);
+        auto* limits = new QLabel(QString::fromStdString(UnitRangeText(unit)));
         grid->addWidget(limits, 2, 0, 1, 2);
         list_->insertWidget(list_->count() - 1, box);
         rows_.push_back(row);
         showValue(i, int32_t(c.value));
-        connect(row.slider, &QSlider::valueChanged, this, [this, i, range](int position) {
-            const int32_t value = SliderValue(position, range);
+        connect(row.slider, &QSlider::valueChanged, this, [this, i, range, unit](int position) {
+            // A delay time moves in whole samples, as '&' wrote it.
+            const int32_t value = SnapToUnit(unit, SliderValue(position, range));
             controls_[i].value = uint32_t(value);
             showValue(i, value);
             emit setRequested(controls_[i].address, uint32_t(value));

@@ -2,6 +2,7 @@
 
 #include "full_scale.h"
 #include "register_choice.h"
+#include "value_units.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -107,9 +108,14 @@ void TraceRow::showValue(std::optional<int32_t> value) {
     const TraceChoice c = choice();
     const QString problem = c.problem.empty() ? refusal_ : QString::fromStdString(c.problem);
     const auto address = shown();
-    const QString text = !problem.isEmpty() ? problem
-                         : value && address ? QString::fromStdString(ValueText(*address, *value))
-                                            : QString();
+    std::string shownValue;
+    if (value && address) {
+        shownValue = ValueText(*address, *value);
+        for (const ControlInfo& c : controls_)
+            if (c.address == *address)
+                shownValue += "  " + UnitText(ControlUnit(c), uint32_t(*value));
+    }
+    const QString text = !problem.isEmpty() ? problem : QString::fromStdString(shownValue);
     if (text == value_->text())
         return;
     // A style sheet is costly to apply: only when the kind of text changes.

@@ -3,6 +3,7 @@
 // why it draws none.
 #pragma once
 
+#include "controls_answer.h"
 #include "trace_choice.h"
 #include "trace_plot.h"
 
@@ -12,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -35,8 +37,11 @@ class TraceRow : public QWidget {
     // clears it. Cleared too when the box is edited.
     void setRefusal(const QString& text);
     TraceStyle style() const;
+    // The loaded program's controls, whose values it also shows in their units.
+    void setControls(const std::vector<ControlInfo>& controls) { controls_ = controls; }
     // The newest value drawn, as a fraction (TRAM data with its 20-bit
-    // sample); in its place the problem of the box or the refusal, if any.
+    // sample, a control in its unit too); in its place the problem of the
+    // box or the refusal, if any.
     void showValue(std::optional<int32_t> value);
 
   signals:
@@ -44,6 +49,7 @@ class TraceRow : public QWidget {
 
   private:
     std::map<std::string, uint32_t> names_;
+    std::vector<ControlInfo> controls_;
     bool namesKnown_ = false;
     QString refusal_;
     QComboBox* register_ = nullptr;

@@ -162,6 +162,9 @@ TEST(ControlSocket, ALargePayloadArrivesWholeThroughTheClient) {
     EXPECT_EQ(summary, "first 95990, count 10, at 96000, stopped, load 1\n");
     const std::string controls = RunEmuapsctl(dir.path(), "controls").text;
     EXPECT_TRUE(controls.starts_with("6 controls\nrate (0x")) << controls;
+    EXPECT_NE(controls.find(") = 0x000C0000: 384 samples (8 ms) in 192 to 576 samples (4 to 12 ms)"),
+              std::string::npos)
+        << "centre, &0.008 in &0.004 to &0.012: " << controls;
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "samples_answer.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
+#include "value_units.h"
 #include "verb_words.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,8 @@ struct Served {
         // fb's range is rate's in the walk-through, 0 to 0.002.
         context.controls = [] {
             return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
-                                            {"fb", 0x106, 0, 0, 0x00418937}};
+                                            {"fb", 0x106, 0, 0, 0x00418937},
+                                            {"tap", 0x10A, 0, 10 << kDelayShift, 100 << kDelayShift}};
         };
     }
 };
@@ -116,13 +118,17 @@ TEST(ControlVerbs, EachRequestAnswersAndLeavesTheChipAsItSays) {
         {"", "status now", 2, "takes nothing more"},
         {"", "watch 0x400", 2, "watch takes registers"},
         // Values by their form; a bare 1 or -1, and a value outside a control's range, said.
-        {"", "set depth 1", 0, "^depth \\(0x103\\) = 0x00000001 1 4.65661e-10 \\(read 1 as the integer 1; 1.0 is full scale\\); instruction", 0x103, 1},
-        {"", "set depth 1.0", 0, " = 0x7FFFFFFF 2147483647 1; instruction", 0x103, 0x7FFFFFFF},
-        {"", "set depth 0x1", 0, " = 0x00000001 1 4.65661e-10; instruction", 0x103, 1},
-        {"", "set depth 0", 0, " = 0x00000000 0 0; instruction", 0x103, 0},
+        {"", "set depth 1", 0, "^depth \\(0x103\\) = 0x00000001 1 4.65661e-10: 0.000 in 0.000 to 1.000 \\(read 1 as the integer 1; 1.0 is full scale\\); instruction", 0x103, 1},
+        {"", "set depth 1.0", 0, " = 0x7FFFFFFF 2147483647 1: 1.000 in 0.000 to 1.000; instruction", 0x103, 0x7FFFFFFF},
+        {"", "set depth 0x1", 0, " = 0x00000001 1 4.65661e-10: 0.000 in 0.000 to 1.000; instruction", 0x103, 1},
+        {"", "set depth 0", 0, " = 0x00000000 0 0: 0.000 in 0.000 to 1.000; instruction", 0x103, 0},
         {"", "set depth -1", 0, " \\(read -1 as the integer -1; -1.0 is negative full scale; outside depth's range 0 to 1\\); ", 0x103, 0xFFFFFFFF},
-        {"", "set fb -0.1", 0, " = 0xF3333333 -214748365 -0.1 \\(outside fb's range 0 to 0.002\\); ", 0x106, 0xF3333333},
+        {"", "set fb -0.1", 0, " = 0xF3333333 -214748365 -0.1: -0.10000 in 0.00000 to 0.00200 \\(outside fb's range 0 to 0.002\\); ", 0x106, 0xF3333333},
         {"", "set wl 1", 0, " = 0x00001 1 1.90735e-06 \\(read 1 as the integer 1; 1.0 is full scale\\); ", 0x201, 1},
+        // In the program's units: tap (0x10A) a delay time of 10 to 100 samples, wl.a a TRAM write.
+        {"", "set 0x10a 1ms", 0, "^0x10A = 0x00018000 98304 [-0-9.e]+: 48 samples \\(1 ms\\) in 10 to 100 samples \\(0.208 to 2.08 ms\\); ", 0x10A, 48 << kDelayShift},
+        {"", "set 0x120 3ms", 2, "^0x120 takes no ms or smp", 0x120, 0},
+        {"", "get wl.a 0x10a", 0, ": write, 20 samples \\(0.417 ms\\); 0x10A = .*: 0 samples \\(0 ms\\) in 10 to", 0x301, TramEngine::kWrite | 20},
         {"", "watch fb --above -0.1", 0, "^fb \\(0x106\\) above 0xF3333333 \\(outside fb's range 0 to 0.002\\): 0x00000000 -> 0x00000001 by", 0x106, 1},
         // step --count: program order, on across sample ends; instruction 0 counts the samples begun.
         {"stop", "step --count 3", 0, "^stepped 3 instructions, the last 0x002: R C_0 \\(0x040\\); codes 0x08 \\(zero\\); 0 samples ended; at sample 0 before instruction 0x003$", 0x100, 1},
@@ -319,6 +325,8 @@ TEST(ControlTrace, TheHistoryKeepsWhatTheProgramCanChange) {
     EXPECT_EQ(served.history.Kept(), (std::vector<uint32_t>{0x20, 0x57, 0x100, 0x104, 0x106, 0x107,
                                                             0x110, 0x111, 0x200, 0x201, 0x202}));
     EXPECT_EQ(served.history.held(), 2);
+    // fb, a control of 0 to 0.002 that instruction 6 sets to 1, also in its unit.
+    EXPECT_TRUE(RunControlVerb(served.context, "trace fb").text.ends_with(" (0.00000 to 0.00000)"));
 }
 
 TEST(ControlTrace, RefusesWhatTheHistoryCannotGiveWithTheReasonAndWritesNothing) {

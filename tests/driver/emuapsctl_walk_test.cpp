@@ -99,7 +99,7 @@ TEST(EmuapsctlWalk, EveryVerbAgainstTheOfflineRun) {
     // set while it runs and records: it lands between two blocks.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const uint64_t k = Number(Ctl(dir, "set 0x126 0").text, "reads it next, in sample");
-    EXPECT_EQ(Ctl(dir, "get 0x126").text, "mix (0x126) = 0x00000000 0 0\n");
+    EXPECT_EQ(Ctl(dir, "get 0x126").text, "mix (0x126) = 0x00000000 0 0: 0.000 in 0.000 to 0.990\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const uint64_t n = Number(Ctl(dir, "stop").text, "at sample");
     Registers chip = ReadChip();

@@ -173,6 +173,15 @@ TEST_F(ScopeEndToEnd, ASliderSetsItsGprAndFollowsASetFromElsewhere) {
     EXPECT_TRUE(Shows([&] {
         return slider->value() == SliderPosition(int32_t(0x66666666), range);
     })) << slider->value();
+    // A delay time moves in whole samples, and its readout says them.
+    window_->findChild<QSlider*>("sldControl_depth")->setValue(333);
+    const auto* depth = window_->findChild<QLabel*>("lblControl_depth");
+    EXPECT_TRUE(Shows([&] {
+        return ifGPRMemoryRead(int32_t(fback.address) - 3, &gpr) == 0 &&
+               gpr == 128 << 11 && // depth's
+               depth->text().toStdString() == "128 samples (2.67 ms)";
+    })) << gpr
+        << " " << depth->text().toStdString() << ", of 0 to 384 samples";
 }
 
 // Without the echo's and the chorus's levels only the delay line's sum,

@@ -89,7 +89,8 @@ Verbs:
                        the chip stands that met the condition, and say it
                        as the forward verb does
   get REG...           each register as hex, integer and fraction; a TRAM
-                       data register as its 20-bit sample
+                       data register as its 20-bit sample; then, after a
+                       colon, in the program's units (UNITS below)
   set REG VALUE        write a GPR, a TRAM register or DBG (0x52), running or
                        not; VALUE is read as VALUES below says.
                        Says where the DSP meets it: the next instruction that
@@ -127,7 +128,8 @@ Verbs:
                        of what came (first, count, at, state), not the
                        samples themselves
   controls             the loaded patch's control GPRs: name, address, value
-                       as hex and as a fraction, and the patch's range
+                       as hex and in its unit with the patch's range (UNITS
+                       below), then that range's words
   clear                forget DBG's recorded saturation, so the next one is
                        recorded; the rest of DBG stays as it is
   list [LINE | FILE:LINE]
@@ -158,6 +160,19 @@ is 0x7FFFF). So 1 is the integer 1, and only 1.0 is full scale: for a bare
 full scale"). A value outside the range that the patch declares for a
 control is written all the same, and the answer says so with the range
 ("outside rate's range 0 to 0.002").
+
+UNITS: the loaded program says what a register is. A TRAM address register
+(0x300-0x3FF, a tread or twrite) shows its flags and its address in samples
+and in ms at 48 kHz: read, 190 samples (3.96 ms). A control that as10k1
+declared with & (a delay time; its range is whole samples) shows samples and
+ms: 384 samples (8 ms) in 192 to 576 samples (4 to 12 ms). Any other
+control shows its fraction at the decimals its range needs for its ends to
+differ: 0.500 in 0.000 to 0.900. set takes a delay time or an address in ms or
+in samples, written on the number: 8ms, 8.5ms, 384smp (a bare 0.3 stays a
+fraction, and 0.3s is refused). A delay time outside its control's range,
+an address beyond 1048575 samples and ms or smp for any other register are
+refused; an address keeps its flags. A time in ms is rounded to the nearest
+sample.
 
 watch and break run the chip as fast as it goes, for at most SECONDS of the
 chip's own time (default 10), and leave it stopped; --for may come before or

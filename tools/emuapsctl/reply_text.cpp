@@ -2,6 +2,7 @@
 
 #include "controls_answer.h"
 #include "samples_answer.h"
+#include "value_units.h"
 
 #include <cstdio>
 
@@ -10,12 +11,6 @@ namespace {
 std::string Hex(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
-std::string Fraction(uint32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", double(int32_t(value)) / 2147483648.0);
     return text;
 }
 
@@ -44,8 +39,9 @@ std::string ShownReply(const std::string& verb, const std::string& text) {
         for (const ControlInfo& c : *controls) {
             char address[16];
             std::snprintf(address, sizeof address, "0x%03X", c.address);
-            shown += "\n" + c.name + " (" + address + ") = " + Hex(c.value) + " " +
-                     Fraction(c.value) + ", from " + Hex(c.min) + " to " + Hex(c.max);
+            shown += "\n" + c.name + " (" + address + ") = " + Hex(c.value) + ": " +
+                     UnitValueText(ControlUnit(c), c.value) + " (from " + Hex(c.min) + " to " +
+                     Hex(c.max) + ")";
         }
         return shown;
     }

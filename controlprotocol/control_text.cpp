@@ -1,8 +1,20 @@
 #include "control_text.h"
 
-#include "full_scale.h"
-
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+double Fraction(int32_t value) {
+    return double(value) / 2147483648.0;
+}
+
+} // namespace
+
+ControlRange RangeOf(uint32_t min, uint32_t max) {
+    const int32_t a = int32_t(min), b = int32_t(max);
+    return {std::min(a, b), std::max(a, b)};
+}
 
 int RangeDecimals(ControlRange range) {
     const double width = Fraction(range.max) - Fraction(range.min);
