@@ -1,0 +1,80 @@
+// A whole session through Microsoft's DAP test client on the walk-through's
+// echo patch; each value is checked against emuapsctl on the same service
+// or against the adapter's own disassembly, and every mismatch is listed.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert');
+const { DebugClient } = require('@vscode/debugadapter-testsupport');
+const f = require('./dap_fixture');
+
+test('a session on echo: entry, breakpoints, values, set, watch, saturation, disassembly', async () => {
+  const w = f.walkThrough();
+  const dc = new DebugClient('env', f.dap, 'fx8010', { env: w.env });
+  dc.defaultTimeout = 60000;
+  await dc.start();
+  const pid = dc._adapterProcess.pid;
+  const wrong = [];
+  const expect = (what, got, want) => { if (got !== want) wrong.push(`${what}: ${got}, not ${want}`); };
+  try {
+    const init = await dc.initializeRequest();
+    expect('saturation filter', init.body.exceptionBreakpointFilters[0].filter, 'saturation');
+    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ ...w.launch, stopOnEntry: true })]);
+    const [entry] = await Promise.all([dc.waitForEvent('stopped'), dc.configurationDoneRequest()]);
+    expect('entry reason', entry.body.reason, 'entry');
+    const [service] = f.childrenOf(pid);
+
+    // The instruction that writes wl, as the adapter disassembles it.
+    const code = (await dc.disassembleRequest({ memoryReference: '0x000', instructionCount: 512 })).body.instructions;
+    expect('disassembled instructions', code.length, 512);
+    const writesWl = code.find((i) => /^MACS .* wl$/.test(i.instruction));
+    assert.ok(writesWl, `an instruction writes wl: ${code.slice(32, 48).map((i) => i.instruction)}`);
+
+    await dc.send('setInstructionBreakpoints', { breakpoints: [{ instructionReference: writesWl.address }] });
+    const [hit] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('break reason', hit.body.reason, 'breakpoint');
+    const frame = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('frame at', frame.instructionPointerReference, writesWl.address);
+    const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
+    expect('frame name', frame.name, `sample ${samples}`);
+
+    const scopes = (await dc.scopesRequest({ frameId: frame.id })).body.scopes;
+    const variables = {};
+    for (const s of scopes)
+      for (const v of (await dc.variablesRequest({ variablesReference: s.variablesReference })).body.variables)
+        variables[v.name] = v;
+    for (const name of ['fb', 'wl', 'wet', 'mono', 'rl.a'])
+      expect(`variable ${name}`, variables[name] && variables[name].value, f.fractionOf(w.dir, pid, name));
+    const hover = await dc.evaluateRequest({ expression: 'fb', context: 'hover' });
+    expect('hover fb', hover.body.result, f.fractionOf(w.dir, pid, 'fb'));
+
+    await dc.send('setVariable', { variablesReference: 1, name: 'fb', value: '0.25' });
+    expect('fb after setVariable', f.fractionOf(w.dir, pid, 'fb'), '0.25');
+
+    // A data breakpoint stops at the instruction that writes wl.
+    await dc.send('setInstructionBreakpoints', { breakpoints: [] });
+    const info = await dc.send('dataBreakpointInfo', { name: 'wl', variablesReference: 3 });
+    await dc.send('setDataBreakpoints', { breakpoints: [{ dataId: info.body.dataId, accessType: 'write' }] });
+    const [write] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('watch reason', write.body.reason, 'data breakpoint');
+    expect('written by', /by instruction (0x\w+)/.exec(write.body.text)?.[1], writesWl.address);
+
+    // Saturation: the stop names the instruction DBG says saturated.
+    await dc.send('setDataBreakpoints', { breakpoints: [] });
+    await dc.send('setExceptionBreakpoints', { filters: ['saturation'] });
+    for (const [name, value] of [['fb', '0.9'], ['wet', '0.99'], ['dry', '0.99']])
+      await dc.send('setExpression', { expression: name, value });
+    const [saturated] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('saturation reason', saturated.body.reason, 'exception');
+    expect('saturated at', /by instruction (0x\w+)/.exec(saturated.body.text)?.[1],
+      /saturated at (0x\w+)/.exec(f.ctl(w.dir, pid, 'status'))?.[1]);
+
+    const steps = await Promise.all([dc.waitForEvent('stopped'), dc.stepInRequest({ threadId: 1 })]);
+    expect('step reason', steps[0].body.reason, 'step');
+
+    await dc.disconnectRequest({});
+    await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
+  } finally {
+    dc.stopAdapter();
+  }
+  assert.deepStrictEqual(wrong, []);
+});
