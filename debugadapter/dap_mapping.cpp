@@ -3,6 +3,8 @@
 #include "answer_clauses.h"
 #include "verb_words.h"
 
+#include <charconv>
+#include <cstdio>
 #include <sstream>
 
 namespace {
@@ -128,8 +130,19 @@ std::string ValueShown(const RegisterValue& value, bool hex) {
 }
 
 std::string SetValueWord(const std::string& text) {
-    const std::string value = Trimmed(text);
-    return value.substr(0, value.find_first_of(" \t"));
+    const std::string trimmed = Trimmed(text);
+    const std::string value = trimmed.substr(0, trimmed.find_first_of(" \t"));
+    if (value.find_first_of("xX") != std::string::npos)
+        return value; // a word in hex
+    // The variables show fractions, so a decimal typed there is one too,
+    // "-1" and "1.5e-05" as well; set reads only a number with a point so.
+    double fraction = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), fraction);
+    if (ec != std::errc() || end != value.data() + value.size())
+        return value; // set says what is wrong with it
+    char fixed[64];
+    std::snprintf(fixed, sizeof fixed, "%.10f", fraction);
+    return fixed;
 }
 
 std::optional<ChipPosition> ParsePosition(const std::string& text) {

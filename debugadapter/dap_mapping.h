@@ -49,7 +49,8 @@ std::optional<std::vector<RegisterValue>> ParseGetAnswer(const std::string& text
 // and integer after it: "0.5 (0x40000000 1073741824)".
 std::string ValueShown(const RegisterValue& value, bool hex);
 // What the editor sends back as a new value, as set takes it: a shown
-// value's first word ("0.5 (0x40000000 ...)" sets 0.5).
+// value's first word ("0.5 (0x40000000 ...)" sets 0.5), a decimal read as
+// a fraction ("-1" is -1.0, full scale) and 0x... as the word itself.
 std::string SetValueWord(const std::string& text);
 
 // Where the chip stands, from an answer's "stopped at sample N[ before

@@ -11,8 +11,7 @@ const path = require('node:path');
 const programs = process.env.VELMORA_PROGRAM_DIR;
 const source = process.env.VELMORA_SOURCE_DIR;
 const dap = path.join(programs, 'velmora-dap');
-// The sanitised build's leak check has nothing to say of a killed service.
-const env = { ...process.env, ASAN_OPTIONS: 'detect_leaks=0' };
+const env = { ...process.env };
 
 // A runtime folder of the test's own, and the walk-through's echo.asm
 // assembled in it with its names.
