@@ -3,6 +3,7 @@
 #include "answer_clauses.h"
 #include "verb_words.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <sstream>
@@ -201,4 +202,31 @@ const char* StopReasonWord(StopReason reason) {
         break;
     }
     return "step";
+}
+
+std::optional<bool> PoolOfReference(const std::string& reference) {
+    if (reference == kInternalPool || reference == kExternalPool)
+        return reference == kExternalPool;
+    return std::nullopt;
+}
+
+std::optional<std::string> PoolOfRegister(uint32_t address) {
+    // TRAM register n is data 0x200 + n and address 0x300 + n; n < 128 internal.
+    if (address < 0x200 || address >= 0x400 || (address & 0xFF) >= 160)
+        return std::nullopt;
+    return (address & 0xFF) < 128 ? kInternalPool : kExternalPool;
+}
+
+PoolSpan PoolBytes(int64_t offset, int64_t count, uint32_t size) {
+    const int64_t bytes = 2 * int64_t(size);
+    const int64_t from = std::clamp<int64_t>(offset, 0, bytes);
+    const int64_t to = std::clamp<int64_t>(offset + std::max<int64_t>(count, 0), from, bytes);
+    PoolSpan span;
+    span.readable = uint64_t(to - from);
+    if (span.readable == 0)
+        return span;
+    span.firstSample = uint32_t(from / 2);
+    span.skip = uint32_t(from % 2);
+    span.samples = uint32_t((to + 1) / 2 - from / 2);
+    return span;
 }

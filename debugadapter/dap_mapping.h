@@ -33,6 +33,22 @@ std::optional<uint32_t> ParseInstructionReference(const std::string& reference, 
                                                   std::string* why);
 std::string InstructionReference(uint32_t address);
 
+// The memory references of the two TRAM pools, which readMemory reads;
+// the pool a TRAM register's tap lies in, and nullopt for other registers.
+constexpr const char* kInternalPool = "tram-internal";
+constexpr const char* kExternalPool = "tram-external";
+std::optional<bool> PoolOfReference(const std::string& reference); // true: external
+std::optional<std::string> PoolOfRegister(uint32_t address);
+// The bytes [offset, offset + count) of a pool of size samples, 2 bytes
+// each, as the samples to read; the bytes past the pool are unreadable.
+struct PoolSpan {
+    uint32_t firstSample = 0, samples = 0;
+    uint32_t skip = 0;     // bytes of the first sample before offset
+    uint64_t readable = 0; // bytes that lie in the pool
+    bool operator==(const PoolSpan&) const = default;
+};
+PoolSpan PoolBytes(int64_t offset, int64_t count, uint32_t size);
+
 // One register as get answers it: "fb (0x106) = 0x40000000 1073741824 0.5".
 struct RegisterValue {
     std::string name; // "fb", or "0x106" when nothing names it

@@ -7,6 +7,7 @@
 #include "status_answer.h"
 #include "symbol_file.h"
 #include "symbol_table.h"
+#include "tram_answer.h"
 #include "verb_words.h"
 
 #include <QFileInfo>
@@ -85,6 +86,7 @@ void DapSession::Register(DapDispatcher& d) {
         {"setVariable", &DapSession::SetVariable},
         {"setExpression", &DapSession::SetExpression},
         {"disassemble", &DapSession::Disassemble},
+        {"readMemory", &DapSession::ReadMemory},
         {"loadedSources", &DapSession::LoadedSources},
         {"terminate", &DapSession::Terminate},
         {"disconnect", &DapSession::Disconnect},
@@ -162,12 +164,16 @@ QJsonArray DapSession::VariablesOf(const std::vector<std::string>& names, bool h
     QJsonArray variables;
     if (names.empty())
         return variables;
-    for (const RegisterValue& v : Get(names))
-        variables.append(QJsonObject{{"name", Q(v.name)},
-                                     {"value", Q(ValueShown(v, hex))},
-                                     {"type", Q(HexText(v.address, 3))},
-                                     {"evaluateName", Q(v.name)},
-                                     {"variablesReference", 0}});
+    for (const RegisterValue& v : Get(names)) {
+        QJsonObject variable{{"name", Q(v.name)},
+                             {"value", Q(ValueShown(v, hex))},
+                             {"type", Q(HexText(v.address, 3))},
+                             {"evaluateName", Q(v.name)},
+                             {"variablesReference", 0}};
+        if (const auto pool = PoolOfRegister(v.address))
+            variable["memoryReference"] = Q(*pool);
+        variables.append(variable);
+    }
     return variables;
 }
 
@@ -212,6 +218,7 @@ DapReply DapSession::Initialize(const DapArguments&) {
         {"supportsInstructionBreakpoints", true},
         {"supportsDataBreakpoints", true},
         {"supportsDisassembleRequest", true},
+        {"supportsReadMemoryRequest", true},
         {"supportsSetVariable", true},
         {"supportsSetExpression", true},
         {"supportsEvaluateForHovers", true},
@@ -535,6 +542,36 @@ DapReply DapSession::Disassemble(const DapArguments& args) {
                         {"instructionBytes", Q(HexText(w.high, 8) + " " + HexText(w.low, 8))}});
     }
     return {{{"instructions", instructions}}};
+}
+
+DapReply DapSession::ReadMemory(const DapArguments& args) {
+    const QString reference = args.String("memoryReference");
+    const auto external = PoolOfReference(S(reference));
+    if (!external)
+        throw DapFailure{"the memory references are " + QString(kInternalPool) + " and " +
+                         kExternalPool + ", not '" + reference + "'"};
+    const std::string pool = *external ? "external" : "internal";
+    const qint64 offset = args.Integer("offset", 0), count = args.Integer("count");
+    const auto size = ParseTramHeader(Ask("tram " + pool + " 0 1").text);
+    if (!size)
+        throw DapFailure{"the service's answer to tram makes no sense"};
+    const PoolSpan span = PoolBytes(offset, count, size->size);
+    std::string bytes;
+    for (uint32_t done = 0; done < span.samples;) {
+        const uint32_t n = std::min(span.samples - done, kMaxTramAnswer);
+        const ControlReply reply =
+            Ask("tram " + pool + " " + std::to_string(span.firstSample + done) + " " +
+                std::to_string(n));
+        const auto header = ParseTramHeader(reply.text);
+        if (!header || header->count != n)
+            throw DapFailure{"the service's answer to tram makes no sense: " + Q(reply.text)};
+        bytes += reply.payload;
+        done += n;
+    }
+    bytes = bytes.substr(span.skip, span.readable);
+    return {{{"address", Q(HexText(uint32_t(std::max<qint64>(offset, 0)), 5))},
+             {"data", QString::fromLatin1(QByteArray::fromStdString(bytes).toBase64())},
+             {"unreadableBytes", qint64(std::max<qint64>(count, 0) - qint64(span.readable))}}};
 }
 
 DapReply DapSession::LoadedSources(const DapArguments&) {

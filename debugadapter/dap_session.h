@@ -51,6 +51,7 @@ class DapSession : public QObject {
     DapReply SetVariable(const DapArguments& args);
     DapReply SetExpression(const DapArguments& args);
     DapReply Disassemble(const DapArguments& args);
+    DapReply ReadMemory(const DapArguments& args);
     DapReply LoadedSources(const DapArguments& args);
     DapReply Terminate(const DapArguments& args);
     DapReply Disconnect(const DapArguments& args);

@@ -10,6 +10,7 @@
 #include "samples_verb.h"
 #include "status_answer.h"
 #include "trace_verb.h"
+#include "tram_verb.h"
 #include "verb_words.h"
 
 #include <algorithm>
@@ -472,7 +473,7 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Usage(mistake);
     static const char* const kVerbs[] = {"status", "stop",    "continue", "step", "advance",
                                          "watch",  "break",   "get",      "set",  "reload",
-                                         "trace",  "samples", "controls", "clear"};
+                                         "trace",  "samples", "controls", "clear", "tram"};
     if (words.empty() ||
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
@@ -509,6 +510,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Set(chip, words, names, controls);
     if (verb == "trace")
         return TraceVerb(c.history, words, names);
+    if (verb == "tram")
+        return TramVerb(chip, words);
     if (verb == "samples")
         return SamplesVerb(chip, c.running, c.history, words, names);
     if (verb == "controls") {

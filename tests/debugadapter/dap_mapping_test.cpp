@@ -167,3 +167,22 @@ TEST(DapMapping, InstructionReferencesNameOneOfTheChipsInstructions) {
         }
     }
 }
+
+TEST(DapMapping, MemoryBytesAreThePoolsSamplesAndNothingPastThem) {
+    const struct {
+        int64_t offset, count;
+        PoolSpan span;
+    } rows[] = {
+        {0, 4, {0, 2, 0, 4}},   {3, 4, {1, 3, 1, 4}},  {3, 3, {1, 2, 1, 3}},
+        {14, 10, {7, 1, 0, 2}}, {15, 1, {7, 1, 1, 1}}, {16, 4, {0, 0, 0, 0}},
+        {-2, 4, {0, 1, 0, 2}},  {0, -1, {0, 0, 0, 0}}, {0, 1000, {0, 8, 0, 16}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PoolBytes(row.offset, row.count, 8), row.span) << row.offset << " " << row.count;
+    EXPECT_EQ(PoolOfRegister(0x27F), std::optional<std::string>(kInternalPool));
+    EXPECT_EQ(PoolOfRegister(0x380), std::optional<std::string>(kExternalPool));
+    for (uint32_t none : {0x1FFu, 0x2A0u, 0x3A0u, 0x400u})
+        EXPECT_FALSE(PoolOfRegister(none)) << none;
+    EXPECT_EQ(PoolOfReference(kExternalPool), std::optional<bool>(true));
+    EXPECT_FALSE(PoolOfReference("0x000"));
+}

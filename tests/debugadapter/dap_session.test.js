@@ -68,6 +68,17 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     expect('saturated at', /by instruction (0x\w+)/.exec(saturated.body.text)?.[1],
       /saturated at (0x\w+)/.exec(f.ctl(w.dir, pid, 'status'))?.[1]);
 
+    // The external pool as memory: windows agree, and the bytes past its end are unreadable.
+    const read = async (offset, count) =>
+      (await dc.send('readMemory', { memoryReference: variables['wl'].memoryReference, offset, count })).body;
+    const pool = Buffer.from((await read(0, 2 * 131072)).data, 'base64');
+    const sound = pool.findIndex((b) => b !== 0);
+    expect('the pool holds sound', sound >= 0, true);
+    const part = Buffer.from((await read(sound + 3, 21)).data, 'base64');
+    expect('an odd window', part.toString('hex'), pool.subarray(sound + 3, sound + 24).toString('hex'));
+    const end = await read(2 * 131072 - 4, 10);
+    expect('past the pool', `${Buffer.from(end.data, 'base64').length} ${end.unreadableBytes}`, '4 6');
+
     const steps = await Promise.all([dc.waitForEvent('stopped'), dc.stepInRequest({ threadId: 1 })]);
     expect('step reason', steps[0].body.reason, 'step');
 
