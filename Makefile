@@ -11,14 +11,19 @@ RELEASE_TEST_BUILD ?= build-release
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
 
-.PHONY: run test test-release bench package deps deps-node build build-test clean
+.PHONY: run test test-release bench package deps deps-node vsix build build-test clean
 
 deps:
 	@tools/install-deps.sh
 
-# The npm packages of the debug adapter's tests, from their lockfile.
+# The npm packages of the debug adapter's tests and of the VS Code
+# extension's build, from their lockfiles.
 deps-node:
-	@tools/install-node-deps.sh
+	@tools/install-node-deps.sh editors/vscode
+
+# The VS Code extension: editors/vscode/velmora-fx8010.vsix.
+vsix: deps-node
+	cd editors/vscode && npm run package
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
