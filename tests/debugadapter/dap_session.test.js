@@ -37,6 +37,16 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
     expect('frame name', frame.name, `sample ${samples}`);
 
+    // Continuing from the breakpoint stops there again, a sample on.
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    const again = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('again at', `${again.name} ${again.instructionPointerReference}`,
+      `sample ${Number(samples) + 1} ${writesWl.address}`);
+    await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]);
+    const out = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('step out ends the sample', `${out.name} ${out.instructionPointerReference}`,
+      `sample ${Number(samples) + 2} 0x000`);
+
     const scopes = (await dc.scopesRequest({ frameId: frame.id })).body.scopes;
     const variables = {};
     for (const s of scopes)
