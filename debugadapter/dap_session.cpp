@@ -378,13 +378,9 @@ DapReply DapSession::SetDataBreakpoints(const DapArguments& args) {
 
 DapReply DapSession::Continue(const DapArguments&) {
     NeedStopped();
+    // break runs the instruction the chip stands before first, so a stop at
+    // a breakpoint goes on past it.
     const std::string request = RunRequest();
-    // A break where the chip stands would stop at once: past it first.
-    if (request.starts_with("break") && !breaks_.empty()) {
-        const ChipPosition at = Position();
-        if (std::find(breaks_.begin(), breaks_.end(), at.pc) != breaks_.end())
-            Ask("step --count 1");
-    }
     return {{{"allThreadsContinued", true}}, [this, request] { runner_->Run(request); }};
 }
 

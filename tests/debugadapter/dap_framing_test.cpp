@@ -85,7 +85,7 @@ TEST(DapDispatcher, WhatIsNoGoodRequestGetsAnErrorResponseAndAGoodOneItsHandler)
         {"not JSON", "{seq:", false},
         {"JSON but no object", "[1,2]", false},
         {"an event, not a request", R"({"seq":1,"type":"event","command":"count"})", false},
-        {"no seq", R"({"type":"request","command":"count"})", false},
+        {"no seq", R"({"type":"request","command":"count","arguments":{"n":1}})", false},
         {"a command that is no string", R"({"seq":1,"type":"request","command":7})", false},
         {"an unknown command", R"({"seq":1,"type":"request","command":"fly"})", false},
         {"arguments that are no object",

@@ -59,9 +59,9 @@ test('bad requests each get an error response and broken framing ends the adapte
   assert.doesNotMatch(a.stderr(), /Sanitizer|runtime error/);
 });
 
-test('a client that vanishes mid-session ends the launched service', async () => {
+test('a client that vanishes mid-session, or terminates, ends the launched service', async () => {
   const w = f.walkThrough();
-  for (const vanish of ['closes its end', 'kills the adapter']) {
+  for (const vanish of ['asks terminate', 'closes its end', 'kills the adapter']) {
     const a = adapter(w.env);
     a.request(1, 'initialize', { adapterID: 'fx8010' });
     a.request(2, 'launch', w.launch);
@@ -69,9 +69,15 @@ test('a client that vanishes mid-session ends the launched service', async () =>
     assert.ok(a.got.find((m) => m.command === 'launch').success, JSON.stringify(a.got));
     const [service] = f.childrenOf(a.child.pid);
     assert.ok(f.alive(service));
-    if (vanish === 'closes its end') a.child.stdin.end();
+    if (vanish === 'asks terminate') a.request(3, 'terminate');
+    else if (vanish === 'closes its end') a.child.stdin.end();
     else a.child.kill('SIGKILL');
     await f.eventually(`the service ends when the client ${vanish}`, () => !f.alive(service));
+    if (vanish === 'asks terminate') {
+      await f.eventually('terminated', () => a.got.some((m) => m.event === 'terminated'));
+      assert.ok(f.alive(a.child.pid), 'the adapter outlives the service it terminated');
+      a.child.stdin.end();
+    }
     await a.exited;
   }
 });
