@@ -81,3 +81,24 @@ test('a client that vanishes mid-session, or terminates, ends the launched servi
     await a.exited;
   }
 });
+
+test('with --port the adapter serves one client over TCP and ends with its disconnect', async () => {
+  const { DebugClient } = require('@vscode/debugadapter-testsupport');
+  const w = f.walkThrough();
+  const port = 20000 + (process.pid % 20000);
+  const child = cp.spawn(f.dap, ['--port', String(port)], { env: w.env });
+  let stderr = '';
+  child.stderr.on('data', (d) => { stderr += d; });
+  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
+  await f.eventually('the adapter listens', () => stderr.includes(`listening on 127.0.0.1:${port}`));
+  const dc = new DebugClient('', '', 'fx8010');
+  await dc.start(port);
+  try {
+    assert.strictEqual((await dc.threadsRequest()).body.threads[0].name, 'DSP');
+    await dc.disconnectRequest({});
+    assert.strictEqual(await exited, 0, stderr);
+  } finally {
+    dc.stopAdapter();
+    child.kill();
+  }
+});
