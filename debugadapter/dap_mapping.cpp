@@ -230,3 +230,13 @@ PoolSpan PoolBytes(int64_t offset, int64_t count, uint32_t size) {
     span.samples = uint32_t((to + 1) / 2 - from / 2);
     return span;
 }
+
+RegisterValue SampledValue(const std::string& name, uint32_t address, int32_t value) {
+    std::ostringstream fraction;
+    fraction << double(value) / 2147483648.0;
+    return {name, address, uint32_t(value), HexText(uint32_t(value), 8), value, fraction.str()};
+}
+
+std::string LastSampleRequest(uint64_t at, uint32_t reg) {
+    return "samples " + std::to_string(at > 0 ? at - 1 : 0) + " " + HexText(reg, 3);
+}

@@ -61,6 +61,10 @@ struct RegisterValue {
 };
 // nullopt unless text is get's answer, every clause a register.
 std::optional<std::vector<RegisterValue>> ParseGetAnswer(const std::string& text);
+// A value the DSP sees (an output's, from samples) as get would answer it.
+RegisterValue SampledValue(const std::string& name, uint32_t address, int32_t value);
+// "samples FROM REG" of the sample before at: the newest value the history keeps.
+std::string LastSampleRequest(uint64_t at, uint32_t reg);
 // The value as the variables show it: the fraction, and with hex its word
 // and integer after it: "0.5 (0x40000000 1073741824)".
 std::string ValueShown(const RegisterValue& value, bool hex);

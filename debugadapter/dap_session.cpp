@@ -4,8 +4,10 @@
 #include "controls_answer.h"
 #include "emu10k1_words.h"
 #include "instruction_text.h"
+#include "samples_answer.h"
 #include "status_answer.h"
 #include "symbol_file.h"
+#include "symbol_names.h"
 #include "symbol_table.h"
 #include "tram_answer.h"
 #include "verb_words.h"
@@ -25,7 +27,9 @@ constexpr uint32_t kInstructions = FX8010_INSTRUCTION_COUNT;
 // A request line stays well inside the service's limit.
 constexpr std::size_t kMaxGetLine = 3000;
 
-enum Scope { kControls = 1, kRegisters, kDelayLines, kCodes };
+enum Scope { kControls = 1, kRegisters, kDelayLines, kOutputs, kCodes };
+// The DSP's outputs, which the host reads only from the history.
+constexpr uint32_t kFirstOutput = 0x20, kLastOutput = 0x3F;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -426,6 +430,7 @@ DapReply DapSession::Scopes(const DapArguments& args) {
     const std::pair<const char*, Scope> kScopes[] = {{"Controls", kControls},
                                                      {"Registers", kRegisters},
                                                      {"Delay lines", kDelayLines},
+                                                     {"Outputs", kOutputs},
                                                      {"Codes and DBG", kCodes}};
     for (const auto& [name, reference] : kScopes)
         scopes.append(
@@ -451,6 +456,13 @@ DapReply DapSession::Variables(const DapArguments& args) {
              reference == kRegisters ? ProgramNames(0x100, 0x1FF) : ProgramNames(0x200, 0x3FF))
             names.push_back(name);
         break;
+    case kOutputs:
+        for (const RegisterValue& v : Outputs())
+            variables.append(QJsonObject{{"name", Q(v.name)},
+                                         {"value", Q(ValueShown(v, hex))},
+                                         {"type", Q(HexText(v.address, 3))},
+                                         {"variablesReference", 0}});
+        break;
     case kCodes: {
         const auto status = ParseStatus(Ask("status").text);
         if (!status)
@@ -471,6 +483,24 @@ DapReply DapSession::Variables(const DapArguments& args) {
     for (const QJsonValue& v : VariablesOf(names, hex))
         variables.append(v);
     return {{{"variables", variables}}};
+}
+
+std::vector<RegisterValue> DapSession::Outputs() const {
+    LoadDspNames();
+    const ChipPosition at = Position();
+    std::vector<RegisterValue> values;
+    // One at a time: the history keeps only the outputs the program writes,
+    // and refuses a request that names any other.
+    for (uint32_t reg = kFirstOutput; reg <= kLastOutput; ++reg) {
+        const ControlReply reply = Link().Ask(LastSampleRequest(at.sample, reg));
+        const auto header = ParseSamplesHeader(reply.text);
+        if (reply.status != 0 || !header)
+            continue;
+        const auto columns = SamplesColumns(*header, reply.payload);
+        if (columns.size() == 1 && !columns[0].empty())
+            values.push_back(SampledValue(RegisterName(int32_t(reg)), reg, columns[0].back()));
+    }
+    return values;
 }
 
 DapReply DapSession::Evaluate(const DapArguments& args) {

@@ -62,6 +62,8 @@ class DapSession : public QObject {
     void NeedStopped() const;
     std::vector<RegisterValue> Get(const std::vector<std::string>& names) const;
     ChipPosition Position() const;
+    // The outputs the program writes, as they left the last sample.
+    std::vector<RegisterValue> Outputs() const;
     // The program's names the service publishes, by address, from..to.
     std::vector<std::pair<uint32_t, std::string>> ProgramNames(uint32_t from, uint32_t to) const;
     QJsonArray VariablesOf(const std::vector<std::string>& names, bool hex) const;

@@ -6,6 +6,7 @@
 #include "dap_mapping.h"
 #include "verb_words.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 TEST(DapMapping, ConditionsBecomeWatchOptionsTheServiceReadsBack) {
@@ -92,6 +93,12 @@ TEST(DapMapping, GetAnswersTheServiceFormatsReadBackAsTheirValues) {
         EXPECT_EQ(ParseRegisterValue(SetValueWord(ValueShown(v, true) + "\t"), rows[i].reg, &back),
                   "");
         EXPECT_EQ(back, rows[i].value) << rows[i].label;
+    }
+    // An output's sampled value reads as get's answer of the same word would.
+    for (int32_t sampled : {0, -1, INT32_MIN, INT32_MAX, 0x40000000, 12345}) {
+        const auto got = ParseGetAnswer("OUT (0x020) = " + ValueText(0x120, uint32_t(sampled)));
+        ASSERT_TRUE(got);
+        EXPECT_EQ(SampledValue("OUT", 0x020, sampled), (*got)[0]) << sampled;
     }
     uint32_t word = 0;
     EXPECT_EQ(ParseRegisterValue(SetValueWord("0x7"), 0x120, &word), "");

@@ -54,6 +54,7 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
         variables[v.name] = v;
     for (const name of ['fb', 'wl', 'wet', 'mono', 'rl.a'])
       expect(`variable ${name}`, variables[name] && variables[name].value, f.fractionOf(w.dir, pid, name));
+    expect('an output the program writes', variables['OUT_FRONT_L'] && variables['OUT_FRONT_L'].type, '0x020');
     const hover = await dc.evaluateRequest({ expression: 'fb', context: 'hover' });
     expect('hover fb', hover.body.result, f.fractionOf(w.dir, pid, 'fb'));
 
