@@ -13,10 +13,15 @@ const source = process.env.VELMORA_SOURCE_DIR;
 const dap = path.join(programs, 'velmora-dap');
 const env = { ...process.env };
 
+// The folders the tests made go when the test process ends.
+const made = [];
+process.on('exit', () => made.forEach((dir) => fs.rmSync(dir, { recursive: true, force: true })));
+
 // A runtime folder of the test's own, and the walk-through's echo.asm
 // assembled in it with its names.
 function walkThrough() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-dap-test-'));
+  made.push(dir);
   fs.chmodSync(dir, 0o700);
   fs.copyFileSync(path.join(source, 'driver/images/echo.asm'), path.join(dir, 'echo.asm'));
   cp.execFileSync('as10k1', ['-o', 'echo.emu10k1', 'echo.asm'], { cwd: dir, stdio: 'ignore' });
