@@ -28,9 +28,9 @@ function entries(file) {
   });
 }
 
-test('the .vsix builds and its manifest names the fx8010 debugger and the as10k1 language', async () => {
+test('the .vsix builds and its manifest names the fx8010 debugger and the as10k1 language', async (t) => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'velmora-vsix-'));
-  test.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
   const out = path.join(dir, 'velmora-fx8010.vsix');
   cp.execFileSync(path.join(extension, 'node_modules/.bin/vsce'),
     ['package', '--allow-missing-repository', '--out', out], { cwd: extension, stdio: 'pipe' });
