@@ -93,6 +93,14 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     const steps = await Promise.all([dc.waitForEvent('stopped'), dc.stepInRequest({ threadId: 1 })]);
     expect('step reason', steps[0].body.reason, 'step');
 
+    // With nothing set the chip runs free, its status polled, until a pause.
+    await dc.send('setExceptionBreakpoints', { filters: [] });
+    await dc.continueRequest({ threadId: 1 });
+    await f.eventually('the chip runs', () => /^running/.test(f.ctl(w.dir, pid, 'status')));
+    const [paused] = await Promise.all([dc.waitForEvent('stopped'), dc.pauseRequest({ threadId: 1 })]);
+    expect('pause reason', paused.body.reason, 'pause');
+    expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
+
     await dc.disconnectRequest({});
     await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
   } finally {
