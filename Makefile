@@ -11,10 +11,19 @@ RELEASE_TEST_BUILD ?= build-release
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
 
-.PHONY: run test test-release bench package deps build build-test clean
+.PHONY: run test test-release bench package deps deps-node vsix build build-test clean
 
 deps:
 	@tools/install-deps.sh
+
+# The npm packages of the debug adapter's tests and of the VS Code
+# extension's build, from their lockfiles.
+deps-node:
+	@tools/install-node-deps.sh editors/vscode
+
+# The VS Code extension: editors/vscode/velmora-fx8010.vsix.
+vsix: deps-node
+	cd editors/vscode && npm run package
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
@@ -23,7 +32,7 @@ build: deps
 run: build
 	tools/run-demo.sh $(BUILD)/bin
 
-build-test: deps
+build-test: deps deps-node
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j$(JOBS)
 
@@ -34,7 +43,7 @@ test: build-test
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-test-release: deps
+test-release: deps deps-node
 	cmake -S . -B $(RELEASE_TEST_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF
 	cmake --build $(RELEASE_TEST_BUILD) -j$(JOBS)
 	cd $(RELEASE_TEST_BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -455,6 +455,17 @@ SimulatedChip::Position SimulatedChip::position() {
     return {dsp_.samples(), dsp_.pc()};
 }
 
+std::vector<int16_t> SimulatedChip::TramSamples(bool external, uint32_t first, uint32_t count,
+                                                uint32_t* size) {
+    std::lock_guard lock(mutex_);
+    const std::vector<int16_t>& pool = dsp_.tram().pool(external);
+    *size = uint32_t(pool.size());
+    if (first >= pool.size())
+        return {};
+    const auto from = pool.begin() + first;
+    return {from, from + std::min<std::size_t>(count, pool.size() - first)};
+}
+
 void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit,
                                        const std::atomic<bool>& stop) {
     // A wake without a write is a stop or a holder's mischief: the next look

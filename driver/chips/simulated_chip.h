@@ -86,6 +86,9 @@ class SimulatedChip : public ChipBackend {
     // a debugging run holds the chip at once.
     static constexpr int kDebugSlice = 480;
     Position position();
+    // count samples of a TRAM pool from first, as far as the pool holds
+    // them, and the pool's size in *size.
+    std::vector<int16_t> TramSamples(bool external, uint32_t first, uint32_t count, uint32_t* size);
     // The chip's pace over the last second as a multiple of real time,
     // whatever ran it (see RunRate); 0 once it stands.
     double RunFactor();

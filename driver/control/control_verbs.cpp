@@ -12,6 +12,7 @@
 #include "status_answer.h"
 #include "trace_verb.h"
 #include "tram_engine.h"
+#include "tram_verb.h"
 #include "value_units.h"
 #include "verb_words.h"
 
@@ -586,8 +587,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
     if (!mistake.empty())
         return Usage(mistake);
     static const char* const kVerbs[] = {
-        "status", "stop",   "continue", "step",    "advance",  "watch", "break", "get",
-        "set",    "reload", "trace",    "samples", "controls", "clear", "back",  "goto"};
+        "status", "stop",  "continue", "step",     "advance", "watch", "break", "get", "set",
+        "reload", "trace", "samples",  "controls", "clear",   "back",  "goto",  "tram"};
     if (words.empty() ||
         std::find(std::begin(kVerbs), std::end(kVerbs), words[0]) == std::end(kVerbs))
         return Usage(words.empty() ? "no verb" : "unknown verb '" + words[0] + "'");
@@ -627,6 +628,8 @@ ControlAnswer RunControlVerb(ControlContext& c, const std::string& line, const V
         return Set(chip, words, names, controls, source);
     if (verb == "trace")
         return TraceVerb(c.history, words, names, kMaxTraceValues, controls);
+    if (verb == "tram")
+        return TramVerb(chip, words);
     if (verb == "samples")
         return SamplesVerb(chip, c.running, c.history, words, names);
     if (verb == "controls") {

@@ -5,6 +5,7 @@
 #include "controls_answer.h"
 #include "samples_answer.h"
 #include "status_answer.h"
+#include "tram_answer.h"
 
 #include <gtest/gtest.h>
 
@@ -100,3 +101,18 @@ TEST(Answers, AnAnswersLineAndTheBytesItAnnounces) {
 }
 
 } // namespace
+
+TEST(Answers, TramAnswersReadBackAndNothingOutsideThePoolOrItsBytes) {
+    const TramHeader h{true, 16800, 3, 0x20000};
+    const std::vector<int16_t> samples = {-32768, 0x1234, -1};
+    ASSERT_EQ(ParseTramHeader(TramHeaderText(h)), h) << TramHeaderText(h);
+    EXPECT_EQ(TramSamples(h, TramPayload(samples)), samples);
+    EXPECT_EQ(TramSamples(h, TramPayload(samples) + "x"), std::vector<int16_t>());
+    for (const char* bad : {"tram external 16800 3 of 131072; bytes 5",    // the bytes lie
+                            "tram external 131070 3 of 131072; bytes 6",   // past the pool
+                            "tram internal 0 65537 of 70000; bytes 131074", // too many
+                            "tram middle 0 1 of 8192; bytes 2", "tram internal 0 1 of 8192",
+                            "tram internal 0 1 8192; bytes 2", "tram internal x 1 of 8192; bytes 2",
+                            "tram internal 0 1 of 8192; bytes 2; more", ""})
+        EXPECT_FALSE(ParseTramHeader(bad)) << bad;
+}

@@ -13,6 +13,7 @@
 #include "host_write.h"
 #include "operand_names_file.h"
 #include "samples_answer.h"
+#include "tram_answer.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 #include "value_units.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sys/stat.h>
@@ -136,6 +138,14 @@ TEST(ControlVerbs, EachRequestAnswersAndLeavesTheChipAsItSays) {
         {"stop", "step --count 1030", 0, "the last 0x005: .*; 2 samples ended; at sample 2 before instruction 0x006$", 0x100, 3},
         {"stop", "step --count 51201", 2, "^step --count takes a count of instructions from 1 to 51200$", 0x100, 0},
         {"stop", "step 5 --count 2", 2, "^step takes an instruction address or --count N, not both$", 0x100, 0},
+        // tram reads the pools only, within them.
+        {"", "tram internal 0 4", 0, "^tram internal 0 4 of 8192; bytes 8$", 0x100, 0},
+        {"", "tram external 131071 1", 0, "^tram external 131071 1 of 131072; bytes 2$", 0x100, 0},
+        {"", "tram internal 8191 2", 1, "^the internal pool holds 8192 samples; samples 8191 to 8192 are not all in it$", 0x100, 0},
+        {"", "tram internal 0 65537", 2, "^tram takes internal or external, the first sample and a count from 1 to 65536$", 0x100, 0},
+        {"", "tram internal 0 0", 2, "^tram takes internal", 0x100, 0},
+        {"", "tram middle 0 1", 2, "^tram takes internal", 0x100, 0},
+        {"", "tram internal 0x10", 2, "^tram takes internal", 0x100, 0},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -588,3 +598,17 @@ TEST(ControlDbg, TheServicesChangesKeepAClientsWriteThatComesBetween) {
 }
 
 } // namespace
+
+// The write tap stores wl once a sample, each at the next place of the
+// pool, so after N samples the pool holds wl's sample N times.
+TEST(ControlTram, ThePoolHoldsWhatTheWriteTapStoredOnceASample) {
+    Served served;
+    ASSERT_EQ(RunControlVerb(served.context, "set wl 0.5").status, 0);
+    ASSERT_EQ(RunControlVerb(served.context, "advance 7").status, 0);
+    const ControlAnswer answer = RunControlVerb(served.context, "tram internal 0 8192");
+    ASSERT_EQ(answer.status, 0) << answer.text;
+    const auto header = ParseTramHeader(answer.text);
+    ASSERT_TRUE(header) << answer.text;
+    const std::vector<int16_t> pool = TramSamples(*header, answer.payload);
+    EXPECT_EQ(std::count(pool.begin(), pool.end(), int16_t(0x4000)), 7);
+}

@@ -68,21 +68,22 @@ TEST(InstalledTree, TheViewerRunsFromTheInstallWithTheServiceStartedOnDemand) {
 
     const fs::path program = prefix / "lib/velmora";
     for (const char* file : {"velmora", "velmora-scope", "libzendra.so", "emuapsd", "emuapsctl",
-                             "chipimage", "fxlib", "Symbols/8010.d", "readme.txt"})
+                             "velmora-dap", "chipimage", "fxlib", "Symbols/8010.d", "readme.txt"})
         EXPECT_TRUE(fs::is_regular_file(program / file)) << file;
     for (const char* file :
          {"share/emuaps/eapsfx.dll", "share/velmora/images/demo.chip",
           "share/velmora/images/demo-chorus-echo.emu10k1", "share/man/man1/velmora.1.gz",
           "share/man/man1/emuapsd.1.gz", "share/man/man1/emuapsctl.1.gz",
           "share/bash-completion/completions/emuapsctl", "share/man/man1/chipimage.1.gz",
-          "share/man/man1/fxlib.1.gz", "share/icons/hicolor/scalable/apps/org.velmora.Velmora.svg",
+          "share/man/man1/fxlib.1.gz", "share/man/man1/velmora-dap.1.gz",
+          "share/icons/hicolor/scalable/apps/org.velmora.Velmora.svg",
           "share/man/man1/velmora-scope.1.gz",
           "share/applications/org.velmora.Velmora.Scope.desktop",
           "share/icons/hicolor/scalable/apps/org.velmora.Velmora.Scope.svg",
           "share/doc/velmora/copyright"})
         EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
     for (const char* link :
-         {"velmora", "velmora-scope", "emuapsd", "emuapsctl", "chipimage", "fxlib"})
+         {"velmora", "velmora-scope", "emuapsd", "emuapsctl", "velmora-dap", "chipimage", "fxlib"})
         EXPECT_EQ(fs::canonical(prefix / "bin" / link), fs::canonical(program / link)) << link;
     // The viewer finds its library beside itself, not in the build tree.
     EXPECT_EQ(Shell("readelf -d '" + (program / "velmora").string() +

@@ -137,6 +137,11 @@ Verbs:
                        line the chip executes next (marked =>), or around
                        LINE; from the map emuapsd writes beside its socket
                        (emuaps.lines) when its --patch is a source
+  tram POOL FIRST COUNT
+                       read COUNT samples (1 to 65536) of the internal or
+                       external TRAM pool from sample FIRST, for the debug
+                       adapter's memory view; here the answer's line, not
+                       the samples themselves
 
 A register (REG) is a chip register from 0 to 0x7FF; an OPERAND is one of
 the DSP's. The two are the same registers only from 0x100 up: below it,

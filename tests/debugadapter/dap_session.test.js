@@ -1,0 +1,110 @@
+// A whole session through Microsoft's DAP test client on the walk-through's
+// echo patch; each value is checked against emuapsctl on the same service
+// or against the adapter's own disassembly, and every mismatch is listed.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert');
+const { DebugClient } = require('@vscode/debugadapter-testsupport');
+const f = require('./dap_fixture');
+
+test('a session on echo: entry, breakpoints, values, set, watch, saturation, disassembly', async () => {
+  const w = f.walkThrough();
+  const dc = new DebugClient('env', f.dap, 'fx8010', { env: w.env });
+  dc.defaultTimeout = 60000;
+  await dc.start();
+  const pid = dc._adapterProcess.pid;
+  const wrong = [];
+  const expect = (what, got, want) => { if (got !== want) wrong.push(`${what}: ${got}, not ${want}`); };
+  try {
+    const init = await dc.initializeRequest();
+    expect('saturation filter', init.body.exceptionBreakpointFilters[0].filter, 'saturation');
+    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ ...w.launch, stopOnEntry: true })]);
+    const [entry] = await Promise.all([dc.waitForEvent('stopped'), dc.configurationDoneRequest()]);
+    expect('entry reason', entry.body.reason, 'entry');
+    const [service] = f.childrenOf(pid);
+
+    // The instruction that writes wl, as the adapter disassembles it.
+    const code = (await dc.disassembleRequest({ memoryReference: '0x000', instructionCount: 512 })).body.instructions;
+    expect('disassembled instructions', code.length, 512);
+    const writesWl = code.find((i) => /^MACS .* wl$/.test(i.instruction));
+    assert.ok(writesWl, `an instruction writes wl: ${code.slice(32, 48).map((i) => i.instruction)}`);
+
+    await dc.send('setInstructionBreakpoints', { breakpoints: [{ instructionReference: writesWl.address }] });
+    const [hit] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('break reason', hit.body.reason, 'breakpoint');
+    const frame = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('frame at', frame.instructionPointerReference, writesWl.address);
+    const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
+    expect('frame name', frame.name, `sample ${samples}`);
+
+    // Continuing from the breakpoint stops there again, a sample on.
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    const again = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('again at', `${again.name} ${again.instructionPointerReference}`,
+      `sample ${Number(samples) + 1} ${writesWl.address}`);
+    await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]);
+    const out = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    expect('step out ends the sample', `${out.name} ${out.instructionPointerReference}`,
+      `sample ${Number(samples) + 2} 0x000`);
+
+    const scopes = (await dc.scopesRequest({ frameId: frame.id })).body.scopes;
+    const variables = {};
+    for (const s of scopes)
+      for (const v of (await dc.variablesRequest({ variablesReference: s.variablesReference })).body.variables)
+        variables[v.name] = v;
+    for (const name of ['fb', 'wl', 'wet', 'mono', 'rl.a'])
+      expect(`variable ${name}`, variables[name] && variables[name].value, f.fractionOf(w.dir, pid, name));
+    expect('an output the program writes', variables['OUT_FRONT_L'] && variables['OUT_FRONT_L'].type, '0x020');
+    const hover = await dc.evaluateRequest({ expression: 'fb', context: 'hover' });
+    expect('hover fb', hover.body.result, f.fractionOf(w.dir, pid, 'fb'));
+
+    await dc.send('setVariable', { variablesReference: 1, name: 'fb', value: '0.25' });
+    expect('fb after setVariable', f.fractionOf(w.dir, pid, 'fb'), '0.25');
+
+    // A data breakpoint stops at the instruction that writes wl.
+    await dc.send('setInstructionBreakpoints', { breakpoints: [] });
+    const info = await dc.send('dataBreakpointInfo', { name: 'wl', variablesReference: 3 });
+    await dc.send('setDataBreakpoints', { breakpoints: [{ dataId: info.body.dataId, accessType: 'write' }] });
+    const [write] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('watch reason', write.body.reason, 'data breakpoint');
+    expect('written by', /by instruction (0x\w+)/.exec(write.body.text)?.[1], writesWl.address);
+
+    // Saturation: the stop names the instruction DBG says saturated.
+    await dc.send('setDataBreakpoints', { breakpoints: [] });
+    await dc.send('setExceptionBreakpoints', { filters: ['saturation'] });
+    for (const [name, value] of [['fb', '0.9'], ['wet', '0.99'], ['dry', '0.99']])
+      await dc.send('setExpression', { expression: name, value });
+    const [saturated] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('saturation reason', saturated.body.reason, 'exception');
+    expect('saturated at', /by instruction (0x\w+)/.exec(saturated.body.text)?.[1],
+      /saturated at (0x\w+)/.exec(f.ctl(w.dir, pid, 'status'))?.[1]);
+
+    // The external pool as memory: windows agree, and the bytes past its end are unreadable.
+    const read = async (offset, count) =>
+      (await dc.send('readMemory', { memoryReference: variables['wl'].memoryReference, offset, count })).body;
+    const pool = Buffer.from((await read(0, 2 * 131072)).data, 'base64');
+    const sound = pool.findIndex((b) => b !== 0);
+    expect('the pool holds sound', sound >= 0, true);
+    const part = Buffer.from((await read(sound + 3, 21)).data, 'base64');
+    expect('an odd window', part.toString('hex'), pool.subarray(sound + 3, sound + 24).toString('hex'));
+    const end = await read(2 * 131072 - 4, 10);
+    expect('past the pool', `${Buffer.from(end.data, 'base64').length} ${end.unreadableBytes}`, '4 6');
+
+    const steps = await Promise.all([dc.waitForEvent('stopped'), dc.stepInRequest({ threadId: 1 })]);
+    expect('step reason', steps[0].body.reason, 'step');
+
+    // With nothing set the chip runs free, its status polled, until a pause.
+    await dc.send('setExceptionBreakpoints', { filters: [] });
+    await dc.continueRequest({ threadId: 1 });
+    await f.eventually('the chip runs', () => /^running/.test(f.ctl(w.dir, pid, 'status')));
+    const [paused] = await Promise.all([dc.waitForEvent('stopped'), dc.pauseRequest({ threadId: 1 })]);
+    expect('pause reason', paused.body.reason, 'pause');
+    expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
+
+    await dc.disconnectRequest({});
+    await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
+  } finally {
+    dc.stopAdapter();
+  }
+  assert.deepStrictEqual(wrong, []);
+});
