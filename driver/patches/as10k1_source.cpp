@@ -118,6 +118,10 @@ std::string Trimmed(std::string s) {
 
 } // namespace
 
+std::string IncludedPath(const std::string& sourcePath, const std::string& name) {
+    return name.starts_with('/') ? name : Folder(sourcePath) + "/" + name;
+}
+
 bool IsAs10k1Source(const std::string& path, const std::string& bytes) {
     if (bytes.starts_with(kAs10k1Signature))
         return false;
@@ -241,14 +245,12 @@ PatchFile LoadPatchFile(const std::string& path) {
     const As10k1Listing listing = ParseAs10k1Listing(run.listing);
     if (!listing.error.empty())
         return refuse("listing", listing.error);
-    const std::string folder = Folder(path);
     ListingLines lines =
         MatchListing(listing, {BaseName(path), TextLines(*bytes)},
-                     [&folder](const std::string& name) -> std::optional<std::vector<std::string>> {
+                     [&path](const std::string& name) -> std::optional<std::vector<std::string>> {
                          std::string why;
                          std::optional<std::string> text =
-                             ReadCheckedFile(name.starts_with('/') ? name : folder + "/" + name,
-                                             kMaxAs10k1PatchBytes, &why);
+                             ReadCheckedFile(IncludedPath(path, name), kMaxAs10k1PatchBytes, &why);
                          if (!text)
                              return std::nullopt;
                          return TextLines(*text);

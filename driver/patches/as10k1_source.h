@@ -34,6 +34,10 @@ As10k1Run RunAs10k1(const std::string& sourcePath, std::chrono::milliseconds lim
 std::string As10k1ErrorText(const std::string& out, const std::string& err,
                             const std::string& sourcePath);
 
+// Where a file the source at sourcePath names (an include) is: beside it
+// unless its name is absolute, as as10k1 finds it.
+std::string IncludedPath(const std::string& sourcePath, const std::string& name);
+
 // A patch file or a source, read and, for a source, assembled.
 struct PatchFile {
     As10k1PatchResult patch;

@@ -15,13 +15,13 @@
 namespace {
 
 // n counts by step (1 or 2: the constant at 0x041 or 0x042) each sample;
-// step 2 brings a new static m.
+// step 2 brings a new static m. Both are in n.asm's include.
+const std::string kMain = "\tname\t\"n\"\nn\tsta\t0\n\tinclude\t\"step.inc\"\n\tend\n";
 void Assemble(const TempDir& dir, int step) {
-    dir.write("n.asm", "\tname\t\"n\"\nn\tsta\t0\n" + std::string(step == 2 ? "m\tsta\t0\n" : "") +
-                           "\tacc3\tn,n,$04" + std::to_string(step) + ",$040\n\tend\n");
-    const std::string n = dir.path() + "/n";
-    ASSERT_EQ(std::system(("as10k1 -d gti -o " + n + ".new " + n + ".asm > " + n + ".dbg && mv " +
-                           n + ".new " + n + ".emu10k1")
+    dir.write("step.inc", std::string(step == 2 ? "m\tsta\t0\n" : "") + "\tacc3\tn,n,$04" +
+                              std::to_string(step) + ",$040\n");
+    ASSERT_EQ(std::system(("cd " + dir.path() +
+                           " && as10k1 -d gti -o n.new n.asm > n.dbg && mv n.new n.emu10k1")
                               .c_str()),
               0);
 }
@@ -34,7 +34,7 @@ bool RunsOn(const TempDir& dir) {
 }
 
 // Each form a patch comes in: a binary with its dump, and the source itself,
-// which emuapsd assembles and watches.
+// which emuapsd assembles and watches with its include.
 TEST(ReloadProcess, NoSampleIsLostOrRepeatedAndTheCountIsKeptAcrossReloads) {
     const struct {
         const char* file;
@@ -43,6 +43,7 @@ TEST(ReloadProcess, NoSampleIsLostOrRepeatedAndTheCountIsKeptAcrossReloads) {
     for (const auto& form : forms) {
         SCOPED_TRACE(form.file);
         TempDir dir;
+        dir.write("n.asm", kMain);
         Assemble(dir, 1);
         const std::string n = dir.path() + "/n", out = dir.path() + "/out.wav";
         std::vector<std::string> args = {"--patch", dir.path() + "/" + form.file};
@@ -67,8 +68,9 @@ TEST(ReloadProcess, NoSampleIsLostOrRepeatedAndTheCountIsKeptAcrossReloads) {
                     broken.text.ends_with("; the chip keeps its program and names\n"))
             << broken.text;
         EXPECT_EQ(broken.status, 1);
+        dir.write("n.asm", kMain);
         ASSERT_TRUE(RunsOn(dir)) << "the chip plays on";
-        Assemble(dir, 2); // saved: the watch reloads it
+        Assemble(dir, 2); // saved, the source's include only: the watch reloads it
         ASSERT_TRUE(service.waitForLog("reloaded " + std::string(form.file) +
                                        ": 1 -> 1 instructions; kept n; new m;"));
         ASSERT_TRUE(RunsOn(dir));
