@@ -133,38 +133,40 @@ TEST(ReloadSwap, TheHistoryOfAKeptRegisterFollowsItAcrossTheSwap) {
         return -1;
     };
     const int swapAt = 7200, total = 14400;
+    const struct {
+        const char* name;
+        bool moves;
+        int first; // the first sample held
+    } rows[] = {{"mono", true, 0}, {"echo", true, 0}, {"rl", false, 0}, {"lp", false, swapAt}};
     SimulatedChip chip;
     HistoryRecorder history(total);
     chip.Observe(&history);
     chip.FeedBus(&ramp);
     chip.Load(echo.image);
-    std::vector<ChipImage> played; // each sample's registers as it ended
+    std::vector<std::vector<int32_t>> played(std::size(rows)); // as each sample ended
     for (int s = 0; s < total; ++s) {
         if (s == swapAt) {
             ASSERT_TRUE(
                 chip.Swap(lp.image, PlanCarry(echo.image, echo.loaded, lp.image, lp.loaded).carry));
         }
         ASSERT_EQ(chip.Run(1), 1);
-        played.push_back(chip.Snapshot());
+        const ChipImage now = chip.Snapshot();
+        for (std::size_t r = 0; r < std::size(rows); ++r) {
+            const int64_t reg = at(s < swapAt ? echo : lp, rows[r].name);
+            const uint32_t word = reg < 0 ? 0 : now.registers[std::size_t(reg)];
+            played[r].push_back(reg >= 0x200 ? int32_t(word << 12) : int32_t(word));
+        }
     }
     chip.FeedBus(nullptr);
-    const struct {
-        const char* name;
-        bool moves;
-        int first; // the first sample held
-    } rows[] = {{"mono", true, 0}, {"echo", true, 0}, {"rl", false, 0}, {"lp", false, swapAt}};
-    for (const auto& row : rows) {
+    for (std::size_t r = 0; r < std::size(rows); ++r) {
+        const auto& row = rows[r];
         const int64_t before = at(echo, row.name), after = at(lp, row.name);
         ASSERT_GE(after, 0) << row.name;
         EXPECT_EQ(before != after && before >= 0, row.moves) << row.name;
         const auto span = history.TakeFrom({uint32_t(after)}, 0, total);
         ASSERT_TRUE(span) << row.name;
         EXPECT_EQ(span->first, uint64_t(row.first)) << row.name;
-        std::vector<int32_t> expected;
-        for (int s = row.first; s < total; ++s) {
-            const uint32_t word = played[std::size_t(s)].registers[s < swapAt ? before : after];
-            expected.push_back(after >= 0x200 ? int32_t(word << 12) : int32_t(word));
-        }
+        const std::vector<int32_t> expected(played[r].begin() + row.first, played[r].end());
         EXPECT_EQ(span->columns.at(0), expected) << row.name;
         EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](int32_t v) { return v; }))
             << row.name;
