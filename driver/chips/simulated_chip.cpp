@@ -107,6 +107,7 @@ bool SimulatedChip::Swap(const ChipImage& fresh, const StateCarry& carry) {
         past_->Restart(registers, dsp_, liveBus_ != nullptr);
         Attach();
     }
+    observers_.Swapped(carry);
     return true;
 }
 

@@ -10,6 +10,7 @@
 
 class Fx8010Interpreter;
 struct ChipImage;
+struct StateCarry;
 
 class SampleObserver {
   public:
@@ -22,6 +23,9 @@ class SampleObserver {
     // The chip went back in its past and goes on from `samples` anew: what
     // was heard after it is another future's.
     virtual void Forked(uint64_t samples) { (void)samples; }
+    // A new program swapped in between two samples, under the chip's lock,
+    // keeping what carry says: the next sample is the new program's.
+    virtual void Swapped(const StateCarry&) {}
 };
 
 // Several observers heard as one, in the order added; each at most once.
@@ -51,6 +55,10 @@ class SampleObservers : public SampleObserver {
     void Forked(uint64_t samples) override {
         for (SampleObserver* observer : list_)
             observer->Forked(samples);
+    }
+    void Swapped(const StateCarry& carry) override {
+        for (SampleObserver* observer : list_)
+            observer->Swapped(carry);
     }
 
   private:

@@ -1,17 +1,22 @@
 #include "history_recorder.h"
 
 #include "fx8010_interpreter.h"
+#include "state_carry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
 constexpr uint32_t kOutputs = 0x20, kOutputsEnd = 0x40, kGprs = 0x100, kTramAddress = 0x300;
 constexpr uint64_t kNoLayout = ~uint64_t(0);
+// What a free column records: an operand never kept.
+constexpr uint16_t kFree = 0;
 
 // What the history keeps of what the DSP can change.
 std::bitset<0x400> KeptOf(const std::bitset<0x400>& changeable) {
@@ -41,7 +46,9 @@ std::string Figure(double value) {
 
 HistoryRecorder::HistoryRecorder(int64_t samples, Log log)
     : capacity_(std::max<int64_t>(samples, 1)), log_(std::move(log)), column_(0x400, -1) {
-    registers_.reserve(kMaxKept);
+    registers_.reserve(kMaxKept + kSpareColumns);
+    born_.reserve(kMaxKept + kSpareColumns);
+    carried_.reserve(0x800); // a swap under the chip's lock takes no memory
     worker_ = std::thread([this] { Work(); });
 }
 
@@ -56,7 +63,7 @@ HistoryRecorder::~HistoryRecorder() {
 
 std::size_t HistoryRecorder::RingBytes(int64_t samples, std::size_t registers) {
     const auto frames = std::size_t(std::max<int64_t>(samples, 1));
-    return (frames + frames / 8) * (registers + 1) * sizeof(int32_t);
+    return (frames + frames / 8) * (registers + kSpareColumns + 1) * sizeof(int32_t);
 }
 
 int64_t HistoryRecorder::RingFrames() const {
@@ -73,7 +80,7 @@ void HistoryRecorder::SampleEnded(const Fx8010Interpreter& dsp) {
     std::lock_guard lock(mutex_);
     if (pendingLoads_ > 0)
         return; // the old program's last samples
-    if (dsp.layout() != layout_ || dsp.samples() != lastSample_ + 1)
+    if (swapped_ || dsp.layout() != layout_ || dsp.samples() != lastSample_ + 1)
         Adopt(dsp);
     lastSample_ = dsp.samples();
     if (!recording_)
@@ -102,10 +109,68 @@ void HistoryRecorder::Forked(uint64_t samples) {
 }
 
 // Nothing here allocates: a ring that does not fit is the thread's to take.
+void HistoryRecorder::Swapped(const StateCarry& carry) {
+    std::lock_guard lock(mutex_);
+    carried_.clear();
+    for (const auto& move : carry.registers)
+        if (carried_.size() < carried_.capacity())
+            carried_.push_back(move);
+    swapped_ = true;
+}
+
+bool HistoryRecorder::Move(const Registers& kept, uint64_t born) {
+    std::array<int16_t, 0x400> next;
+    next.fill(-1);
+    std::bitset<kMaxKept + kSpareColumns> taken;
+    const auto follow = [&](uint32_t from, uint32_t to) {
+        if (from < column_.size() && to < next.size() && column_[from] >= 0 && kept.test(to) &&
+            next[to] < 0 && !taken.test(std::size_t(column_[from]))) {
+            next[to] = column_[from];
+            taken.set(std::size_t(column_[from]));
+        }
+    };
+    for (const auto& [from, to] : carried_)
+        follow(from, to);
+    // The outputs and the condition codes mean the same wherever a program is.
+    for (uint32_t reg = kOutputs; reg < kOutputsEnd; ++reg)
+        follow(reg, reg);
+    follow(kConditionCodes, kConditionCodes);
+    const std::size_t columns = width_ - 1;
+    std::size_t free = 0;
+    for (uint32_t reg = 0; reg < next.size(); ++reg) {
+        if (!kept.test(reg) || next[reg] >= 0)
+            continue;
+        while (free < columns && taken.test(free))
+            ++free;
+        if (free == columns)
+            return false;
+        next[reg] = int16_t(free);
+        taken.set(free);
+        born_[free] = born; // what it held was another register's
+    }
+    std::fill(registers_.begin(), registers_.end(), kFree);
+    for (uint32_t reg = 0; reg < next.size(); ++reg) {
+        column_[reg] = next[reg];
+        if (next[reg] >= 0)
+            registers_[std::size_t(next[reg])] = uint16_t(reg);
+    }
+    ringKept_ = kept;
+    wanted_ = kept;
+    return true;
+}
+
 void HistoryRecorder::Adopt(const Fx8010Interpreter& dsp) {
     const Registers kept = KeptOf(dsp.changeable());
+    const bool swapped = std::exchange(swapped_, false);
+    if (swapped && recording_ && dsp.samples() == lastSample_ + 1 && Move(kept, lastSample_)) {
+        adopted_ = kept;
+        layout_ = dsp.layout();
+        ++layouts_; // a reader's columns moved
+        return;
+    }
     adopted_ = kept;
     layout_ = dsp.layout();
+    std::fill(born_.begin(), born_.end(), 0);
     next_ = stored_ = 0;
     ++layouts_;
     recording_ = ring_ && ringKept_ == kept;
@@ -178,6 +243,8 @@ void HistoryRecorder::Build(const Registers& kept) {
                     column_[reg] = int16_t(registers_.size());
                     registers_.push_back(uint16_t(reg));
                 }
+            registers_.resize(registers_.size() + kSpareColumns, kFree);
+            born_.assign(registers_.size(), 0);
             width_ = registers_.size() + 1;
             layout_ = kNoLayout; // the next sample takes it up
             failed_.reset();
@@ -214,12 +281,16 @@ int64_t HistoryRecorder::held() const {
 
 std::vector<uint32_t> HistoryRecorder::Kept() const {
     std::lock_guard lock(mutex_);
-    return {registers_.begin(), registers_.end()};
+    std::vector<uint32_t> kept;
+    for (uint32_t reg = 0; reg < column_.size(); ++reg)
+        if (column_[reg] >= 0)
+            kept.push_back(reg);
+    return kept;
 }
 
 std::size_t HistoryRecorder::bytes() const {
     std::lock_guard lock(mutex_);
-    return ring_ ? RingBytes(capacity_, registers_.size()) : 0;
+    return ring_ ? RingBytes(capacity_, registers_.size() - kSpareColumns) : 0;
 }
 
 bool HistoryRecorder::ready() const {
@@ -254,6 +325,7 @@ HistoryRecorder::Read HistoryRecorder::ReadPieces(const std::vector<uint32_t>& r
                 return read;
             }
             columns[c] = std::size_t(column_[registers[c]]);
+            from = std::max(from, born_[columns[c]]); // a register new since a swap
         }
         const int64_t held = std::min(stored_, capacity_);
         const uint64_t start = std::max(from, lastSample_ - uint64_t(held));

@@ -3,8 +3,10 @@
 // registers it writes or reads into, the condition codes) as each sample
 // left it, and the first saturation of each. It hears the DSP as each sample
 // ends, however it was run, and keeps a ring of a fixed size, laid out anew
-// for each program: a reload, or microcode or TRAM reads that change what
-// the DSP can change, start it afresh.
+// for each program: a load, or microcode or TRAM reads that change what
+// the DSP can change, start it afresh. A program swapped in keeping state
+// keeps the history of each register it carried over, under its new
+// address; its new registers start empty at the swap.
 //
 // The DSP never waits for memory: a ring is taken outside the chip's lock,
 // by the thread that loads the chip or by the recorder's own thread, the old
@@ -34,6 +36,9 @@ class HistoryRecorder : public SampleObserver {
     // The most registers a program can have kept: outputs, GPRs, TRAM data
     // and the condition codes.
     static constexpr std::size_t kMaxKept = 32 + 0x100 + 0x100 + 1;
+    // Columns a ring holds beyond its program's, for the registers a swapped
+    // in program adds beyond those it drops.
+    static constexpr std::size_t kSpareColumns = 8;
     // The most values a reader copies under the lock at once: what it can
     // hold the DSP up for.
     static constexpr std::size_t kPieceValues = std::size_t(1) << 15;
@@ -55,6 +60,7 @@ class HistoryRecorder : public SampleObserver {
     void Loaded() override;
     // Forgets the samples after `samples`: the chip went back and forked.
     void Forked(uint64_t samples) override;
+    void Swapped(const StateCarry& carry) override;
 
     // The memory a ring of samples for registers takes, a margin included
     // that keeps a slow reader's oldest samples from being overwritten.
@@ -143,6 +149,10 @@ class HistoryRecorder : public SampleObserver {
     // Under the lock, on the DSP's thread: the registers kept of what dsp can
     // change, and a ring for them if there is one; else asks for one.
     void Adopt(const Fx8010Interpreter& dsp);
+    // Under the lock: hands the columns of the registers the last swap
+    // carried to their new addresses, and free ones to its new registers,
+    // born at sample `born`; false when they do not fit.
+    bool Move(const Registers& kept, uint64_t born);
     // Takes a ring for kept, the old one given back first: outside the lock.
     void Build(const Registers& kept);
     void Work();
@@ -158,7 +168,11 @@ class HistoryRecorder : public SampleObserver {
     Registers ringKept_, adopted_;
     std::vector<uint16_t> registers_; // a frame's columns, then the saturation
     std::vector<int16_t> column_;     // operand -> its column, -1 not kept
-    std::size_t width_ = 0;           // int32s a frame
+    std::vector<uint64_t> born_;      // a column's first sample held
+    // The register moves of a swap the next sample takes up.
+    std::vector<std::pair<uint32_t, uint32_t>> carried_;
+    bool swapped_ = false;
+    std::size_t width_ = 0; // int32s a frame
     bool recording_ = false;
     int64_t next_ = 0, stored_ = 0;
     uint64_t lastSample_ = 0, layout_ = ~uint64_t(0), layouts_ = 0;

@@ -5,6 +5,8 @@
 #include "listing_lines.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -61,18 +64,22 @@ struct TemporaryFolder {
     }
 };
 
+constexpr int kCouldNotStart = -1, kTooLong = -2;
+
 // Runs program with args in folder, standard output and error to the files
-// named; the exit status, or -1 when it could not start.
+// named; the exit status, kCouldNotStart, or kTooLong when it ran past limit
+// and was killed with whatever it started.
 int RunIn(const std::string& folder, const std::vector<std::string>& args, const std::string& out,
-          const std::string& err) {
+          const std::string& err, std::chrono::milliseconds limit) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0)
-        return -1;
+        return kCouldNotStart;
     if (pid == 0) { // only async-signal-safe calls until exec
+        setpgid(0, 0);
         const int in = open("/dev/null", O_RDONLY);
         const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -82,10 +89,23 @@ int RunIn(const std::string& folder, const std::vector<std::string>& args, const
         execv(argv[0], argv.data());
         _exit(127);
     }
+    setpgid(pid, pid); // as the child does, whichever runs first
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            return -1;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            return kCouldNotStart;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(-pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return kTooLong;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -98,6 +118,10 @@ std::string Trimmed(std::string s) {
 
 } // namespace
 
+std::string IncludedPath(const std::string& sourcePath, const std::string& name) {
+    return name.starts_with('/') ? name : Folder(sourcePath) + "/" + name;
+}
+
 bool IsAs10k1Source(const std::string& path, const std::string& bytes) {
     if (bytes.starts_with(kAs10k1Signature))
         return false;
@@ -109,7 +133,7 @@ bool IsAs10k1Source(const std::string& path, const std::string& bytes) {
     return !bytes.empty();
 }
 
-As10k1Run RunAs10k1(const std::string& sourcePath) {
+As10k1Run RunAs10k1(const std::string& sourcePath, std::chrono::milliseconds limit) {
     As10k1Run run;
     const std::string as10k1 = FindAs10k1();
     if (as10k1.empty()) {
@@ -126,9 +150,16 @@ As10k1Run RunAs10k1(const std::string& sourcePath) {
     }
     const std::string patch = folder.path + "/patch.emu10k1", listing = folder.path + "/listing",
                       out = folder.path + "/out", err = folder.path + "/err";
-    const int status =
-        RunIn(Folder(sourcePath),
-              {as10k1, "-l", listing, "-d", "gti", "-o", patch, BaseName(sourcePath)}, out, err);
+    const int status = RunIn(
+        Folder(sourcePath), {as10k1, "-l", listing, "-d", "gti", "-o", patch, BaseName(sourcePath)},
+        out, err, limit);
+    if (status == kTooLong) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", double(limit.count()) / 1000);
+        run.error = "cannot assemble " + sourcePath + ": " + as10k1 + " did not finish within " +
+                    seconds + " s and was stopped";
+        return run;
+    }
     if (status != 0) {
         run.error = status < 0 ? "cannot run " + as10k1 + ": " + std::strerror(errno)
                                : As10k1ErrorText(ReadWhole(out), ReadWhole(err), sourcePath);
@@ -214,14 +245,12 @@ PatchFile LoadPatchFile(const std::string& path) {
     const As10k1Listing listing = ParseAs10k1Listing(run.listing);
     if (!listing.error.empty())
         return refuse("listing", listing.error);
-    const std::string folder = Folder(path);
     ListingLines lines =
         MatchListing(listing, {BaseName(path), TextLines(*bytes)},
-                     [&folder](const std::string& name) -> std::optional<std::vector<std::string>> {
+                     [&path](const std::string& name) -> std::optional<std::vector<std::string>> {
                          std::string why;
                          std::optional<std::string> text =
-                             ReadCheckedFile(name.starts_with('/') ? name : folder + "/" + name,
-                                             kMaxAs10k1PatchBytes, &why);
+                             ReadCheckedFile(IncludedPath(path, name), kMaxAs10k1PatchBytes, &why);
                          if (!text)
                              return std::nullopt;
                          return TextLines(*text);

@@ -3,6 +3,7 @@
 // reloads the image) or, with --card, a real card read through the sound
 // driver's register files. SIGTERM and SIGINT end the service.
 #include "aps_service.h"
+#include "as10k1_source.h"
 #include "chip_load.h"
 #include "control_server.h"
 #include "dsp_runner.h"
@@ -335,6 +336,9 @@ int Serve(int argc, char** argv) {
         for (const std::string* path : {&imagePath, &patchPath, &namesPath})
             if (!path->empty())
                 files.push_back(*path);
+        // A source's includes, as its first assembly found them.
+        for (std::size_t i = 1; i < program.source.files.size(); ++i)
+            files.push_back(IncludedPath(patchPath, program.source.files[i].name));
         std::string error;
         watch.emplace(
             files, [] { kill(getpid(), SIGHUP); }, &error);

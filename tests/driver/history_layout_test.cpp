@@ -18,9 +18,9 @@ TEST(HistoryLayOut, TakesOneRingAtATimeAndSaysWhatItCostsOrWhyNot) {
     } rows[] = {
         {4800, false, "the history takes 5 MiB for 0.1 s of 257 registers"},
         {480000, false,
-         "the history takes 531 MiB for 10 s of 257 registers, a large part of memory; emuapsd "
+         "the history takes 548 MiB for 10 s of 257 registers, a large part of memory; emuapsd "
          "--history=SECONDS keeps less"},
-        {480000, true, "the history is off: cannot take 531 MiB for 10 s of 257 registers"},
+        {480000, true, "the history is off: cannot take 548 MiB for 10 s of 257 registers"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> log;

@@ -1,6 +1,7 @@
 // A reload swapped into the running chip between two samples, on the
 // walk-through's echo assembled by as10k1.
 #include "carry_plan.h"
+#include "history_recorder.h"
 #include "simulated_chip.h"
 #include "support/temp_dir.h"
 
@@ -107,6 +108,70 @@ TEST(ReloadSwap, AnEditedCoefficientIsHeardFromTheSwapSampleExactly) {
     const std::vector<int32_t> plain = Played(echo, nullptr, 13000, 16000, false);
     EXPECT_EQ(std::mismatch(plain.begin(), plain.end(), swapped.begin()).first - plain.begin(),
               13000);
+}
+
+// A new register declared first moves mono and echo: across the swap the
+// history of each kept register reads the values the chip played, at its old
+// address before and its new one after; lp, new, is held from the swap on.
+TEST(ReloadSwap, TheHistoryOfAKeptRegisterFollowsItAcrossTheSwap) {
+    TempDir dir;
+    const Program echo = Assemble(dir, "echo"),
+                  lp = Assemble(dir, "lp",
+                                "s/^mono\\t/lp\\tdyn\\nmono\\t/;s/^\\tend/\\tmacs\\tlp,"
+                                "C_0,mono,C_2^30\\n\\tend/");
+    struct Ramp : BusSource {
+        uint32_t n = 0;
+        void Read(int32_t* bus, int frames) override {
+            for (int f = 0; f < frames * kBusInputs; ++f)
+                bus[f] = int32_t((n += 0x12345) << 8);
+        }
+    } ramp;
+    const auto at = [](const Program& p, const std::string& name) -> int64_t {
+        for (const PlacedName& n : p.loaded.names)
+            if (n.name == name)
+                return n.address;
+        return -1;
+    };
+    const int swapAt = 7200, total = 14400;
+    const struct {
+        const char* name;
+        bool moves;
+        int first; // the first sample held
+    } rows[] = {{"mono", true, 0}, {"echo", true, 0}, {"rl", false, 0}, {"lp", false, swapAt}};
+    SimulatedChip chip;
+    HistoryRecorder history(total);
+    chip.Observe(&history);
+    chip.FeedBus(&ramp);
+    chip.Load(echo.image);
+    std::vector<std::vector<int32_t>> played(std::size(rows)); // as each sample ended
+    for (int s = 0; s < total; ++s) {
+        if (s == swapAt) {
+            ASSERT_TRUE(
+                chip.Swap(lp.image, PlanCarry(echo.image, echo.loaded, lp.image, lp.loaded).carry));
+        }
+        ASSERT_EQ(chip.Run(1), 1);
+        const ChipImage now = chip.Snapshot();
+        for (std::size_t r = 0; r < std::size(rows); ++r) {
+            const int64_t reg = at(s < swapAt ? echo : lp, rows[r].name);
+            const uint32_t word = reg < 0 ? 0 : now.registers[std::size_t(reg)];
+            played[r].push_back(reg >= 0x200 ? int32_t(word << 12) : int32_t(word));
+        }
+    }
+    chip.FeedBus(nullptr);
+    for (std::size_t r = 0; r < std::size(rows); ++r) {
+        const auto& row = rows[r];
+        const int64_t before = at(echo, row.name), after = at(lp, row.name);
+        ASSERT_GE(after, 0) << row.name;
+        EXPECT_EQ(before != after && before >= 0, row.moves) << row.name;
+        const auto span = history.TakeFrom({uint32_t(after)}, 0, total);
+        ASSERT_TRUE(span) << row.name;
+        EXPECT_EQ(span->first, uint64_t(row.first)) << row.name;
+        const std::vector<int32_t> expected(played[r].begin() + row.first, played[r].end());
+        EXPECT_EQ(span->columns.at(0), expected) << row.name;
+        EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](int32_t v) { return v; }))
+            << row.name;
+    }
+    chip.Unobserve(&history);
 }
 
 } // namespace

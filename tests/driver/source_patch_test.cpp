@@ -2,6 +2,7 @@
 // patch and dump, the line of each instruction against as10k1's own listing,
 // the answers that name lines, and the refusals.
 #include "as10k1_listing.h"
+#include "as10k1_source.h"
 #include "control_verbs.h"
 #include "listing_lines.h"
 #include "loaded_program.h"
@@ -214,6 +215,22 @@ TEST(SourcePatch, RefusalsSayWhyAndWhere) {
              return said;
          },
          {"as10k1 is not on PATH", "alsa-tools"}},
+        {"as10k1 that hangs",
+         [&] {
+             std::filesystem::create_directory(s.dir.path() + "/hangs");
+             const std::string fake = s.dir.write("hangs/as10k1", "#!/bin/sh\nexec sleep 60\n");
+             std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+             const std::string path = std::getenv("PATH");
+             setenv("PATH", (s.dir.path() + "/hangs:" + path).c_str(), 1);
+             const auto start = std::chrono::steady_clock::now();
+             const std::string said =
+                 RunAs10k1(s.base + ".asm", std::chrono::milliseconds(200)).error;
+             setenv("PATH", path.c_str(), 1);
+             const bool stopped =
+                 std::chrono::steady_clock::now() - start < std::chrono::seconds(30);
+             return stopped ? said : "it ran its whole minute";
+         },
+         {"as10k1 did not finish within 0.2 s and was stopped"}},
         {"source that does not assemble", [&] { return load(bad); }, {bad + ":3: ", "\"zz\""}},
         {"source with --names",
          [&] { return load(s.base + ".asm", s.base + ".dbg"); },
