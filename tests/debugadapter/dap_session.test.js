@@ -6,9 +6,14 @@ const test = require('node:test');
 const assert = require('node:assert');
 const { DebugClient } = require('@vscode/debugadapter-testsupport');
 const f = require('./dap_fixture');
+const fs = require('node:fs');
+const path = require('node:path');
 
-test('a session on echo: entry, breakpoints, values, set, watch, saturation, disassembly', async () => {
+test('a session on echo: entry, lines, breakpoints, values, set, watch, saturation, back, disassembly', async () => {
   const w = f.walkThrough();
+  const asm = path.join(w.dir, 'echo.asm');
+  const lines = fs.readFileSync(asm, 'utf8').split('\n');
+  const wlLine = lines.findIndex((l) => /^\s*macs\s+wl,/.test(l)) + 1;
   const dc = new DebugClient('env', f.dap, 'fx8010', { env: w.env });
   dc.defaultTimeout = 60000;
   await dc.start();
@@ -18,7 +23,7 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
   try {
     const init = await dc.initializeRequest();
     expect('saturation filter', init.body.exceptionBreakpointFilters[0].filter, 'saturation');
-    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ ...w.launch, stopOnEntry: true })]);
+    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ image: w.launch.image, program: asm, stopOnEntry: true })]);
     const [entry] = await Promise.all([dc.waitForEvent('stopped'), dc.configurationDoneRequest()]);
     expect('entry reason', entry.body.reason, 'entry');
     const [service] = f.childrenOf(pid);
@@ -29,13 +34,34 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     const writesWl = code.find((i) => /^MACS .* wl$/.test(i.instruction));
     assert.ok(writesWl, `an instruction writes wl: ${code.slice(32, 48).map((i) => i.instruction)}`);
 
-    await dc.send('setInstructionBreakpoints', { breakpoints: [{ instructionReference: writesWl.address }] });
+    expect('the line of the instruction that writes wl', writesWl.line, wlLine);
+    expect('its source', writesWl.location && writesWl.location.path, asm);
+    const sources = (await dc.send('loadedSources', {})).body.sources.map((s) => s.path);
+    expect('loaded sources', sources.join(), asm);
+
+    // A breakpoint on the macs wl line, and one on a line that makes no instruction.
+    const set = (await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine }, { line: 11 }] }))
+      .body.breakpoints;
+    expect('the wl line verified at', `${set[0].verified} ${set[0].line}`, `true ${wlLine}`);
+    expect('a line without an instruction', `${set[1].verified} ${set[1].message}`,
+      'false no instruction comes from echo.asm:11; the nearest line with one is 14');
     const [hit] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('break reason', hit.body.reason, 'breakpoint');
-    const frame = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
-    expect('frame at', frame.instructionPointerReference, writesWl.address);
+    const top = async () => (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    const frame = await top();
+    expect('frame at', `${frame.instructionPointerReference} ${frame.line} ${frame.source && frame.source.path}`,
+      `${writesWl.address} ${wlLine} ${asm}`);
     const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
     expect('frame name', frame.name, `sample ${samples}`);
+
+    // next goes to the following line, stepBack to the wl line again.
+    await Promise.all([dc.waitForEvent('stopped'), dc.nextRequest({ threadId: 1 })]);
+    const next = await top();
+    expect('next', `${next.name} ${next.line}`, `sample ${samples} ${wlLine + 1}`);
+    await Promise.all([dc.waitForEvent('stopped'), dc.send('stepBack', { threadId: 1 })]);
+    const back = await top();
+    expect('stepBack', `${back.name} ${back.line} ${back.instructionPointerReference}`,
+      `sample ${samples} ${wlLine} ${writesWl.address}`);
 
     // Continuing from the breakpoint stops there again, a sample on.
     await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
@@ -62,12 +88,20 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     expect('fb after setVariable', f.fractionOf(w.dir, pid, 'fb'), '0.25');
 
     // A data breakpoint stops at the instruction that writes wl.
-    await dc.send('setInstructionBreakpoints', { breakpoints: [] });
+    await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [] });
     const info = await dc.send('dataBreakpointInfo', { name: 'wl', variablesReference: 3 });
     await dc.send('setDataBreakpoints', { breakpoints: [{ dataId: info.body.dataId, accessType: 'write' }] });
     const [write] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('watch reason', write.body.reason, 'data breakpoint');
     expect('written by', /by instruction (0x\w+)/.exec(write.body.text)?.[1], writesWl.address);
+    // Going on to the next write and back again stands where the first one left the chip.
+    const written = await top();
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    const [reverse] = await Promise.all([dc.waitForEvent('stopped'), dc.send('reverseContinue', { threadId: 1 })]);
+    expect('reverse reason', reverse.body.reason, 'data breakpoint');
+    const rewritten = await top();
+    expect('back at the last write', `${rewritten.name} ${rewritten.instructionPointerReference}`,
+      `${written.name} ${written.instructionPointerReference}`);
 
     // Saturation: the stop names the instruction DBG says saturated.
     await dc.send('setDataBreakpoints', { breakpoints: [] });
