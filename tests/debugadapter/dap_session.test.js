@@ -68,10 +68,15 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     const again = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
     expect('again at', `${again.name} ${again.instructionPointerReference}`,
       `sample ${Number(samples) + 1} ${writesWl.address}`);
+    // A condition that holds and a hit count: the third hit, three samples on.
+    await dc.setBreakpointsRequest({ source: { path: asm },
+      breakpoints: [{ line: wlLine, condition: 'fb < 0.6', hitCondition: '3' }] });
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('the third hit', (await top()).name, `sample ${Number(samples) + 4}`);
     await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]);
     const out = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
     expect('step out ends the sample', `${out.name} ${out.instructionPointerReference}`,
-      `sample ${Number(samples) + 2} 0x000`);
+      `sample ${Number(samples) + 5} 0x000`);
 
     const scopes = (await dc.scopesRequest({ frameId: frame.id })).body.scopes;
     const variables = {};
@@ -134,6 +139,12 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     const [paused] = await Promise.all([dc.waitForEvent('stopped'), dc.pauseRequest({ threadId: 1 })]);
     expect('pause reason', paused.body.reason, 'pause');
     expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
+
+    // A reload that moves the lines makes the editor's views stale.
+    fs.writeFileSync(asm, `; moved a line down\n${lines.join('\n')}`);
+    await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
+    const moved = (await dc.disassembleRequest({ memoryReference: writesWl.address, instructionCount: 1 })).body;
+    expect('the wl line after the reload', moved.instructions[0].line, wlLine + 1);
 
     await dc.disconnectRequest({});
     await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
