@@ -48,8 +48,7 @@ TEST(DapLines, ALineBreaksAtItsFirstInstructionOrNamesTheNearestLines) {
 // A step to the next line lands on the first instruction of another line,
 // and a step back from there lands on the first of the line before: the
 // oracle is the map itself, each address's line read through At.
-TEST(DapLines, StepsByLineLandOnTheFirstInstructionOfAnotherLine) {
-    const SourceMap map = EchoMap();
+void StepsLandOnLines(const SourceMap& map) {
     constexpr uint32_t kInstructions = 16;
     const auto lineAt = [&](uint32_t a) {
         const SourcePlace* p = map.At(a);
@@ -70,8 +69,15 @@ TEST(DapLines, StepsByLineLandOnTheFirstInstructionOfAnotherLine) {
         EXPECT_EQ(lineAt(start), lineAt(pc + n - 1)) << pc;
         EXPECT_TRUE(start == 0 || lineAt(start - 1) != lineAt(start)) << pc;
     }
-    EXPECT_EQ(InstructionsToNextLine(map, 2, kInstructions), 2u); // over line 16's two
-    EXPECT_EQ(InstructionsToLineBefore(map, 0), 1u);
+}
+
+TEST(DapLines, StepsByLineLandOnTheFirstInstructionOfAnotherLine) {
+    SourceMap startsTwice = EchoMap(); // the first line makes two
+    startsTwice.places[1].line = 14;
+    for (const SourceMap& map : {EchoMap(), startsTwice})
+        StepsLandOnLines(map);
+    EXPECT_EQ(InstructionsToNextLine(EchoMap(), 2, 16), 2u); // over line 16's two
+    EXPECT_EQ(InstructionsToLineBefore(EchoMap(), 0), 1u);
 }
 
 TEST(DapLines, ABreakpointConditionIsARegisterAndATestOfItsValue) {
@@ -81,11 +87,12 @@ TEST(DapLines, ABreakpointConditionIsARegisterAndATestOfItsValue) {
         const char* text;
         bool valid, onHalf, onNegative;
     } rows[] = {
-        {"fb > 0.25", true, true, false},        {"fb>0.5", true, false, false},
-        {" fb < 0 ", true, false, true},         {"fb == 0.5", true, true, false},
-        {"fb == 0x40000000", true, true, false}, {"fb < 0x0", true, false, true},
-        {"fb crosses 0", false, false, false},   {"fb", false, false, false},
-        {"> 0.5", false, false, false},          {"fb = 1", false, false, false},
+        {"fb > 0.25", true, true, false}, {"fb>0.5", true, false, false},
+        {" fb < 0 ", true, false, true},  {"fb < 0.5", true, false, true},
+        {"fb == 0.5", true, true, false}, {"fb == 0x40000000", true, true, false},
+        {"fb < 0x0", true, false, true},  {"fb crosses 0", false, false, false},
+        {"fb", false, false, false},      {"> 0.5", false, false, false},
+        {"fb = 1", false, false, false},
     };
     for (const auto& r : rows) {
         std::string why;
