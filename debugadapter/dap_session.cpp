@@ -265,8 +265,20 @@ void DapSession::WatchForReload() {
         const SourceMap before = map_;
         if (Map() == before)
             return;
-        // The lines moved under the breakpoints: they stand where the editor
-        // set them again when it sends them anew, on the invalidated views.
+        // The editor keeps its breakpoints on their lines as they are now.
+        std::vector<LineBreakpoint> kept;
+        for (LineBreakpoint b : lineBreaks_) {
+            const LineBreak at = ResolveLineBreak(map_, b.file, b.line);
+            if (at.address)
+                b.address = *at.address;
+            else
+                output_.Event("output",
+                              {{"category", "console"},
+                               {"output", "breakpoint dropped: " + Q(at.message) + "\n"}});
+            if (at.address)
+                kept.push_back(b);
+        }
+        lineBreaks_ = std::move(kept);
         output_.Event("invalidated", {{"areas", QJsonArray{"all"}}});
     });
     reloadPoll_.start();

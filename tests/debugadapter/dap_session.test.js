@@ -140,11 +140,15 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     expect('pause reason', paused.body.reason, 'pause');
     expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
 
-    // A reload that moves the lines makes the editor's views stale.
+    // A reload that moves the lines makes the editor's views stale, and a
+    // line breakpoint stands at what its line now holds.
+    await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine + 1 }] });
     fs.writeFileSync(asm, `; moved a line down\n${lines.join('\n')}`);
     await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
     const moved = (await dc.disassembleRequest({ memoryReference: writesWl.address, instructionCount: 1 })).body;
     expect('the wl line after the reload', moved.instructions[0].line, wlLine + 1);
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('the moved breakpoint', (await top()).instructionPointerReference, writesWl.address);
 
     await dc.disconnectRequest({});
     await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
