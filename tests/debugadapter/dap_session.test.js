@@ -34,30 +34,25 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     const writesWl = code.find((i) => /^MACS .* wl$/.test(i.instruction));
     assert.ok(writesWl, `an instruction writes wl: ${code.slice(32, 48).map((i) => i.instruction)}`);
 
-    expect('the line of the instruction that writes wl', writesWl.line, wlLine);
-    expect('its source', writesWl.location && writesWl.location.path, asm);
     const sources = (await dc.send('loadedSources', {})).body.sources.map((s) => s.path);
-    expect('loaded sources', sources.join(), asm);
-
-    // A breakpoint on the macs wl line, and one on a line that makes no instruction.
+    expect('its line, source, loaded sources', `${writesWl.line} ${writesWl.location?.path} ${sources}`,
+      `${wlLine} ${asm} ${asm}`);
     const set = (await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine }, { line: 11 }] }))
       .body.breakpoints;
-    expect('the wl line verified at', `${set[0].verified} ${set[0].line}`, `true ${wlLine}`);
-    expect('a line without an instruction', `${set[1].verified} ${set[1].message}`,
-      'false no instruction comes from echo.asm:11; the nearest line with one is 14');
+    expect('verified at', `${set.map((b) => [b.verified, b.line])} ${set[1].message}`,
+      `true,${wlLine},false,11 no instruction comes from echo.asm:11; the nearest line with one is 14`);
     const [hit] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('break reason', hit.body.reason, 'breakpoint');
     const top = async () => (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
     const frame = await top();
-    expect('frame at', `${frame.instructionPointerReference} ${frame.line} ${frame.source && frame.source.path}`,
+    expect('frame at', `${frame.instructionPointerReference} ${frame.line} ${frame.source?.path}`,
       `${writesWl.address} ${wlLine} ${asm}`);
     const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
     expect('frame name', frame.name, `sample ${samples}`);
 
     // next goes to the following line, stepBack to the wl line again.
     await Promise.all([dc.waitForEvent('stopped'), dc.nextRequest({ threadId: 1 })]);
-    const next = await top();
-    expect('next', `${next.name} ${next.line}`, `sample ${samples} ${wlLine + 1}`);
+    expect('next', `${(await top()).name} ${(await top()).line}`, `sample ${samples} ${wlLine + 1}`);
     await Promise.all([dc.waitForEvent('stopped'), dc.send('stepBack', { threadId: 1 })]);
     const back = await top();
     expect('stepBack', `${back.name} ${back.line} ${back.instructionPointerReference}`,
@@ -140,8 +135,7 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     expect('pause reason', paused.body.reason, 'pause');
     expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
 
-    // A reload that moves the lines makes the editor's views stale, and a
-    // line breakpoint stands at what its line now holds.
+    // A reload that moves the lines: the views are stale, a line breakpoint moves with its line.
     await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine + 1 }] });
     fs.writeFileSync(asm, `; moved a line down\n${lines.join('\n')}`);
     await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
