@@ -198,7 +198,13 @@ void DapSession::StoppedEvent(const QString& reason, const QString& text) {
 }
 
 void DapSession::Stopped(const StopSaid& said) {
-    if (said.reason == StopReason::kBreakpoint && link_ && !BreakStands()) {
+    bool stands = true;
+    try {
+        stands = said.reason != StopReason::kBreakpoint || !link_ || BreakStands();
+    } catch (const DapFailure&) {
+        // The service went quiet: the stop stands, and the next request says why.
+    }
+    if (!stands) {
         runner_->Run(RunRequest());
         return;
     }
