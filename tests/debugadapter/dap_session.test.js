@@ -137,6 +137,7 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
 
     // A reload that moves the lines: the views are stale, a line breakpoint moves with its line.
     await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine + 1 }] });
+    await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]); // a reload waits for a sample's end
     fs.writeFileSync(asm, `; moved a line down\n${lines.join('\n')}`);
     await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
     const moved = (await dc.disassembleRequest({ memoryReference: writesWl.address, instructionCount: 1 })).body;
