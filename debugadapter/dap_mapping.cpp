@@ -114,8 +114,14 @@ std::optional<std::vector<RegisterValue>> ParseGetAnswer(const std::string& text
         v.name = open == std::string::npos ? label : label.substr(0, open);
         std::istringstream words(clause.substr(equals + 3));
         std::string rest;
-        if (!(words >> v.hex >> v.integer >> v.fraction) || (words >> rest) ||
-            !ParseNumber(v.hex, &v.word))
+        if (!(words >> v.hex >> v.integer >> v.fraction) || !ParseNumber(v.hex, &v.word))
+            return std::nullopt;
+        // A value with a unit goes on "0.5: 0.500 in 0.000 to 0.900"; the
+        // variables show the fraction.
+        const bool unit = v.fraction.ends_with(':');
+        if (unit)
+            v.fraction.pop_back();
+        if (!unit && (words >> rest))
             return std::nullopt;
         values.push_back(v);
     }
@@ -146,13 +152,13 @@ std::string SetValueWord(const std::string& text) {
     return fixed;
 }
 
-std::optional<StopPosition> ParsePosition(const std::string& text) {
+std::optional<DspPosition> ParsePosition(const std::string& text) {
     const std::string mark = "at sample ";
     const std::size_t at = text.rfind(mark);
     if (at == std::string::npos)
         return std::nullopt;
     std::istringstream words(text.substr(at + mark.size()));
-    StopPosition p;
+    DspPosition p;
     std::string sample, before, instruction, address;
     if (!(words >> sample) || !ParseNumber(sample, &p.sample))
         return std::nullopt;

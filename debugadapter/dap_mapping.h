@@ -75,12 +75,12 @@ std::string SetValueWord(const std::string& text);
 
 // Where the chip stands, from an answer's "stopped at sample N[ before
 // instruction 0xAAA]" (or "at sample N ..."); pc 0 at a sample's start.
-struct StopPosition {
+struct DspPosition {
     uint64_t sample = 0;
     uint32_t pc = 0;
-    bool operator==(const StopPosition&) const = default;
+    bool operator==(const DspPosition&) const = default;
 };
-std::optional<StopPosition> ParsePosition(const std::string& text);
+std::optional<DspPosition> ParsePosition(const std::string& text);
 
 // Why a break or watch answer stopped the chip, as DAP names it.
 enum class StopReason { kNone, kBreakpoint, kDataBreakpoint, kException, kPause };

@@ -5,6 +5,7 @@
 #include "emu10k1_words.h"
 #include "instruction_text.h"
 #include "samples_answer.h"
+#include "source_map_file.h"
 #include "status_answer.h"
 #include "symbol_file.h"
 #include "symbol_names.h"
@@ -12,6 +13,7 @@
 #include "tram_answer.h"
 #include "verb_words.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -20,6 +22,8 @@
 namespace {
 
 constexpr int kThread = 1;
+// How often the adapter looks whether the service reloaded its program.
+constexpr int kReloadPollMs = 1000;
 // Each run request holds the chip this long of its time, then asks again,
 // so a pause never waits on a long verb.
 constexpr double kRunSliceSeconds = 2;
@@ -74,6 +78,7 @@ void DapSession::Register(DapDispatcher& d) {
         {"launch", &DapSession::Launch},
         {"attach", &DapSession::Attach},
         {"configurationDone", &DapSession::ConfigurationDone},
+        {"setBreakpoints", &DapSession::SetBreakpoints},
         {"setInstructionBreakpoints", &DapSession::SetInstructionBreakpoints},
         {"setExceptionBreakpoints", &DapSession::SetExceptionBreakpoints},
         {"dataBreakpointInfo", &DapSession::DataBreakpointInfo},
@@ -82,6 +87,9 @@ void DapSession::Register(DapDispatcher& d) {
         {"pause", &DapSession::Pause},
         {"stepIn", &DapSession::StepIn},
         {"stepOut", &DapSession::StepOut},
+        {"next", &DapSession::Next},
+        {"stepBack", &DapSession::StepBack},
+        {"reverseContinue", &DapSession::ReverseContinue},
         {"threads", &DapSession::Threads},
         {"stackTrace", &DapSession::StackTrace},
         {"scopes", &DapSession::Scopes},
@@ -141,7 +149,7 @@ std::vector<RegisterValue> DapSession::Get(const std::vector<std::string>& names
     return values;
 }
 
-StopPosition DapSession::Position() const {
+DspPosition DapSession::Position() const {
     const auto status = ParseStatus(Ask("status").text);
     if (!status)
         throw DapFailure{"the service's status makes no sense"};
@@ -190,7 +198,96 @@ void DapSession::StoppedEvent(const QString& reason, const QString& text) {
 }
 
 void DapSession::Stopped(const StopSaid& said) {
+    bool stands = true;
+    try {
+        stands = said.reason != StopReason::kBreakpoint || !link_ || BreakStands();
+    } catch (const DapFailure&) {
+        // The service went quiet: the stop stands, and the next request says why.
+    }
+    if (!stands) {
+        runner_->Run(RunRequest());
+        return;
+    }
     StoppedEvent(StopReasonWord(said.reason), Q(said.text));
+}
+
+bool DapSession::BreakStands() {
+    const DspPosition at = Position();
+    if (std::find(breaks_.begin(), breaks_.end(), at.pc) != breaks_.end())
+        return true;
+    bool stands = false, any = false;
+    for (LineBreakpoint& b : lineBreaks_) {
+        if (b.address != at.pc)
+            continue;
+        any = true;
+        if (b.condition) {
+            std::vector<RegisterValue> v;
+            try {
+                v = Get({b.condition->name});
+            } catch (const DapFailure&) {
+                return true; // a name the program lost: stop and let the editor see
+            }
+            if (!ConditionHolds(b.condition->condition, v[0]))
+                continue;
+        }
+        ++b.hits;
+        stands = stands || !b.hit || HitStops(*b.hit, b.hits);
+    }
+    return stands || !any;
+}
+
+std::vector<uint32_t> DapSession::AllBreaks() const {
+    std::vector<uint32_t> all = breaks_;
+    for (const LineBreakpoint& b : lineBreaks_)
+        if (std::find(all.begin(), all.end(), b.address) == all.end())
+            all.push_back(b.address);
+    return all;
+}
+
+const SourceMap& DapSession::Map() {
+    if (!link_)
+        return map_;
+    SourceMapRead read = ReadSourceMapFile(Link().SourceMapFile());
+    if (read.map)
+        map_ = std::move(*read.map);
+    return map_;
+}
+
+QJsonObject DapSession::SourceOf(uint32_t file) const {
+    const QString name = file < map_.files.size() ? Q(map_.files[file].name) : QString("?");
+    QJsonObject source{{"name", name}};
+    // The map names files as the assembler read them, beside the program.
+    if (!program_.isEmpty())
+        source["path"] = QFileInfo(program_).dir().absoluteFilePath(name);
+    return source;
+}
+
+void DapSession::WatchForReload() {
+    Map();
+    reloadPoll_.setInterval(kReloadPollMs);
+    connect(&reloadPoll_, &QTimer::timeout, this, [this] {
+        if (!link_)
+            return;
+        const SourceMap before = map_;
+        if (Map() == before)
+            return;
+        // The editor keeps its breakpoints on their lines as they are now.
+        std::vector<LineBreakpoint> kept;
+        for (LineBreakpoint b : lineBreaks_) {
+            const LineBreak at = ResolveLineBreak(map_, b.file, b.line);
+            if (at.address)
+                b.address = *at.address;
+            else
+                output_.Event("output",
+                              {{"category", "console"},
+                               {"output", "breakpoint dropped: " + Q(at.message) + "\n"}});
+            if (at.address)
+                kept.push_back(b);
+        }
+        lineBreaks_ = std::move(kept);
+        output_.Event("invalidated", {{"areas", QJsonArray{"all"}}});
+    });
+    reloadPoll_.start();
 }
 
 std::string DapSession::RunRequest() const {
@@ -203,12 +300,13 @@ std::string DapSession::RunRequest() const {
         words.insert(words.end(), {"--for", "2"});
         return RequestLine(words);
     }
-    if (!breaks_.empty() || saturation_)
-        return BreakRequest(breaks_, saturation_, kRunSliceSeconds);
+    if (const std::vector<uint32_t> all = AllBreaks(); !all.empty() || saturation_)
+        return BreakRequest(all, saturation_, kRunSliceSeconds);
     return "";
 }
 
 void DapSession::EndService() {
+    reloadPoll_.stop();
     runner_.reset();
     if (launched_)
         launched_->End();
@@ -224,6 +322,9 @@ DapReply DapSession::Initialize(const DapArguments&) {
         {"supportsDisassembleRequest", true},
         {"supportsReadMemoryRequest", true},
         {"supportsSetVariable", true},
+        {"supportsStepBack", true},
+        {"supportsConditionalBreakpoints", true},
+        {"supportsHitConditionalBreakpoints", true},
         {"supportsSetExpression", true},
         {"supportsEvaluateForHovers", true},
         {"supportsLoadedSourcesRequest", true},
@@ -268,6 +369,7 @@ DapReply DapSession::Launch(const DapArguments& args) {
     });
     if (stopOnEntry_)
         Ask("stop");
+    WatchForReload();
     return {{}, [this] { output_.Event("initialized"); }};
 }
 
@@ -286,18 +388,57 @@ DapReply DapSession::Attach(const DapArguments& args) {
     });
     if (stopOnEntry_)
         Ask("stop");
+    WatchForReload();
     return {{}, [this] { output_.Event("initialized"); }};
 }
 
 DapReply DapSession::ConfigurationDone(const DapArguments&) {
     Link();
     if (stopOnEntry_) {
-        const StopPosition at = Position();
+        const DspPosition at = Position();
         return {{}, [this, at] {
                     StoppedEvent("entry", "stopped at sample " + QString::number(at.sample));
                 }};
     }
     return {{}, [this] { runner_->Run(RunRequest()); }};
+}
+
+DapReply DapSession::SetBreakpoints(const DapArguments& args) {
+    const QJsonObject source = args.Object("source");
+    const QString path = source.value("path").toString(source.value("name").toString());
+    Link();
+    const SourceMap& map = Map();
+    const auto file = map.FileNamed(S(path));
+    std::erase_if(lineBreaks_, [&](const LineBreakpoint& b) { return file && b.file == *file; });
+    QJsonArray results;
+    for (const QJsonValue& value : args.Array("breakpoints")) {
+        const DapArguments b(QJsonObject{{"arguments", ObjectIn(value, "the breakpoints")}});
+        const qint64 line = b.Integer("line");
+        LineBreakpoint taken;
+        taken.file = file.value_or(0);
+        taken.line = uint32_t(std::clamp<qint64>(line, 0, UINT32_MAX));
+        std::string why;
+        if (!file)
+            why = "the program has no source " + S(path) + (map.empty() ? " (no source map)" : "");
+        else if (const LineBreak at = ResolveLineBreak(map, *file, taken.line); !at.address)
+            why = at.message;
+        else
+            taken.address = *at.address;
+        if (why.empty() && b.Has("condition") && !b.String("condition").trimmed().isEmpty())
+            taken.condition = ParseValueCondition(S(b.String("condition")), &why);
+        if (why.empty() && b.Has("hitCondition") && !b.String("hitCondition").trimmed().isEmpty())
+            taken.hit = ParseHitCondition(S(b.String("hitCondition")), &why);
+        QJsonObject result{{"verified", why.empty()}, {"line", line}};
+        if (why.empty()) {
+            lineBreaks_.push_back(taken);
+            result["source"] = SourceOf(taken.file);
+            result["instructionReference"] = Q(InstructionReference(taken.address));
+        } else {
+            result["message"] = Q(why);
+        }
+        results.append(result);
+    }
+    return {{{"breakpoints", results}}};
 }
 
 DapReply DapSession::SetInstructionBreakpoints(const DapArguments& args) {
@@ -404,9 +545,55 @@ DapReply DapSession::StepIn(const DapArguments&) {
 
 DapReply DapSession::StepOut(const DapArguments&) {
     NeedStopped();
-    const StopPosition at = Position();
+    const DspPosition at = Position();
     const ControlReply step = Ask("step --count " + std::to_string(kInstructions - at.pc));
     return {{}, [this, step] { StoppedEvent("step", Q(step.text)); }};
+}
+
+DapReply DapSession::Next(const DapArguments&) {
+    NeedStopped();
+    const DspPosition at = Position();
+    const uint32_t count = InstructionsToNextLine(Map(), at.pc, kInstructions);
+    const ControlReply step = Ask("step --count " + std::to_string(count));
+    return {{}, [this, step] { StoppedEvent("step", Q(step.text)); }};
+}
+
+DapReply DapSession::StepBack(const DapArguments& args) {
+    NeedStopped();
+    const bool byInstruction = args.String("granularity", "statement") == "instruction";
+    const uint32_t count = byInstruction ? 1 : InstructionsToLineBefore(Map(), Position().pc);
+    ControlReply step;
+    for (uint32_t i = 0; i < count; ++i)
+        step = Ask("step --back");
+    return {{}, [this, step] { StoppedEvent("step", Q(step.text)); }};
+}
+
+DapReply DapSession::ReverseContinue(const DapArguments&) {
+    NeedStopped();
+    std::string request;
+    if (!dataBreaks_.empty()) {
+        if (dataBreaks_.size() > 1)
+            throw DapFailure{"going back watches one register: keep one data breakpoint"};
+        request = RequestLine({"watch", S(dataBreaks_[0].name), "--back"});
+        if (!dataBreaks_[0].condition.option.empty())
+            request += " " + RequestLine(
+                                 {dataBreaks_[0].condition.option, dataBreaks_[0].condition.value});
+    } else if (saturation_) {
+        request = "break --saturation --back";
+    }
+    if (!request.empty()) {
+        const ControlReply reply = Link().Ask(request);
+        const StopSaid said = ParseStopAnswer(reply.status, reply.text);
+        if (reply.status != 0 || said.reason == StopReason::kNone)
+            throw DapFailure{Q(reply.text)};
+        return {{}, [this, said] { Stopped(said); }};
+    }
+    const auto hit = LastBreakHit(AllBreaks(), Position());
+    if (!hit)
+        throw DapFailure{"no breakpoint was hit before where the chip stands"};
+    Ask("goto " + std::to_string(hit->sample));
+    ControlReply reply = hit->pc ? Ask("step --count " + std::to_string(hit->pc)) : Ask("status");
+    return {{}, [this, reply] { StoppedEvent("breakpoint", Q(reply.text)); }};
 }
 
 DapReply DapSession::Threads(const DapArguments&) {
@@ -415,12 +602,17 @@ DapReply DapSession::Threads(const DapArguments&) {
 
 DapReply DapSession::StackTrace(const DapArguments& args) {
     args.Integer("threadId");
-    const StopPosition at = Position();
-    const QJsonObject frame{{"id", 1},
-                            {"name", "sample " + QString::number(at.sample)},
-                            {"line", 0},
-                            {"column", 0},
-                            {"instructionPointerReference", Q(InstructionReference(at.pc))}};
+    const DspPosition at = Position();
+    QJsonObject frame{{"id", 1},
+                      {"name", "sample " + QString::number(at.sample)},
+                      {"line", 0},
+                      {"column", 0},
+                      {"instructionPointerReference", Q(InstructionReference(at.pc))}};
+    if (const SourcePlace* place = Map().At(at.pc)) {
+        frame["source"] = SourceOf(place->file);
+        frame["line"] = qint64(place->line);
+        frame["column"] = 1;
+    }
     return {{{"stackFrames", QJsonArray{frame}}, {"totalFrames", 1}}};
 }
 
@@ -487,7 +679,7 @@ DapReply DapSession::Variables(const DapArguments& args) {
 
 std::vector<RegisterValue> DapSession::Outputs() const {
     LoadDspNames();
-    const StopPosition at = Position();
+    const DspPosition at = Position();
     std::vector<RegisterValue> values;
     // One at a time: the history keeps only the outputs the program writes,
     // and refuses a request that names any other.
@@ -543,6 +735,7 @@ DapReply DapSession::Disassemble(const DapArguments& args) {
     if (code.size() != 2 * kInstructions)
         throw DapFailure{"the service gave " + QString::number(code.size()) + " code words"};
     LoadDspNames();
+    const SourceMap& map = Map();
     SymbolTable opcodes, program;
     try {
         LoadSymbolFile(Link().NamesFile(), opcodes, program);
@@ -562,10 +755,15 @@ DapReply DapSession::Disassemble(const DapArguments& args) {
         const Fx8010Fields f = Fx8010UnpackInstruction(w);
         const MicrocodeInstruction m{int32_t(f.opcode), int32_t(f.a), int32_t(f.x), int32_t(f.y),
                                      int32_t(f.r)};
-        instructions.append(
-            QJsonObject{{"address", address},
-                        {"instruction", Q(TrimmedLine(FormatInstruction(m, 8, true, &program)))},
-                        {"instructionBytes", Q(HexText(w.high, 8) + " " + HexText(w.low, 8))}});
+        QJsonObject instruction{
+            {"address", address},
+            {"instruction", Q(TrimmedLine(FormatInstruction(m, 8, true, &program)))},
+            {"instructionBytes", Q(HexText(w.high, 8) + " " + HexText(w.low, 8))}};
+        if (const SourcePlace* place = map.At(uint32_t(i))) {
+            instruction["location"] = SourceOf(place->file);
+            instruction["line"] = qint64(place->line);
+        }
+        instructions.append(instruction);
     }
     return {{{"instructions", instructions}}};
 }
@@ -602,7 +800,10 @@ DapReply DapSession::ReadMemory(const DapArguments& args) {
 
 DapReply DapSession::LoadedSources(const DapArguments&) {
     QJsonArray sources;
-    if (!program_.isEmpty())
+    if (link_ && !Map().files.empty()) {
+        for (uint32_t file = 0; file < map_.files.size(); ++file)
+            sources.append(SourceOf(file));
+    } else if (!program_.isEmpty())
         sources.append(QJsonObject{{"name", QFileInfo(program_).fileName()}, {"path", program_}});
     return {{{"sources", sources}}};
 }

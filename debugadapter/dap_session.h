@@ -6,10 +6,12 @@
 
 #include "chip_runner.h"
 #include "dap_dispatcher.h"
+#include "dap_lines.h"
 #include "launched_service.h"
 #include "service_link.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -30,11 +32,18 @@ class DapSession : public QObject {
         QString name;
         WatchCondition condition;
     };
+    struct LineBreakpoint {
+        uint32_t file = 0, line = 0, address = 0;
+        std::optional<ValueCondition> condition;
+        std::optional<HitCondition> hit;
+        uint64_t hits = 0;
+    };
 
     DapReply Initialize(const DapArguments& args);
     DapReply Launch(const DapArguments& args);
     DapReply Attach(const DapArguments& args);
     DapReply ConfigurationDone(const DapArguments& args);
+    DapReply SetBreakpoints(const DapArguments& args);
     DapReply SetInstructionBreakpoints(const DapArguments& args);
     DapReply SetExceptionBreakpoints(const DapArguments& args);
     DapReply DataBreakpointInfo(const DapArguments& args);
@@ -43,6 +52,9 @@ class DapSession : public QObject {
     DapReply Pause(const DapArguments& args);
     DapReply StepIn(const DapArguments& args);
     DapReply StepOut(const DapArguments& args);
+    DapReply Next(const DapArguments& args);
+    DapReply StepBack(const DapArguments& args);
+    DapReply ReverseContinue(const DapArguments& args);
     DapReply Threads(const DapArguments& args);
     DapReply StackTrace(const DapArguments& args);
     DapReply Scopes(const DapArguments& args);
@@ -61,7 +73,7 @@ class DapSession : public QObject {
     const ServiceLink& Link() const;
     void NeedStopped() const;
     std::vector<RegisterValue> Get(const std::vector<std::string>& names) const;
-    StopPosition Position() const;
+    DspPosition Position() const;
     // The outputs the program writes, as they left the last sample.
     std::vector<RegisterValue> Outputs() const;
     // The program's names the service publishes, by address, from..to.
@@ -70,6 +82,16 @@ class DapSession : public QObject {
     void Stopped(const StopSaid& said);
     void StoppedEvent(const QString& reason, const QString& text);
     std::string RunRequest() const;
+    // Every instruction a run breaks at: the editor's and its lines'.
+    std::vector<uint32_t> AllBreaks() const;
+    // Whether a stop at a breakpoint stands: a line breakpoint's condition
+    // and hit count may let the chip run on.
+    bool BreakStands();
+    // The program's source map as the service wrote it last.
+    const SourceMap& Map();
+    QJsonObject SourceOf(uint32_t file) const;
+    // A reload writes another map: the editor's views of the chip are stale.
+    void WatchForReload();
     void EndService();
 
     DapOutput& output_;
@@ -82,4 +104,7 @@ class DapSession : public QObject {
     bool saturation_ = false;
     std::vector<uint32_t> breaks_;
     std::vector<DataBreakpoint> dataBreaks_;
+    std::vector<LineBreakpoint> lineBreaks_;
+    SourceMap map_;
+    QTimer reloadPoll_;
 };

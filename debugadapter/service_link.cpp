@@ -29,3 +29,7 @@ ControlReply ServiceLink::AskWithin(const std::string& line, int waitMs) const {
 std::string ServiceLink::NamesFile() const {
     return socket_.substr(0, socket_.rfind('/') + 1) + "emuaps.d";
 }
+
+std::string ServiceLink::SourceMapFile() const {
+    return socket_.substr(0, socket_.rfind('/') + 1) + "emuaps.lines";
+}

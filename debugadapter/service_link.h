@@ -20,6 +20,8 @@ class ServiceLink {
     ControlReply AskWithin(const std::string& line, int waitMs) const;
     // The program's names the service publishes beside its socket.
     std::string NamesFile() const;
+    // The source map of the program it runs, beside its socket too.
+    std::string SourceMapFile() const;
     const std::string& socketPath() const { return socket_; }
 
   private:

@@ -47,7 +47,7 @@ function ctl(dir, adapterPid, ...args) {
 
 // The fraction emuapsctl get shows of one register.
 function fractionOf(dir, adapterPid, name) {
-  const m = /= \S+ \S+ (\S+)/.exec(ctl(dir, adapterPid, 'get', name));
+  const m = /= \S+ \S+ ([^\s:]+)/.exec(ctl(dir, adapterPid, 'get', name)); // before a unit
   assert.ok(m, `get ${name} answers a value`);
   return m[1];
 }

@@ -4,6 +4,7 @@
 // as the stops they tell of.
 #include "control_verbs.h"
 #include "dap_mapping.h"
+#include "value_units.h"
 #include "verb_words.h"
 
 #include <climits>
@@ -100,6 +101,13 @@ TEST(DapMapping, GetAnswersTheServiceFormatsReadBackAsTheirValues) {
         ASSERT_TRUE(got);
         EXPECT_EQ(SampledValue("OUT", 0x020, sampled), (*got)[0]) << sampled;
     }
+    // A value in its unit reads as the same value without it.
+    const uint32_t address = kTramReadFlag | 190;
+    const std::string unit = UnitValueText(RegisterUnit(0x300, {}), address);
+    const auto withUnit = ParseGetAnswer("x.a (0x300) = " + ValueText(0x300, address) + ": " +
+                                         unit + "; y (0x121) = " + ValueText(0x121, 1));
+    ASSERT_TRUE(withUnit) << unit;
+    EXPECT_EQ((*withUnit)[0], (*ParseGetAnswer("x.a (0x300) = " + ValueText(0x300, address)))[0]);
     uint32_t word = 0;
     EXPECT_EQ(ParseRegisterValue(SetValueWord("0x7"), 0x120, &word), "");
     EXPECT_EQ(word, 7u);
@@ -114,7 +122,7 @@ TEST(DapMapping, StopAnswersTellTheirStopAndWhereTheChipStands) {
         int status;
         const char* text;
         StopReason reason;
-        StopPosition at;
+        DspPosition at;
     } rows[] = {
         {0,
          "break at instruction 0x002 in sample 82080; stopped at sample 82080 before instruction "
@@ -151,7 +159,7 @@ TEST(DapMapping, StopAnswersTellTheirStopAndWhereTheChipStands) {
         EXPECT_EQ(said.reason, row.reason) << row.text;
         EXPECT_EQ(said.text.find("; stopped at"), std::string::npos) << row.text;
         const auto at = ParsePosition(row.text);
-        EXPECT_EQ(at.value_or(StopPosition{}), row.at) << row.text;
+        EXPECT_EQ(at.value_or(DspPosition{}), row.at) << row.text;
     }
     EXPECT_EQ(std::string(StopReasonWord(StopReason::kDataBreakpoint)), "data breakpoint");
 }

@@ -6,9 +6,14 @@ const test = require('node:test');
 const assert = require('node:assert');
 const { DebugClient } = require('@vscode/debugadapter-testsupport');
 const f = require('./dap_fixture');
+const fs = require('node:fs');
+const path = require('node:path');
 
-test('a session on echo: entry, breakpoints, values, set, watch, saturation, disassembly', async () => {
+test('a session on echo: entry, lines, breakpoints, values, set, watch, saturation, back, disassembly', async () => {
   const w = f.walkThrough();
+  const asm = path.join(w.dir, 'echo.asm');
+  const lines = fs.readFileSync(asm, 'utf8').split('\n');
+  const wlLine = lines.findIndex((l) => /^\s*macs\s+wl,/.test(l)) + 1;
   const dc = new DebugClient('env', f.dap, 'fx8010', { env: w.env });
   dc.defaultTimeout = 60000;
   await dc.start();
@@ -18,7 +23,7 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
   try {
     const init = await dc.initializeRequest();
     expect('saturation filter', init.body.exceptionBreakpointFilters[0].filter, 'saturation');
-    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ ...w.launch, stopOnEntry: true })]);
+    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ image: w.launch.image, program: asm, stopOnEntry: true })]);
     const [entry] = await Promise.all([dc.waitForEvent('stopped'), dc.configurationDoneRequest()]);
     expect('entry reason', entry.body.reason, 'entry');
     const [service] = f.childrenOf(pid);
@@ -29,23 +34,44 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     const writesWl = code.find((i) => /^MACS .* wl$/.test(i.instruction));
     assert.ok(writesWl, `an instruction writes wl: ${code.slice(32, 48).map((i) => i.instruction)}`);
 
-    await dc.send('setInstructionBreakpoints', { breakpoints: [{ instructionReference: writesWl.address }] });
+    const sources = (await dc.send('loadedSources', {})).body.sources.map((s) => s.path);
+    expect('its line, source, loaded sources', `${writesWl.line} ${writesWl.location?.path} ${sources}`,
+      `${wlLine} ${asm} ${asm}`);
+    const set = (await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine }, { line: 11 }] }))
+      .body.breakpoints;
+    expect('verified at', `${set.map((b) => [b.verified, b.line])} ${set[1].message}`,
+      `true,${wlLine},false,11 no instruction comes from echo.asm:11; the nearest line with one is 14`);
     const [hit] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('break reason', hit.body.reason, 'breakpoint');
-    const frame = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
-    expect('frame at', frame.instructionPointerReference, writesWl.address);
+    const top = async () => (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
+    const frame = await top();
+    expect('frame at', `${frame.instructionPointerReference} ${frame.line} ${frame.source?.path}`,
+      `${writesWl.address} ${wlLine} ${asm}`);
     const samples = /(\d+) samples/.exec(f.ctl(w.dir, pid, 'status'))[1];
     expect('frame name', frame.name, `sample ${samples}`);
+
+    // next goes to the following line, stepBack to the wl line again.
+    await Promise.all([dc.waitForEvent('stopped'), dc.nextRequest({ threadId: 1 })]);
+    expect('next', `${(await top()).name} ${(await top()).line}`, `sample ${samples} ${wlLine + 1}`);
+    await Promise.all([dc.waitForEvent('stopped'), dc.send('stepBack', { threadId: 1 })]);
+    const back = await top();
+    expect('stepBack', `${back.name} ${back.line} ${back.instructionPointerReference}`,
+      `sample ${samples} ${wlLine} ${writesWl.address}`);
 
     // Continuing from the breakpoint stops there again, a sample on.
     await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     const again = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
     expect('again at', `${again.name} ${again.instructionPointerReference}`,
       `sample ${Number(samples) + 1} ${writesWl.address}`);
+    // A condition that holds and a hit count: the third hit, three samples on.
+    await dc.setBreakpointsRequest({ source: { path: asm },
+      breakpoints: [{ line: wlLine, condition: 'fb < 0.6', hitCondition: '3' }] });
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('the third hit', (await top()).name, `sample ${Number(samples) + 4}`);
     await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]);
     const out = (await dc.stackTraceRequest({ threadId: 1 })).body.stackFrames[0];
     expect('step out ends the sample', `${out.name} ${out.instructionPointerReference}`,
-      `sample ${Number(samples) + 2} 0x000`);
+      `sample ${Number(samples) + 5} 0x000`);
 
     const scopes = (await dc.scopesRequest({ frameId: frame.id })).body.scopes;
     const variables = {};
@@ -62,12 +88,20 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     expect('fb after setVariable', f.fractionOf(w.dir, pid, 'fb'), '0.25');
 
     // A data breakpoint stops at the instruction that writes wl.
-    await dc.send('setInstructionBreakpoints', { breakpoints: [] });
+    await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [] });
     const info = await dc.send('dataBreakpointInfo', { name: 'wl', variablesReference: 3 });
     await dc.send('setDataBreakpoints', { breakpoints: [{ dataId: info.body.dataId, accessType: 'write' }] });
     const [write] = await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('watch reason', write.body.reason, 'data breakpoint');
     expect('written by', /by instruction (0x\w+)/.exec(write.body.text)?.[1], writesWl.address);
+    // Going on to the next write and back again stands where the first one left the chip.
+    const written = await top();
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    const [reverse] = await Promise.all([dc.waitForEvent('stopped'), dc.send('reverseContinue', { threadId: 1 })]);
+    expect('reverse reason', reverse.body.reason, 'data breakpoint');
+    const rewritten = await top();
+    expect('back at the last write', `${rewritten.name} ${rewritten.instructionPointerReference}`,
+      `${written.name} ${written.instructionPointerReference}`);
 
     // Saturation: the stop names the instruction DBG says saturated.
     await dc.send('setDataBreakpoints', { breakpoints: [] });
@@ -100,6 +134,16 @@ test('a session on echo: entry, breakpoints, values, set, watch, saturation, dis
     const [paused] = await Promise.all([dc.waitForEvent('stopped'), dc.pauseRequest({ threadId: 1 })]);
     expect('pause reason', paused.body.reason, 'pause');
     expect('paused chip', /^stopped/.test(f.ctl(w.dir, pid, 'status')), true);
+
+    // A reload that moves the lines: the views are stale, a line breakpoint moves with its line.
+    await dc.setBreakpointsRequest({ source: { path: asm }, breakpoints: [{ line: wlLine + 1 }] });
+    await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]); // a reload waits for a sample's end
+    fs.writeFileSync(asm, `; moved a line down\n${lines.join('\n')}`);
+    await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
+    const moved = (await dc.disassembleRequest({ memoryReference: writesWl.address, instructionCount: 1 })).body;
+    expect('the wl line after the reload', moved.instructions[0].line, wlLine + 1);
+    await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
+    expect('the moved breakpoint', (await top()).instructionPointerReference, writesWl.address);
 
     await dc.disconnectRequest({});
     await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
