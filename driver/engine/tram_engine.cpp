@@ -5,13 +5,18 @@
 static_assert((TramEngine::kInternalSamples & (TramEngine::kInternalSamples - 1)) == 0 &&
                   (TramEngine::kExternalSamples & (TramEngine::kExternalSamples - 1)) == 0,
               "pool sizes are powers of two, so the 20-bit counter wraps with them");
+static_assert(TramEngine::kInternalSamples % TramEngine::kPageSamples == 0,
+              "the pools are whole pages");
 
-TramEngine::TramEngine() : internal_(kInternalSamples), external_(kExternalSamples) {}
+TramEngine::TramEngine() : internal_(kInternalSamples), external_(kExternalSamples) {
+    WroteAll();
+}
 
 void TramEngine::Clear() {
     std::fill(internal_.begin(), internal_.end(), 0);
     std::fill(external_.begin(), external_.end(), 0);
     counter_ = 0;
+    WroteAll();
 }
 
 void TramEngine::Configure(const uint32_t* addressRegisters) {
@@ -32,6 +37,7 @@ void TramEngine::Carry(const std::vector<TramMove>& moves, const std::vector<Tra
         auto& pool = span.external ? external_ : internal_;
         return pool[(span.base + k + counter_) & (pool.size() - 1)];
     };
+    WroteAll();
     std::vector<std::vector<int16_t>> taken;
     for (const TramMove& m : moves) {
         std::vector<int16_t>& line = taken.emplace_back(m.from.size);
@@ -62,7 +68,9 @@ void TramEngine::Read(int32_t* data, const int32_t* address) const {
 void TramEngine::Write(const int32_t* data, const int32_t* address) {
     for (const Access& a : writes_) {
         auto& pool = a.external ? external_ : internal_;
-        pool[Location(a, address)] = a.clear ? 0 : int16_t(data[a.reg] >> 16);
+        const uint32_t at = Location(a, address);
+        pool[at] = a.clear ? 0 : int16_t(data[a.reg] >> 16);
+        written_[a.external].set(at / kPageSamples);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "state_carry.h"
 
+#include <bitset>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,10 @@ class TramEngine {
     static constexpr uint32_t kWrite = 0x00200000;
     static constexpr uint32_t kClear = 0x00800000;
     static constexpr uint32_t kAddressMask = 0x000FFFFF;
+    // The pools in pages, as the chip's past keeps them: a page written since
+    // it was last kept is marked, so that an unwritten one needs no look.
+    static constexpr uint32_t kPageSamples = 1024;
+    using Pages = std::bitset<kExternalSamples / kPageSamples>;
 
     TramEngine();
     // Silence in both pools, the counter at 0.
@@ -47,8 +52,18 @@ class TramEngine {
     const std::vector<int16_t>& pool(bool external) const {
         return external ? external_ : internal_;
     }
-    // The same to put back, as the chip's past is rebuilt.
-    std::vector<int16_t>& pool(bool external) { return external ? external_ : internal_; }
+    // The same to put back, as the chip's past is rebuilt: all its pages
+    // count as written.
+    std::vector<int16_t>& pool(bool external) {
+        written_[external].set();
+        return external ? external_ : internal_;
+    }
+    // The pages of a pool written since ForgetWritten.
+    const Pages& written(bool external) const { return written_[external]; }
+    void ForgetWritten() {
+        written_[0].reset();
+        written_[1].reset();
+    }
     // f(data register) for each read register, which every sample loads.
     template <class F> void ForEachRead(F f) const {
         for (const Access& a : reads_)
@@ -62,8 +77,13 @@ class TramEngine {
         bool clear;
     };
     uint32_t Location(const Access& a, const int32_t* address) const;
+    void WroteAll() {
+        written_[0].set();
+        written_[1].set();
+    }
 
     std::vector<Access> reads_, writes_;
     std::vector<int16_t> internal_, external_;
     uint32_t counter_ = 0;
+    Pages written_[2];
 };

@@ -6,10 +6,11 @@ ChipState ChipState::Take(const ApsChipWord* registers, Fx8010Interpreter& dsp,
     state.at_ = {dsp.samples(), dsp.pc()};
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         state.registers_.registers[i] = ApsLoadRegister(&registers[i]);
-    state.internal_ =
-        TramPages::Of(dsp.tram().pool(false), previous ? &previous->internal_ : nullptr);
-    state.external_ =
-        TramPages::Of(dsp.tram().pool(true), previous ? &previous->external_ : nullptr);
+    const TramEngine& tram = dsp.tram();
+    state.internal_ = TramPages::Of(tram.pool(false), previous ? &previous->internal_ : nullptr,
+                                    tram.written(false));
+    state.external_ = TramPages::Of(tram.pool(true), previous ? &previous->external_ : nullptr,
+                                    tram.written(true));
     // The pools stay out of the copy: they are in the pages.
     std::vector<int16_t> internal, external;
     internal.swap(dsp.tram().pool(false));
@@ -22,6 +23,8 @@ ChipState ChipState::Take(const ApsChipWord* registers, Fx8010Interpreter& dsp,
     }
     internal.swap(dsp.tram().pool(false));
     external.swap(dsp.tram().pool(true));
+    // The next state looks only at the pages written after this one.
+    dsp.tram().ForgetWritten();
     return state;
 }
 

@@ -6,8 +6,10 @@
 
 namespace {
 
-uint32_t Count(ApsChipWord word) {
-    return uint32_t(word >> 32);
+constexpr ApsChipWord kCountBits = ~ApsChipWord(0) << 32;
+
+ApsChipWord Count(ApsChipWord word) {
+    return word & kCountBits;
 }
 
 } // namespace
@@ -25,26 +27,37 @@ uint32_t WrittenValue(uint32_t old, const HostWrite& write) {
 void HostWriteScanner::Rebase(const ApsChipWord* registers) {
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
         counts_[i] = Count(ApsLoadChipWord(&registers[i]));
+    for (uint32_t run = 0; run < sums_.size(); ++run)
+        sums_[run] = SumOfCounts(run);
     dbg_ = ApsLoadRegister(&registers[fx8010dbg::kRegister]);
+}
+
+ApsChipWord HostWriteScanner::SumOfCounts(uint32_t run) const {
+    ApsChipWord sum = 0;
+    for (uint32_t i = run * kRun; i < (run + 1) * kRun; ++i)
+        sum += counts_[i];
+    return sum;
 }
 
 bool HostWriteScanner::Scan(const ApsChipWord* registers, ChipPosition at,
                             std::vector<HostWrite>& out) {
-    // Most often nothing was written: a look at 64 words at once, copied
-    // plainly so that the comparison runs in vector registers. A word torn by
-    // a write meanwhile only sends the run to the exact look below, or
-    // leaves the write to the next scan, as one during the block would be.
-    constexpr uint32_t kRun = 64;
+    // Most often nothing was written: each run's counts are summed, the words
+    // copied plainly so that the sum runs in vector registers and only the
+    // registers are read, not a copy of their counts. A word torn by a write
+    // meanwhile only sends the run to the exact look below, or leaves the
+    // write to the next scan, as one during the block would be.
     bool any = false;
-    for (uint32_t run = 0; run < kChipRegisterCount; run += kRun) {
-        ApsChipWord words[kRun];
-        std::memcpy(words, registers + run, sizeof words);
-        uint32_t changed = 0;
-        for (uint32_t i = 0; i < kRun; ++i)
-            changed |= Count(words[i]) ^ counts_[run + i];
-        if (changed == 0) [[likely]]
+    for (uint32_t run = 0; run < sums_.size(); ++run) {
+        ApsChipWord sum = 0;
+        for (uint32_t i = run * kRun; i < (run + 1) * kRun; ++i) {
+            ApsChipWord word;
+            std::memcpy(&word, registers + i, sizeof word);
+            sum += Count(word);
+        }
+        if (sum == sums_[run]) [[likely]]
             continue;
-        any |= ScanRun(registers, run, run + kRun, at, out);
+        any |= ScanRun(registers, run * kRun, (run + 1) * kRun, at, out);
+        sums_[run] = SumOfCounts(run);
     }
     return any;
 }

@@ -42,6 +42,12 @@ class HostWriteScanner {
   private:
     bool ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
                  std::vector<HostWrite>& out);
-    std::array<uint32_t, kChipRegisterCount> counts_{};
+    ApsChipWord SumOfCounts(uint32_t run) const;
+    static constexpr uint32_t kRun = 64;
+    // Each register's count as it was, in the high half of its word, and the
+    // sum of those of each run of kRun registers: a write counts one more in
+    // its word, so a run's sum moves with any write to it.
+    std::array<ApsChipWord, kChipRegisterCount> counts_{};
+    std::array<ApsChipWord, kChipRegisterCount / kRun> sums_{};
     uint32_t dbg_ = 0;
 };

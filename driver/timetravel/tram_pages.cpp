@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-TramPages TramPages::Of(const std::vector<int16_t>& pool, const TramPages* previous) {
+TramPages TramPages::Of(const std::vector<int16_t>& pool, const TramPages* previous,
+                        const TramEngine::Pages& written) {
     TramPages copy;
     copy.samples_ = pool.size();
     const std::size_t pages = (pool.size() + kPageSamples - 1) / kPageSamples;
@@ -12,7 +13,8 @@ TramPages TramPages::Of(const std::vector<int16_t>& pool, const TramPages* previ
         const auto first = pool.begin() + std::ptrdiff_t(i * kPageSamples);
         const auto last =
             pool.begin() + std::ptrdiff_t(std::min(pool.size(), (i + 1) * kPageSamples));
-        if (alike && std::equal(first, last, previous->pages_[i]->begin())) {
+        if (alike && ((i < written.size() && !written[i]) ||
+                      std::equal(first, last, previous->pages_[i]->begin()))) {
             copy.pages_.push_back(previous->pages_[i]);
             continue;
         }
