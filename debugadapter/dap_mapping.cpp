@@ -146,13 +146,13 @@ std::string SetValueWord(const std::string& text) {
     return fixed;
 }
 
-std::optional<ChipPosition> ParsePosition(const std::string& text) {
+std::optional<AnsweredPosition> ParsePosition(const std::string& text) {
     const std::string mark = "at sample ";
     const std::size_t at = text.rfind(mark);
     if (at == std::string::npos)
         return std::nullopt;
     std::istringstream words(text.substr(at + mark.size()));
-    ChipPosition p;
+    AnsweredPosition p;
     std::string sample, before, instruction, address;
     if (!(words >> sample) || !ParseNumber(sample, &p.sample))
         return std::nullopt;

@@ -75,12 +75,12 @@ std::string SetValueWord(const std::string& text);
 
 // Where the chip stands, from an answer's "stopped at sample N[ before
 // instruction 0xAAA]" (or "at sample N ..."); pc 0 at a sample's start.
-struct ChipPosition {
+struct AnsweredPosition {
     uint64_t sample = 0;
     uint32_t pc = 0;
-    bool operator==(const ChipPosition&) const = default;
+    bool operator==(const AnsweredPosition&) const = default;
 };
-std::optional<ChipPosition> ParsePosition(const std::string& text);
+std::optional<AnsweredPosition> ParsePosition(const std::string& text);
 
 // Why a break or watch answer stopped the chip, as DAP names it.
 enum class StopReason { kNone, kBreakpoint, kDataBreakpoint, kException, kPause };

@@ -141,7 +141,7 @@ std::vector<RegisterValue> DapSession::Get(const std::vector<std::string>& names
     return values;
 }
 
-ChipPosition DapSession::Position() const {
+AnsweredPosition DapSession::Position() const {
     const auto status = ParseStatus(Ask("status").text);
     if (!status)
         throw DapFailure{"the service's status makes no sense"};
@@ -292,7 +292,7 @@ DapReply DapSession::Attach(const DapArguments& args) {
 DapReply DapSession::ConfigurationDone(const DapArguments&) {
     Link();
     if (stopOnEntry_) {
-        const ChipPosition at = Position();
+        const AnsweredPosition at = Position();
         return {{}, [this, at] {
                     StoppedEvent("entry", "stopped at sample " + QString::number(at.sample));
                 }};
@@ -404,7 +404,7 @@ DapReply DapSession::StepIn(const DapArguments&) {
 
 DapReply DapSession::StepOut(const DapArguments&) {
     NeedStopped();
-    const ChipPosition at = Position();
+    const AnsweredPosition at = Position();
     const ControlReply step = Ask("step --count " + std::to_string(kInstructions - at.pc));
     return {{}, [this, step] { StoppedEvent("step", Q(step.text)); }};
 }
@@ -415,7 +415,7 @@ DapReply DapSession::Threads(const DapArguments&) {
 
 DapReply DapSession::StackTrace(const DapArguments& args) {
     args.Integer("threadId");
-    const ChipPosition at = Position();
+    const AnsweredPosition at = Position();
     const QJsonObject frame{{"id", 1},
                             {"name", "sample " + QString::number(at.sample)},
                             {"line", 0},
@@ -487,7 +487,7 @@ DapReply DapSession::Variables(const DapArguments& args) {
 
 std::vector<RegisterValue> DapSession::Outputs() const {
     LoadDspNames();
-    const ChipPosition at = Position();
+    const AnsweredPosition at = Position();
     std::vector<RegisterValue> values;
     // One at a time: the history keeps only the outputs the program writes,
     // and refuses a request that names any other.

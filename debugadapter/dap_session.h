@@ -61,7 +61,7 @@ class DapSession : public QObject {
     const ServiceLink& Link() const;
     void NeedStopped() const;
     std::vector<RegisterValue> Get(const std::vector<std::string>& names) const;
-    ChipPosition Position() const;
+    AnsweredPosition Position() const;
     // The outputs the program writes, as they left the last sample.
     std::vector<RegisterValue> Outputs() const;
     // The program's names the service publishes, by address, from..to.

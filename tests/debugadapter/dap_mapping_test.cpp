@@ -114,7 +114,7 @@ TEST(DapMapping, StopAnswersTellTheirStopAndWhereTheChipStands) {
         int status;
         const char* text;
         StopReason reason;
-        ChipPosition at;
+        AnsweredPosition at;
     } rows[] = {
         {0,
          "break at instruction 0x002 in sample 82080; stopped at sample 82080 before instruction "
@@ -151,7 +151,7 @@ TEST(DapMapping, StopAnswersTellTheirStopAndWhereTheChipStands) {
         EXPECT_EQ(said.reason, row.reason) << row.text;
         EXPECT_EQ(said.text.find("; stopped at"), std::string::npos) << row.text;
         const auto at = ParsePosition(row.text);
-        EXPECT_EQ(at.value_or(ChipPosition{}), row.at) << row.text;
+        EXPECT_EQ(at.value_or(AnsweredPosition{}), row.at) << row.text;
     }
     EXPECT_EQ(std::string(StopReasonWord(StopReason::kDataBreakpoint)), "data breakpoint");
 }
