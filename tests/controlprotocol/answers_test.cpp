@@ -72,6 +72,27 @@ TEST(Answers, WhatTheServiceWritesReadsBackAndAnythingElseIsRefused) {
         EXPECT_EQ(ParseControls(text), std::nullopt) << text;
 }
 
+// The past's clauses close a status, and the sample they name is its count.
+TEST(Answers, AStatusInItsPastReadsBackAndOneThatContradictsItselfIsRefused) {
+    const struct {
+        std::optional<uint64_t> behind, forkedAt;
+        std::vector<std::string> more;
+    } rows[] = {
+        {{}, {}, {}}, {2400, {}, {"next instruction 0x005"}}, {{}, 1200, {}}, {1, 0, {"x"}}};
+    for (const auto& r : rows) {
+        const StatusAnswer s{"stopped", 96000, 5, 0, -1, "x", 0, r.more, r.behind, r.forkedAt};
+        EXPECT_EQ(ParseStatus(StatusText(s)), s) << StatusText(s);
+    }
+    for (const char* tail : {"at sample 95999, 1 sample before the newest",
+                             "at sample 96000, 2 sample before the newest", "at sample 96000",
+                             "forked at sample 0x10"})
+        EXPECT_EQ(ParseStatus("stopped; 96000 samples; step address 0x005; codes 0x00; no "
+                              "saturation; loaded x; 0.00x real time; " +
+                              std::string(tail)),
+                  std::nullopt)
+            << tail;
+}
+
 TEST(Answers, AnAnswersLineAndTheBytesItAnnounces) {
     EXPECT_EQ(AnswerFrame(1, "two\nlines\r", "xy"), "1 two lines \nxy");
     const struct {
