@@ -74,6 +74,10 @@ std::string StatusText(const StatusAnswer& s) {
                        "; loaded " + s.loaded + "; " + Pace(s.factor);
     for (const std::string& more : s.more)
         text += "; " + more;
+    if (s.behind)
+        text += "; " + PastClause(s.samples, *s.behind);
+    if (s.forkedAt)
+        text += "; " + ForkClause(*s.forkedAt);
     return text;
 }
 
@@ -116,5 +120,23 @@ std::optional<StatusAnswer> ParseStatus(const std::string& text) {
     for (std::size_t k = i + 5; k < pace; ++k)
         s.loaded += "; " + c[k];
     s.more.assign(c.begin() + std::ptrdiff_t(pace) + 1, c.end());
+    // The past's clauses close it; one that says another sample is no status.
+    uint64_t number = 0;
+    if (!s.more.empty() && ClauseNumber(s.more.back(), "forked at sample ", &number)) {
+        if (s.more.back() != ForkClause(number))
+            return std::nullopt;
+        s.forkedAt = number;
+        s.more.pop_back();
+    }
+    if (!s.more.empty() && s.more.back().rfind("at sample ", 0) == 0) {
+        const std::string& past = s.more.back();
+        const std::size_t comma = past.find(", ");
+        const std::string behind = comma == std::string::npos ? "" : past.substr(comma + 2);
+        if (!ParseNumber(behind.substr(0, behind.find(' ')), &number) ||
+            past != PastClause(s.samples, number))
+            return std::nullopt;
+        s.behind = number;
+        s.more.pop_back();
+    }
     return s;
 }

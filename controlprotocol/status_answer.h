@@ -4,6 +4,7 @@
 // STATE is running, stopped, standing, or "running a client's 'VERB'";
 // CODES as CodesText writes them; MORE the playing and capturing, and a
 // client's verb that holds the chip. WHAT and VERB may hold "; " themselves.
+// Last come the past's clauses, PastClause and ForkClause, when they hold.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,9 @@ struct StatusAnswer {
     std::string loaded; // "nothing" without a program
     double factor = 0;  // the pace, a multiple of real time
     std::vector<std::string> more;
+    // Standing in its past: how many samples before the newest.
+    std::optional<uint64_t> behind = std::nullopt;
+    std::optional<uint64_t> forkedAt = std::nullopt;
     bool operator==(const StatusAnswer&) const = default;
 };
 

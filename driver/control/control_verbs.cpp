@@ -130,9 +130,8 @@ ControlAnswer Status(ControlContext& c, const SourceMap& source) {
         s.more.push_back("next instruction " + InstructionLabel(at.pc, source));
     if (const std::optional<SimulatedChip::Past> past = chip.past()) {
         if (at < past->newest)
-            s.more.push_back(PastClause(at.samples, past->newest.samples - at.samples));
-        if (past->fork)
-            s.more.push_back(ForkClause(*past->fork));
+            s.behind = past->newest.samples - at.samples;
+        s.forkedAt = past->fork;
     }
     return Done(StatusText(s));
 }

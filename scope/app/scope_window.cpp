@@ -6,6 +6,7 @@
 #include "program_fonts.h"
 #include "register_choice.h"
 #include "scope_bar.h"
+#include "status_answer.h"
 #include "trace_choice.h"
 #include "trace_plot.h"
 #include "trace_row.h"
@@ -96,6 +97,8 @@ ScopeWindow::ScopeWindow(std::unique_ptr<ServiceLink> link)
                                 .arg(QString::fromStdString(AddressText(address)))
                                 .arg(value, 8, 16, QChar('0')));
             });
+    connect(plot_, &TracePlot::goHereRequested, this,
+            [this](uint64_t sample) { link_->send(QString("goto %1").arg(qulonglong(sample))); });
     connect(bar_, &ScopeBar::changed, this, &ScopeWindow::tracesChanged);
     connect(bar_, &ScopeBar::armRequested, this, [this] {
         model_.rearm();
@@ -216,6 +219,9 @@ void ScopeWindow::takeRefusal(const QString& line, const QString& text) {
 }
 
 void ScopeWindow::takeStatus(const QString& text) {
+    // The cursor marks only the past: at the newest it would sit on the edge.
+    const std::optional<StatusAnswer> status = ParseStatus(text.toStdString());
+    plot_->setStandingAt(status && status->behind ? std::optional(status->samples) : std::nullopt);
     if (model_.registers().empty()) {
         bar_->showSaturation(SaturationIn(text.toStdString()));
         chipState_->setText(text.section(';', 0, 0));

@@ -1,7 +1,10 @@
 #include "trace_plot.h"
 
 #include "full_scale.h"
+#include "sweep_axis.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPainter>
 
 #include <algorithm>
@@ -16,6 +19,30 @@ TracePlot::TracePlot(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     // It fills itself: nothing behind it needs painting first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    menu_ = new QMenu(this);
+    goHere_ = menu_->addAction(tr("Go here"));
+    goHere_->setObjectName("actGoHere");
+    goHere_->setToolTip(tr("Put the chip at the sample under the mouse"));
+    connect(goHere_, &QAction::triggered, this, [this] {
+        if (menuSample_)
+            emit goHereRequested(*menuSample_);
+    });
+}
+
+void TracePlot::setStandingAt(std::optional<uint64_t> sample) {
+    if (sample == standingAt_)
+        return;
+    standingAt_ = sample;
+    update();
+}
+
+void TracePlot::contextMenuEvent(QContextMenuEvent* event) {
+    menuSample_ = frame_.columns.empty() ? std::nullopt : SampleAtX(frame_, width(), event->x());
+    goHere_->setEnabled(menuSample_.has_value());
+    goHere_->setText(menuSample_ ? tr("Go here (sample %1)").arg(qulonglong(*menuSample_))
+                                 : tr("Go here"));
+    // Not exec: the window's answers go on arriving while it is open.
+    menu_->popup(event->globalPos());
 }
 
 void TracePlot::setFrame(const ScopeFrame& frame, const std::vector<TraceStyle>& styles) {
@@ -66,6 +93,10 @@ void TracePlot::paintEvent(QPaintEvent*) {
             lastHigh = y(columns[c].max);
         }
         p.drawLines(lines_);
+    }
+    if (const auto x = standingAt_ ? XOfSample(frame_, width(), *standingAt_) : std::nullopt) {
+        p.setPen(QPen(QColor(255, 140, 60), 1, Qt::DashLine));
+        p.drawLine(*x, 0, *x, height());
     }
     if (!message_.isEmpty()) {
         QFont f = font();

@@ -59,6 +59,13 @@ TEST(Answers, WhatTheServiceWritesReadsBackAndAnythingElseIsRefused) {
         "real time",
         "9 samples",
         "",
+        // The past's clauses close it, and name the sample its count names.
+        "stopped; 9 samples; step address 0x000; codes 0x00; no saturation; loaded x; 0.00x real "
+        "time; at sample 8, 1 sample before the newest",
+        "stopped; 9 samples; step address 0x000; codes 0x00; no saturation; loaded x; 0.00x real "
+        "time; at sample 9, 2 sample before the newest",
+        "stopped; 9 samples; step address 0x000; codes 0x00; no saturation; loaded x; 0.00x real "
+        "time; forked at sample 0x1",
     };
     for (const char* text : statuses)
         EXPECT_EQ(ParseStatus(text), std::nullopt) << text;
@@ -70,6 +77,19 @@ TEST(Answers, WhatTheServiceWritesReadsBackAndAnythingElseIsRefused) {
                                         ""};
     for (const char* text : controlTexts)
         EXPECT_EQ(ParseControls(text), std::nullopt) << text;
+}
+
+// Where the chip stands in its past reads back with whatever else it says.
+TEST(Answers, AStatusInItsPastReadsBack) {
+    const struct {
+        std::optional<uint64_t> behind, forkedAt;
+        std::vector<std::string> more;
+    } rows[] = {
+        {{}, {}, {}}, {2400, {}, {"next instruction 0x005"}}, {{}, 1200, {}}, {1, 0, {"x"}}};
+    for (const auto& r : rows) {
+        const StatusAnswer s{"stopped", 96000, 5, 0, -1, "x", 0, r.more, r.behind, r.forkedAt};
+        EXPECT_EQ(ParseStatus(StatusText(s)), s) << StatusText(s);
+    }
 }
 
 TEST(Answers, AnAnswersLineAndTheBytesItAnnounces) {

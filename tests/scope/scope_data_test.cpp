@@ -10,6 +10,7 @@
 #include "service_state.h"
 #include "slider_scale.h"
 #include "status_answer.h"
+#include "sweep_axis.h"
 #include "time_bases.h"
 #include "trace_choice.h"
 #include "trace_samples.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -57,6 +59,25 @@ TEST(ScopeData, ASpikeOfOneSampleShowsInItsColumnAtEveryDensity) {
             holding += seen == r.spike;
         }
         EXPECT_GE(holding, 1);
+    }
+}
+
+// On a ramp each sample's value is its offset: the column drawn at a pixel
+// says which samples it holds.
+TEST(ScopeData, APixelAndTheSampleUnderItAgreeWithTheColumnDrawnThere) {
+    for (auto [n, width] : {std::pair{960, 640}, {640, 640}, {48, 640}, {7, 3}, {1, 5}}) {
+        std::vector<int32_t> ramp(static_cast<std::size_t>(n));
+        std::iota(ramp.begin(), ramp.end(), 0);
+        const std::vector<MinMax> drawn = DecimateMinMax(ramp.data(), n, width);
+        const ScopeFrame f{1000, 1000 + uint64_t(n), false, {}};
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(SampleAtX(f, width, x), 1000 + drawn[std::size_t(x)].min) << n << " " << x;
+        for (int k = -1; k <= n; ++k) {
+            const std::optional<int> x = XOfSample(f, width, uint64_t(1000 + k));
+            ASSERT_EQ(x.has_value(), k >= 0 && k < n) << n << " " << k;
+            EXPECT_TRUE(!x || (drawn[std::size_t(*x)].min <= k && k <= drawn[std::size_t(*x)].max))
+                << n << " " << k;
+        }
     }
 }
 

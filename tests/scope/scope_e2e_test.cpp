@@ -11,13 +11,16 @@
 #include "controls_answer.h"
 #include "driver/wav_files.h"
 #include "samples_answer.h"
+#include "status_answer.h"
 #include "support/eventually_shown.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "zendra.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -284,4 +287,34 @@ TEST(ScopeCommandLine, HelpAndAMistakeAnswerWithoutADisplay) {
     EXPECT_TRUE(WIFEXITED(help) && WEXITSTATUS(help) == 0);
     const int mistake = std::system((scope + "--time-base 5000 2>/dev/null").c_str());
     EXPECT_TRUE(WIFEXITED(mistake) && WEXITSTATUS(mistake) == 2);
+}
+
+// Put back, the chip stands where the cursor is drawn; "Go here" on the
+// sweep's first pixel puts it at the sweep's first sample.
+TEST_F(ScopeEndToEnd, TheCursorMarksWhereTheChipStandsAndGoHerePutsItThere) {
+    start();
+    open();
+    window_->setTimeBaseMs(100);
+    ASSERT_TRUE(live());
+    ASSERT_EQ(AskService("stop").status, 0);
+    const ControlReply back = AskService("back 100");
+    ASSERT_EQ(back.status, 0) << back.text;
+    const auto status = ParseStatus(AskService("status").text);
+    ASSERT_TRUE(status && status->behind);
+    auto* plot = window_->findChild<TracePlot*>("tracePlot");
+    // The cursor, once the sweep has caught up with the newest samples.
+    ASSERT_TRUE(Shows([&] {
+        const ScopeFrame& f = plot->shown();
+        return plot->standingAt() == status->samples && f.from < status->samples &&
+               status->samples < f.to;
+    })) << StatusText(*status);
+    const ScopeFrame frame = plot->shown();
+    const QPoint left(0, plot->height() / 2);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, left, plot->mapToGlobal(left));
+    QApplication::sendEvent(plot, &menu);
+    plot->findChild<QAction*>("actGoHere")->trigger();
+    EXPECT_TRUE(Shows([&] {
+        const auto now = ParseStatus(AskService("status").text);
+        return now && now->samples == frame.from && plot->standingAt() == frame.from;
+    })) << AskService("status").text;
 }
