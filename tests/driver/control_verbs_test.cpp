@@ -13,9 +13,9 @@
 #include "host_write.h"
 #include "operand_names_file.h"
 #include "samples_answer.h"
-#include "tram_answer.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
+#include "tram_answer.h"
 #include "value_units.h"
 #include "verb_words.h"
 
@@ -79,9 +79,10 @@ struct Served {
         };
         // fb's range is rate's in the walk-through, 0 to 0.002.
         context.controls = [] {
-            return std::vector<ControlInfo>{{"depth", 0x103, 0, 0, 0x7FFFFFFF},
-                                            {"fb", 0x106, 0, 0, 0x00418937},
-                                            {"tap", 0x10A, 0, 10 << kDelayShift, 100 << kDelayShift}};
+            return std::vector<ControlInfo>{
+                {"depth", 0x103, 0, 0, 0x7FFFFFFF},
+                {"fb", 0x106, 0, 0, 0x00418937},
+                {"tap", 0x10A, 0, 10 << kDelayShift, 100 << kDelayShift}};
         };
     }
 };
@@ -280,7 +281,9 @@ void Check(const std::vector<NamedRow>& rows) {
 
 TEST(ControlNames, EachVerbResolvesInItsOwnSpaceAndNamesWhatItRead) {
     Check({
-        {{"get depth DBG"}, 0, "depth (0x103) = 0x00000000 0 0; DBG (0x052) = 0x"},
+        {{"get depth DBG"},
+         0,
+         "depth (0x103) = 0x00000000 0 0: 0.000 in 0.000 to 1.000; DBG (0x052) = 0x"},
         {{"get 0x52 0x103 0x40"}, 0, "DBG (0x052) = 0x00000000 0 0; depth (0x103) = "},
         {{"get C_C0000000"}, 1, "C_C0000000 is a DSP constant, not a chip register"},
         {{"set C_C0000000 0x8000"}, 1, "C_C0000000 is a DSP constant, not a chip register"},
