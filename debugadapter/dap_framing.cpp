@@ -1,4 +1,5 @@
 #include "dap_framing.h"
+#include "trimmed_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,13 +10,6 @@ std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     return text;
-}
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // The body length the header block announces, or why it announces none.

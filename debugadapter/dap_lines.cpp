@@ -1,17 +1,11 @@
 #include "dap_lines.h"
+#include "trimmed_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool SameLine(const SourcePlace* a, const SourcePlace* b) {
     return a && b && a->file == b->file && a->line == b->line;

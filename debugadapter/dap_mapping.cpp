@@ -1,4 +1,5 @@
 #include "dap_mapping.h"
+#include "trimmed_text.h"
 
 #include "answer_clauses.h"
 #include "verb_words.h"
@@ -9,13 +10,6 @@
 #include <sstream>
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 struct ConditionWord {
     const char* word;

@@ -363,6 +363,11 @@ DapReply DapSession::Launch(const DapArguments& args) {
         throw DapFailure{why};
     }
     link_ = ServiceLink::InFolder(launched_->folder());
+    return Joined();
+}
+
+// Launched or attached, the session runs the chip from here on the same way.
+DapReply DapSession::Joined() {
     runner_ = std::make_unique<ChipRunner>(*link_, [this](const StopSaid& said) {
         QMetaObject::invokeMethod(
             this, [this, said] { Stopped(said); }, Qt::QueuedConnection);
@@ -382,14 +387,7 @@ DapReply DapSession::Attach(const DapArguments& args) {
         throw DapFailure{Q(status.text)};
     link_ = link;
     stopOnEntry_ = args.Bool("stopOnEntry", false);
-    runner_ = std::make_unique<ChipRunner>(*link_, [this](const StopSaid& said) {
-        QMetaObject::invokeMethod(
-            this, [this, said] { Stopped(said); }, Qt::QueuedConnection);
-    });
-    if (stopOnEntry_)
-        Ask("stop");
-    WatchForReload();
-    return {{}, [this] { output_.Event("initialized"); }};
+    return Joined();
 }
 
 DapReply DapSession::ConfigurationDone(const DapArguments&) {

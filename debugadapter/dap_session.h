@@ -91,6 +91,7 @@ class DapSession : public QObject {
     const SourceMap& Map();
     QJsonObject SourceOf(uint32_t file) const;
     // A reload writes another map: the editor's views of the chip are stale.
+    DapReply Joined();
     void WatchForReload();
     void EndService();
 
