@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -262,15 +264,36 @@ QJsonObject DapSession::SourceOf(uint32_t file) const {
     return source;
 }
 
+namespace {
+
+// Every reload the service takes puts a new names file beside its socket,
+// even when its names stayed the same: a new file tells a reload from none.
+std::string FileStamp(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return "";
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
+}
+
+} // namespace
+
 void DapSession::WatchForReload() {
     Map();
+    namesStamp_ = FileStamp(Link().NamesFile());
     reloadPoll_.setInterval(kReloadPollMs);
     connect(&reloadPoll_, &QTimer::timeout, this, [this] {
         if (!link_)
             return;
         const SourceMap before = map_;
-        if (Map() == before)
+        const std::string stamp = FileStamp(Link().NamesFile());
+        const bool republished = stamp != namesStamp_;
+        namesStamp_ = stamp;
+        if (Map() == before) {
+            if (republished)
+                output_.Event("invalidated", {{"areas", QJsonArray{"all"}}});
             return;
+        }
         // The editor keeps its breakpoints on their lines as they are now.
         std::vector<LineBreakpoint> kept;
         for (LineBreakpoint b : lineBreaks_) {

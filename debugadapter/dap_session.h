@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class DapSession : public QObject {
@@ -107,5 +108,6 @@ class DapSession : public QObject {
     std::vector<DataBreakpoint> dataBreaks_;
     std::vector<LineBreakpoint> lineBreaks_;
     SourceMap map_;
+    std::string namesStamp_; // the names file the service published last
     QTimer reloadPoll_;
 };

@@ -144,6 +144,9 @@ test('a session on echo: entry, lines, breakpoints, values, set, watch, saturati
     expect('the wl line after the reload', moved.instructions[0].line, wlLine + 1);
     await Promise.all([dc.waitForEvent('stopped'), dc.continueRequest({ threadId: 1 })]);
     expect('the moved breakpoint', (await top()).instructionPointerReference, writesWl.address);
+    // A reload of the same source changes no line, yet the values are the reloaded program's.
+    await Promise.all([dc.waitForEvent('stopped'), dc.stepOutRequest({ threadId: 1 })]);
+    await Promise.all([dc.waitForEvent('invalidated'), Promise.resolve(f.ctl(w.dir, pid, 'reload'))]);
 
     await dc.disconnectRequest({});
     await f.eventually('the launched service ends with disconnect', () => !f.alive(service));
