@@ -33,17 +33,26 @@ void InputFrames::Append(uint64_t sample, const int32_t* bus) {
 
 // The DSP reads a sample's frame as it begins it, before it counts it.
 void RecordedBus::Read(int32_t* bus, int frames) {
-    for (int i = 0; i < frames; ++i, bus += kBusInputs) {
-        const uint64_t sample = dsp_.samples() + uint64_t(i);
-        if (const InputFrames::Frame* heard = frames_.Find(sample)) {
-            std::copy(heard->begin(), heard->end(), bus);
+    const uint64_t first = dsp_.samples();
+    for (int i = 0; i < frames;) {
+        if (const InputFrames::Frame* heard = frames_.Find(first + uint64_t(i))) {
+            std::copy(heard->begin(), heard->end(), bus + std::size_t(i) * kBusInputs);
+            ++i;
             continue;
         }
+        // The frames not recorded yet come from the live source in one read:
+        // a capture paces and corrects its drift per read, not per frame.
+        int n = 1;
+        while (i + n < frames && !frames_.Find(first + uint64_t(i + n)))
+            ++n;
+        int32_t* run = bus + std::size_t(i) * kBusInputs;
         if (live_)
-            live_->Read(bus, 1);
+            live_->Read(run, n);
         else
-            std::fill_n(bus, kBusInputs, 0);
-        frames_.Append(sample, bus);
+            std::fill_n(run, std::size_t(n) * kBusInputs, 0);
+        for (int k = 0; k < n; ++k)
+            frames_.Append(first + uint64_t(i + k), run + std::size_t(k) * kBusInputs);
+        i += n;
     }
 }
 
