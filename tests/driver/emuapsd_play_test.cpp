@@ -10,6 +10,7 @@
 #include "support/emuapsctl_run.h"
 #include "support/emuapsd_run.h"
 #include "support/eventually.h"
+#include "support/file_text.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "underrun_report.h"
@@ -159,12 +160,6 @@ TEST(EmuapsdPlay, WhatCannotBePlayedToIsRefusedInOneLineWithTheStatusTheHelpGive
         EXPECT_TRUE(after.empty() || after == "Try 'emuapsd --help'.\n")
             << row.what << ": " << run.log;
     }
-}
-
-std::string FileText(const std::string& path) {
-    std::stringstream all;
-    all << std::ifstream(path).rdbuf();
-    return all.str();
 }
 
 // How far the process has read or written the file open at path; -1 when it has not.

@@ -3,6 +3,7 @@
 // are refused while the patch still loads.
 #include "loaded_program.h"
 #include "operand_names_file.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +19,6 @@ const std::string kImages = std::string(VELMORA_SOURCE_DIR) + "/driver/images/";
 const std::string kDemoChip = kImages + "demo.chip";
 const std::string kDemoPatch = kImages + "demo-chorus-echo.emu10k1";
 const std::string kDemoDump = kImages + "demo-chorus-echo.dbg";
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -59,7 +53,7 @@ TEST(ProgramNames, TheDumpNamesEveryGprAndTapWhereThePlacementPutThem) {
 
 TEST(ProgramNames, ADumpThatIsNotThePatchsIsRefusedAndThePatchStillLoads) {
     TempDir dir;
-    const std::string dump = Read(kDemoDump);
+    const std::string dump = FileText(kDemoDump);
     std::string renamed = dump, cut = dump.substr(0, dump.find("TRAM Access: lw")), swapped = dump;
     renamed.replace(renamed.find("chorus-echo"), 11, "other-patch");
     swapped.replace(swapped.find("0x10a,0x10a,0x104,0x10b"), 23, "0x10a,0x10a,0x104,0x10c");
@@ -110,7 +104,7 @@ TEST(ProgramNames, ADumpThatIsNotThePatchsIsRefusedAndThePatchStillLoads) {
 // line; the others land.
 TEST(ProgramNames, OnlyPlainIdentifiersThatNameNothingElseArePublished) {
     TempDir dir;
-    std::string dump = Read(kDemoDump);
+    std::string dump = FileText(kDemoDump);
     for (auto [from, to] : {std::pair{"mono ", "[mono"},
                             {"wet ", "w/*t"},
                             {"sweep", "CCR  "},

@@ -10,6 +10,7 @@
 #include "operand_names_file.h"
 #include "source_map_file.h"
 #include "support/emuapsctl_run.h"
+#include "support/file_text.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 
@@ -25,13 +26,6 @@
 namespace {
 
 const std::string kSource = VELMORA_SOURCE_DIR;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -50,7 +44,7 @@ std::string Words(const std::string& line) {
 std::string Assembled(const TempDir& dir, const std::string& source) {
     const std::string name = source.substr(source.rfind('/') + 1);
     const std::string base = name.substr(0, name.size() - 4);
-    dir.write(name, Read(source));
+    dir.write(name, FileText(source));
     const std::string command = "cd '" + dir.path() + "' && as10k1 -l " + base + ".lst -d gti -o " +
                                 base + ".emu10k1 " + name + " > " + base + ".dbg";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -116,7 +110,7 @@ TEST(SourcePatch, AsmPlacesWhatItsPatchAndDumpPlaceEachLineAsListed) {
             EXPECT_EQ(NamesNote(base + ".asm", "", fromSource, ""), "");
 
             uint32_t inputs = 0;
-            const std::vector<Listed> listed = ListedInstructions(Read(base + ".lst"), &inputs);
+            const std::vector<Listed> listed = ListedInstructions(FileText(base + ".lst"), &inputs);
             const uint32_t start = CodeStart(fromSource.summary, inputs);
             const SourceMap& map = fromSource.source;
             ASSERT_EQ(map.places.size(), listed.size());
@@ -160,7 +154,7 @@ struct EchoServed {
 TEST(SourcePatch, BreakOnEachLineAndEveryAnswerNamesItAsListed) {
     EchoServed s;
     uint32_t inputs = 0;
-    const std::vector<Listed> listed = ListedInstructions(Read(s.base + ".lst"), &inputs);
+    const std::vector<Listed> listed = ListedInstructions(FileText(s.base + ".lst"), &inputs);
     const uint32_t start = CodeStart(s.loaded.summary, inputs);
     ASSERT_EQ(s.Ask("stop").status, 0);
     std::vector<std::string> wrong;
@@ -197,7 +191,7 @@ TEST(SourcePatch, RefusalsSayWhyAndWhere) {
         const ChipImageResult r = LoadChipWithPatch("", patch, names, &loaded, Taken());
         return r.image ? std::string("loaded") : r.describe();
     };
-    const std::string listing = Read(s.base + ".lst");
+    const std::string listing = FileText(s.base + ".lst");
     auto listed = [&listing](const std::string& from, const std::string& to) {
         std::string edited = listing;
         edited.replace(edited.find(from), from.size(), to);
@@ -280,7 +274,7 @@ TEST(SourcePatch, EmuapsdWritesTheMapAndEmuapsctlListsAroundTheNextLine) {
                                dir.path() + "/log", {"--patch", base + ".asm"});
         ASSERT_TRUE(service.waitForLog("control at"));
         EXPECT_EQ(RunEmuapsctl(dir.path(), "break echo.asm:16").status, 0);
-        const std::vector<std::string> lines = TextLines(Read(base + ".asm"));
+        const std::vector<std::string> lines = TextLines(FileText(base + ".asm"));
         std::string around;
         for (uint32_t l = 11; l <= 20; ++l)
             around += (l == 16 ? "=> " : "   ") + std::to_string(l) + "\t" + lines[l - 1] + "\n";
