@@ -27,9 +27,9 @@ ControlReply ServiceLink::AskWithin(const std::string& line, int waitMs) const {
 }
 
 std::string ServiceLink::NamesFile() const {
-    return socket_.substr(0, socket_.rfind('/') + 1) + "emuaps.d";
+    return socket_.substr(0, socket_.rfind('/') + 1) + ZENDRA_PROGRAM_SYMBOLS_FILE;
 }
 
 std::string ServiceLink::SourceMapFile() const {
-    return socket_.substr(0, socket_.rfind('/') + 1) + "emuaps.lines";
+    return socket_.substr(0, socket_.rfind('/') + 1) + ZENDRA_SOURCE_MAP_FILE;
 }

@@ -9,11 +9,11 @@ int ZendraSocketPath(char* out, size_t size, int* private_folder) {
 }
 
 int ZendraProgramSymbolsPath(char* out, size_t size) {
-    return ZendraRuntimeFilePath("emuaps.d", out, size, NULL);
+    return ZendraRuntimeFilePath(ZENDRA_PROGRAM_SYMBOLS_FILE, out, size, NULL);
 }
 
 int ZendraSourceMapPath(char* out, size_t size) {
-    return ZendraRuntimeFilePath("emuaps.lines", out, size, NULL);
+    return ZendraRuntimeFilePath(ZENDRA_SOURCE_MAP_FILE, out, size, NULL);
 }
 
 int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private_folder) {

@@ -21,10 +21,14 @@ int ZendraSocketPath(char* out, size_t size, int* private_folder);
 // socket, where only the user reaches them. Returns 0, or 1 when it does not fit.
 int ZendraRuntimeFilePath(const char* name, char* out, size_t size, int* private_folder);
 
-// The symbol file of the program emuapsd placed on its chip (emuaps.d).
+// The names of the files beside the socket, for a client that knows the
+// service's folder from its socket (a private one).
+#define ZENDRA_PROGRAM_SYMBOLS_FILE "emuaps.d"
+#define ZENDRA_SOURCE_MAP_FILE "emuaps.lines"
+
+// The symbol file of the program emuapsd placed on its chip.
 int ZendraProgramSymbolsPath(char* out, size_t size);
-// Which source line made each of its instructions, when it came as source
-// (emuaps.lines).
+// Which source line made each of its instructions, when it came as source.
 int ZendraSourceMapPath(char* out, size_t size);
 
 #ifdef __cplusplus
