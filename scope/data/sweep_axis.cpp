@@ -19,3 +19,7 @@ std::optional<int> XOfSample(const ScopeFrame& frame, int width, uint64_t sample
     const int64_t n = int64_t(frame.to - frame.from), k = int64_t(sample - frame.from);
     return int(std::min<int64_t>(((k + 1) * width - 1) / n, width - 1));
 }
+
+int SideOfSweep(const ScopeFrame& frame, uint64_t sample) {
+    return sample < frame.from ? -1 : sample >= frame.to ? 1 : 0;
+}

@@ -13,3 +13,5 @@
 std::optional<uint64_t> SampleAtX(const ScopeFrame& frame, int width, int x);
 // The pixel whose column holds sample; nullopt outside the sweep.
 std::optional<int> XOfSample(const ScopeFrame& frame, int width, uint64_t sample);
+// Where sample lies against the sweep: -1 before it, 0 in it, 1 after it.
+int SideOfSweep(const ScopeFrame& frame, uint64_t sample);

@@ -94,9 +94,23 @@ void TracePlot::paintEvent(QPaintEvent*) {
         }
         p.drawLines(lines_);
     }
+    const QColor standing(255, 140, 60);
     if (const auto x = standingAt_ ? XOfSample(frame_, width(), *standingAt_) : std::nullopt) {
-        p.setPen(QPen(QColor(255, 140, 60), 1, Qt::DashLine));
+        p.setPen(QPen(standing, 1, Qt::DashLine));
         p.drawLine(*x, 0, *x, height());
+    } else if (standingAt_ && frame_.to > frame_.from) {
+        // Off the sweep: said at the edge on its side, with how far off.
+        const bool before = SideOfSweep(frame_, *standingAt_) < 0;
+        const qulonglong off = before ? frame_.from - *standingAt_ : *standingAt_ - (frame_.to - 1);
+        p.setPen(standing);
+        p.drawText(rect().adjusted(6, 4, -6, -4),
+                   Qt::AlignTop | (before ? Qt::AlignLeft : Qt::AlignRight),
+                   before ? tr("\u25C0 the chip stands at sample %1, %2 before the sweep")
+                                .arg(qulonglong(*standingAt_))
+                                .arg(off)
+                          : tr("the chip stands at sample %1, %2 after the sweep \u25B6")
+                                .arg(qulonglong(*standingAt_))
+                                .arg(off));
     }
     if (!message_.isEmpty()) {
         QFont f = font();

@@ -1,7 +1,7 @@
 // The scope's screen: a grid of ten divisions across and eight up, each
 // trace's columns drawn from their min to their max, and a message over it
-// when there is nothing live to show; a cursor where the chip stands in its
-// past, and "Go here" on the point under the mouse.
+// when there is nothing live to show; where the chip stands in its past,
+// and "Go here" on the point under the mouse.
 #pragma once
 
 #include "scope_model.h"
@@ -38,7 +38,8 @@ class TracePlot : public QWidget {
     void setMessage(const QString& message);
     const QString& message() const { return message_; }
 
-    // The sample the chip stands at in its past, drawn while the sweep holds it.
+    // The sample the chip stands at in its past: a cursor while the sweep
+    // holds it, else said at the edge on its side.
     void setStandingAt(std::optional<uint64_t> sample);
     std::optional<uint64_t> standingAt() const { return standingAt_; }
 

@@ -75,6 +75,7 @@ TEST(ScopeData, APixelAndTheSampleUnderItAgreeWithTheColumnDrawnThere) {
         for (int k = -1; k <= n; ++k) {
             const std::optional<int> x = XOfSample(f, width, uint64_t(1000 + k));
             ASSERT_EQ(x.has_value(), k >= 0 && k < n) << n << " " << k;
+            EXPECT_EQ(SideOfSweep(f, uint64_t(1000 + k)), k < 0 ? -1 : k < n ? 0 : 1);
             EXPECT_TRUE(!x || (drawn[std::size_t(*x)].min <= k && k <= drawn[std::size_t(*x)].max))
                 << n << " " << k;
         }
