@@ -146,17 +146,48 @@ DspBlockIo From(const DspBlockIo& io, int64_t done) {
 
 } // namespace
 
+template <class F> auto SimulatedChip::Taken(F run) {
+    ApsChipWord* shared = memory_->chip()->registers;
+    // A client writes the shared registers whenever it likes. At the newest
+    // the DSP runs on them, and the writes it picked up that the Sync had
+    // not seen are logged where the run began. Replaying the past, it runs
+    // on a copy taken whole: a write there forks the past, before the run.
+    const bool copy = past_ && past_->Behind(Here());
+    if (copy)
+        past_->MakeDue(shared, Here()); // into the take, never into the copy
+    ApsChipWord* registers = copy ? taken_.Take(shared) : shared;
+    const Position at = Here();
+    Sync(registers);
+    // A step of another instruction than the next (DBG's step address, from
+    // any client) takes a path no replay follows: the past begins after it.
+    const uint32_t dbg = ApsLoadRegister(&registers[fx8010dbg::kRegister]);
+    const bool leaps = past_ && fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep) &&
+                       fx8010dbg::StepAddress(dbg) != dsp_.pc();
+    const uint64_t picks = dsp_.picked().picks;
+    auto result = run(registers);
+    if (copy)
+        taken_.Give(shared);
+    else if (past_)
+        past_->Took(dsp_, dsp_.picked().picks != picks, at);
+    After(shared);
+    if (leaps) {
+        if (past_->Behind(Here()))
+            observers_.Forked(dsp_.samples());
+        past_->Restart(shared, dsp_, liveBus_ != nullptr);
+        Attach();
+    }
+    return result;
+}
+
 int SimulatedChip::RunLocked(int samples, const DspBlockIo& io) {
     ApsChipWord* registers = memory_->chip()->registers;
     int ran = 0;
     // A stopped chip runs no samples, but maybe the step DBG asks for.
     if (!past_ || fx8010dbg::Stopped(ApsLoadRegister(&registers[fx8010dbg::kRegister]))) {
-        Sync();
-        ran = dsp_.Run(registers, samples, io);
-        After();
+        ran = Taken([&](ApsChipWord* taken) { return dsp_.Run(taken, samples, io); });
     } else {
-        ran = int(Forward(samples, [&](int64_t n, int64_t done) {
-            return dsp_.Run(registers, int(n), From(io, done));
+        ran = int(Forward(samples, [&](ApsChipWord* taken, int64_t n, int64_t done) {
+            return dsp_.Run(taken, int(n), From(io, done));
         }));
     }
     Counted();
@@ -164,34 +195,35 @@ int SimulatedChip::RunLocked(int samples, const DspBlockIo& io) {
 }
 
 template <class F> int64_t SimulatedChip::Forward(int64_t samples, F run) {
-    ApsChipWord* registers = memory_->chip()->registers;
     int64_t done = 0;
     while (done < samples) {
-        Sync();
-        const Position at = Here();
-        int64_t n = samples - done;
-        if (past_ && past_->Behind(at)) {
-            const Position stop = past_->NextStop(at);
-            if (stop.samples == at.samples) { // a write inside this sample
-                RunTo(dsp_, registers, stop);
-                After();
-                continue;
+        constexpr int64_t kWithinTheSample = -1;
+        const int64_t ran = Taken([&](ApsChipWord* registers) -> int64_t {
+            const Position at = Here();
+            int64_t n = samples - done;
+            if (past_ && past_->Behind(at)) {
+                const Position stop = past_->NextStop(at);
+                if (stop.samples == at.samples) { // a write inside this sample
+                    RunTo(dsp_, registers, stop);
+                    return kWithinTheSample;
+                }
+                n = std::min<int64_t>(n, int64_t(stop.samples - at.samples));
             }
-            n = std::min<int64_t>(n, int64_t(stop.samples - at.samples));
-        }
-        const int64_t ran = run(n, done);
-        After();
+            return run(registers, n, done) == 0 ? 0 : n;
+        });
         if (ran == 0)
             break;
-        done += n;
+        if (ran != kWithinTheSample)
+            done += ran;
     }
     return done;
 }
 
-void SimulatedChip::Sync() {
+void SimulatedChip::Sync(ApsChipWord* registers) {
     if (!past_)
         return;
-    ApsChipWord* registers = memory_->chip()->registers;
+    if (!registers)
+        registers = memory_->chip()->registers;
     if (past_->Sync(registers, Here())) {
         observers_.Forked(dsp_.samples());
         Attach();
@@ -199,10 +231,9 @@ void SimulatedChip::Sync() {
     past_->MakeDue(registers, Here());
 }
 
-void SimulatedChip::After() {
+void SimulatedChip::After(ApsChipWord* registers) {
     if (!past_)
         return;
-    ApsChipWord* registers = memory_->chip()->registers;
     past_->MakeDue(registers, Here());
     past_->Ran(registers, dsp_);
     Attach();
@@ -263,9 +294,12 @@ void SimulatedChip::TakeRebuilt(RebuiltChip& chip) {
     ApsChipWord* registers = memory_->chip()->registers;
     uint32_t& dbg = chip.registers.registers[fx8010dbg::kRegister];
     dbg = (dbg | fx8010dbg::kSingleStep) & ~fx8010dbg::kStep;
+    // As the DSP writes: a client's write meanwhile stays, and is the
+    // past's next host write, here.
     for (std::size_t i = 0; i < kChipRegisterCount; ++i)
-        if (ApsLoadRegister(&registers[i]) != chip.registers.registers[i])
-            ApsWriteRegister(&registers[i], chip.registers.registers[i]);
+        if (const ApsChipWord word = ApsLoadChipWord(&registers[i]);
+            uint32_t(word) != chip.registers.registers[i])
+            ApsPutRegister(&registers[i], word, chip.registers.registers[i]);
     std::swap(dsp_, chip.dsp);
     dsp_.SetBusSource(liveBus_ ? recordedBus_.get() : nullptr);
     past_->Moved(registers, Here());
@@ -363,9 +397,7 @@ void SimulatedChip::Step(uint32_t address) {
     ChangeDbg(registers, fx8010dbg::kStep | fx8010dbg::kStepAddress,
               fx8010dbg::kSingleStep | fx8010dbg::kStep | (address & fx8010dbg::kStepAddress),
               dbgSeam_);
-    Sync();
-    dsp_.Run(registers, 0);
-    After();
+    Taken([&](ApsChipWord* taken) { return dsp_.Run(taken, 0); });
     Counted();
 }
 
@@ -379,11 +411,11 @@ int64_t SimulatedChip::Advance(int64_t samples, const std::function<bool()>& can
     while (done < samples && !(cancelled && cancelled())) {
         mutex_.LetWaitersIn();
         std::lock_guard lock(mutex_);
-        ApsChipWord* registers = memory_->chip()->registers;
-        done += Forward(std::min<int64_t>(kDebugSlice, samples - done), [&](int64_t n, int64_t) {
-            dsp_.Advance(registers, int(n));
-            return n;
-        });
+        done += Forward(std::min<int64_t>(kDebugSlice, samples - done),
+                        [&](ApsChipWord* registers, int64_t n, int64_t) {
+                            dsp_.Advance(registers, int(n));
+                            return n;
+                        });
         Counted();
     }
     return std::min(done, samples);
@@ -401,31 +433,32 @@ DebugStop SimulatedChip::RunUntil(const DebugTargets& targets, int64_t samples,
             break;
         mutex_.LetWaitersIn();
         std::lock_guard lock(mutex_);
-        Sync();
-        int64_t bound = std::min(kSlice, samples - done);
-        // In the past, a leg ends at the next write to make again: one
-        // inside this sample with a break of its own there.
-        DebugTargets leg;
-        const DebugTargets* run = &targets;
-        std::optional<uint32_t> legBreak;
-        if (past_ && past_->Behind(Here())) {
-            const Position next = past_->NextStop(Here());
-            if (next.samples > Here().samples) {
-                bound = std::min<int64_t>(bound, int64_t(next.samples - Here().samples));
-            } else if (std::find(targets.breaks.begin(), targets.breaks.end(), next.pc) ==
-                       targets.breaks.end()) {
-                leg = targets;
-                leg.breaks.push_back(next.pc);
-                run = &leg;
-                legBreak = next.pc;
-                bound = 1;
+        stop = Taken([&](ApsChipWord* registers) {
+            int64_t bound = std::min(kSlice, samples - done);
+            // In the past, a leg ends at the next write to make again: one
+            // inside this sample with a break of its own there.
+            DebugTargets leg;
+            const DebugTargets* run = &targets;
+            std::optional<uint32_t> legBreak;
+            if (past_ && past_->Behind(Here())) {
+                const Position next = past_->NextStop(Here());
+                if (next.samples > Here().samples) {
+                    bound = std::min<int64_t>(bound, int64_t(next.samples - Here().samples));
+                } else if (std::find(targets.breaks.begin(), targets.breaks.end(), next.pc) ==
+                           targets.breaks.end()) {
+                    leg = targets;
+                    leg.breaks.push_back(next.pc);
+                    run = &leg;
+                    legBreak = next.pc;
+                    bound = 1;
+                }
             }
-        }
-        stop = dsp_.RunUntil(memory_->chip()->registers, *run, bound, passFirst);
-        if (legBreak && stop.why == DebugStop::Why::Break && stop.address == *legBreak)
-            stop.why = DebugStop::Why::Bound;
+            DebugStop ended = dsp_.RunUntil(registers, *run, bound, passFirst);
+            if (legBreak && ended.why == DebugStop::Why::Break && ended.address == *legBreak)
+                ended.why = DebugStop::Why::Bound;
+            return ended;
+        });
         passFirst = false;
-        After();
         Counted();
         done = int64_t(dsp_.samples() - from);
         if (stop.why != DebugStop::Why::Bound)
@@ -482,11 +515,8 @@ void SimulatedChip::ServeDebugRegister(std::chrono::milliseconds limit,
         // Taken before the step: a host write during it ends the wait at once.
         seen = ApsLoadChipWord(&registers[fx8010dbg::kRegister]);
         const uint32_t dbg = uint32_t(seen);
-        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep)) {
-            Sync();
-            dsp_.Run(registers, 0);
-            After();
-        }
+        if (fx8010dbg::Stopped(dbg) && (dbg & fx8010dbg::kStep))
+            Taken([&](ApsChipWord* taken) { return dsp_.Run(taken, 0); });
     }
     const ApsChipWord* dbg = &memory->chip()->registers[fx8010dbg::kRegister];
     const auto giveUp = std::chrono::steady_clock::now() + limit;

@@ -11,6 +11,7 @@
 #include "fx8010_interpreter.h"
 #include "run_rate.h"
 #include "shared_chip_memory.h"
+#include "taken_registers.h"
 
 #include <atomic>
 #include <chrono>
@@ -131,13 +132,16 @@ class SimulatedChip : public ChipBackend {
     // Around each run of the DSP, under the lock: the host's writes taken
     // into the past before, and the past's writes made again and its states
     // taken after. Attach gives the observers the samples unless the chip
-    // replays what they heard.
-    void Sync();
-    void After();
+    // replays what they heard. Without an argument, on the shared registers.
+    void Sync(ApsChipWord* registers = nullptr);
+    void After(ApsChipWord* registers);
     void Attach();
+    // One run of the DSP, run(registers), between a Sync and an After: while
+    // the past is kept, on registers taken whole before it (TakenRegisters).
+    template <class F> auto Taken(F run);
     int RunLocked(int samples, const DspBlockIo& io);
     // Whole samples in legs that end where the past has a write to make
-    // again; run(n, done) runs n of them. Returns the samples run.
+    // again; run(registers, n, done) runs n of them. Returns the samples run.
     template <class F> int64_t Forward(int64_t samples, F run);
     void TakeRebuilt(RebuiltChip& chip);
     Position Here() const { return {dsp_.samples(), dsp_.pc()}; }
@@ -158,6 +162,7 @@ class SimulatedChip : public ChipBackend {
     std::function<void()> dbgSeam_;
     RunRate rate_;
     std::unique_ptr<ChipTimeline> past_;
+    TakenRegisters taken_;                     // with past_
     std::unique_ptr<RecordedBus> recordedBus_; // with past_: what the bus heard
     BusSource* liveBus_ = nullptr;
     std::function<RunRate::Clock::time_point()> now_ = RunRate::Clock::now;

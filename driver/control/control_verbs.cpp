@@ -199,9 +199,13 @@ ControlAnswer Step(SimulatedChip& chip, std::vector<std::string> words, const Re
     if (words.size() == 2 && (!ParseRegister(words[1], &address) || address >= kMicrocodeSize))
         return Usage("step takes an instruction address from 0 to 0x1FF");
     if (count == 0) {
+        const bool leaps = address != chip.position().pc;
         const std::string text = StepText(chip, address, names);
         return Done("stepped " + InstructionLabel(address, source) + ": " + text + "; " +
-                    PositionText(chip.position(), source));
+                    PositionText(chip.position(), source) +
+                    (leaps && chip.past() ? "; the past begins here: a step out of program order "
+                                            "takes a path no replay follows"
+                                          : ""));
     }
     const uint64_t from = chip.position().samples;
     for (int64_t done = 0; done + 1 < count; ++done) {

@@ -21,6 +21,7 @@ struct ImageRegisters {
     uint32_t* words;
     uint32_t Value(uint32_t reg) const { return words[reg]; }
     uint32_t Pick(uint32_t reg, ApsChipWord*) const { return words[reg]; }
+    ApsChipWord Word(uint32_t reg) const { return words[reg]; }
     void Put(uint32_t reg, ApsChipWord, uint32_t value) const { words[reg] = value; }
 };
 
@@ -32,6 +33,7 @@ struct SharedRegisters {
         *picked = ApsLoadChipWord(&words[reg]);
         return uint32_t(*picked);
     }
+    ApsChipWord Word(uint32_t reg) const { return ApsLoadChipWord(&words[reg]); }
     void Put(uint32_t reg, ApsChipWord picked, uint32_t value) const {
         ApsPutRegister(&words[reg], picked, value);
     }
@@ -113,6 +115,7 @@ template <class Registers>
 int Fx8010Interpreter::RunOn(const Registers& registers, int samples, const DspBlockIo& io) {
     ApsChipWord dbgWord = 0;
     const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
+    pickedDbg_ = dbgWord;
     if (!fx8010dbg::Stopped(dbg)) {
         RunSamples(registers, samples, io);
         return samples;
@@ -144,6 +147,7 @@ template <class Registers>
 void Fx8010Interpreter::RunSamples(const Registers& registers, int samples, const DspBlockIo& io) {
     ApsChipWord dbgWord = 0;
     const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
+    pickedDbg_ = dbgWord;
     zeroCounter_ = (dbg & fx8010dbg::kZeroCounter) != 0;
     Decode(registers);
     Pick(registers);
@@ -160,6 +164,7 @@ DebugStop Fx8010Interpreter::RunUntilOn(const Registers& registers, const DebugT
                                         int64_t samples, bool passFirst) {
     ApsChipWord dbgWord = 0;
     const uint32_t dbg = registers.Pick(fx8010dbg::kRegister, &dbgWord);
+    pickedDbg_ = dbgWord;
     zeroCounter_ = (dbg & fx8010dbg::kZeroCounter) != 0;
     Decode(registers);
     Pick(registers);
@@ -216,8 +221,11 @@ int32_t Fx8010Interpreter::Operand(uint32_t address) const {
 // words is kept while they stay the same.
 template <class Registers> void Fx8010Interpreter::Decode(const Registers& registers) {
     std::array<uint32_t, 2 * kMicrocodeSize> words;
-    for (uint32_t i = 0; i < words.size(); ++i)
-        words[i] = registers.Value(kMicrocodeBase + i);
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        const ApsChipWord word = registers.Word(kMicrocodeBase + i);
+        words[i] = uint32_t(word);
+        microcodeCounts_[i] = uint32_t(word >> 32);
+    }
     if (decoded_ && words == decodedWords_) {
         changeable_ = written_;
         return;
@@ -255,6 +263,7 @@ template <class Registers> void Fx8010Interpreter::Decode(const Registers& regis
 }
 
 template <class Registers> void Fx8010Interpreter::Pick(const Registers& registers) {
+    ++picks_;
     for (uint32_t i = 0; i < picked_.size(); ++i)
         picked_[i] = registers.Pick(kGprs + i, &pickedWords_[i]);
     const uint32_t* gprs = picked_.data();

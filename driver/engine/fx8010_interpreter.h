@@ -107,6 +107,21 @@ class Fx8010Interpreter {
     // The same for 0x000-0x3FF at once, but for the accumulator.
     const int32_t* operands() const { return mem_.data(); }
     fx8010::Accumulator accumulator() const { return acc_; }
+    // What the last run on shared registers picked up, write counts and
+    // all, for the chip's past to tell which host writes the DSP took where:
+    // DBG at every run; the GPRs and TRAM registers and the microcode at the
+    // runs that move `picks`.
+    struct Picked {
+        ApsChipWord dbg;
+        const ApsChipWord* registers; // 0x100-0x3FF
+        const uint32_t* microcode;    // the words' values, and their counts
+        const uint32_t* microcodeCounts;
+        uint64_t picks;
+    };
+    Picked picked() const {
+        return {pickedDbg_, pickedWords_.data(), decodedWords_.data(), microcodeCounts_.data(),
+                picks_};
+    }
     const TramEngine& tram() const { return tram_; }
     // The delay lines, which the chip's past keeps apart and puts back.
     TramEngine& tram() { return tram_; }
@@ -192,6 +207,9 @@ class Fx8010Interpreter {
     // for shared registers the whole words, write counts and all.
     std::array<uint32_t, 0x300> picked_{};
     std::array<ApsChipWord, 0x300> pickedWords_{};
+    std::array<uint32_t, 2 * kMicrocodeSize> microcodeCounts_{};
+    ApsChipWord pickedDbg_ = 0;
+    uint64_t picks_ = 0;
     fx8010::Accumulator acc_ = 0;
     uint32_t noise_ = 0x9E3779B9;
     // The sample under way: begun (inputs taken), and its next instruction.

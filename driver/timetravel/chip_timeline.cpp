@@ -31,6 +31,14 @@ bool ChipTimeline::Sync(const ApsChipWord* registers, ChipPosition at) {
     return fork;
 }
 
+void ChipTimeline::Took(const Fx8010Interpreter& dsp, bool wholePick, ChipPosition at) {
+    scanned_.clear();
+    if (!scanner_.Took(dsp.picked(), wholePick, at, scanned_))
+        return;
+    writes_.insert(writes_.end(), scanned_.begin(), scanned_.end());
+    nextWrite_ = writes_.size();
+}
+
 // What was recorded after `at` is another future now.
 void ChipTimeline::Fork(ChipPosition at) {
     writes_.erase(writes_.begin() + std::ptrdiff_t(nextWrite_), writes_.end());
@@ -80,15 +88,18 @@ ChipPosition ChipTimeline::NextStop(ChipPosition at) const {
     return newest_;
 }
 
+// Made as the DSP writes, counting none: the counts move only by the host,
+// so a client's write meanwhile is neither lost nor taken for one made again.
 void ChipTimeline::MakeDue(ApsChipWord* registers, ChipPosition at) {
     bool made = false;
     for (; nextWrite_ < writes_.size() && writes_[nextWrite_].at <= at; ++nextWrite_) {
         const HostWrite& w = writes_[nextWrite_];
-        ApsWriteRegister(&registers[w.reg], WrittenValue(ApsLoadRegister(&registers[w.reg]), w));
+        const ApsChipWord picked = ApsLoadChipWord(&registers[w.reg]);
+        ApsPutRegister(&registers[w.reg], picked, WrittenValue(uint32_t(picked), w));
         made = true;
     }
     if (made)
-        scanner_.Rebase(registers); // the writes made again are no new ones
+        scanner_.Reported(registers);
 }
 
 std::unique_ptr<RebuiltChip> ChipTimeline::FromState(std::size_t i) const {
@@ -121,7 +132,7 @@ void ChipTimeline::Moved(const ApsChipWord* registers, ChipPosition at) {
         std::upper_bound(writes_.begin(), writes_.end(), at,
                          [](ChipPosition at, const HostWrite& w) { return at < w.at; }) -
         writes_.begin());
-    scanner_.Rebase(registers);
+    scanner_.Reported(registers);
 }
 
 bool ChipTimeline::Replay(RebuiltChip& chip, ChipPosition to, const DebugTargets* targets,

@@ -50,6 +50,10 @@ class ChipTimeline {
     // look. True when one came while the chip stood in the past: the
     // timeline forked there, and the caller's observers must hear it.
     bool Sync(const ApsChipWord* registers, ChipPosition at);
+    // After the DSP ran from `at` on the shared registers, at the newest:
+    // the host's writes it took that the Sync before had not seen (see
+    // HostWriteScanner::Took).
+    void Took(const Fx8010Interpreter& dsp, bool wholePick, ChipPosition at);
     // After the DSP ran: a state every interval samples at the newest.
     void Ran(const ApsChipWord* registers, Fx8010Interpreter& dsp);
 
@@ -69,8 +73,8 @@ class ChipTimeline {
     // PositionOf(chip->dsp): a to.pc that its sample's path does not reach
     // leaves it at the next sample's start.
     std::unique_ptr<RebuiltChip> Rebuild(ChipPosition to) const;
-    // The served chip now stands at `at`, as rebuilt: the writes after it
-    // are still to be made.
+    // The served chip now stands at `at`, as rebuilt (written as the DSP
+    // writes, counting none): the writes after it are still to be made.
     void Moved(const ApsChipWord* registers, ChipPosition at);
 
     // The chip rebuilt before the last instruction executed before `now`;

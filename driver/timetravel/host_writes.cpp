@@ -67,20 +67,52 @@ bool HostWriteScanner::ScanRun(const ApsChipWord* registers, uint32_t first, uin
     bool any = false;
     for (uint32_t i = first; i < end; ++i) {
         const ApsChipWord word = ApsLoadChipWord(&registers[i]);
-        if (Count(word) == counts_[i])
-            continue;
-        counts_[i] = Count(word);
-        const uint32_t value = uint32_t(word);
-        if (i == fx8010dbg::kRegister) {
-            const bool data = ((value ^ dbg_) & DbgDataBits()) != 0;
-            dbg_ = value;
-            if (!data)
-                continue;
-        }
-        out.push_back({at, i, value});
-        any = true;
+        if (Count(word) != counts_[i])
+            any |= Seen(i, word, at, out);
     }
     return any;
+}
+
+bool HostWriteScanner::Seen(uint32_t i, ApsChipWord word, ChipPosition at,
+                            std::vector<HostWrite>& out) {
+    counts_[i] = Count(word);
+    const uint32_t value = uint32_t(word);
+    if (i == fx8010dbg::kRegister) {
+        const bool data = ((value ^ dbg_) & DbgDataBits()) != 0;
+        dbg_ = value;
+        if (!data)
+            return false;
+    }
+    out.push_back({at, i, value});
+    return true;
+}
+
+bool HostWriteScanner::Took(const Fx8010Interpreter::Picked& picked, bool wholePick,
+                            ChipPosition at, std::vector<HostWrite>& out) {
+    bool any = false;
+    if (Count(picked.dbg) != counts_[fx8010dbg::kRegister])
+        any |= Seen(fx8010dbg::kRegister, picked.dbg, at, out);
+    if (!wholePick)
+        return any;
+    // Most often the scan saw them all: one pass that only compares.
+    constexpr uint32_t kGprs = Fx8010Interpreter::kGprs, kCode = kMicrocodeBase;
+    ApsChipWord moved = 0;
+    for (uint32_t i = 0; i < kCode - kGprs; ++i)
+        moved |= Count(picked.registers[i]) ^ counts_[kGprs + i];
+    for (uint32_t i = 0; i < kChipRegisterCount - kCode; ++i)
+        moved |= (ApsChipWord(picked.microcodeCounts[i]) << 32) ^ counts_[kCode + i];
+    if (moved == 0) [[likely]]
+        return any;
+    for (uint32_t i = 0; i < kCode - kGprs; ++i)
+        if (Count(picked.registers[i]) != counts_[kGprs + i])
+            Seen(kGprs + i, picked.registers[i], at, out);
+    for (uint32_t i = 0; i < kChipRegisterCount - kCode; ++i)
+        if (const ApsChipWord count = ApsChipWord(picked.microcodeCounts[i]) << 32;
+            count != counts_[kCode + i])
+            Seen(kCode + i, count | picked.microcode[i], at, out);
+    for (uint32_t run = 0; run < sums_.size(); ++run)
+        sums_[run] = SumOfCounts(run);
+    return true;
 }
 
 void HostWriteScanner::Reported(const ApsChipWord* registers) {

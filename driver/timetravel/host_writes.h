@@ -11,6 +11,7 @@
 #include "aps_shared_chip.h"
 #include "chip_image.h"
 #include "chip_position.h"
+#include "fx8010_interpreter.h"
 
 #include <array>
 #include <cstdint>
@@ -36,12 +37,21 @@ class HostWriteScanner {
     // Appends a write at `at` for each register written since; true when
     // there was any.
     bool Scan(const ApsChipWord* registers, ChipPosition at, std::vector<HostWrite>& out);
-    // After the DSP ran: DBG as it reported, unless the host wrote it meanwhile.
+    // After a run of the DSP on the shared registers from `at`: the writes
+    // it took as it picked the registers up that the scan before it had not
+    // seen (they came in between), at `at`. wholePick: the run picked up
+    // more than DBG.
+    bool Took(const Fx8010Interpreter::Picked& picked, bool wholePick, ChipPosition at,
+              std::vector<HostWrite>& out);
+    // After the DSP or the past wrote DBG: DBG as it stands, unless the host
+    // wrote it since the last look.
     void Reported(const ApsChipWord* registers);
 
   private:
     bool ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
                  std::vector<HostWrite>& out);
+    // Register i's word, its count moved: a write unless DBG's data stayed.
+    bool Seen(uint32_t i, ApsChipWord word, ChipPosition at, std::vector<HostWrite>& out);
     ApsChipWord SumOfCounts(uint32_t run) const;
     static constexpr uint32_t kRun = 64;
     // Each register's count as it was, in the high half of its word, and the

@@ -5,9 +5,15 @@
 #include "control_verbs.h"
 #include "demo_chip.h"
 #include "hex_number.h"
+#include "host_write.h"
 #include "run_to.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -277,6 +283,78 @@ TEST(TimeTravel, AFedBusHearsItsFramesAgainAndThenTheLiveOnes) {
     EXPECT_EQ(chip.CopyDsp()->tram().pool(true), pools.pool(true));
     chip.Advance(1);
     EXPECT_EQ(ramp.frames, 40 * 48 + 1) << "the live bus goes on past the recording's end";
+}
+
+// A host that writes from a thread of its own, as a slider or another
+// client does: all the while at the newest, and once, at a random moment,
+// while the chip replays its past (that write forks it). Each write is made
+// again where the chip took it, so going back to the oldest and forward
+// again arrives where it stood.
+TEST(TimeTravel, WritesFromAnotherThreadAreMadeAgainWhereTheChipTookThem) {
+    std::mt19937 random(11);
+    for (const Program& program : Programs())
+        for (const int trials : {1, 24}) {
+            const bool replaying = trials > 1;
+            for (int trial = 0; trial < trials; ++trial) {
+                SimulatedChip chip;
+                chip.KeepPast(kSpan, kInterval);
+                chip.Load(program.image);
+                if (replaying) {
+                    for (int i = 0; i < 40; ++i)
+                        chip.Run(48);
+                    ASSERT_TRUE(chip.GoTo({chip.position().samples - 1500, 0}));
+                    chip.Continue();
+                }
+                const ApsChipPorts ports = chip.Ports();
+                const auto wait = std::chrono::microseconds(random() % 400);
+                std::atomic<bool> done{false};
+                std::thread host([&] {
+                    if (replaying) {
+                        std::this_thread::sleep_for(wait);
+                        ApsHostWrite(ports.registers, kGain, 0x12345678);
+                    }
+                    for (uint32_t v = 1; !replaying && !done.load(std::memory_order_relaxed); ++v)
+                        ApsHostWrite(ports.registers, kGain, v * 0x9E3779B9u);
+                });
+                for (int i = 0; i < 40; ++i)
+                    chip.Run(48);
+                done = true;
+                host.join();
+                chip.Stop();
+                Offline stood(program.image);
+                stood.image = chip.Snapshot();
+                stood.dsp = *chip.CopyDsp();
+                // Rebuilt from the states kept, and replayed from the oldest.
+                const auto past = chip.past();
+                ASSERT_TRUE(chip.GoTo({past->oldest, 0}));
+                ASSERT_TRUE(chip.GoTo(past->newest));
+                const std::string rebuilt = Differences(chip, stood);
+                ASSERT_TRUE(chip.GoTo({past->oldest, 0}));
+                chip.Advance(int64_t(past->newest.samples - past->oldest));
+                ASSERT_EQ(rebuilt + Differences(chip, stood), "")
+                    << program.name << (replaying ? ", replaying, trial " : ", trial ") << trial;
+            }
+        }
+}
+
+// A step of another instruction than the next leaves the path a replay
+// follows: the past begins after it, and holds exactly what came after.
+TEST(TimeTravel, AStepOutOfProgramOrderBeginsThePastAfterIt) {
+    for (const Program& program : Programs()) {
+        Served served(program.image);
+        const uint64_t leapt = served.chip.position().samples;
+        const std::string said = served.Ask("step 3");
+        served.Ask("advance 600");
+        Offline stood(program.image);
+        stood.image = served.chip.Snapshot();
+        stood.dsp = *served.chip.CopyDsp();
+        const auto past = served.chip.past();
+        EXPECT_EQ(past->oldest, leapt + 1) << program.name;
+        EXPECT_NE(said.find("; the past begins here"), said.npos) << said;
+        ASSERT_TRUE(served.chip.GoTo({past->oldest, 0}));
+        served.chip.Advance(int64_t(past->newest.samples - past->oldest));
+        EXPECT_EQ(Differences(served.chip, stood), "") << program.name;
+    }
 }
 
 // A chip without a past (--history=0) and a real card say why they cannot go back.
