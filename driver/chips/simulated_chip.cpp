@@ -149,15 +149,17 @@ DspBlockIo From(const DspBlockIo& io, int64_t done) {
 template <class F> auto SimulatedChip::Taken(F run) {
     ApsChipWord* shared = memory_->chip()->registers;
     // A client writes the shared registers whenever it likes. At the newest
-    // the DSP runs on them, and the writes it picked up that the Sync had
-    // not seen are logged where the run began. Replaying the past, it runs
-    // on a copy taken whole: a write there forks the past, before the run.
+    // the DSP runs on them, and the writes it picked up are logged where the
+    // run began (Took). Replaying the past, it runs on a copy taken whole
+    // and scanned: a write there forks the past, before the run.
     const bool copy = past_ && past_->Behind(Here());
-    if (copy)
+    ApsChipWord* registers = shared;
+    if (copy) {
         past_->MakeDue(shared, Here()); // into the take, never into the copy
-    ApsChipWord* registers = copy ? taken_.Take(shared) : shared;
+        registers = taken_.Take(shared);
+        Sync(registers);
+    }
     const Position at = Here();
-    Sync(registers);
     // A step of another instruction than the next (DBG's step address, from
     // any client) takes a path no replay follows: the past begins after it.
     const uint32_t dbg = ApsLoadRegister(&registers[fx8010dbg::kRegister]);
@@ -168,7 +170,7 @@ template <class F> auto SimulatedChip::Taken(F run) {
     if (copy)
         taken_.Give(shared);
     else if (past_)
-        past_->Took(dsp_, dsp_.picked().picks != picks, at);
+        past_->Took(shared, dsp_, dsp_.picked().picks != picks, at);
     After(shared);
     if (leaps) {
         if (past_->Behind(Here()))

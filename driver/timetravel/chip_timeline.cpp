@@ -31,9 +31,11 @@ bool ChipTimeline::Sync(const ApsChipWord* registers, ChipPosition at) {
     return fork;
 }
 
-void ChipTimeline::Took(const Fx8010Interpreter& dsp, bool wholePick, ChipPosition at) {
+void ChipTimeline::Took(const ApsChipWord* registers, const Fx8010Interpreter& dsp, bool wholePick,
+                        ChipPosition at) {
     scanned_.clear();
-    if (!scanner_.Took(dsp.picked(), wholePick, at, scanned_))
+    const bool took = scanner_.Took(dsp.picked(), wholePick, at, scanned_);
+    if (!scanner_.ScanBelowGprs(registers, PositionOf(dsp), scanned_) && !took)
         return;
     writes_.insert(writes_.end(), scanned_.begin(), scanned_.end());
     nextWrite_ = writes_.size();

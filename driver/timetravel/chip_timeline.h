@@ -50,10 +50,12 @@ class ChipTimeline {
     // look. True when one came while the chip stood in the past: the
     // timeline forked there, and the caller's observers must hear it.
     bool Sync(const ApsChipWord* registers, ChipPosition at);
-    // After the DSP ran from `at` on the shared registers, at the newest:
-    // the host's writes it took that the Sync before had not seen (see
-    // HostWriteScanner::Took).
-    void Took(const Fx8010Interpreter& dsp, bool wholePick, ChipPosition at);
+    // After the DSP ran from `at` on the shared registers, at the newest,
+    // instead of a Sync before: the host's writes it took as it picked the
+    // registers up, at `at` (see HostWriteScanner::Took), and those of the
+    // registers it does not pick up, where it stands.
+    void Took(const ApsChipWord* registers, const Fx8010Interpreter& dsp, bool wholePick,
+              ChipPosition at);
     // After the DSP ran: a state every interval samples at the newest.
     void Ran(const ApsChipWord* registers, Fx8010Interpreter& dsp);
 

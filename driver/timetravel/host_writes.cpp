@@ -41,13 +41,24 @@ ApsChipWord HostWriteScanner::SumOfCounts(uint32_t run) const {
 
 bool HostWriteScanner::Scan(const ApsChipWord* registers, ChipPosition at,
                             std::vector<HostWrite>& out) {
+    return ScanRuns(registers, 0, uint32_t(sums_.size()), at, out);
+}
+
+bool HostWriteScanner::ScanBelowGprs(const ApsChipWord* registers, ChipPosition at,
+                                     std::vector<HostWrite>& out) {
+    static_assert(Fx8010Interpreter::kGprs % kRun == 0);
+    return ScanRuns(registers, 0, Fx8010Interpreter::kGprs / kRun, at, out);
+}
+
+bool HostWriteScanner::ScanRuns(const ApsChipWord* registers, uint32_t first, uint32_t end,
+                                ChipPosition at, std::vector<HostWrite>& out) {
     // Most often nothing was written: each run's counts are summed, the words
     // copied plainly so that the sum runs in vector registers and only the
     // registers are read, not a copy of their counts. A word torn by a write
     // meanwhile only sends the run to the exact look below, or leaves the
     // write to the next scan, as one during the block would be.
     bool any = false;
-    for (uint32_t run = 0; run < sums_.size(); ++run) {
+    for (uint32_t run = first; run < end; ++run) {
         ApsChipWord sum = 0;
         for (uint32_t i = run * kRun; i < (run + 1) * kRun; ++i) {
             ApsChipWord word;

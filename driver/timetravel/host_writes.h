@@ -43,11 +43,17 @@ class HostWriteScanner {
     // more than DBG.
     bool Took(const Fx8010Interpreter::Picked& picked, bool wholePick, ChipPosition at,
               std::vector<HostWrite>& out);
+    // Appends a write at `at` for each register below the GPRs written
+    // since: those the DSP does not pick up, and DBG if it came after the pick.
+    bool ScanBelowGprs(const ApsChipWord* registers, ChipPosition at, std::vector<HostWrite>& out);
     // After the DSP or the past wrote DBG: DBG as it stands, unless the host
     // wrote it since the last look.
     void Reported(const ApsChipWord* registers);
 
   private:
+    // Scan over the runs of kRun registers from first to end.
+    bool ScanRuns(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
+                  std::vector<HostWrite>& out);
     bool ScanRun(const ApsChipWord* registers, uint32_t first, uint32_t end, ChipPosition at,
                  std::vector<HostWrite>& out);
     // Register i's word, its count moved: a write unless DBG's data stayed.
