@@ -1,5 +1,7 @@
 #include "as10k1_listing.h"
 
+#include "trimmed_text.h"
+
 #include <charconv>
 
 namespace {
@@ -7,14 +9,6 @@ namespace {
 // as10k1 pads what it made of a line to this column, then writes "||   ".
 constexpr std::size_t kColumn = 51;
 constexpr std::string_view kBar = "||   ";
-
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // 'text', built by appending: GCC 12 takes "'" + std::string(...) for an overlap.
 std::string Quoted(std::string_view text) {

@@ -136,8 +136,10 @@ class SimulatedChip : public ChipBackend {
     void Sync(ApsChipWord* registers = nullptr);
     void After(ApsChipWord* registers);
     void Attach();
-    // One run of the DSP, run(registers), between a Sync and an After: while
-    // the past is kept, on registers taken whole before it (TakenRegisters).
+    // One run of the DSP, run(registers), with the past kept around it: at
+    // the newest on the shared registers, the writes the DSP picked up
+    // logged after it; replaying the past on registers taken whole and
+    // scanned before it (TakenRegisters).
     template <class F> auto Taken(F run);
     int RunLocked(int samples, const DspBlockIo& io);
     // Whole samples in legs that end where the past has a write to make

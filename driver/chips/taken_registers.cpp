@@ -3,8 +3,6 @@
 #include "fx8010_debug.h"
 #include "fx8010_interpreter.h"
 
-#include <cstring>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

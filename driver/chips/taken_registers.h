@@ -1,4 +1,4 @@
-// The registers as one run of the DSP sees them, while the chip keeps its
+// The registers as one run of the DSP sees them while the chip replays its
 // past. They are taken whole from the shared memory before the run: a host
 // write (a client's port write lands at any moment) is either in the take,
 // where the past logs it, or comes after it and waits for the next run. So

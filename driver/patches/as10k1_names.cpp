@@ -3,6 +3,7 @@
 #include "checked_file.h"
 #include "emu10k1_words.h"
 #include "hex_number.h"
+#include "trimmed_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,21 +11,13 @@
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
 // "0x1a4" as the dump prints numbers.
 std::optional<uint32_t> Hex(std::string_view s) {
-    s = Trim(s);
+    s = Trimmed(s);
     if (!StartsWith(s, "0x"))
         return std::nullopt;
     s.remove_prefix(2);
@@ -41,11 +34,11 @@ std::string_view Field(std::string_view line, std::string_view key) {
     if (at == std::string_view::npos)
         return {};
     std::string_view rest = line.substr(at + key.size());
-    return Trim(rest.substr(0, rest.find(',')));
+    return Trimmed(rest.substr(0, rest.find(',')));
 }
 
 std::string Unquoted(std::string_view s) {
-    s = Trim(s);
+    s = Trimmed(s);
     if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
         s = s.substr(1, s.size() - 2);
     return std::string(s);
@@ -67,7 +60,7 @@ class Parser {
             if (end == std::string_view::npos)
                 end = text_.size();
             ++line_;
-            parse(Trim(text_.substr(start, end - start)));
+            parse(Trimmed(text_.substr(start, end - start)));
             start = end + 1;
         }
         As10k1NamesResult result;
@@ -86,12 +79,12 @@ class Parser {
             names_.patchName = Unquoted(line.substr(11));
             sawName_ = true;
         } else if (StartsWith(line, "GPR:")) {
-            gpr(Trim(line.substr(4)));
+            gpr(Trimmed(line.substr(4)));
         } else if (StartsWith(line, "Delay Line:") || StartsWith(line, "Lookup Table:")) {
-            std::string_view rest = Trim(line.substr(line.find(':') + 1));
-            names_.blocks.push_back(std::string(Trim(rest.substr(0, rest.find(',')))));
+            std::string_view rest = Trimmed(line.substr(line.find(':') + 1));
+            names_.blocks.push_back(std::string(Trimmed(rest.substr(0, rest.find(',')))));
         } else if (StartsWith(line, "TRAM Access:")) {
-            access(Trim(line.substr(12)));
+            access(Trimmed(line.substr(12)));
         } else if (StartsWith(line, "0x")) {
             instruction(line);
         }
@@ -101,7 +94,7 @@ class Parser {
     void gpr(std::string_view rest) {
         std::size_t space = rest.find_first_of(" \t");
         std::string_view name = rest.substr(0, space);
-        std::string_view after = space == std::string_view::npos ? "" : Trim(rest.substr(space));
+        std::string_view after = space == std::string_view::npos ? "" : Trimmed(rest.substr(space));
         auto address = Hex(after.substr(0, after.find_first_of(" \t")));
         std::string_view kind = Field(rest, "Type:");
         if (!UsableName(name) || !address || *address < 0x100 || *address > 0x1FF || kind.empty())
@@ -111,7 +104,7 @@ class Parser {
 
     // "cw , type: Write, using 0x300/0x200, offset:0x0000000, in segment: \"chor\""
     void access(std::string_view rest) {
-        std::string_view name = Trim(rest.substr(0, rest.find(',')));
+        std::string_view name = Trimmed(rest.substr(0, rest.find(',')));
         std::string_view type = Field(rest, "type:");
         std::string_view using_ = Field(rest, "using");
         std::size_t slash = using_.find('/');
@@ -135,7 +128,7 @@ class Parser {
         uint32_t opcode = 0;
         std::string_view digits = line.substr(open + 1, close - open - 1);
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), opcode);
-        std::string_view operands = Trim(line.substr(close + 1));
+        std::string_view operands = Trimmed(line.substr(close + 1));
         uint32_t field[4];
         int count = 0;
         while (count < 4 && !operands.empty()) {
@@ -147,7 +140,7 @@ class Parser {
             operands = comma == std::string_view::npos ? "" : operands.substr(comma + 1);
         }
         if (ec != std::errc() || end != digits.data() + digits.size() || opcode > 15 ||
-            count != 4 || !Trim(operands).empty())
+            count != 4 || !Trimmed(operands).empty())
             return fail("an instruction line needs an opcode and four operands R, A, X, Y");
         names_.code.push_back({opcode, field[0], field[1], field[2], field[3]});
     }

@@ -3,6 +3,7 @@
 #include "as10k1_listing.h"
 #include "checked_file.h"
 #include "listing_lines.h"
+#include "trimmed_text.h"
 
 #include <cerrno>
 #include <csignal>
@@ -107,13 +108,6 @@ int RunIn(const std::string& folder, const std::vector<std::string>& args, const
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string Trimmed(std::string s) {
-    const std::size_t first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return "";
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
 } // namespace
